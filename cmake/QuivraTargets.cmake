@@ -1,0 +1,35 @@
+# One static library per subsystem, made of the subsystem's logic files. Window files
+# (*_window.*) and the program's entry point are left to the windows library and the
+# executable, so that the logic never links Qt Widgets.
+function(quivra_subsystem_library name folder)
+  file(GLOB sources CONFIGURE_DEPENDS ${folder}/*.cpp)
+  list(FILTER sources EXCLUDE REGEX "_window\\.cpp$")
+  list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${ARGN})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE ${ARGN})
+  endif()
+endfunction()
+
+# One GoogleTest executable per test folder; every *_test.cpp in it belongs to it.
+function(quivra_test_executable name folder)
+  file(GLOB sources CONFIGURE_DEPENDS ${folder}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests ${PROJECT_SOURCE_DIR}/tools)
+  target_compile_definitions(${name} PRIVATE
+    QUIVRA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+    QUIVRA_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
+    TIMEOUT 900)
+endfunction()

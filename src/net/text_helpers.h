@@ -1,0 +1,22 @@
+// Small text routines shared by several subsystems. Texts are local text (GBK).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quivra {
+
+std::string base64Encode(const std::string& bytes);
+
+// Splits local text into characters: a lead byte >= 0x81 takes the next byte with it,
+// CR LF is one character. Replaces the array's contents; returns the count.
+int splitCharacters(const std::string& text, std::vector<std::string>& characters);
+
+// Trims blanks (" ") at both ends.
+std::string trimBlanks(const std::string& text);
+
+// Byte position (0-based) of needle in haystack, never starting on a GBK trail byte;
+// std::string::npos when absent.
+size_t findLocal(const std::string& haystack, const std::string& needle, size_t from = 0);
+
+}  // namespace quivra

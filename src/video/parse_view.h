@@ -1,0 +1,28 @@
+// What the parse procedure does to the main window, as an interface: the main window
+// implements it by handing each call to the GUI thread; tests implement it in memory.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "shell/records.h"
+
+namespace quivra {
+
+class ParseView {
+public:
+    virtual ~ParseView() = default;
+
+    virtual std::string videoUrlText() = 0;  // local text
+    virtual void setParseButton(const std::string& caption, bool enabled) = 0;
+    virtual void clearQualityItems() = 0;
+    virtual void addQualityItem(const std::string& text, int itemData) = 0;
+    virtual void clearRows() = 0;
+    // Appends one row per entry: "#" page, "标题" part, "时长" duration, "cid" cid, "状态" "".
+    virtual void appendRows(const std::vector<PageEntry>& pages) = 0;
+    virtual void setStatusText(const std::string& text) = 0;
+    // Blocks until the user dismissed the box.
+    virtual void showMessage(const std::string& text) = 0;
+};
+
+}  // namespace quivra

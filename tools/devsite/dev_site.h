@@ -1,0 +1,102 @@
+// The local site: a loopback stand-in for the video site's web interface, login host
+// and media servers, with faults and a request log that tests can control and read.
+// One server answers every role; point all four site addresses at baseUrl().
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace devsite {
+
+// Well-known fixtures (see tools/devsite/README.md).
+inline constexpr const char* kOnePartBvid = "BV1xx411c7mD";      // av2, one part
+inline constexpr const char* kTwelvePartBvid = "BV17x411w7KC";   // av170001, twelve parts
+inline constexpr const char* kOddTitleBvid = "BV1Q4411c7Tt";     // blanks, slashes, Chinese
+inline constexpr const char* kFailingStreamsBvid = "BV1Ff411c7Er";  // stream files 404
+inline constexpr const char* kLargeBvid = "BV1Lg411c7Bz";        // one part, large streams
+inline constexpr const char* kThousandPartBvid = "BV1Kk411c7Pm";  // 1,000 parts (benchmarks)
+
+// Cookies the account and stream endpoints recognise.
+inline constexpr const char* kMemberCookie = "SESSDATA=member-sessdata";
+inline constexpr const char* kPlainCookie = "SESSDATA=plain-sessdata";
+
+struct Options {
+    int port = 0;                          // 0: any free port
+    std::string cacheDir;                  // generated media; empty: a default temp folder
+    std::int64_t bytesPerSecond = 0;       // per media connection; 0: unlimited
+    int maxConnections = 64;               // media connections served at once
+    int threads = 32;                      // server worker threads
+};
+
+struct RecordedRequest {
+    std::string method;
+    std::string path;                      // without the query
+    std::string query;                     // raw, as received, without '?'
+    std::vector<std::pair<std::string, std::string>> headers;  // in arrival order
+    std::string body;
+    std::string header(const std::string& name) const;  // first match, any case; "" if none
+    bool hasHeader(const std::string& name) const;
+};
+
+enum class FaultKind { None, DropAfterBytes, NotFound, ServerError, Stall };
+
+struct Fault {
+    FaultKind kind = FaultKind::None;
+    std::int64_t afterBytes = 0;           // DropAfterBytes: bytes sent before closing
+    int times = -1;                        // how many requests it hits; -1: every one
+};
+
+// One step of a scripted QR login: the poll answers status=false with data=code
+// (-4, -5, -2 or any other), or, with success, status=true plus the login cookies.
+struct QrStep {
+    bool success = false;
+    int code = -4;
+};
+
+class DevSite {
+public:
+    explicit DevSite(Options options = {});
+    ~DevSite();
+    DevSite(const DevSite&) = delete;
+    DevSite& operator=(const DevSite&) = delete;
+
+    // Generates the media on first use (cached), then listens on 127.0.0.1.
+    bool start();
+    void stop();
+    int port() const;
+    std::string baseUrl() const;           // "http://127.0.0.1:<port>"
+
+    std::vector<RecordedRequest> requests() const;
+    std::vector<RecordedRequest> requestsTo(const std::string& path) const;
+    void clearRequests();
+
+    // Media files are named by the last path element of a stream's baseUrl.
+    void setFault(const std::string& mediaFile, Fault fault);
+    void clearFaults();
+    void setBytesPerSecond(std::int64_t bytesPerSecond);
+    std::int64_t bytesServed(const std::string& mediaFile) const;
+    std::string mediaPath(const std::string& mediaFile) const;  // the file on disk
+
+    // getLoginUrl hands out a new key each call; its polls walk this script (the last
+    // step repeats). Keys without a script walk the default: -4, -5, success.
+    void setQrScript(std::vector<QrStep> steps);  // for keys handed out from now on
+    std::string lastQrKey() const;
+
+    // Answers that the next requests to a path get instead of the fixture (for HTML,
+    // empty or broken bodies). times: how many requests; -1 every one.
+    void overrideAnswer(const std::string& path, int status, std::string body,
+                        std::string contentType = "text/html", int times = -1);
+    void clearOverrides();
+
+    // A delay before answering requests to a path (for slow-search tests).
+    void setDelayMs(const std::string& path, int ms, int times = -1);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace devsite
