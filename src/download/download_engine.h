@@ -1,0 +1,61 @@
+// The download engine: libaria2 driven from one engine thread. Every operation may be
+// called from any thread; each is handed to the engine thread and answered from it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace quivra {
+
+class DownloadEngine {
+public:
+    DownloadEngine();
+    ~DownloadEngine();
+    DownloadEngine(const DownloadEngine&) = delete;
+    DownloadEngine& operator=(const DownloadEngine&) = delete;
+
+    // folder: the program directory (UTF-8). Returns whether the engine runs.
+    bool init(const std::string& folder, bool install, std::optional<bool> startHelper = std::nullopt);
+    // Stops the engine promptly; partial files stay resumable.
+    void uninit();
+
+    // Texts are local text (GBK). Returns a task handle, 0 on failure.
+    std::uint32_t createTask(const std::string& url, const std::string& referer,
+                             const std::string& cookies, const std::string& fileName,
+                             const std::string& saveFolder, int onlyOriginal, int noAutoRename,
+                             int resume);
+    bool startTask(std::uint32_t task);
+    bool stopTask(std::uint32_t task);
+    bool forceStopTask(std::uint32_t task);
+    bool deleteTask(std::uint32_t task);
+
+    std::string taskStateName(std::uint32_t task);
+    std::string taskErrorText(std::uint32_t task);
+    std::int64_t taskTotalSize(std::uint32_t task);
+    std::int64_t taskDownloadedSize(std::uint32_t task);
+    std::uint32_t taskPercent(std::uint32_t task);
+    int taskSourceCount(std::uint32_t task);
+    int taskSourcesInUse(std::uint32_t task);
+    std::int64_t taskPeerBytes(std::uint32_t task);
+    std::int64_t taskOriginBytes(std::uint32_t task);
+    std::int64_t taskServerBytes(std::uint32_t task);
+    int taskSpeed(std::uint32_t task);
+    int taskServerSpeed(std::uint32_t task);
+    int taskPeerSpeed(std::uint32_t task);
+    std::uint32_t taskOriginUsable(std::uint32_t task);
+    std::uint32_t taskCreatingFile(std::uint32_t task);
+
+    static std::string errorText(int code);
+    static std::string stateName(int code);
+    void setUploadSpeedLimit(std::int32_t first, std::int32_t second);
+
+private:
+    struct Impl;
+    Impl* impl_;
+};
+
+// The one engine of the program.
+DownloadEngine& downloadEngine();
+
+}  // namespace quivra
