@@ -17,4 +17,7 @@ std::string localToUtf8(const std::string& local);
 std::u16string localToUtf16(const std::string& local);
 std::string utf16ToLocal(const std::u16string& utf16);
 
+// A UTF-8 literal of the source code as local text: localText("下载完成").
+std::string localText(const char* utf8);
+
 }  // namespace quivra
