@@ -12,6 +12,7 @@ packages=(
   ffmpeg aria2 curl zbar-tools
   fonts-wqy-microhei xvfb xauth imagemagick
   clang libclang-rt-14-dev
+  locales
 )
 
 missing=()
@@ -21,13 +22,17 @@ for p in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
-fi
-
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-echo "Installing: ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+
+if [ ${#missing[@]} -ne 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The date tests need a 12-hour locale beside C.UTF-8.
+if ! locale -a 2>/dev/null | grep -qix 'en_US\.utf-\?8'; then
+  $SUDO localedef -i en_US -f UTF-8 en_US.UTF-8
+fi
