@@ -1,0 +1,87 @@
+// The main window: address box, parse button, quality choices, the list of parts with
+// a check box per row, the download buttons and the menus that open the other windows.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTreeWidget;
+
+namespace quivra {
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Column indexes of 超级列表框_list.
+    enum Column { NumberColumn = 0, TitleColumn = 1, DurationColumn = 2, CidColumn = 3, StateColumn = 4 };
+
+    // Builds the window, starts the thread pool (once per program) and sets the title.
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The open main window, or nullptr.
+    static MainWindow* instance();
+    // Shows the main window again after a child window closed; opens a new one at
+    // (50, 50) when none exists.
+    static void showMainWindow();
+
+    void reappear();
+    QString videoUrl() const;
+    void setVideoUrl(const QString& url);
+    // Same as clicking 按钮_parse: parses the address box on a new thread. Parses run one
+    // after the other; a parse asked for while one runs starts when it ends.
+    void startParse();
+
+    QTreeWidget* list() const { return list_; }
+    QComboBox* videoQualityBox() const { return videoQuality_; }
+    QComboBox* audioQualityBox() const { return audioQuality_; }
+    QLabel* videoNumberLabel() const { return videoNumber_; }
+    QPushButton* parseButton() const { return parseButton_; }
+    QLineEdit* videoUrlEdit() const { return videoUrl_; }
+    QMenu* contextMenu() const { return contextMenu_; }
+
+public slots:
+    // The four commands of the context menu 菜单.
+    void checkSelectedRows();
+    void checkAllRows();
+    void invertChecks();
+    void uncheckAllRows();
+
+    void onVideoQualitySelected();
+    void onDownloadAll();
+    void onDownloadSelected();
+
+    void openLoginWindow();
+    void openSearchWindow();
+    void openSettingsWindow();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenus();
+    void startThreadPool();
+    void showListMenu(const QPoint& pos);
+
+    QLineEdit* videoUrl_ = nullptr;
+    QPushButton* parseButton_ = nullptr;
+    QGroupBox* group_ = nullptr;
+    QComboBox* videoQuality_ = nullptr;
+    QComboBox* audioQuality_ = nullptr;
+    QLabel* videoNumber_ = nullptr;
+    QTreeWidget* list_ = nullptr;
+    QPushButton* downloadAll_ = nullptr;
+    QPushButton* downloadSelected_ = nullptr;
+    QMenu* contextMenu_ = nullptr;
+};
+
+}  // namespace quivra
