@@ -12,29 +12,30 @@
 namespace devsite {
 
 // Well-known fixtures (see tools/devsite/README.md).
-inline constexpr const char* kOnePartBvid = "BV1xx411c7mD";      // av2, one part
-inline constexpr const char* kTwelvePartBvid = "BV17x411w7KC";   // av170001, twelve parts
-inline constexpr const char* kOddTitleBvid = "BV1Q4411c7Tt";     // blanks, slashes, Chinese
+inline constexpr const char* kOnePartBvid = "BV1xx411c7mD";         // av2, one part
+inline constexpr const char* kTwelvePartBvid = "BV17x411w7KC";      // av170001, twelve parts
+inline constexpr const char* kOddTitleBvid = "BV1Q4411c7Tt";        // blanks, slashes, Chinese
 inline constexpr const char* kFailingStreamsBvid = "BV1Ff411c7Er";  // stream files 404
-inline constexpr const char* kLargeBvid = "BV1Lg411c7Bz";        // one part, large streams
-inline constexpr const char* kThousandPartBvid = "BV1Kk411c7Pm";  // 1,000 parts (benchmarks)
+inline constexpr const char* kLargeBvid = "BV1Lg411c7Bz";           // one part, large streams
+inline constexpr const char* kThousandPartBvid = "BV1Kk411c7Pm";    // 1,000 parts (benchmarks)
 
 // Cookies the account and stream endpoints recognise.
 inline constexpr const char* kMemberCookie = "SESSDATA=member-sessdata";
 inline constexpr const char* kPlainCookie = "SESSDATA=plain-sessdata";
 
 struct Options {
-    int port = 0;                          // 0: any free port
-    std::string cacheDir;                  // generated media; empty: a default temp folder
-    std::int64_t bytesPerSecond = 0;       // per media connection; 0: unlimited
-    int maxConnections = 64;               // media connections served at once
-    int threads = 32;                      // server worker threads
+    int port = 0;                     // 0: any free port
+    std::string cacheDir;             // generated media; empty: a default temp folder
+    std::int64_t bytesPerSecond = 0;  // per media connection; 0: unlimited
+    int maxConnections = 64;          // media connections served at once
+    int threads = 32;                 // server worker threads (at least maxConnections + 16)
+    std::int64_t largeFileBytes = 64LL << 20;  // size of the large video's streams
 };
 
 struct RecordedRequest {
     std::string method;
-    std::string path;                      // without the query
-    std::string query;                     // raw, as received, without '?'
+    std::string path;                                          // without the query
+    std::string query;                                         // raw, as received, without '?'
     std::vector<std::pair<std::string, std::string>> headers;  // in arrival order
     std::string body;
     std::string header(const std::string& name) const;  // first match, any case; "" if none
@@ -45,8 +46,8 @@ enum class FaultKind { None, DropAfterBytes, NotFound, ServerError, Stall };
 
 struct Fault {
     FaultKind kind = FaultKind::None;
-    std::int64_t afterBytes = 0;           // DropAfterBytes: bytes sent before closing
-    int times = -1;                        // how many requests it hits; -1: every one
+    std::int64_t afterBytes = 0;  // DropAfterBytes: bytes sent before closing
+    int times = -1;               // how many requests it hits; -1: every one
 };
 
 // One step of a scripted QR login: the poll answers status=false with data=code
@@ -57,7 +58,7 @@ struct QrStep {
 };
 
 class DevSite {
-public:
+  public:
     explicit DevSite(Options options = {});
     ~DevSite();
     DevSite(const DevSite&) = delete;
@@ -67,7 +68,7 @@ public:
     bool start();
     void stop();
     int port() const;
-    std::string baseUrl() const;           // "http://127.0.0.1:<port>"
+    std::string baseUrl() const;  // "http://127.0.0.1:<port>"
 
     std::vector<RecordedRequest> requests() const;
     std::vector<RecordedRequest> requestsTo(const std::string& path) const;
@@ -94,7 +95,7 @@ public:
     // A delay before answering requests to a path (for slow-search tests).
     void setDelayMs(const std::string& path, int ms, int times = -1);
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

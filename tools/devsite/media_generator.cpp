@@ -1,0 +1,168 @@
+#include "devsite/media_generator.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace devsite {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Bump when the recipes below change, so stale caches are not reused.
+constexpr const char* kRecipeVersion = "media-v1";
+
+struct AudioRecipe {
+    int frequency;
+    const char* bitrate;
+};
+
+const std::map<int, AudioRecipe>& audioRecipes() {
+    static const std::map<int, AudioRecipe> recipes = {
+        {30280, {440, "192k"}}, {30232, {523, "128k"}}, {30216, {659, "64k"}}};
+    return recipes;
+}
+
+std::string uniqueSuffix() {
+    return ".part-" + std::to_string(::getpid()) + "-" +
+           std::to_string(std::hash<std::thread::id>{}(std::this_thread::get_id()));
+}
+
+// Runs a program without a shell, its output thrown away; true when it exits with 0.
+bool runQuietly(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return false;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return false;
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Makes `target` with `make(temporaryPath)` unless it exists; publishes it by rename.
+template <typename Maker>
+bool ensureFile(const fs::path& target, Maker make) {
+    std::error_code error;
+    if (fs::exists(target, error)) return true;
+    const fs::path temporary = target.string() + uniqueSuffix();
+    const bool made = make(temporary.string());
+    if (made) fs::rename(temporary, target, error);
+    if (!made || error) {
+        fs::remove(temporary, error);
+        return fs::exists(target, error);
+    }
+    return true;
+}
+
+bool makeVideo(const std::string& path, VideoSize size) {
+    const std::string source = "testsrc2=size=" + std::to_string(size.width) + "x" +
+                               std::to_string(size.height) + ":rate=25:duration=2";
+    return runQuietly({"ffmpeg",    "-nostdin",   "-y",      "-v",   "error",   "-f",
+                       "lavfi",     "-i",         source,    "-c:v", "libx264", "-preset",
+                       "ultrafast", "-pix_fmt",   "yuv420p", "-g",   "25",      "-an",
+                       "-movflags", "+faststart", "-f",      "mp4",  path});
+}
+
+bool makeAudio(const std::string& path, AudioRecipe recipe) {
+    const std::string source =
+        "sine=frequency=" + std::to_string(recipe.frequency) + ":sample_rate=44100:duration=2";
+    return runQuietly({"ffmpeg", "-nostdin", "-y", "-v", "error", "-f", "lavfi", "-i", source,
+                       "-c:a", "aac", "-b:a", recipe.bitrate, "-vn", "-movflags", "+faststart",
+                       "-f", "mp4", path});
+}
+
+// Bytes that depend on their offset, so a block delivered at the wrong place shows.
+bool makeSynthetic(const std::string& path, std::int64_t size) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    constexpr std::size_t kBlock = 1 << 20;
+    std::vector<std::uint64_t> block(kBlock / sizeof(std::uint64_t));
+    bool ok = true;
+    for (std::int64_t offset = 0; ok && offset < size; offset += kBlock) {
+        for (std::size_t i = 0; i < block.size(); ++i) {
+            const std::uint64_t word = static_cast<std::uint64_t>(offset) / 8 + i;
+            block[i] = word * 0x9E3779B97F4A7C15ull ^ (word >> 7);
+        }
+        const std::size_t length =
+            static_cast<std::size_t>(std::min<std::int64_t>(kBlock, size - offset));
+        const char* data = reinterpret_cast<const char*>(block.data());
+        std::size_t written = 0;
+        while (ok && written < length) {
+            const ssize_t n = ::write(fd, data + written, length - written);
+            if (n < 0 && errno == EINTR) continue;
+            ok = n > 0;
+            if (ok) written += static_cast<std::size_t>(n);
+        }
+    }
+    return ::close(fd) == 0 && ok;
+}
+
+}  // namespace
+
+const std::map<int, VideoSize>& qualityFrameSizes() {
+    static const std::map<int, VideoSize> sizes = {{120, {1280, 720}}, {116, {1120, 630}},
+                                                   {80, {960, 540}},   {64, {768, 432}},
+                                                   {32, {512, 288}},   {16, {256, 144}}};
+    return sizes;
+}
+
+std::string defaultCacheDir() {
+    std::error_code error;
+    fs::path base = fs::temp_directory_path(error);
+    if (error) base = "/tmp";
+    return (base / ("quivra-devsite-" + std::to_string(::getuid()))).string();
+}
+
+bool prepareMedia(const std::string& cacheDir, std::int64_t largeBytes, MediaCatalog& catalog) {
+    catalog = {};
+    const fs::path folder =
+        fs::path(cacheDir.empty() ? defaultCacheDir() : cacheDir) / kRecipeVersion;
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error) return false;
+    MediaCatalog made;
+    for (const auto& [quality, size] : qualityFrameSizes()) {
+        const fs::path file = folder / ("video-" + std::to_string(quality) + ".mp4");
+        if (!ensureFile(file,
+                        [size = size](const std::string& path) { return makeVideo(path, size); }))
+            return false;
+        made.video[quality] = file.string();
+    }
+    for (const auto& [id, recipe] : audioRecipes()) {
+        const fs::path file = folder / ("audio-" + std::to_string(id) + ".mp4");
+        if (!ensureFile(file, [recipe = recipe](const std::string& path) {
+                return makeAudio(path, recipe);
+            }))
+            return false;
+        made.audio[id] = file.string();
+    }
+    const fs::path large = folder / ("large-" + std::to_string(largeBytes) + ".bin");
+    if (!ensureFile(large, [largeBytes](const std::string& path) {
+            return makeSynthetic(path, largeBytes);
+        }))
+        return false;
+    made.large = large.string();
+    catalog = std::move(made);
+    return true;
+}
+
+}  // namespace devsite

@@ -1,0 +1,94 @@
+// Shared state of one running local site: what the endpoints answer from and what the
+// control calls change. Internal to tools/devsite.
+#pragma once
+
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "devsite/dev_site.h"
+#include "devsite/media_generator.h"
+#include "devsite/request_log.h"
+#include "devsite/video_fixtures.h"
+
+namespace devsite {
+
+struct Override {
+    int status = 200;
+    std::string body;
+    std::string contentType;
+    int times = -1;
+};
+
+struct Delay {
+    int ms = 0;
+    int times = -1;
+};
+
+struct QrSession {
+    std::vector<QrStep> steps;
+    std::size_t next = 0;
+};
+
+struct SiteState {
+    Options options;
+    MediaCatalog media;
+    VideoFixtures videos;
+    RequestLog log;
+    std::atomic<int> port{0};
+    std::atomic<bool> stopping{false};
+    std::atomic<std::int64_t> bytesPerSecond{0};
+
+    mutable std::mutex mutex;  // guards everything below
+    std::condition_variable wake;
+    std::map<std::string, Fault> faults;
+    std::map<std::string, std::int64_t> served;
+    int activeMedia = 0;
+    std::map<std::string, Override> overrides;
+    std::map<std::string, Delay> delays;
+    std::vector<QrStep> qrScript;
+    std::map<std::string, QrSession> qrSessions;
+    std::string lastQrKey;
+    std::uint64_t cookieCounter = 0;
+
+    // Sleeps up to `duration`; false when the site is stopping.
+    bool sleepFor(std::chrono::milliseconds duration);
+    // Takes one hit of the file's fault (None when there is none left).
+    Fault takeFault(const std::string& mediaFile);
+    void addServed(const std::string& mediaFile, std::int64_t bytes);
+    bool enterMedia();  // false when the connection cap is reached
+    void leaveMedia();
+};
+
+using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
+
+// Registers a handler that first logs the request and applies delays and overrides.
+void addRoute(httplib::Server& server, SiteState& state, const std::string& method,
+              const std::string& pattern, Handler handler);
+
+void sendJson(httplib::Response& response, const Json& body);
+
+// Value of one cookie in a Cookie header ("" when absent).
+std::string cookieValue(const std::string& cookieHeader, const std::string& name);
+bool isMemberCookie(const std::string& cookieHeader);
+bool isPlainCookie(const std::string& cookieHeader);
+
+// The file on disk behind a media name; "" for names the site does not serve.
+std::string resolveMediaFile(const SiteState& state, const std::string& name);
+
+void registerVideoEndpoints(httplib::Server& server, SiteState& state);
+void registerAccountEndpoints(httplib::Server& server, SiteState& state);
+void registerSearchEndpoints(httplib::Server& server, SiteState& state);
+void registerMediaServer(httplib::Server& server, SiteState& state);
+void registerControlEndpoints(httplib::Server& server, SiteState& state);
+
+}  // namespace devsite

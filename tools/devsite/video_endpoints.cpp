@@ -1,0 +1,139 @@
+// Video information and stream lists.
+#include <array>
+
+#include "devsite/media_generator.h"
+#include "devsite/site_state.h"
+
+namespace devsite {
+
+namespace {
+
+struct Quality {
+    int id;
+    const char* description;
+    const char* format;
+    bool memberOnly;
+};
+
+constexpr std::array<Quality, 6> kQualities = {{{120, "4K 超清", "hdflv2", true},
+                                                {116, "1080P60 高帧率", "flv_p60", true},
+                                                {80, "1080P 高清", "flv", false},
+                                                {64, "720P 高清", "flv720", false},
+                                                {32, "480P 清晰", "flv480", false},
+                                                {16, "360P 流畅", "mp4", false}}};
+
+constexpr std::array<int, 3> kAudioIds = {30280, 30232, 30216};
+
+Json notFound() {
+    return {{"code", -404}, {"message", "啥都木有"}, {"ttl", 1}};
+}
+
+std::string mediaBase(const httplib::Request& request, const SiteState& state) {
+    std::string host = request.get_header_value("Host");
+    if (host.empty()) host = "127.0.0.1:" + std::to_string(state.port.load());
+    return "http://" + host + "/media/";
+}
+
+// The site sends each quality twice (two codecs); both point at the same file here.
+void addVideoStreams(Json& list, const Quality& quality, const std::string& url) {
+    const VideoSize size = qualityFrameSizes().at(quality.id);
+    const std::array<std::pair<const char*, int>, 2> codecs = {
+        {{"avc1.640032", 7}, {"hev1.1.6.L150.90", 12}}};
+    for (const auto& [codecs_name, codecid] : codecs) {
+        list.push_back({{"id", quality.id},
+                        {"baseUrl", url},
+                        {"base_url", url},
+                        {"backupUrl", Json::array()},
+                        {"bandwidth", size.width * size.height},
+                        {"mimeType", "video/mp4"},
+                        {"codecs", codecs_name},
+                        {"width", size.width},
+                        {"height", size.height},
+                        {"frameRate", "25"},
+                        {"codecid", codecid}});
+    }
+}
+
+void answerPlayurl(const httplib::Request& request, httplib::Response& response, SiteState& state) {
+    const std::string bvid = request.get_param_value("bvid");
+    const std::string cid = request.get_param_value("cid");
+    const Json* view = state.videos.find(bvid);
+    if (!view || !state.videos.hasPart(bvid, cid)) {
+        sendJson(response, notFound());
+        return;
+    }
+    const bool member = isMemberCookie(request.get_header_value("Cookie"));
+    const bool fourk = request.get_param_value("fourk") == "1";
+    const std::string base = mediaBase(request, state) + bvid + "-" + cid + "-";
+
+    Json formats = Json::array();
+    Json video = Json::array();
+    Json acceptQuality = Json::array();
+    Json acceptDescription = Json::array();
+    for (const Quality& quality : kQualities) {
+        if (quality.id == 120 && !fourk) continue;
+        formats.push_back({{"quality", quality.id},
+                           {"format", quality.format},
+                           {"new_description", quality.description},
+                           {"display_desc", quality.description},
+                           {"need_login", quality.memberOnly},
+                           {"need_vip", quality.memberOnly}});
+        acceptQuality.push_back(quality.id);
+        acceptDescription.push_back(quality.description);
+        if (!quality.memberOnly || member)
+            addVideoStreams(video, quality, base + std::to_string(quality.id) + ".m4s");
+    }
+    Json audio = Json::array();
+    for (int id : kAudioIds) {
+        const std::string url = base + std::to_string(id) + ".m4s";
+        audio.push_back({{"id", id},
+                         {"baseUrl", url},
+                         {"base_url", url},
+                         {"backupUrl", Json::array()},
+                         {"mimeType", "audio/mp4"},
+                         {"codecs", "mp4a.40.2"},
+                         {"codecid", 0}});
+    }
+    long long seconds = 0;
+    for (const auto& page : (*view)["data"]["pages"]) {
+        if (page["cid"].dump() == cid) seconds = page.value("duration", 0LL);
+    }
+    Json data = {{"from", "local"},
+                 {"result", "suc"},
+                 {"message", ""},
+                 {"quality", video.empty() ? 0 : video[0]["id"].get<int>()},
+                 {"format", "flv"},
+                 {"timelength", seconds * 1000},
+                 {"accept_description", std::move(acceptDescription)},
+                 {"accept_quality", std::move(acceptQuality)},
+                 {"video_codecid", 7},
+                 {"support_formats", std::move(formats)},
+                 {"dash",
+                  {{"duration", seconds},
+                   {"minBufferTime", 1.5},
+                   {"video", std::move(video)},
+                   {"audio", std::move(audio)}}}};
+    std::uint64_t visitor = 0;
+    {
+        std::lock_guard lock(state.mutex);
+        visitor = ++state.cookieCounter;
+    }
+    response.set_header("Set-Cookie", "buvid=devsite-" + std::to_string(visitor) + "; path=/");
+    sendJson(response, {{"code", 0}, {"message", "0"}, {"ttl", 1}, {"data", std::move(data)}});
+}
+
+}  // namespace
+
+void registerVideoEndpoints(httplib::Server& server, SiteState& state) {
+    addRoute(server, state, "GET", "/x/web-interface/view",
+             [&state](const httplib::Request& request, httplib::Response& response) {
+                 const Json* answer = state.videos.find(request.get_param_value("bvid"));
+                 sendJson(response, answer ? *answer : notFound());
+             });
+    addRoute(server, state, "GET", "/x/player/playurl",
+             [&state](const httplib::Request& request, httplib::Response& response) {
+                 answerPlayurl(request, response, state);
+             });
+}
+
+}  // namespace devsite
