@@ -6,11 +6,10 @@
 #include <string>
 #include <vector>
 
-
 namespace quivra {
 
 class JsonObject {
-public:
+  public:
     JsonObject();
 
     bool parse(const std::string& text, bool direct = false);
@@ -41,7 +40,7 @@ public:
     // Shorthand used everywhere the site's numbers are read: getObject(path).toText().
     std::string valueText(const std::string& path) const;
 
-private:
+  private:
     struct Document;
     std::shared_ptr<Document> document_;  // copies share one document
 };
