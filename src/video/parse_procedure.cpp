@@ -1,0 +1,52 @@
+#include "video/parse_procedure.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "net/text_encoding.h"
+#include "shell/config_file.h"
+#include "shell/shared_state.h"
+#include "video/identifier.h"
+#include "video/stream_formats.h"
+#include "video/video_info.h"
+
+namespace quivra {
+
+void runParse(ParseView& view) {
+    const std::optional<std::string> bvid = extractBvid(view.videoUrlText());
+    if (!bvid) {
+        view.showMessage(localText("请输入正确的视频地址、bvid、avid"));
+        return;
+    }
+    view.setParseButton(localText("解析中"), false);
+
+    SharedState& state = sharedState();
+    VideoRecord record = state.video.get();
+    const int rowCount = requestVideoInfo(*bvid, record);
+    record.bvid = *bvid;
+    state.video.set(record);
+
+    view.clearQualityItems();
+    requestQualityList(*bvid, record.cid);
+    const QualityList qualities = state.qualities.get();
+    if (qualities.count > 0) {
+        for (const QualityEntry& entry : qualities.entries) {
+            view.addQualityItem(entry.newDescription, textToInteger(entry.quality));
+        }
+    }
+
+    view.clearRows();
+    const size_t rows = rowCount > 0 ? std::min<size_t>(rowCount, record.pages.size()) : 0;
+    if (rows > 0) {
+        view.appendRows(std::vector<PageEntry>(record.pages.begin(),
+                                               record.pages.begin() + static_cast<long>(rows)));
+    }
+
+    view.setParseButton(localText("解析"), true);
+    view.setStatusText(localText("解析完毕，共") + std::to_string(record.videos) +
+                       localText("条视频"));
+}
+
+}  // namespace quivra

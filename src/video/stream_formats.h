@@ -1,0 +1,27 @@
+// The site's stream endpoint: which qualities a video offers, and the addresses of one
+// part's video and audio streams.
+#pragma once
+
+#include <string>
+
+#include "shell/records.h"
+
+namespace quivra {
+
+struct StreamAddresses {
+    std::string video;  // empty when none was found
+    std::string audio;
+};
+
+// Refills the shared quality list (entries and count in one step) and returns the number
+// of qualities; -1 when the request failed, which keeps the entries and sets the count to
+// -1.
+int requestQualityList(const std::string& bvid, const std::string& cid);
+
+// The addresses of one part's streams in the wanted qualities; an absent or empty wanted
+// value takes the first stream of the list. Reads only record.bvid.
+StreamAddresses resolveStreamAddresses(const VideoRecord& record, const std::string& cid,
+                                       const std::string& wantedVideo = "",
+                                       const std::string& wantedAudio = "");
+
+}  // namespace quivra

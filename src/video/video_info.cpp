@@ -1,0 +1,77 @@
+#include "video/video_info.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "account/date_text.h"
+#include "net/http_request.h"
+#include "net/json_object.h"
+#include "net/text_encoding.h"
+#include "shell/config_file.h"
+#include "shell/shared_state.h"
+#include "video/title_cleaning.h"
+
+namespace quivra {
+namespace {
+
+// The answer may claim more parts than it lists; entries past the list are empty. This
+// bounds them so that an absurd count cannot exhaust memory.
+constexpr int kMaxUnlistedParts = 10000;
+
+PageEntry readPage(const JsonObject& json, int index) {
+    const std::string prefix = "data.pages[" + std::to_string(index) + "]";
+    PageEntry page;
+    page.cid = json.valueText(prefix + ".cid");
+    page.page = json.valueText(prefix + ".page");
+    page.part = json.getText(prefix + ".part");
+    page.duration = formatDuration(textToInteger(json.valueText(prefix + ".duration")));
+    return page;
+}
+
+}  // namespace
+
+int requestVideoInfo(const std::string& bvid, VideoRecord& record) {
+    HttpRequestOptions options;
+    options.headers = kBrowserUserAgentLine;
+    const std::string body =
+        httpRequest(sharedState().site.api + "/x/web-interface/view?bvid=" + bvid, options);
+
+    JsonObject json;
+    if (!json.parse(utf8ToLocalText(body))) return -1;
+    if (json.valueText("code") != "0") {
+        json.clear();
+        return -1;
+    }
+
+    // Built aside and moved in at the end, so a failure leaves record untouched.
+    VideoRecord filled = record;
+    filled.pages.clear();
+    filled.videos = textToInteger(json.valueText("data.videos"));
+    filled.title = cleanTitle(json.getText("data.title"));
+    filled.desc = json.getText("data.desc");
+    filled.pic = json.getText("data.pic");
+    filled.duration = formatDuration(textToInteger(json.valueText("data.duration")));
+    filled.cid = json.valueText("data.cid");
+    filled.owner.mid = json.valueText("data.owner.mid");
+    filled.owner.name = json.getText("data.owner.name");
+    filled.owner.face = json.getText("data.owner.face");
+    filled.stat.view = json.valueText("data.stat.view");
+    filled.stat.pubdate = timestampToDate(json.valueText("data.pubdate"));
+    filled.stat.favorite = json.valueText("data.stat.favorite");
+    filled.stat.coin = json.valueText("data.stat.coin");
+    filled.stat.like = json.valueText("data.stat.like");
+    filled.stat.share = json.valueText("data.stat.share");
+    filled.stat.danmaku = json.valueText("data.stat.danmaku");
+    filled.stat.reply = json.valueText("data.stat.reply");
+
+    const int listed = json.count("data.pages");
+    const int parts = std::min(filled.videos, std::max(listed, 0) + kMaxUnlistedParts);
+    filled.pages.reserve(parts > 0 ? parts : 0);
+    for (int i = 0; i < parts; ++i) filled.pages.push_back(readPage(json, i));
+    json.clear();
+
+    record = std::move(filled);
+    return record.videos;
+}
+
+}  // namespace quivra
