@@ -1,0 +1,321 @@
+#include "net/http_request.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "net/cookies.h"
+#include "net/header_text.h"
+#include "net/http_session.h"
+#include "net/http_timeout.h"
+#include "net/text_encoding.h"
+#include "net/text_helpers.h"
+#include "net/text_slices.h"
+
+namespace quivra {
+
+const char* const kBrowserUserAgentLine =
+    "User-Agent: Mozilla/5.0 (Windows NT 6.1; WOW64) AppleWebKit/537.36 (KHTML, like Gecko) "
+    "Chrome/50.0.2661.87 Safari/537.36";
+
+namespace {
+
+constexpr long kMaxRedirects = 10;
+// A trickling server must not hold the caller forever: the whole exchange may take at
+// most this many times the per-phase timeout.
+constexpr long kOverallPhases = 8;
+
+const char* verbFor(int method) {
+    static const char* const verbs[] = {"GET",     "POST",   "HEAD",  "PUT",
+                                        "OPTIONS", "DELETE", "TRACE", "CONNECT"};
+    return method >= 0 && method <= 7 ? verbs[method] : verbs[0];
+}
+
+bool equalNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c + 32) : c; };
+               return lower(x) == lower(y);
+           });
+}
+
+bool isTokenCharacter(char c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return true;
+    return std::string_view("!#$%&'*+-.^_`|~").find(c) != std::string_view::npos;
+}
+
+// A header that could not be a single well-formed line is refused, as the request
+// object refuses a header without a name: it must never smuggle in extra lines.
+bool isAcceptableHeader(const HeaderField& field) {
+    if (field.name.empty() || !std::all_of(field.name.begin(), field.name.end(), isTokenCharacter))
+        return false;
+    return field.value.find_first_of(std::string("\r\n\0", 3)) == std::string::npos;
+}
+
+// The headers set on the request, in the order they were first set; setting a name
+// again (ASCII case ignored) replaces its value.
+class RequestHeaders {
+  public:
+    void set(const HeaderField& field) {
+        if (!isAcceptableHeader(field)) return;
+        for (auto& existing : fields_) {
+            if (equalNoCase(existing.name, field.name)) {
+                existing.value = field.value;
+                return;
+            }
+        }
+        fields_.push_back(field);
+    }
+
+    bool has(const std::string& name) const {
+        return std::any_of(fields_.begin(), fields_.end(),
+                           [&](const HeaderField& f) { return equalNoCase(f.name, name); });
+    }
+
+    const std::vector<HeaderField>& fields() const { return fields_; }
+
+  private:
+    std::vector<HeaderField> fields_;
+};
+
+struct SlistDeleter {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using Slist = std::unique_ptr<curl_slist, SlistDeleter>;
+
+bool append(Slist& list, const std::string& line) {
+    curl_slist* grown = curl_slist_append(list.get(), line.c_str());
+    if (!grown) return false;
+    list.release();
+    list.reset(grown);
+    return true;
+}
+
+// libcurl drops "Name:" with an empty value; "Name;" sends it empty.
+std::string curlHeaderLine(const HeaderField& field) {
+    const std::string name = localToUtf8(field.name);
+    if (trimBlanks(field.value).empty()) return name + ";";
+    return name + ": " + localToUtf8(field.value);
+}
+
+struct HandleDeleter {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+
+// What came back: the final response's header lines and body.
+struct Response {
+    std::vector<std::string> headerLines;
+    std::string body;
+};
+
+size_t onBody(char* data, size_t size, size_t count, void* user) {
+    try {
+        static_cast<Response*>(user)->body.append(data, size * count);
+        return size * count;
+    } catch (...) {
+        return 0;  // ends the transfer as failed
+    }
+}
+
+size_t onHeader(char* data, size_t size, size_t count, void* user) {
+    try {
+        auto* response = static_cast<Response*>(user);
+        std::string line(data, size * count);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        if (line.starts_with("HTTP/")) {
+            // A new response (after a redirect, a 100 Continue or a proxy tunnel): only
+            // the last one counts.
+            response->headerLines.clear();
+            response->body.clear();
+        } else if (!line.empty()) {
+            response->headerLines.push_back(utf8ToLocalText(line));
+        }
+        return size * count;
+    } catch (...) {
+        return 0;
+    }
+}
+
+// Bytes that may not stand in a request line (controls, blanks, non-ASCII) are
+// percent-encoded.
+std::string escapeUrl(const std::string& utf8) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : utf8) {
+        if (c <= 0x20 || c >= 0x7F) {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 0x0F];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+bool startsWithNoCase(const std::string& text, const std::string& prefix) {
+    return text.size() >= prefix.size() && equalNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+void applyTimeouts(CURL* handle, std::optional<int> timeoutSeconds) {
+    std::optional<long> ms = requestTimeoutMs(timeoutSeconds);
+    if (!ms) return;
+    // Name resolution and connecting share one timeout; sending and receiving stop
+    // when no byte moved for the same time.
+    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, *ms);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, std::max(1L, (*ms + 999) / 1000));
+    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, *ms * kOverallPhases);
+}
+
+std::string headerBlock(const std::vector<std::string>& lines) {
+    std::string block;
+    for (const auto& line : lines) block += line + "\r\n";
+    return block + "\r\n";
+}
+
+std::string perform(const std::string& url, const HttpRequestOptions& options, CURL* handle) {
+    const std::string verb = verbFor(options.method.value_or(0));
+    const bool isPost = verb == "POST";
+    const bool isHead = verb == "HEAD";
+
+    applyTimeouts(handle, options.timeoutSeconds);
+
+    const std::string proxy = options.proxy.value_or("");
+    curl_easy_setopt(handle, CURLOPT_PROXY, localToUtf8(proxy).c_str());  // "" = none
+    curl_easy_setopt(handle, CURLOPT_NOPROXY, "");
+
+    const std::string utf8Url = escapeUrl(localToUtf8(url));
+    curl_easy_setopt(handle, CURLOPT_URL, utf8Url.c_str());
+    curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+    // Like the request object's default policy, never follow from HTTPS down to HTTP.
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR,
+                     startsWithNoCase(url, "https:") ? "https" : "http,https");
+    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, options.noRedirect.value_or(false) ? 0L : 1L);
+    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
+    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
+
+    // Certificates and host names are checked against the system's trust store.
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+
+    std::string headerText = options.headers.value_or("");
+    if (options.addDefaultHeaders.value_or(true)) {
+        headerText = withDefaultHeaders(headerText, url, isPost);
+    }
+    if (options.normalizeHeaders.value_or(true)) headerText = normalizeHeaderNames(headerText);
+
+    Slist proxyHeaders;
+    const std::string proxyUser = options.proxyUser.value_or("");
+    const std::string proxyPassword = options.proxyPassword.value_or("");
+    const int credentialsTarget = options.credentialsTarget.value_or(1);
+    if (!proxy.empty() && !proxyUser.empty()) {
+        const std::string user = localToUtf8(proxyUser);
+        const std::string password = localToUtf8(proxyPassword);
+        if (credentialsTarget == 1) {
+            curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, user.c_str());
+            curl_easy_setopt(handle, CURLOPT_PROXYPASSWORD, password.c_str());
+            curl_easy_setopt(handle, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
+            // Sent to the proxy only, never through a tunnel to the server.
+            append(proxyHeaders,
+                   "Proxy-Authorization: Basic " + base64Encode(proxyUser + ":" + proxyPassword));
+        } else if (credentialsTarget == 0) {
+            // Answered only when the server asks for authentication.
+            curl_easy_setopt(handle, CURLOPT_USERNAME, user.c_str());
+            curl_easy_setopt(handle, CURLOPT_PASSWORD, password.c_str());
+            curl_easy_setopt(handle, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
+        }
+    }
+
+    RequestHeaders headers;
+    if (options.cookies) {
+        std::string& cookies = *options.cookies;
+        if (!cookies.empty() && findNoCase(cookies, "Cookie:") != std::string::npos) {
+            cookies = removeNoCase(cookies, "Cookie:");
+        }
+        headers.set({"Cookie", cookies});
+    }
+    if (headerText.find("\r\n") == std::string::npos) {
+        HeaderField only = splitHeaderLine(headerText);
+        if (!(only.name == "Connection" && only.value == "keep-alive")) headers.set(only);
+    } else {
+        for (const auto& field : headerFields(headerText)) headers.set(field);
+    }
+
+    std::string body;
+    if (options.postBytes && !options.postBytes->empty()) {
+        body = *options.postBytes;
+    } else {
+        body = localToUtf8(options.postText.value_or(""));
+    }
+    const bool sendsBody = !isHead && (isPost || !body.empty());
+    if (isHead) {
+        curl_easy_setopt(handle, CURLOPT_NOBODY, 1L);
+    } else if (sendsBody) {
+        curl_easy_setopt(handle, CURLOPT_POSTFIELDS, body.data());
+        curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+    }
+    if (!isPost && !isHead && (sendsBody || verb != "GET")) {
+        curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, verb.c_str());
+    }
+
+    Slist requestHeaders;
+    for (const auto& field : headers.fields()) append(requestHeaders, curlHeaderLine(field));
+    // Only what was set goes out: none of libcurl's own Accept, Expect or Content-Type.
+    if (!headers.has("Accept")) append(requestHeaders, "Accept:");
+    if (!headers.has("Expect")) append(requestHeaders, "Expect:");
+    if (sendsBody && !headers.has("Content-Type")) append(requestHeaders, "Content-Type:");
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, requestHeaders.get());
+    curl_easy_setopt(handle, CURLOPT_PROXYHEADER, proxyHeaders.get());
+    curl_easy_setopt(handle, CURLOPT_HEADEROPT, CURLHEADER_SEPARATE);
+
+    Response response;
+    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onBody);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &response);
+    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &response);
+
+    const bool arrived = curl_easy_perform(handle) == CURLE_OK;
+    long status = 0;
+    if (arrived) curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    // The handle may outlive this call (a session): leave no pointer to our locals.
+    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, nullptr);
+    curl_easy_setopt(handle, CURLOPT_PROXYHEADER, nullptr);
+    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, nullptr);
+    curl_easy_setopt(handle, CURLOPT_WRITEDATA, nullptr);
+    curl_easy_setopt(handle, CURLOPT_HEADERDATA, nullptr);
+
+    const std::string responseHeaders = arrived ? headerBlock(response.headerLines) : "";
+    if (options.responseHeaders) *options.responseHeaders = responseHeaders;
+    if (options.statusCode) *options.statusCode = arrived ? static_cast<int>(status) : 0;
+
+    std::string returned = collectSetCookies(responseHeaders);
+    if (options.mergeCookies.value_or(true) && options.cookies) {
+        returned = mergeCookieStrings(*options.cookies, returned);
+    }
+    if (options.returnedCookies) *options.returnedCookies = returned;
+    return arrived ? std::move(response.body) : std::string();
+}
+
+}  // namespace
+
+std::string httpRequest(const std::string& url, const HttpRequestOptions& options) {
+    try {
+        ensureCurlInitialised();
+        if (options.requestObject) {
+            CURL* handle = options.requestObject->handle();
+            if (!handle) return {};
+            curl_easy_reset(handle);  // keeps the session's open connections
+            return perform(url, options, handle);
+        }
+        std::unique_ptr<CURL, HandleDeleter> handle(curl_easy_init());
+        if (!handle) return {};
+        return perform(url, options, handle.get());
+    } catch (...) {
+        return {};
+    }
+}
+
+}  // namespace quivra
