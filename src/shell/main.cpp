@@ -1,6 +1,27 @@
-#include <cstdio>
+// Start of the program: shared state, download engine, skin, main window, event loop.
+#include <QApplication>
 
-int main() {
-    std::puts("quivra-downloader: the windows are not built yet.");
-    return 0;
+#include <string>
+
+#include "download/download_engine.h"
+#include "shell/main_window.h"
+#include "shell/message_box_window.h"
+#include "shell/shared_state.h"
+#include "shell/startup.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    // Child windows hide the main window; closing the main window ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    quivra::installMessageBoxPresenter();
+
+    const std::string programDirectory = quivra::executableDirectory();
+    quivra::downloadEngine().init(programDirectory, true, true);
+    app.setStyleSheet(quivra::loadSkinSheet(quivra::skinFilePath(programDirectory)));
+    quivra::loadSharedState(programDirectory);
+
+    auto* window = new quivra::MainWindow;
+    window->move(50, 50);
+    window->show();
+    return app.exec();
 }

@@ -18,9 +18,15 @@ namespace quivra {
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
-public:
+  public:
     // Column indexes of 超级列表框_list.
-    enum Column { NumberColumn = 0, TitleColumn = 1, DurationColumn = 2, CidColumn = 3, StateColumn = 4 };
+    enum Column {
+        NumberColumn = 0,
+        TitleColumn = 1,
+        DurationColumn = 2,
+        CidColumn = 3,
+        StateColumn = 4
+    };
 
     // Builds the window, starts the thread pool (once per program) and sets the title.
     explicit MainWindow(QWidget* parent = nullptr);
@@ -47,7 +53,7 @@ public:
     QLineEdit* videoUrlEdit() const { return videoUrl_; }
     QMenu* contextMenu() const { return contextMenu_; }
 
-public slots:
+  public slots:
     // The four commands of the context menu 菜单.
     void checkSelectedRows();
     void checkAllRows();
@@ -62,11 +68,11 @@ public slots:
     void openSearchWindow();
     void openSettingsWindow();
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     void buildControls();
     void buildMenus();
     void startThreadPool();

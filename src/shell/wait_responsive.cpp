@@ -20,16 +20,16 @@ constexpr int kEndlessAmount = 18000000;
 
 double unitLengthMs(std::int64_t unit) {
     switch (unit) {
-    case 0:
-        return 1.0;
-    case 1:
-        return 1000.0;
-    case 2:
-        return 60000.0;
-    case 3:
-        return 3600000.0;
-    default:
-        return static_cast<double>(unit);
+        case 0:
+            return 1.0;
+        case 1:
+            return 1000.0;
+        case 2:
+            return 60000.0;
+        case 3:
+            return 3600000.0;
+        default:
+            return static_cast<double>(unit);
     }
 }
 
@@ -43,8 +43,8 @@ void waitOnGuiThread(std::chrono::steady_clock::time_point deadline) {
             return;
         }
         QEventLoop loop;
-        QTimer::singleShot(static_cast<int>(std::min<long long>(left, INT_MAX)),
-                           Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        QTimer::singleShot(static_cast<int>(std::min<long long>(left, INT_MAX)), Qt::PreciseTimer,
+                           &loop, &QEventLoop::quit);
         loop.exec();
     }
 }

@@ -1,0 +1,48 @@
+// The download settings window: the folder that receives downloads and the number of
+// worker threads, each stored in the shared record and in config.ini as it changes.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+
+class QLineEdit;
+class QPushButton;
+
+namespace quivra {
+
+class SettingsWindow : public QWidget {
+    Q_OBJECT
+
+  public:
+    // (owner, title, initial folder) to the chosen folder, or "" when cancelled.
+    using FolderChooser =
+        std::function<QString(QWidget* owner, const QString& title, const QString& initialFolder)>;
+
+    explicit SettingsWindow(QWidget* parent = nullptr);
+    ~SettingsWindow() override;  // shows the main window again
+
+    // Replaces the folder dialog (tests); an empty chooser restores the standard one.
+    static void setFolderChooser(FolderChooser chooser);
+
+    QLineEdit* directoryEdit() const { return directory_; }
+    QLineEdit* threadNumberEdit() const { return threadNumber_; }
+    QPushButton* chooseButton() const { return choose_; }
+
+  public slots:
+    void chooseFolder();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void storeDirectory();
+    void storeThreadNumber();
+
+    QLineEdit* directory_ = nullptr;
+    QPushButton* choose_ = nullptr;
+    QLineEdit* threadNumber_ = nullptr;
+};
+
+}  // namespace quivra

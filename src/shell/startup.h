@@ -1,0 +1,17 @@
+// The parts of the start sequence that need no windows.
+#pragma once
+
+#include <QString>
+
+#include <string>
+
+namespace quivra {
+
+// programDirectory + "/skin/简约白.qss" (UTF-8 path).
+std::string skinFilePath(const std::string& programDirectory);
+
+// The style sheet in the file, or "" when the file is missing, unreadable, larger than
+// 1 MiB or not UTF-8 text: the program then keeps the plain look.
+QString loadSkinSheet(const std::string& path);
+
+}  // namespace quivra
