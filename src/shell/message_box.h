@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace quivra {
 
@@ -13,5 +14,9 @@ void showMessageBox(const std::string& text);
 
 using MessagePresenter = std::function<void(const std::string& text)>;
 void setMessagePresenter(MessagePresenter presenter);
+
+// The texts shown while no presenter was set (the latest 100), oldest first; the record
+// is emptied.
+std::vector<std::string> takeRecordedMessages();
 
 }  // namespace quivra
