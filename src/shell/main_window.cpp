@@ -20,6 +20,7 @@
 #include <system_error>
 #include <thread>
 
+#include "account/login_window.h"
 #include "download/command_runner.h"
 #include "download/download_engine.h"
 #include "download/thread_pool.h"
@@ -338,7 +339,9 @@ void MainWindow::onDownloadSelected() {
 }
 
 void MainWindow::openLoginWindow() {
-    // Filled by the login window.
+    auto* window = new LoginWindow;  // deletes itself when closed
+    window->show();
+    hide();
 }
 
 void MainWindow::openSearchWindow() {
