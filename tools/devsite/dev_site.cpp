@@ -1,6 +1,7 @@
 // Lifecycle, routing and the control calls of the local site.
 #include "devsite/dev_site.h"
 
+#include <fstream>
 #include <thread>
 
 #include "devsite/site_state.h"
@@ -18,21 +19,7 @@ std::string trim(std::string text) {
 // True when the request was answered by an override (or the site is stopping).
 bool applyDelayAndOverride(SiteState& state, const httplib::Request& request,
                            httplib::Response& response) {
-    int delayMs = 0;
-    std::optional<Override> answer;
-    {
-        std::lock_guard lock(state.mutex);
-        if (auto it = state.delays.find(request.path);
-            it != state.delays.end() && it->second.times != 0) {
-            delayMs = it->second.ms;
-            if (it->second.times > 0) --it->second.times;
-        }
-        if (auto it = state.overrides.find(request.path);
-            it != state.overrides.end() && it->second.times != 0) {
-            answer = it->second;
-            if (it->second.times > 0) --it->second.times;
-        }
-    }
+    const auto [delayMs, answer] = state.takeDelayAndOverride(request.path);
     if (delayMs > 0 && !state.sleepFor(std::chrono::milliseconds(delayMs))) {
         response.status = 503;
         return true;
@@ -43,38 +30,13 @@ bool applyDelayAndOverride(SiteState& state, const httplib::Request& request,
     return true;
 }
 
+bool loadAccounts(const std::string& file, Json& accounts) {
+    std::ifstream in(file);
+    accounts = Json::parse(in, nullptr, false);
+    return !accounts.is_discarded() && accounts.contains("member") && accounts.contains("plain");
+}
+
 }  // namespace
-
-bool SiteState::sleepFor(std::chrono::milliseconds duration) {
-    std::unique_lock lock(mutex);
-    return !wake.wait_for(lock, duration, [this] { return stopping.load(); });
-}
-
-Fault SiteState::takeFault(const std::string& mediaFile) {
-    std::lock_guard lock(mutex);
-    const auto it = faults.find(mediaFile);
-    if (it == faults.end() || it->second.times == 0) return {};
-    Fault hit = it->second;
-    if (it->second.times > 0) --it->second.times;
-    return hit;
-}
-
-void SiteState::addServed(const std::string& mediaFile, std::int64_t bytes) {
-    std::lock_guard lock(mutex);
-    served[mediaFile] += bytes;
-}
-
-bool SiteState::enterMedia() {
-    std::lock_guard lock(mutex);
-    if (activeMedia >= options.maxConnections) return false;
-    ++activeMedia;
-    return true;
-}
-
-void SiteState::leaveMedia() {
-    std::lock_guard lock(mutex);
-    --activeMedia;
-}
 
 void addRoute(httplib::Server& server, SiteState& state, const std::string& method,
               const std::string& pattern, Handler handler) {
@@ -141,6 +103,8 @@ bool DevSite::start() {
     if (impl_->running) return true;
     SiteState& state = impl_->state;
     if (!state.videos.load(std::string(DEVSITE_FIXTURES_DIR) + "/videos")) return false;
+    if (!loadAccounts(std::string(DEVSITE_FIXTURES_DIR) + "/accounts.json", state.accounts))
+        return false;
     if (!prepareMedia(state.options.cacheDir, state.options.largeFileBytes, state.media))
         return false;
 
@@ -154,7 +118,10 @@ bool DevSite::start() {
     server.set_keep_alive_timeout(2);
     server.set_keep_alive_max_count(1000);
     server.set_tcp_nodelay(true);
+    registerControlEndpoints(server, state);
     registerVideoEndpoints(server, state);
+    registerAccountEndpoints(server, state);
+    registerSearchEndpoints(server, state);
     registerMediaServer(server, state);
     addRoute(server, state, "GET", ".*", [](const httplib::Request&, httplib::Response& response) {
         response.status = 404;
@@ -212,13 +179,11 @@ void DevSite::clearRequests() {
 }
 
 void DevSite::setFault(const std::string& mediaFile, Fault fault) {
-    std::lock_guard lock(impl_->state.mutex);
-    impl_->state.faults[mediaFile] = fault;
+    impl_->state.setFault(mediaFile, fault);
 }
 
 void DevSite::clearFaults() {
-    std::lock_guard lock(impl_->state.mutex);
-    impl_->state.faults.clear();
+    impl_->state.clearFaults();
 }
 
 void DevSite::setBytesPerSecond(std::int64_t bytesPerSecond) {
@@ -226,9 +191,7 @@ void DevSite::setBytesPerSecond(std::int64_t bytesPerSecond) {
 }
 
 std::int64_t DevSite::bytesServed(const std::string& mediaFile) const {
-    std::lock_guard lock(impl_->state.mutex);
-    const auto it = impl_->state.served.find(mediaFile);
-    return it == impl_->state.served.end() ? 0 : it->second;
+    return impl_->state.bytesServed(mediaFile);
 }
 
 std::string DevSite::mediaPath(const std::string& mediaFile) const {
@@ -236,29 +199,25 @@ std::string DevSite::mediaPath(const std::string& mediaFile) const {
 }
 
 void DevSite::setQrScript(std::vector<QrStep> steps) {
-    std::lock_guard lock(impl_->state.mutex);
-    impl_->state.qrScript = std::move(steps);
+    impl_->state.setQrScript(std::move(steps));
 }
 
 std::string DevSite::lastQrKey() const {
-    std::lock_guard lock(impl_->state.mutex);
-    return impl_->state.lastQrKey;
+    return impl_->state.currentQrKey();
 }
 
 void DevSite::overrideAnswer(const std::string& path, int status, std::string body,
                              std::string contentType, int times) {
-    std::lock_guard lock(impl_->state.mutex);
-    impl_->state.overrides[path] = Override{status, std::move(body), std::move(contentType), times};
+    impl_->state.setOverride(path,
+                             Override{status, std::move(body), std::move(contentType), times});
 }
 
 void DevSite::clearOverrides() {
-    std::lock_guard lock(impl_->state.mutex);
-    impl_->state.overrides.clear();
+    impl_->state.clearOverrides();
 }
 
 void DevSite::setDelayMs(const std::string& path, int ms, int times) {
-    std::lock_guard lock(impl_->state.mutex);
-    impl_->state.delays[path] = Delay{ms, times};
+    impl_->state.setDelay(path, Delay{ms, times});
 }
 
 }  // namespace devsite

@@ -12,6 +12,7 @@
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,7 @@ struct SiteState {
     Options options;
     MediaCatalog media;
     VideoFixtures videos;
+    Json accounts;  // "member" and "plain": data of the account answer
     RequestLog log;
     std::atomic<int> port{0};
     std::atomic<bool> stopping{false};
@@ -62,11 +64,29 @@ struct SiteState {
 
     // Sleeps up to `duration`; false when the site is stopping.
     bool sleepFor(std::chrono::milliseconds duration);
+
+    void setFault(const std::string& mediaFile, Fault fault);
+    void clearFaults();
     // Takes one hit of the file's fault (None when there is none left).
     Fault takeFault(const std::string& mediaFile);
     void addServed(const std::string& mediaFile, std::int64_t bytes);
+    std::int64_t bytesServed(const std::string& mediaFile) const;
     bool enterMedia();  // false when the connection cap is reached
     void leaveMedia();
+
+    void setOverride(const std::string& path, Override answer);
+    void clearOverrides();
+    void setDelay(const std::string& path, Delay delay);
+    // The delay to wait and the override to answer with for one request to `path`.
+    std::pair<int, std::optional<Override>> takeDelayAndOverride(const std::string& path);
+
+    void setQrScript(std::vector<QrStep> steps);
+    std::string newQrKey();  // starts a session walking the current script
+    std::string currentQrKey() const;
+    // The key's next step; nullopt for a key never handed out.
+    std::optional<QrStep> nextQrStep(const std::string& key);
+
+    std::uint64_t nextVisitor();
 };
 
 using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;

@@ -113,12 +113,8 @@ void answerPlayurl(const httplib::Request& request, httplib::Response& response,
                    {"minBufferTime", 1.5},
                    {"video", std::move(video)},
                    {"audio", std::move(audio)}}}};
-    std::uint64_t visitor = 0;
-    {
-        std::lock_guard lock(state.mutex);
-        visitor = ++state.cookieCounter;
-    }
-    response.set_header("Set-Cookie", "buvid=devsite-" + std::to_string(visitor) + "; path=/");
+    response.set_header("Set-Cookie",
+                        "buvid=devsite-" + std::to_string(state.nextVisitor()) + "; path=/");
     sendJson(response, {{"code", 0}, {"message", "0"}, {"ttl", 1}, {"data", std::move(data)}});
 }
 

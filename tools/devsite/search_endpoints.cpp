@@ -1,0 +1,122 @@
+// Search pages: deterministic hits made from the keyword and the page.
+#include <algorithm>
+#include <array>
+#include <ctime>
+
+#include "devsite/site_state.h"
+
+namespace devsite {
+
+namespace {
+
+constexpr int kManyResults = 1000;
+constexpr int kFewResults = 7;
+
+// Sections of a search answer; the videos are the ninth.
+constexpr std::array<const char*, 11> kSections = {"tips",     "esports",       "user", "star",
+                                                   "media_ft", "media_bangumi", "pgc",  "topic",
+                                                   "video",    "activity",      "game"};
+
+std::uint64_t fingerprint(const std::string& text, std::uint64_t salt) {
+    std::uint64_t hash = 1469598103934665603ull ^ salt;
+    for (unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
+    return hash ^ (hash >> 29);
+}
+
+std::string madeBvid(std::uint64_t seed) {
+    static const char* const alphabet =
+        "123456789ABCDEFGHJKLMNPQRSTUVWXYZabcdefghijkmnopqrstuvwxyz";
+    std::string bvid = "BV1";
+    for (int i = 0; i < 9; ++i) {
+        bvid += alphabet[seed % 58];
+        seed /= 58;
+    }
+    return bvid;
+}
+
+int resultCount(const std::string& keyword) {
+    if (keyword == "nothing") return 0;
+    if (keyword == "few") return kFewResults;
+    return kManyResults;
+}
+
+int intParam(const httplib::Request& request, const char* name, int fallback) {
+    const std::string text = request.get_param_value(name);
+    try {
+        return text.empty() ? fallback : std::stoi(text);
+    } catch (const std::exception&) {
+        return fallback;
+    }
+}
+
+Json hit(const std::string& keyword, int index) {
+    const std::uint64_t seed = fingerprint(keyword, static_cast<std::uint64_t>(index));
+    // The first hits are the site's own videos, so that a hit can be parsed for real.
+    const std::array<const char*, 3> own = {kOnePartBvid, kTwelvePartBvid, kOddTitleBvid};
+    const std::string bvid = index < static_cast<int>(own.size()) ? own[index] : madeBvid(seed);
+    const int seconds = 30 + static_cast<int>(seed % 1800);
+    const long long mid = 30000 + static_cast<long long>(seed % 5000);
+    char duration[16];
+    std::snprintf(duration, sizeof duration, "%d:%02d", seconds / 60, seconds % 60);
+    return {{"type", "video"},
+            {"id", 900000 + index},
+            {"author", "作者" + std::to_string(mid)},
+            {"mid", mid},
+            {"typeid", "17"},
+            {"typename", "单机游戏"},
+            {"arcurl", "http://www.example.invalid/video/" + bvid},
+            {"aid", 900000 + index},
+            {"bvid", bvid},
+            {"title", "第" + std::to_string(index + 1) + "个 <em class=\"keyword\">" + keyword +
+                          "</em> 练习视频"},
+            {"description", "Result " + std::to_string(index + 1)},
+            {"pic", "//i0.example.invalid/cover/s" + std::to_string(seed % 100000) + ".jpg"},
+            {"play", static_cast<long long>(seed % 2000000)},
+            {"video_review", static_cast<long long>(seed % 9000)},
+            {"favorites", static_cast<long long>(seed % 40000)},
+            {"tag", "练习,示例"},
+            {"review", static_cast<long long>(seed % 3000)},
+            {"pubdate", 1500000000LL + static_cast<long long>(seed % 200000000)},
+            {"senddate", 1500000000LL + static_cast<long long>(seed % 200000000)},
+            {"duration", duration}};
+}
+
+void answerSearch(const httplib::Request& request, httplib::Response& response) {
+    const std::string keyword = request.get_param_value("keyword");
+    const int pageSize = std::clamp(intParam(request, "pagesize", 20), 1, 50);
+    const int page = std::max(1, intParam(request, "page", 1));
+    const int total = resultCount(keyword);
+    const int pages = (total + pageSize - 1) / pageSize;
+    Json hits = Json::array();
+    for (int index = (page - 1) * pageSize; index < std::min(total, page * pageSize); ++index)
+        hits.push_back(hit(keyword, index));
+    Json sections = Json::array();
+    for (const char* section : kSections) {
+        sections.push_back(
+            {{"result_type", section},
+             {"data", std::string(section) == "video" ? std::move(hits) : Json::array()}});
+    }
+    sendJson(response, {{"code", 0},
+                        {"message", "0"},
+                        {"ttl", 1},
+                        {"data",
+                         {{"seid", std::to_string(fingerprint(keyword, 0) % 100000000)},
+                          {"page", page},
+                          {"pagesize", pageSize},
+                          {"numResults", total},
+                          {"numPages", pages},
+                          {"suggest_keyword", ""},
+                          {"rqt_type", "search"},
+                          {"result", std::move(sections)}}}});
+}
+
+}  // namespace
+
+void registerSearchEndpoints(httplib::Server& server, SiteState& state) {
+    addRoute(server, state, "GET", "/x/web-interface/search/all/v2",
+             [](const httplib::Request& request, httplib::Response& response) {
+                 answerSearch(request, response);
+             });
+}
+
+}  // namespace devsite
