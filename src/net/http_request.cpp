@@ -169,6 +169,9 @@ void applyTimeouts(CURL* handle, std::optional<int> timeoutSeconds) {
     curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, *ms * kOverallPhases);
 }
 
+// The final response's header lines (read as UTF-8, held as local text) without the
+// status line, each followed by CR LF, then one more CR LF: the form of the request
+// object's GetAllResponseHeaders.
 std::string headerBlock(const std::vector<std::string>& lines) {
     std::string block;
     for (const auto& line : lines) block += line + "\r\n";
