@@ -9,14 +9,15 @@
 namespace quivra {
 
 class DownloadEngine {
-public:
+  public:
     DownloadEngine();
     ~DownloadEngine();
     DownloadEngine(const DownloadEngine&) = delete;
     DownloadEngine& operator=(const DownloadEngine&) = delete;
 
     // folder: the program directory (UTF-8). Returns whether the engine runs.
-    bool init(const std::string& folder, bool install, std::optional<bool> startHelper = std::nullopt);
+    bool init(const std::string& folder, bool install,
+              std::optional<bool> startHelper = std::nullopt);
     // Stops the engine promptly; partial files stay resumable.
     void uninit();
 
@@ -50,12 +51,17 @@ public:
     static std::string stateName(int code);
     void setUploadSpeedLimit(std::int32_t first, std::int32_t second);
 
-private:
+  private:
     struct Impl;
     Impl* impl_;
 };
 
 // The one engine of the program.
 DownloadEngine& downloadEngine();
+
+// Whether a file the engine wrote is whole: it exists and no "<file>.aria2" control
+// file lies beside it (a stopped engine leaves one beside every partial file, and a
+// later task with resume continues from it). The path is local text.
+bool isCompleteDownload(const std::string& filePath);
 
 }  // namespace quivra

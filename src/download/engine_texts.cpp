@@ -1,0 +1,107 @@
+#include "download/engine_texts.h"
+
+#include "net/text_encoding.h"
+
+namespace quivra {
+
+std::string engineStateName(int code) {
+    switch (code) {
+        case kStateNoItem:
+            return "NOITEM";
+        case kStateError:
+            return "ERROR";
+        case kStatePause:
+            return "PAUSE";
+        case kStateDownload:
+            return "DOWNLOAD";
+        case kStateComplete:
+            return "COMPLETE";
+        case kStateStartPending:
+            return "STARTPENDING";
+        case kStateStopPending:
+            return "STOPPENDING";
+        default:
+            return "";
+    }
+}
+
+std::string engineErrorText(int code) {
+    switch (code) {
+        case 0:
+            return localText("未知错误");
+        case 1:
+            return localText("创建文件失败");
+        case 2:
+            return localText("写文件失败");
+        case 3:
+            return localText("读文件失败");
+        case 4:
+            return localText("重命名失败");
+        case 5:
+            return localText("文件片校验失败");
+        case 6:
+            return localText("文件全文校验失败");
+        case 7:
+            return localText("删除文件失败失败");
+        case 16:
+            return localText("无效的DOWN地址");
+        case 32:
+            return localText("代理类型未知");
+        case 33:
+            return localText("代理认证失败");
+        case 48:
+            return localText("http下载中无ip可用");
+        case 64:
+            return localText("任务超时");
+        case 65:
+            return localText("任务取消");
+        case 66:
+            return localText("MINITP崩溃");
+        case 67:
+            return localText("TaskId 非法");
+        default:
+            return "";
+    }
+}
+
+int errorCodeFromAria2(int aria2Code) {
+    switch (aria2Code) {
+        case 2:  // time out
+        case 5:  // too slow
+            return 64;
+        case 3:   // resource not found
+        case 4:   // too many "not found" answers
+        case 22:  // HTTP protocol error
+        case 23:  // too many redirects
+        case 24:  // HTTP authorisation failed
+        case 28:  // the address or an option was rejected
+            return 16;
+        case 6:   // network problem
+        case 19:  // name resolution failed
+        case 29:  // service unavailable
+            return 48;
+        case 13:  // file exists and may not be overwritten
+        case 15:  // file could not be opened
+        case 16:  // file could not be created
+        case 18:  // folder could not be created
+            return 1;
+        case 9:   // disk full
+        case 17:  // file I/O error
+            return 2;
+        case 8:  // cannot resume the partial file
+            return 3;
+        case 14:  // renaming failed
+            return 4;
+        case 10:  // piece length changed
+            return 5;
+        case 32:  // checksum mismatch
+            return 6;
+        case 7:   // halted with the download unfinished
+        case 31:  // removed
+            return 65;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace quivra

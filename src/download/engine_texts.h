@@ -1,0 +1,26 @@
+// The download engine's state and error tables, and how aria2's results map onto them.
+#pragma once
+
+#include <string>
+
+namespace quivra {
+
+// Task state codes of the engine's state table.
+enum EngineState : int {
+    kStateNoItem = 0,
+    kStateError = 1,
+    kStatePause = 2,
+    kStateDownload = 3,
+    kStateComplete = 4,
+    kStateStartPending = 5,
+    kStateStopPending = 6,
+};
+
+// The state name and error text of a code, as local text; "" for a code not in the table.
+std::string engineStateName(int code);
+std::string engineErrorText(int code);
+
+// The nearest error-table code for one of aria2's error codes (its exit-status values).
+int errorCodeFromAria2(int aria2Code);
+
+}  // namespace quivra

@@ -1,0 +1,347 @@
+#include "download/download_engine.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <iterator>
+#include <thread>
+#include <vector>
+
+#include "devsite/dev_site.h"
+#include "net/text_encoding.h"
+
+namespace quivra {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+constexpr std::int64_t kFileBytes = 12LL << 20;
+const std::string kMediaFile = std::string(devsite::kLargeBvid) + "-6101-80.m4s";
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class DownloadEngineTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        devsite::Options options;
+        options.largeFileBytes = kFileBytes;
+        options.maxConnections = 48;
+        options.threads = 80;
+        site = new devsite::DevSite(options);
+        ASSERT_TRUE(site->start());
+        expected = new std::string(readFile(site->mediaPath(kMediaFile)));
+        ASSERT_EQ(static_cast<std::int64_t>(expected->size()), kFileBytes);
+    }
+    static void TearDownTestSuite() {
+        delete site;
+        delete expected;
+        site = nullptr;
+        expected = nullptr;
+    }
+
+    void SetUp() override {
+        site->clearFaults();
+        site->clearRequests();
+        site->setBytesPerSecond(0);
+        folder = fs::temp_directory_path() /
+                 ("quivra-engine-" + std::to_string(getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    std::string mediaUrl(const std::string& file = kMediaFile) const {
+        return site->baseUrl() + "/media/" + file;
+    }
+
+    // Polls like the download job does; returns the last state name.
+    static std::string waitForEnd(DownloadEngine& engine, std::uint32_t task,
+                                  int* maxInUse = nullptr, std::chrono::seconds limit = 60s) {
+        auto deadline = std::chrono::steady_clock::now() + limit;
+        std::string state;
+        while (std::chrono::steady_clock::now() < deadline) {
+            state = engine.taskStateName(task);
+            if (maxInUse != nullptr) *maxInUse = std::max(*maxInUse, engine.taskSourcesInUse(task));
+            if (state == "COMPLETE" || state == "ERROR") break;
+            std::this_thread::sleep_for(20ms);
+        }
+        return state;
+    }
+
+    static devsite::DevSite* site;
+    static std::string* expected;
+    fs::path folder;
+};
+
+devsite::DevSite* DownloadEngineTest::site = nullptr;
+std::string* DownloadEngineTest::expected = nullptr;
+
+TEST_F(DownloadEngineTest, FetchesOneFileOverSeveralConnections) {
+    site->setBytesPerSecond(1 << 20);  // slow enough that the connections overlap
+    DownloadEngine engine;
+    ASSERT_TRUE(engine.init(folder.string() + "/", true, true));
+    std::uint32_t task =
+        engine.createTask(mediaUrl(), "http://www.example.test/video/x", devsite::kMemberCookie,
+                          "stream.m4s", folder.string(), 0, 1, 1);
+    ASSERT_NE(task, 0u);
+    EXPECT_EQ(engine.taskStateName(task), "PAUSE");  // held until started
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(site->bytesServed(kMediaFile), 0);
+
+    ASSERT_TRUE(engine.startTask(task));
+    EXPECT_FALSE(engine.startTask(task));  // already started
+    int maxInUse = 0;
+    ASSERT_EQ(waitForEnd(engine, task, &maxInUse), "COMPLETE");
+    EXPECT_GE(maxInUse, 4);
+    EXPECT_EQ(engine.taskTotalSize(task), kFileBytes);
+    EXPECT_EQ(engine.taskDownloadedSize(task), kFileBytes);
+    EXPECT_EQ(engine.taskPercent(task), 100u);
+    EXPECT_EQ(engine.taskSourceCount(task), 1);
+
+    const fs::path file = folder / "stream.m4s";
+    EXPECT_TRUE(readFile(file) == *expected);
+    EXPECT_TRUE(isCompleteDownload(file.string()));
+
+    auto requests = site->requestsTo("/media/" + kMediaFile);
+    ASSERT_GE(requests.size(), 4u);
+    int ranged = 0;
+    for (const auto& request : requests) {
+        EXPECT_EQ(request.header("Referer"), "http://www.example.test/video/x");
+        EXPECT_EQ(request.header("Cookie"), devsite::kMemberCookie);
+        ranged += request.hasHeader("Range") ? 1 : 0;
+    }
+    EXPECT_GE(ranged, 4);
+    engine.uninit();
+    EXPECT_EQ(engine.taskStateName(task), "NOITEM");  // tasks end with the engine
+}
+
+TEST_F(DownloadEngineTest, DroppedConnectionsAreResumedWithinTheTask) {
+    devsite::Fault fault;
+    fault.kind = devsite::FaultKind::DropAfterBytes;
+    fault.afterBytes = 300000;
+    fault.times = 3;
+    site->setFault(kMediaFile, fault);
+    DownloadEngine engine;
+    ASSERT_TRUE(engine.init(folder.string(), true));
+    std::uint32_t task =
+        engine.createTask(mediaUrl(), "", "", "dropped.m4s", folder.string(), 0, 1, 1);
+    ASSERT_NE(task, 0u);
+    ASSERT_TRUE(engine.startTask(task));
+    ASSERT_EQ(waitForEnd(engine, task), "COMPLETE");
+    EXPECT_TRUE(readFile(folder / "dropped.m4s") == *expected);
+    EXPECT_TRUE(isCompleteDownload((folder / "dropped.m4s").string()));
+}
+
+TEST_F(DownloadEngineTest, MissingFileEndsInErrorWithItsText) {
+    devsite::Fault fault;
+    fault.kind = devsite::FaultKind::NotFound;
+    site->setFault(kMediaFile, fault);
+    DownloadEngine engine;
+    ASSERT_TRUE(engine.init(folder.string(), true));
+    std::uint32_t task =
+        engine.createTask(mediaUrl(), "", "", "missing.m4s", folder.string(), 0, 1, 1);
+    ASSERT_NE(task, 0u);
+    ASSERT_TRUE(engine.startTask(task));
+    ASSERT_EQ(waitForEnd(engine, task, nullptr, 30s), "ERROR");
+    EXPECT_EQ(engine.taskErrorText(task), localText("无效的DOWN地址"));
+    EXPECT_FALSE(engine.startTask(task));
+    EXPECT_FALSE(isCompleteDownload((folder / "missing.m4s").string()));
+
+    // An unwritable folder is the file's fault, not the address's.
+    fs::path blocked = folder / "blocked";
+    std::ofstream(blocked) << "a file where a folder should be";
+    site->clearFaults();
+    std::uint32_t second =
+        engine.createTask(mediaUrl(), "", "", "x.m4s", (blocked / "sub").string(), 0, 1, 1);
+    ASSERT_NE(second, 0u);
+    ASSERT_TRUE(engine.startTask(second));
+    ASSERT_EQ(waitForEnd(engine, second, nullptr, 30s), "ERROR");
+    EXPECT_EQ(engine.taskErrorText(second), localText("创建文件失败"));
+}
+
+TEST_F(DownloadEngineTest, StoppedEngineLeavesAPartialFileThatANewEngineResumes) {
+    site->setBytesPerSecond(256 << 10);
+    const fs::path file = folder / "resumed.m4s";
+    std::int64_t servedFirst = 0;
+    {
+        DownloadEngine engine;
+        ASSERT_TRUE(engine.init(folder.string(), true));
+        std::uint32_t task =
+            engine.createTask(mediaUrl(), "", "", "resumed.m4s", folder.string(), 0, 1, 1);
+        ASSERT_TRUE(engine.startTask(task));
+        auto deadline = std::chrono::steady_clock::now() + 30s;
+        while (engine.taskDownloadedSize(task) < kFileBytes / 3 &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(20ms);
+        }
+        ASSERT_GE(engine.taskDownloadedSize(task), kFileBytes / 3);
+        ASSERT_EQ(engine.taskStateName(task), "DOWNLOAD");
+        auto began = std::chrono::steady_clock::now();
+        engine.uninit();
+        EXPECT_LT(std::chrono::steady_clock::now() - began, 3s);  // prompt
+        servedFirst = site->bytesServed(kMediaFile);
+    }
+    ASSERT_TRUE(fs::exists(file));
+    EXPECT_FALSE(isCompleteDownload(file.string()));
+
+    // Still paced, so that what the site counts is what the engine asked for.
+    site->setBytesPerSecond(2 << 20);
+    site->clearRequests();
+    DownloadEngine engine;
+    ASSERT_TRUE(engine.init(folder.string(), true));
+    std::uint32_t task =
+        engine.createTask(mediaUrl(), "", "", "resumed.m4s", folder.string(), 0, 1, 1);
+
+    ASSERT_TRUE(engine.startTask(task));
+    ASSERT_EQ(waitForEnd(engine, task), "COMPLETE");
+    EXPECT_TRUE(readFile(file) == *expected);
+    EXPECT_TRUE(isCompleteDownload(file.string()));
+    const std::int64_t servedSecond = site->bytesServed(kMediaFile) - servedFirst;
+    EXPECT_GT(servedFirst, kFileBytes / 4);
+    EXPECT_LT(servedSecond, kFileBytes - kFileBytes / 4);  // not started over
+    for (const auto& request : site->requestsTo("/media/" + kMediaFile)) {
+        EXPECT_NE(request.header("Range").rfind("bytes=0-", 0), 0u) << request.header("Range");
+    }
+}
+
+TEST_F(DownloadEngineTest, StopStartAndDeleteWithinOneEngine) {
+    site->setBytesPerSecond(256 << 10);
+    DownloadEngine engine;
+    ASSERT_TRUE(engine.init(folder.string(), true));
+    std::uint32_t task =
+        engine.createTask(mediaUrl(), "", "", "paused.m4s", folder.string(), 0, 1, 1);
+    ASSERT_TRUE(engine.startTask(task));
+    while (engine.taskDownloadedSize(task) < (1 << 20)) std::this_thread::sleep_for(10ms);
+    ASSERT_TRUE(engine.stopTask(task));
+    auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (engine.taskStateName(task) != "PAUSE" && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_EQ(engine.taskStateName(task), "PAUSE");
+    EXPECT_FALSE(isCompleteDownload((folder / "paused.m4s").string()));
+
+    site->setBytesPerSecond(0);
+    ASSERT_TRUE(engine.startTask(task));
+    ASSERT_EQ(waitForEnd(engine, task), "COMPLETE");
+    EXPECT_TRUE(readFile(folder / "paused.m4s") == *expected);
+
+    EXPECT_TRUE(engine.deleteTask(task));
+    EXPECT_EQ(engine.taskStateName(task), "NOITEM");
+    EXPECT_EQ(engine.taskErrorText(task), "");
+    EXPECT_EQ(engine.taskTotalSize(task), 0);
+    EXPECT_FALSE(engine.deleteTask(task));
+    EXPECT_TRUE(fs::exists(folder / "paused.m4s"));  // deleting a task keeps its file
+}
+
+TEST_F(DownloadEngineTest, ManyWorkersUseTheEngineAtOnce) {
+    DownloadEngine engine;
+    ASSERT_TRUE(engine.init(folder.string(), true));
+    std::vector<std::future<std::string>> results;
+    for (int i = 0; i < 6; ++i) {
+        results.push_back(std::async(std::launch::async, [&, i] {
+            const std::string name = "part" + std::to_string(i) + ".m4s";
+            std::uint32_t task =
+                engine.createTask(mediaUrl(), "", "", name, folder.string(), 0, 1, 1);
+            if (task == 0 || !engine.startTask(task)) return std::string("not started");
+            std::string state = waitForEnd(engine, task);
+            if (state != "COMPLETE") return state;
+            return readFile(folder / name) == *expected ? std::string("ok") : "different";
+        }));
+    }
+    for (auto& result : results) EXPECT_EQ(result.get(), "ok");
+}
+
+TEST_F(DownloadEngineTest, RefusesWhatItCannotDo) {
+    DownloadEngine engine;
+    // Not initialised: nothing is created or started.
+    EXPECT_EQ(engine.createTask(mediaUrl(), "", "", "a.m4s", folder.string(), 0, 1, 1), 0u);
+    EXPECT_FALSE(engine.startTask(1));
+
+    ASSERT_TRUE(engine.init(folder.string(), false));
+    EXPECT_TRUE(engine.init(folder.string(), false));  // already running
+    DownloadEngine second;
+    EXPECT_FALSE(second.init(folder.string(), true));  // one session per process
+
+    EXPECT_EQ(engine.createTask(mediaUrl(), "", "", "../escape.m4s", folder.string(), 0, 1, 1), 0u);
+    EXPECT_EQ(engine.createTask("", "", "", "a.m4s", folder.string(), 0, 1, 1), 0u);
+    EXPECT_EQ(engine.createTask("not an address", "", "", "a.m4s", folder.string(), 0, 1, 1), 0u);
+
+    // A cookie with a line break cannot add header lines of its own.
+    std::uint32_t task = engine.createTask(mediaUrl(), "", "a=1\r\nX-Injected: yes", "c.m4s",
+                                           folder.string(), 0, 1, 1);
+    ASSERT_NE(task, 0u);
+    ASSERT_TRUE(engine.startTask(task));
+    ASSERT_EQ(waitForEnd(engine, task), "COMPLETE");
+    for (const auto& request : site->requestsTo("/media/" + kMediaFile)) {
+        EXPECT_FALSE(request.hasHeader("X-Injected"));
+    }
+
+    for (std::uint32_t unknown : {0u, 9999u}) {
+        EXPECT_EQ(engine.taskStateName(unknown), "NOITEM");
+        EXPECT_EQ(engine.taskErrorText(unknown), "");
+        EXPECT_EQ(engine.taskDownloadedSize(unknown), 0);
+        EXPECT_EQ(engine.taskPercent(unknown), 0u);
+        EXPECT_EQ(engine.taskSpeed(unknown), 0);
+        EXPECT_FALSE(engine.stopTask(unknown));
+    }
+    engine.uninit();
+    EXPECT_TRUE(second.init(folder.string(), true));  // free again once the first ended
+}
+
+TEST_F(DownloadEngineTest, ExistingFileIsReplacedOrKeptByTheRenameFlag) {
+    DownloadEngine engine;
+    ASSERT_TRUE(engine.init(folder.string(), true));
+    std::ofstream(folder / "old.m4s") << "stale";
+    std::uint32_t task = engine.createTask(mediaUrl(), "", "", "old.m4s", folder.string(), 0, 1, 0);
+    ASSERT_TRUE(engine.startTask(task));
+    ASSERT_EQ(waitForEnd(engine, task), "COMPLETE");
+    EXPECT_TRUE(readFile(folder / "old.m4s") == *expected);
+
+    std::ofstream(folder / "kept.m4s") << "keep me";
+    task = engine.createTask(mediaUrl(), "", "", "kept.m4s", folder.string(), 0, 0, 0);
+    ASSERT_TRUE(engine.startTask(task));
+    ASSERT_EQ(waitForEnd(engine, task), "COMPLETE");
+    EXPECT_EQ(readFile(folder / "kept.m4s"), "keep me");
+    EXPECT_TRUE(readFile(folder / "kept.1.m4s") == *expected);
+}
+
+TEST(DownloadEngineTables, NamesAndTexts) {
+    EXPECT_EQ(DownloadEngine::stateName(0), "NOITEM");
+    EXPECT_EQ(DownloadEngine::stateName(3), "DOWNLOAD");
+    EXPECT_EQ(DownloadEngine::stateName(6), "STOPPENDING");
+    EXPECT_EQ(DownloadEngine::stateName(7), "");
+    EXPECT_EQ(DownloadEngine::stateName(-1), "");
+    EXPECT_EQ(DownloadEngine::errorText(0), localText("未知错误"));
+    EXPECT_EQ(DownloadEngine::errorText(7), localText("删除文件失败失败"));
+    EXPECT_EQ(DownloadEngine::errorText(64), localText("任务超时"));
+    EXPECT_EQ(DownloadEngine::errorText(67), localText("TaskId 非法"));
+    EXPECT_EQ(DownloadEngine::errorText(8), "");
+    EXPECT_EQ(DownloadEngine::errorText(17), "");
+}
+
+TEST(CompleteDownload, ControlFileMarksAPartialFile) {
+    fs::path folder = fs::temp_directory_path() / ("quivra-complete-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    const fs::path file = folder / "a.m4s";
+    EXPECT_FALSE(isCompleteDownload(file.string()));
+    std::ofstream(file) << "bytes";
+    EXPECT_TRUE(isCompleteDownload(file.string()));
+    std::ofstream(folder / "a.m4s.aria2") << "control";
+    EXPECT_FALSE(isCompleteDownload(file.string()));
+    EXPECT_FALSE(isCompleteDownload(folder.string()));  // a folder is no download
+    EXPECT_FALSE(isCompleteDownload(""));
+    fs::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace quivra
