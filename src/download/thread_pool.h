@@ -9,7 +9,7 @@
 namespace quivra {
 
 class ThreadPool {
-public:
+  public:
     using Routine = void (*)(std::intptr_t value1, std::intptr_t value2);
 
     enum State : int { NotRunning = 0, Running = 1, Starting = 2, Stopping = 3 };
@@ -35,7 +35,7 @@ public:
     // The stack reservation start() uses for a requested size (0: system default).
     static std::size_t effectiveStackSize(int requested);
 
-private:
+  private:
     struct Impl;
     Impl* impl_;
 };
