@@ -178,19 +178,14 @@ std::string headerBlock(const std::vector<std::string>& lines) {
     return block + "\r\n";
 }
 
-std::string perform(const std::string& url, const HttpRequestOptions& options, CURL* handle) {
-    const std::string verb = verbFor(options.method.value_or(0));
-    const bool isPost = verb == "POST";
-    const bool isHead = verb == "HEAD";
-
+// Everything about reaching the server: timeouts, proxy, address, redirects, TLS.
+void configureTransport(CURL* handle, const std::string& url, const HttpRequestOptions& options) {
     applyTimeouts(handle, options.timeoutSeconds);
-
-    const std::string proxy = options.proxy.value_or("");
-    curl_easy_setopt(handle, CURLOPT_PROXY, localToUtf8(proxy).c_str());  // "" = none
+    // An empty proxy also keeps proxies named by the environment out.
+    curl_easy_setopt(handle, CURLOPT_PROXY, localToUtf8(options.proxy.value_or("")).c_str());
     curl_easy_setopt(handle, CURLOPT_NOPROXY, "");
 
-    const std::string utf8Url = escapeUrl(localToUtf8(url));
-    curl_easy_setopt(handle, CURLOPT_URL, utf8Url.c_str());
+    curl_easy_setopt(handle, CURLOPT_URL, escapeUrl(localToUtf8(url)).c_str());
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
     // Like the request object's default policy, never follow from HTTPS down to HTTP.
     curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR,
@@ -198,39 +193,49 @@ std::string perform(const std::string& url, const HttpRequestOptions& options, C
     curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, options.noRedirect.value_or(false) ? 0L : 1L);
     curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+    // HTTP/1.1 keeps header names as the server spells them (Set-Cookie is matched exactly).
     curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1);
 
     // Certificates and host names are checked against the system's trust store.
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+}
 
+// Credentials for the proxy (target 1) or the server (target 0), only with a proxy and a
+// user name. Returns the headers for the proxy alone.
+Slist configureCredentials(CURL* handle, const HttpRequestOptions& options) {
+    Slist proxyHeaders;
+    const std::string proxyUser = options.proxyUser.value_or("");
+    const std::string proxyPassword = options.proxyPassword.value_or("");
+    if (options.proxy.value_or("").empty() || proxyUser.empty()) return proxyHeaders;
+    const std::string user = localToUtf8(proxyUser);
+    const std::string password = localToUtf8(proxyPassword);
+    const int target = options.credentialsTarget.value_or(1);
+    if (target == 1) {
+        curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, user.c_str());
+        curl_easy_setopt(handle, CURLOPT_PROXYPASSWORD, password.c_str());
+        curl_easy_setopt(handle, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
+        // Sent to the proxy only, never through a tunnel to the server.
+        append(proxyHeaders,
+               "Proxy-Authorization: Basic " + base64Encode(proxyUser + ":" + proxyPassword));
+    } else if (target == 0) {
+        // Answered only when the server asks for authentication.
+        curl_easy_setopt(handle, CURLOPT_USERNAME, user.c_str());
+        curl_easy_setopt(handle, CURLOPT_PASSWORD, password.c_str());
+        curl_easy_setopt(handle, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
+    }
+    return proxyHeaders;
+}
+
+// The Cookie header (its text cleaned of "Cookie:" in the caller's variable), then the
+// lines of the header text with the defaults and re-cased names.
+RequestHeaders collectRequestHeaders(const std::string& url, const HttpRequestOptions& options,
+                                     bool isPost) {
     std::string headerText = options.headers.value_or("");
     if (options.addDefaultHeaders.value_or(true)) {
         headerText = withDefaultHeaders(headerText, url, isPost);
     }
     if (options.normalizeHeaders.value_or(true)) headerText = normalizeHeaderNames(headerText);
-
-    Slist proxyHeaders;
-    const std::string proxyUser = options.proxyUser.value_or("");
-    const std::string proxyPassword = options.proxyPassword.value_or("");
-    const int credentialsTarget = options.credentialsTarget.value_or(1);
-    if (!proxy.empty() && !proxyUser.empty()) {
-        const std::string user = localToUtf8(proxyUser);
-        const std::string password = localToUtf8(proxyPassword);
-        if (credentialsTarget == 1) {
-            curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, user.c_str());
-            curl_easy_setopt(handle, CURLOPT_PROXYPASSWORD, password.c_str());
-            curl_easy_setopt(handle, CURLOPT_PROXYAUTH, CURLAUTH_ANY);
-            // Sent to the proxy only, never through a tunnel to the server.
-            append(proxyHeaders,
-                   "Proxy-Authorization: Basic " + base64Encode(proxyUser + ":" + proxyPassword));
-        } else if (credentialsTarget == 0) {
-            // Answered only when the server asks for authentication.
-            curl_easy_setopt(handle, CURLOPT_USERNAME, user.c_str());
-            curl_easy_setopt(handle, CURLOPT_PASSWORD, password.c_str());
-            curl_easy_setopt(handle, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
-        }
-    }
 
     RequestHeaders headers;
     if (options.cookies) {
@@ -246,30 +251,51 @@ std::string perform(const std::string& url, const HttpRequestOptions& options, C
     } else {
         for (const auto& field : headerFields(headerText)) headers.set(field);
     }
+    return headers;
+}
 
+// The verb and the body (the bytes, else the text as UTF-8). Returns whether a body goes
+// out.
+bool configureBody(CURL* handle, const std::string& verb, const HttpRequestOptions& options) {
     std::string body;
     if (options.postBytes && !options.postBytes->empty()) {
         body = *options.postBytes;
     } else {
         body = localToUtf8(options.postText.value_or(""));
     }
-    const bool sendsBody = !isHead && (isPost || !body.empty());
-    if (isHead) {
+    if (verb == "HEAD") {
         curl_easy_setopt(handle, CURLOPT_NOBODY, 1L);
-    } else if (sendsBody) {
-        curl_easy_setopt(handle, CURLOPT_POSTFIELDS, body.data());
-        curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+        return false;
     }
-    if (!isPost && !isHead && (sendsBody || verb != "GET")) {
+    const bool isPost = verb == "POST";
+    const bool sendsBody = isPost || !body.empty();
+    if (sendsBody) {
+        curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+        curl_easy_setopt(handle, CURLOPT_COPYPOSTFIELDS, body.data());
+    }
+    if (!isPost && (sendsBody || verb != "GET")) {
         curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, verb.c_str());
     }
+    return sendsBody;
+}
 
-    Slist requestHeaders;
-    for (const auto& field : headers.fields()) append(requestHeaders, curlHeaderLine(field));
+Slist curlHeaderList(const RequestHeaders& headers, bool sendsBody) {
+    Slist list;
+    for (const auto& field : headers.fields()) append(list, curlHeaderLine(field));
     // Only what was set goes out: none of libcurl's own Accept, Expect or Content-Type.
-    if (!headers.has("Accept")) append(requestHeaders, "Accept:");
-    if (!headers.has("Expect")) append(requestHeaders, "Expect:");
-    if (sendsBody && !headers.has("Content-Type")) append(requestHeaders, "Content-Type:");
+    if (!headers.has("Accept")) append(list, "Accept:");
+    if (!headers.has("Expect")) append(list, "Expect:");
+    if (sendsBody && !headers.has("Content-Type")) append(list, "Content-Type:");
+    return list;
+}
+
+std::string perform(const std::string& url, const HttpRequestOptions& options, CURL* handle) {
+    const std::string verb = verbFor(options.method.value_or(0));
+    configureTransport(handle, url, options);
+    Slist proxyHeaders = configureCredentials(handle, options);
+    const RequestHeaders headers = collectRequestHeaders(url, options, verb == "POST");
+    const bool sendsBody = configureBody(handle, verb, options);
+    Slist requestHeaders = curlHeaderList(headers, sendsBody);
     curl_easy_setopt(handle, CURLOPT_HTTPHEADER, requestHeaders.get());
     curl_easy_setopt(handle, CURLOPT_PROXYHEADER, proxyHeaders.get());
     curl_easy_setopt(handle, CURLOPT_HEADEROPT, CURLHEADER_SEPARATE);
@@ -286,7 +312,6 @@ std::string perform(const std::string& url, const HttpRequestOptions& options, C
     // The handle may outlive this call (a session): leave no pointer to our locals.
     curl_easy_setopt(handle, CURLOPT_HTTPHEADER, nullptr);
     curl_easy_setopt(handle, CURLOPT_PROXYHEADER, nullptr);
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, nullptr);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, nullptr);
     curl_easy_setopt(handle, CURLOPT_HEADERDATA, nullptr);
 

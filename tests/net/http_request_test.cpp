@@ -156,11 +156,17 @@ TEST_F(HttpRequestTest, BodiesAreUtf8TextOrRawBytes) {
     text.postText = localText("名=中文");
     EXPECT_EQ(send("/echo", text).body, "名=中文");
 
+    HttpRequestOptions empty;
+    empty.method = 1;
+    EchoedRequest echo = send("/echo", empty);
+    EXPECT_EQ(echo.method, "POST");
+    EXPECT_EQ(echo.header("Content-Length"), "0");
+
     HttpRequestOptions bytes;
     bytes.method = 3;
     bytes.postText = "ignored";
     bytes.postBytes = std::string("\x00\xff\x01", 3);
-    EchoedRequest echo = send("/echo", bytes);
+    echo = send("/echo", bytes);
     EXPECT_EQ(echo.method, "PUT");
     EXPECT_EQ(echo.bodyHex, "00ff01");
 }
