@@ -1,0 +1,204 @@
+#include "video/parse_procedure.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "net/text_encoding.h"
+#include "video/local_site_fixture.h"
+
+namespace quivra {
+namespace {
+
+using devsite::kMemberCookie;
+using devsite::kOnePartBvid;
+using devsite::kTwelvePartBvid;
+
+// The main window in memory: each call is logged in UTF-8, rows and items are kept.
+class MemoryView : public ParseView {
+  public:
+    explicit MemoryView(std::string url) : url_(localText(url.c_str())) {}
+
+    std::string videoUrlText() override { return url_; }
+    void setParseButton(const std::string& caption, bool enabled) override {
+        log.push_back("button " + localToUtf8(caption) + (enabled ? " on" : " off"));
+    }
+    void clearQualityItems() override {
+        log.push_back("clear qualities");
+        qualities.clear();
+    }
+    void addQualityItem(const std::string& text, int itemData) override {
+        if (log.back() != "add qualities") log.push_back("add qualities");
+        qualities.emplace_back(localToUtf8(text), itemData);
+    }
+    void clearRows() override {
+        log.push_back("clear rows");
+        rows.clear();
+    }
+    void appendRows(const std::vector<PageEntry>& pages) override {
+        log.push_back("append " + std::to_string(pages.size()));
+        rows.insert(rows.end(), pages.begin(), pages.end());
+    }
+    void setStatusText(const std::string& text) override {
+        log.push_back("status " + localToUtf8(text));
+    }
+    void showMessage(const std::string& text) override {
+        log.push_back("message " + localToUtf8(text));
+    }
+
+    void setUrl(const std::string& url) { url_ = localText(url.c_str()); }
+
+    std::vector<std::string> log;
+    std::vector<std::pair<std::string, int>> qualities;
+    std::vector<PageEntry> rows;
+
+  private:
+    std::string url_;
+};
+
+class ParseProcedureTest : public LocalSiteTest {};
+
+const std::vector<std::pair<std::string, int>> kAllQualities = {
+    {"4K 超清", 120},  {"1080P60 高帧率", 116}, {"1080P 高清", 80},
+    {"720P 高清", 64}, {"480P 清晰", 32},       {"360P 流畅", 16}};
+
+TEST_F(ParseProcedureTest, OnePartVideoFillsTheWindowInOrder) {
+    MemoryView view(std::string("看这个 https://www.quivra.com/video/") + kOnePartBvid +
+                    "?p=1 好看");
+    runParse(view);
+
+    const std::vector<std::string> expected = {
+        "button 解析中 off", "clear qualities",           "add qualities", "clear rows", "append 1",
+        "button 解析 on",    "status 解析完毕，共1条视频"};
+    EXPECT_EQ(view.log, expected);
+    EXPECT_EQ(view.qualities, kAllQualities);
+    ASSERT_EQ(view.rows.size(), 1u);
+    EXPECT_EQ(view.rows[0].page, "1");
+    EXPECT_EQ(localToUtf8(view.rows[0].part), "山间小路的清晨");
+    EXPECT_EQ(view.rows[0].duration, "62:05");
+    EXPECT_EQ(view.rows[0].cid, "3001");
+
+    const VideoRecord record = sharedState().video.get();
+    EXPECT_EQ(record.bvid, kOnePartBvid);
+    EXPECT_EQ(record.videos, 1);
+    EXPECT_EQ(sharedState().qualities.get().count, 6);
+
+    // The quality list is asked for with the video's cid.
+    const auto playurl = site().requestsTo("/x/player/playurl");
+    ASSERT_EQ(playurl.size(), 1u);
+    EXPECT_EQ(playurl[0].query.rfind("cid=3001&bvid=BV1xx411c7mD&", 0), 0u);
+}
+
+TEST_F(ParseProcedureTest, TwelvePartVideoFromAnAvNumberParsedTwiceGivesTheSameRows) {
+    setUserCookie(kMemberCookie);
+    MemoryView view("https://www.quivra.com/video/av170001?from=search");
+    runParse(view);
+    ASSERT_EQ(view.rows.size(), 12u);
+    EXPECT_EQ(view.log.back(), "status 解析完毕，共12条视频");
+    EXPECT_EQ(sharedState().video.get().bvid, kTwelvePartBvid);
+    const std::vector<PageEntry> first = view.rows;
+
+    runParse(view);
+    ASSERT_EQ(view.rows.size(), 12u);
+    for (size_t i = 0; i < 12; ++i) {
+        EXPECT_EQ(view.rows[i].page, std::to_string(i + 1));
+        EXPECT_EQ(view.rows[i].cid, first[i].cid);
+        EXPECT_EQ(view.rows[i].part, first[i].part);
+        EXPECT_EQ(view.rows[i].duration, first[i].duration);
+    }
+    EXPECT_EQ(view.qualities, kAllQualities);
+}
+
+TEST_F(ParseProcedureTest, TextWithoutIdentifierOnlyShowsTheMessage) {
+    for (const char* text : {"", "AV170001", "bv1xx411c7mD", "https://www.quivra.com/"}) {
+        MemoryView view(text);
+        runParse(view);
+        const std::vector<std::string> expected = {"message 请输入正确的视频地址、bvid、avid"};
+        EXPECT_EQ(view.log, expected) << text;
+    }
+    EXPECT_TRUE(site().requests().empty());
+    EXPECT_EQ(sharedState().video.get().bvid, "");
+}
+
+TEST_F(ParseProcedureTest, UnknownVideoEmptiesTheWindowButKeepsThePreviousRecord) {
+    MemoryView view(kOnePartBvid);
+    runParse(view);
+    ASSERT_EQ(view.rows.size(), 1u);
+
+    view.setUrl("BV1zzzzzzzzz");
+    runParse(view);
+    const std::vector<std::string> expected = {"button 解析中 off", "clear qualities", "clear rows",
+                                               "button 解析 on", "status 解析完毕，共1条视频"};
+    EXPECT_EQ(std::vector<std::string>(view.log.end() - 5, view.log.end()), expected);
+    EXPECT_TRUE(view.rows.empty());
+    EXPECT_TRUE(view.qualities.empty());
+
+    const VideoRecord record = sharedState().video.get();
+    EXPECT_EQ(record.bvid, "BV1zzzzzzzzz");
+    EXPECT_EQ(localToUtf8(record.title), "山间小路的清晨");
+    EXPECT_EQ(record.pages.size(), 1u);
+    EXPECT_EQ(sharedState().qualities.get().count, -1);
+}
+
+TEST_F(ParseProcedureTest, DeadSiteAtStartShowsZeroVideos) {
+    sharedState().site.api = "http://127.0.0.1:1";  // nobody listens
+    MemoryView view(kOnePartBvid);
+    runParse(view);
+    const std::vector<std::string> expected = {"button 解析中 off", "clear qualities", "clear rows",
+                                               "button 解析 on", "status 解析完毕，共0条视频"};
+    EXPECT_EQ(view.log, expected);
+    EXPECT_EQ(sharedState().video.get().bvid, kOnePartBvid);
+}
+
+TEST_F(ParseProcedureTest, BrokenAnswersEndWithTheButtonEnabled) {
+    MemoryView view(kOnePartBvid);
+    runParse(view);
+
+    // The quality list is still asked for with the kept cid.
+    site().overrideAnswer("/x/web-interface/view", 200, "<html><body>oops</body></html>");
+    runParse(view);
+    EXPECT_TRUE(view.rows.empty());
+    EXPECT_EQ(view.qualities, kAllQualities);
+    EXPECT_EQ(view.log.back(), "status 解析完毕，共1条视频");
+    EXPECT_EQ(view.log[view.log.size() - 2], "button 解析 on");
+
+    site().overrideAnswer("/x/player/playurl", 200, "");
+    site().overrideAnswer("/x/web-interface/view", 200, "");
+    runParse(view);
+    EXPECT_TRUE(view.qualities.empty());
+    EXPECT_TRUE(view.rows.empty());
+    EXPECT_EQ(view.log.back(), "status 解析完毕，共1条视频");
+}
+
+TEST_F(ParseProcedureTest, ReaderNeverSeesHalfARecord) {
+    std::atomic<bool> done{false};
+    std::atomic<int> torn{0};
+    std::atomic<int> reads{0};
+    std::thread reader([&] {
+        while (!done) {
+            const VideoRecord record = sharedState().video.get();
+            ++reads;
+            const bool empty = record.bvid.empty() && record.pages.empty();
+            const bool one = record.bvid == kOnePartBvid && record.videos == 1 &&
+                             record.pages.size() == 1 && record.cid == "3001";
+            const bool twelve = record.bvid == kTwelvePartBvid && record.videos == 12 &&
+                                record.pages.size() == 12 && record.cid == "62001";
+            if (!empty && !one && !twelve) ++torn;
+        }
+    });
+    MemoryView view(kOnePartBvid);
+    for (int i = 0; i < 20; ++i) {
+        view.setUrl(i % 2 ? kTwelvePartBvid : kOnePartBvid);
+        runParse(view);
+    }
+    done = true;
+    reader.join();
+    EXPECT_EQ(torn, 0);
+    EXPECT_GT(reads, 0);
+}
+
+}  // namespace
+}  // namespace quivra
