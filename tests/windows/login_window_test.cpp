@@ -234,8 +234,10 @@ TEST_F(LoginWindowTest, ConfirmedQrCodeLogsInWelcomesTheUserAndCloses) {
     EXPECT_TRUE(main_->isVisible());
 }
 
-TEST_F(LoginWindowTest, MemberCookieLogsInWithoutPrintingTheCookie) {
+TEST_F(LoginWindowTest, MemberCookieLogsInWhileAQrCodeIsPolledAndStopsIt) {
     LoginWindow* window = openLogin();
+    window->tabs()->setCurrentIndex(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status(window) == "等待扫描二维码"; }, 5000));
     window->tabs()->setCurrentIndex(2);
     window->cookieEdit()->setPlainText(QString::fromUtf8(devsite::kMemberCookie));
     testing::internal::CaptureStdout();
@@ -254,6 +256,12 @@ TEST_F(LoginWindowTest, MemberCookieLogsInWithoutPrintingTheCookie) {
     ASSERT_EQ(nav.size(), 1u);
     EXPECT_EQ(nav[0].header("Cookie"), devsite::kMemberCookie);
     EXPECT_TRUE(main_->isVisible());
+
+    // The closing stopped the QR worker: no poll follows the one possibly under way.
+    const std::size_t sent = polls().size();
+    joinQrLoginWorkers();
+    QTest::qWait(150);
+    EXPECT_LE(polls().size(), sent + 1);
 }
 
 TEST_F(LoginWindowTest, RefusedOrEmptyCookieShowsTheSitesReasonAndKeepsTheWindow) {
