@@ -19,7 +19,7 @@ struct JsonObject::Document {
 namespace {
 
 // Deeper documents are refused before parsing: the writers recurse once per level.
-constexpr size_t kMaxNesting = 10000;
+constexpr size_t kMaxNesting = 1000;
 
 // allValues and memberNames hand their texts over joined by a separator and split again.
 constexpr const char* kValueSeparator = "[2020年7月20日20时0分0秒]";

@@ -90,10 +90,11 @@ TEST(JsonObjectParse, DeepNestingIsRefusedWithoutCrashing) {
         EXPECT_FALSE(json.parse(deep));
         EXPECT_EQ(json.toText(), "null");
 
-        std::string closed = std::string(9000, '[') + std::string(9000, ']');
+        std::string closed = std::string(1000, '[') + std::string(1000, ']');
         EXPECT_TRUE(json.parse(closed));
         EXPECT_EQ(json.toText(), closed);
         EXPECT_EQ(json.getObject("[0]").toText().size(), closed.size() - 2);
+        EXPECT_FALSE(json.parse("[" + closed + "]"));  // one level more than allowed
     });
     worker.join();
 }
