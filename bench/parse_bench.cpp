@@ -1,0 +1,74 @@
+// The whole parse of the 1,000-part video against the local site on loopback:
+// identifier, video information, quality list and rows handed to an in-memory window.
+// Prints the median, the fastest and the slowest of the timed runs.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "devsite/dev_site.h"
+#include "shell/shared_state.h"
+#include "video/parse_procedure.h"
+
+namespace {
+
+class CountingView : public quivra::ParseView {
+  public:
+    std::string videoUrlText() override { return url; }
+    void setParseButton(const std::string&, bool) override {}
+    void clearQualityItems() override { qualities = 0; }
+    void addQualityItem(const std::string&, int) override { ++qualities; }
+    void clearRows() override { rows = 0; }
+    void appendRows(const std::vector<quivra::PageEntry>& pages) override { rows += pages.size(); }
+    void setStatusText(const std::string&) override {}
+    void showMessage(const std::string&) override {}
+
+    std::string url;
+    size_t qualities = 0;
+    size_t rows = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
+
+    devsite::DevSite site;
+    if (!site.start()) {
+        std::fprintf(stderr, "the local site did not start\n");
+        return 1;
+    }
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("quivra-parse-bench-" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    quivra::loadSharedState(folder.string());
+    quivra::sharedState().site.api = site.baseUrl();
+
+    CountingView view;
+    view.url = std::string("https://www.quivra.com/video/") + devsite::kThousandPartBvid;
+    std::vector<double> milliseconds;
+    for (int i = 0; i < runs + 3; ++i) {  // three warm-up runs
+        const auto start = std::chrono::steady_clock::now();
+        quivra::runParse(view);
+        const std::chrono::duration<double, std::milli> took =
+            std::chrono::steady_clock::now() - start;
+        if (view.rows != 1000 || view.qualities == 0) {
+            std::fprintf(stderr, "parse gave %zu rows and %zu qualities\n", view.rows,
+                         view.qualities);
+            return 1;
+        }
+        if (i >= 3) milliseconds.push_back(took.count());
+        site.clearRequests();
+    }
+    std::filesystem::remove_all(folder);
+
+    std::sort(milliseconds.begin(), milliseconds.end());
+    std::printf("parse of 1,000 parts, %d runs: median %.2f ms, min %.2f ms, max %.2f ms\n", runs,
+                milliseconds[milliseconds.size() / 2], milliseconds.front(), milliseconds.back());
+    return 0;
+}
