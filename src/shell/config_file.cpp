@@ -112,6 +112,50 @@ std::mutex& writeMutex() {
     return mutex;
 }
 
+// Names that the file could hold as one section line and one key.
+bool isWritableSection(const std::string& name) {
+    return !hasLineBreak(name) && name.find(']') == std::string::npos;
+}
+
+bool isWritableKey(const std::string& name) {
+    return !name.empty() && !hasLineBreak(name) && name.find('=') == std::string::npos &&
+           name.front() != '[';
+}
+
+// Sets one item in the lines as the profile API does: the first key of that name in the
+// first section of that name is replaced; a new key goes after the section's last
+// non-blank line; a new section goes at the end.
+void setItem(std::vector<Line>& lines, const std::string& section, const std::string& key,
+             const std::string& value) {
+    const std::string newline =
+        !lines.empty() && lines.front().terminator == "\r\n" ? "\r\n" : "\n";
+    const std::string item = key + "=" + oneLineValue(value);
+    std::optional<size_t> sectionLine;
+    size_t lastOfSection = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        ProfileLine line = readProfileLine(lines[i].text);
+        if (line.kind == ProfileLine::Kind::Section) {
+            if (sectionLine) break;
+            if (sameProfileName(line.name, section)) sectionLine = lastOfSection = i;
+        } else if (sectionLine) {
+            if (line.kind == ProfileLine::Kind::Item && sameProfileName(line.name, key)) {
+                lines[i].text = item;
+                return;
+            }
+            if (!isBlankLine(lines[i].text)) lastOfSection = i;
+        }
+    }
+    if (sectionLine) {
+        if (lines[lastOfSection].terminator.empty()) lines[lastOfSection].terminator = newline;
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastOfSection) + 1,
+                     {item, newline});
+        return;
+    }
+    if (!lines.empty() && lines.back().terminator.empty()) lines.back().terminator = newline;
+    lines.push_back({"[" + section + "]", newline});
+    lines.push_back({item, newline});
+}
+
 }  // namespace
 
 std::optional<std::string> findConfigItem(const std::string& file, const std::string& section,
@@ -121,13 +165,11 @@ std::optional<std::string> findConfigItem(const std::string& file, const std::st
     const std::string wantedKey = profileNameArgument(key);
     std::optional<std::string> found;
     bool inSection = false;
-    bool sectionSeen = false;
     forEachLine(path, [&](std::string_view text) {
         ProfileLine line = readProfileLine(text);
         if (line.kind == ProfileLine::Kind::Section) {
             if (inSection) return false;  // only the first section of that name counts
-            inSection = !sectionSeen && sameProfileName(line.name, wantedSection);
-            sectionSeen = sectionSeen || inSection;
+            inSection = sameProfileName(line.name, wantedSection);
         } else if (line.kind == ProfileLine::Kind::Item && inSection &&
                    sameProfileName(line.name, wantedKey)) {
             found = limitValue(line.value);
@@ -147,54 +189,23 @@ std::string readConfigItem(const std::string& file, const std::string& section,
 
 bool writeConfigItem(const std::string& file, const std::string& section, const std::string& key,
                      const std::string& value) {
+    return writeConfigItems(file, section, {{key, value}});
+}
+
+bool writeConfigItems(const std::string& file, const std::string& section,
+                      const std::vector<std::pair<std::string, std::string>>& items) {
     const std::string path = profileNameArgument(file);
     const std::string sectionName = profileNameArgument(section);
-    const std::string keyName = profileNameArgument(key);
-    // Names that the file could not hold as one section line or one key.
-    if (path.empty() || hasLineBreak(sectionName) || sectionName.find(']') != std::string::npos ||
-        keyName.empty() || hasLineBreak(keyName) || keyName.find('=') != std::string::npos ||
-        keyName.front() == '[') {
-        return false;
+    if (path.empty() || !isWritableSection(sectionName)) return false;
+    for (const auto& [key, value] : items) {
+        if (!isWritableKey(profileNameArgument(key))) return false;
     }
 
     std::lock_guard lock(writeMutex());
     std::vector<Line> lines;
     if (!readLines(path, lines)) return false;
-    const std::string newline =
-        !lines.empty() && lines.front().terminator == "\r\n" ? "\r\n" : "\n";
-    const std::string item = keyName + "=" + oneLineValue(value);
-
-    // The first section of that name, the first key of that name in it, and the last
-    // non-blank line of the section (where a new key goes).
-    std::optional<size_t> sectionLine;
-    std::optional<size_t> keyLine;
-    size_t lastOfSection = 0;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        ProfileLine line = readProfileLine(lines[i].text);
-        if (line.kind == ProfileLine::Kind::Section) {
-            if (sectionLine) break;
-            if (sameProfileName(line.name, sectionName)) sectionLine = lastOfSection = i;
-        } else if (sectionLine) {
-            if (line.kind == ProfileLine::Kind::Item && sameProfileName(line.name, keyName)) {
-                keyLine = i;
-                break;
-            }
-            if (!isBlankLine(lines[i].text)) lastOfSection = i;
-        }
-    }
-
-    if (keyLine) {
-        lines[*keyLine].text = item;
-    } else if (sectionLine) {
-        if (lines[lastOfSection].terminator.empty()) lines[lastOfSection].terminator = newline;
-        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastOfSection) + 1,
-                     {item, newline});
-    } else {
-        if (!lines.empty() && lines.back().terminator.empty()) lines.back().terminator = newline;
-        lines.push_back({"[" + sectionName + "]", newline});
-        lines.push_back({item, newline});
-    }
-
+    for (const auto& [key, value] : items)
+        setItem(lines, sectionName, profileNameArgument(key), value);
     std::string content;
     for (const Line& line : lines) content += line.text + line.terminator;
     return replaceFilePrivately(path, content);

@@ -4,6 +4,8 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "shell/records.h"
 
@@ -24,6 +26,11 @@ std::string readConfigItem(const std::string& file, const std::string& section,
 // atomically (temporary file + rename) and kept at mode 0600. Every other line is kept.
 bool writeConfigItem(const std::string& file, const std::string& section, const std::string& key,
                      const std::string& value);
+
+// Writes several items of one section, in order, with one replacement of the file:
+// a reader sees all of them or none. False (and nothing written) when a name is unusable.
+bool writeConfigItems(const std::string& file, const std::string& section,
+                      const std::vector<std::pair<std::string, std::string>>& items);
 
 // Leading white space skipped, optional sign, decimal digits up to the first other
 // character; no digits give 0. Saturates instead of overflowing.

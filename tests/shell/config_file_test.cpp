@@ -231,6 +231,17 @@ TEST_F(ConfigFileTest, ConcurrentWritesAreNotLost) {
     EXPECT_EQ(folderEntries(), std::vector<std::string>{"config.ini"});
 }
 
+TEST_F(ConfigFileTest, SeveralItemsGoInOneReplacement) {
+    write("[user]\nmid=1\n[download]\nthreadNumber=2\n");
+    ASSERT_TRUE(writeConfigItems(config, "user", {{"mid", "7"}, {"name", "n"}, {"mid", "8"}}));
+    EXPECT_EQ(readBytes(config), "[user]\nmid=8\nname=n\n[download]\nthreadNumber=2\n");
+    // One unusable name: nothing at all is written.
+    EXPECT_FALSE(writeConfigItems(config, "user", {{"cookie", "c"}, {"bad=key", "x"}}));
+    EXPECT_EQ(findConfigItem(config, "user", "cookie"), std::nullopt);
+    ASSERT_TRUE(writeConfigItems(folder.file("new.ini"), "site", {{"api", "http://a"}}));
+    EXPECT_EQ(readBytes(folder.file("new.ini")), "[site]\napi=http://a\n");
+}
+
 TEST(TextToInteger, ReadsLeadingDecimalNumber) {
     EXPECT_EQ(textToInteger("3"), 3);
     EXPECT_EQ(textToInteger("abc"), 0);
