@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -174,11 +175,16 @@ class WorkerSlot {
         reapFinished();
         current_ = token;
         auto done = std::make_shared<std::atomic<bool>>(false);
-        std::thread thread([token, view, pollInterval, done] {
-            runQrLogin(*view, *token, pollInterval);
-            *done = true;
-        });
-        threads_.push_back({std::move(thread), std::move(done)});
+        threads_.reserve(threads_.size() + 1);  // the push below cannot fail then
+        try {
+            std::thread thread([token, view, pollInterval, done] {
+                runQrLogin(*view, *token, pollInterval);
+                *done = true;
+            });
+            threads_.push_back({std::move(thread), std::move(done)});
+        } catch (const std::system_error&) {
+            // No thread could be made: no code is fetched, the label keeps its text.
+        }
     }
 
     void stop() {
