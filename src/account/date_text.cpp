@@ -129,7 +129,8 @@ bool localeUses24HourClock() {
 
 std::string timestampToDate(const std::string& timestamp) {
     if (timestamp.size() == 10) {
-        if (!allDigits(timestamp)) return "";
+        const bool hasSign = timestamp.front() == '-' || timestamp.front() == '+';
+        if (!allDigits(std::string_view(timestamp).substr(hasSign ? 1 : 0))) return "";
         return formatSecondsAtUtc8(std::strtoll(timestamp.c_str(), nullptr, 10),
                                    localeUses24HourClock());
     }

@@ -67,6 +67,7 @@ TEST(TimestampToDate, SecondsAreShownAtUtc8WhateverTheZone) {
     EXPECT_EQ(timestampToDate("1614960000"), "2021-03-06 00:00:00");
     EXPECT_EQ(timestampToDate("0000000000"), "1970-01-01 08:00:00");
     EXPECT_EQ(timestampToDate("9999999999"), "2286-11-21 01:46:39");
+    EXPECT_EQ(timestampToDate("-161492442"), "1964-11-19 04:59:18");
 }
 
 TEST(TimestampToDate, TwelveHourLocaleUsesHoursOneToTwelveWithoutMarker) {
@@ -102,7 +103,7 @@ TEST(TimestampToDate, UnusableInputGivesEmptyText) {
     EXPECT_EQ(timestampToDate(""), "");
     EXPECT_EQ(timestampToDate("abcdefghij"), "");
     EXPECT_EQ(timestampToDate("16149244 9"), "");
-    EXPECT_EQ(timestampToDate("-161492442"), "");
+    EXPECT_EQ(timestampToDate("--16149244"), "");
     EXPECT_EQ(timestampToDate("12x"), "");
     EXPECT_EQ(timestampToDate("1.5"), "");
     EXPECT_EQ(timestampToDate("-"), "");
