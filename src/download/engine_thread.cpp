@@ -75,9 +75,9 @@ aria2::KeyVals taskOptions(const TaskSettings& task) {
         {"file-allocation", "none"},
         // A dropped or stalled connection is retried within the task; each retry
         // continues its segment where it broke off.
-        {"max-tries", "10"},
+        {"max-tries", "5"},
         {"retry-wait", "1"},
-        {"timeout", "30"},
+        {"timeout", "20"},
         {"connect-timeout", "10"},
         {"continue", task.resume ? "true" : "false"},
         {"auto-file-renaming", task.noAutoRename ? "false" : "true"},

@@ -169,6 +169,22 @@ TEST_F(DownloadEngineTest, MissingFileEndsInErrorWithItsText) {
     EXPECT_EQ(engine.taskErrorText(second), localText("创建文件失败"));
 }
 
+TEST_F(DownloadEngineTest, DeadServerEndsInErrorAfterItsRetries) {
+    DownloadEngine engine;
+    ASSERT_TRUE(engine.init(folder.string(), true));
+    devsite::DevSite closed;  // started and stopped: its port refuses connections
+    ASSERT_TRUE(closed.start());
+    const std::string url = closed.baseUrl() + "/media/" + kMediaFile;
+    closed.stop();
+    std::uint32_t task = engine.createTask(url, "", "", "dead.m4s", folder.string(), 0, 1, 1);
+    ASSERT_NE(task, 0u);
+    ASSERT_TRUE(engine.startTask(task));
+    ASSERT_EQ(waitForEnd(engine, task, nullptr, 60s), "ERROR");
+    // aria2 gives a refused connection no cause of its own.
+    EXPECT_EQ(engine.taskErrorText(task), localText("未知错误"));
+    EXPECT_FALSE(isCompleteDownload((folder / "dead.m4s").string()));
+}
+
 TEST_F(DownloadEngineTest, StoppedEngineLeavesAPartialFileThatANewEngineResumes) {
     site->setBytesPerSecond(256 << 10);
     const fs::path file = folder / "resumed.m4s";
