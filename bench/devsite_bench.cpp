@@ -69,7 +69,8 @@ struct Outcome {
     std::int64_t bytes;
 };
 
-Outcome fetchInRanges(int port, pid_t site, const std::string& name, std::int64_t size, std::int64_t rate) {
+Outcome fetchInRanges(int port, pid_t site, const std::string& name, std::int64_t size,
+                      std::int64_t rate) {
     httplib::Client control("127.0.0.1", port);
     control.Post("/_devsite/speed?bytesPerSecond=" + std::to_string(rate), "", "text/plain");
     std::atomic<std::int64_t> received{0};
@@ -79,10 +80,12 @@ Outcome fetchInRanges(int port, pid_t site, const std::string& name, std::int64_
     const std::int64_t part = size / kConnections;
     for (int i = 0; i < kConnections; ++i) {
         clients.emplace_back([&, i] {
-            const std::int64_t first = i * part, last = i == kConnections - 1 ? size - 1 : first + part - 1;
+            const std::int64_t first = i * part,
+                               last = i == kConnections - 1 ? size - 1 : first + part - 1;
             httplib::Client c("127.0.0.1", port);
             c.set_read_timeout(120, 0);
-            c.Get("/media/" + name, {{"Range", "bytes=" + std::to_string(first) + "-" + std::to_string(last)}},
+            c.Get("/media/" + name,
+                  {{"Range", "bytes=" + std::to_string(first) + "-" + std::to_string(last)}},
                   [&](const char*, std::size_t length) {
                       received += static_cast<std::int64_t>(length);
                       return true;
@@ -90,16 +93,20 @@ Outcome fetchInRanges(int port, pid_t site, const std::string& name, std::int64_
         });
     }
     for (auto& client : clients) client.join();
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     return {seconds, cpuSeconds(site) - cpuBefore, received.load()};
 }
 
 void report(const char* label, const Outcome& outcome, std::int64_t rate) {
     const double mb = static_cast<double>(outcome.bytes) / 1e6;
-    std::printf("%-30s %8.1f MB in %6.2f s = %7.1f MB/s", label, mb, outcome.seconds, mb / outcome.seconds);
+    std::printf("%-30s %8.1f MB in %6.2f s = %7.1f MB/s", label, mb, outcome.seconds,
+                mb / outcome.seconds);
     if (rate > 0)
-        std::printf(" (limit %d x %.1f MB/s = %.1f MB/s)", kConnections, rate / 1e6, kConnections * rate / 1e6);
-    std::printf("; site CPU %.2f s = %.1f%% of one core\n", outcome.siteCpu, 100.0 * outcome.siteCpu / outcome.seconds);
+        std::printf(" (limit %d x %.1f MB/s = %.1f MB/s)", kConnections, rate / 1e6,
+                    kConnections * rate / 1e6);
+    std::printf("; site CPU %.2f s = %.1f%% of one core\n", outcome.siteCpu,
+                100.0 * outcome.siteCpu / outcome.seconds);
 }
 
 }  // namespace
@@ -114,7 +121,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     const std::string name = std::string(devsite::kLargeBvid) + "-6101-80.m4s";
-    std::printf("%d parallel range connections over a %lld MiB file\n", kConnections, static_cast<long long>(size >> 20));
+    std::printf("%d parallel range connections over a %lld MiB file\n", kConnections,
+                static_cast<long long>(size >> 20));
     const Outcome paced = fetchInRanges(port, site, name, size, rate);
     report("paced", paced, rate);
     const Outcome unpaced = fetchInRanges(port, site, name, size, 0);

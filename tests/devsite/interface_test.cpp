@@ -111,6 +111,18 @@ TEST_F(InterfaceTest, PlayurlOffersMemberStreamsOnlyToTheMemberCookie) {
                   "-80.m4s");
 }
 
+TEST_F(InterfaceTest, BrowserPagesForVideosAndAuthorsExist) {
+    auto page = client().Get(std::string("/video/") + devsite::kTwelvePartBvid);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->status, 200);
+    EXPECT_NE(page->body.find("木工入门"), std::string::npos);
+    EXPECT_NE(page->body.find("<li>第12集 小板凳</li>"), std::string::npos);
+    EXPECT_EQ(client().Get("/video/BV1zz999z9zz")->status, 404);
+    const std::string odd = client().Get(std::string("/video/") + devsite::kOddTitleBvid)->body;
+    EXPECT_EQ(odd.find("<end>"), std::string::npos);  // part names are escaped
+    EXPECT_EQ(client().Get("/10002")->status, 200);
+}
+
 TEST_F(InterfaceTest, PlayurlSetsAFreshVisitorCookie) {
     const std::string target = std::string("/x/player/playurl?cid=3001&bvid=") +
                                devsite::kOnePartBvid + "&fourk=1&fnval=80";

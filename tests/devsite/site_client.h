@@ -31,7 +31,7 @@ class SiteTest : public ::testing::Test {
         site_->setQrScript({});
     }
 
-public:
+  public:
     static devsite::DevSite& site() { return *site_; }
 
     static httplib::Client client() {

@@ -129,6 +129,14 @@ void registerAccountEndpoints(httplib::Server& server, SiteState& state) {
              [&state](const httplib::Request& request, httplib::Response& response) {
                  answerNav(request, response, state);
              });
+    // An author's page, as the browser opens it from a search hit.
+    addRoute(server, state, "GET", "/([0-9]+)/?",
+             [](const httplib::Request& request, httplib::Response& response) {
+                 response.set_content("<!DOCTYPE html><meta charset=\"utf-8\"><title>" +
+                                          request.matches[1].str() + "</title><h1>作者 " +
+                                          request.matches[1].str() + "</h1>",
+                                      "text/html; charset=utf-8");
+             });
     addRoute(server, state, "GET", "/qrcode/getLoginUrl",
              [&state](const httplib::Request& request, httplib::Response& response) {
                  answerLoginUrl(request, response, state);

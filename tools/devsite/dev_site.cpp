@@ -88,6 +88,7 @@ struct DevSite::Impl {
     httplib::Server server;
     std::thread listener;
     bool running = false;
+    bool used = false;  // httplib servers are not restartable
 };
 
 DevSite::DevSite(Options options) : impl_(std::make_unique<Impl>()) {
@@ -101,6 +102,8 @@ DevSite::~DevSite() {
 
 bool DevSite::start() {
     if (impl_->running) return true;
+    if (impl_->used) return false;
+    impl_->used = true;
     SiteState& state = impl_->state;
     if (!state.videos.load(std::string(DEVSITE_FIXTURES_DIR) + "/videos")) return false;
     if (!loadAccounts(std::string(DEVSITE_FIXTURES_DIR) + "/accounts.json", state.accounts))

@@ -64,7 +64,8 @@ class DevSite {
     DevSite(const DevSite&) = delete;
     DevSite& operator=(const DevSite&) = delete;
 
-    // Generates the media on first use (cached), then listens on 127.0.0.1.
+    // Generates the media on first use (cached), then listens on 127.0.0.1. A site that
+    // was stopped cannot start again; make a new one.
     bool start();
     void stop();
     int port() const;

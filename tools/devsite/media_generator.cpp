@@ -58,19 +58,17 @@ bool runQuietly(const std::vector<std::string>& args) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// Makes `target` with `make(temporaryPath)` unless it exists; publishes it by rename.
+// Makes `target` with `make(temporaryPath)` unless it exists. The file is published with
+// link(), which never replaces: whoever comes first wins, and a reader never sees a
+// file change under it.
 template <typename Maker>
 bool ensureFile(const fs::path& target, Maker make) {
     std::error_code error;
     if (fs::exists(target, error)) return true;
     const fs::path temporary = target.string() + uniqueSuffix();
-    const bool made = make(temporary.string());
-    if (made) fs::rename(temporary, target, error);
-    if (!made || error) {
-        fs::remove(temporary, error);
-        return fs::exists(target, error);
-    }
-    return true;
+    if (make(temporary.string())) ::link(temporary.c_str(), target.c_str());
+    fs::remove(temporary, error);
+    return fs::exists(target, error);
 }
 
 bool makeVideo(const std::string& path, VideoSize size) {

@@ -118,6 +118,48 @@ void answerPlayurl(const httplib::Request& request, httplib::Response& response,
     sendJson(response, {{"code", 0}, {"message", "0"}, {"ttl", 1}, {"data", std::move(data)}});
 }
 
+std::string escapeHtml(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+// The video page a browser opens from a search hit.
+void answerVideoPage(const httplib::Request& request, httplib::Response& response,
+                     const SiteState& state) {
+    const Json* answer = state.videos.find(request.matches[1]);
+    if (!answer) {
+        response.status = 404;
+        response.set_content("<!DOCTYPE html><title>404</title><p>啥都木有</p>",
+                             "text/html; charset=utf-8");
+        return;
+    }
+    const Json& data = (*answer)["data"];
+    std::string page = "<!DOCTYPE html><meta charset=\"utf-8\"><title>" +
+                       escapeHtml(data.value("title", "")) + "</title><h1>" +
+                       escapeHtml(data.value("title", "")) + "</h1><ol>";
+    for (const auto& part : data["pages"])
+        page += "<li>" + escapeHtml(part.value("part", "")) + "</li>";
+    response.set_content(page + "</ol>", "text/html; charset=utf-8");
+}
+
 }  // namespace
 
 void registerVideoEndpoints(httplib::Server& server, SiteState& state) {
@@ -125,6 +167,10 @@ void registerVideoEndpoints(httplib::Server& server, SiteState& state) {
              [&state](const httplib::Request& request, httplib::Response& response) {
                  const Json* answer = state.videos.find(request.get_param_value("bvid"));
                  sendJson(response, answer ? *answer : notFound());
+             });
+    addRoute(server, state, "GET", "/video/([A-Za-z0-9]+)/?",
+             [&state](const httplib::Request& request, httplib::Response& response) {
+                 answerVideoPage(request, response, state);
              });
     addRoute(server, state, "GET", "/x/player/playurl",
              [&state](const httplib::Request& request, httplib::Response& response) {
