@@ -25,11 +25,11 @@ QString toQString(const std::string& local) {
     return QString::fromStdString(localToUtf8(local));
 }
 
+// A label paints no background of its own, so it serves for the transparent labels too.
 QLabel* newLabel(QWidget* page, const char* name, const QString& text, const QRect& geometry) {
     auto* label = new QLabel(text, page);
     label->setObjectName(QString::fromUtf8(name));
     label->setGeometry(geometry);
-    label->setAttribute(Qt::WA_TranslucentBackground);
     return label;
 }
 
