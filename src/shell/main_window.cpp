@@ -216,12 +216,13 @@ void MainWindow::buildControls() {
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setHeaderLabels({QStringLiteral("#"), QStringLiteral("标题"), QStringLiteral("时长"),
                             QStringLiteral("cid"), QStringLiteral("状态")});
+    list_->header()->setStretchLastSection(false);
+    list_->header()->setMinimumSectionSize(0);
     const int widths[] = {50, 320, 50, 0, 120};
     for (int column = 0; column < 5; ++column) {
         list_->setColumnWidth(column, widths[column]);
     }
     list_->setColumnHidden(CidColumn, true);
-    list_->header()->setStretchLastSection(false);
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
 
     downloadAll_ =

@@ -247,6 +247,10 @@ TEST_F(InterfaceTest, SearchPagesAreDeterministicWithVideosInTheNinthSection) {
     const Json last = getJson("/x/web-interface/search/all/v2?keyword=x&page=34&pagesize=30");
     EXPECT_EQ(last["data"]["numPages"], 34);
     EXPECT_EQ(last["data"]["result"][8]["data"].size(), 10u);
+    const Json far =
+        getJson("/x/web-interface/search/all/v2?keyword=x&page=2147483647&pagesize=50");
+    EXPECT_EQ(far["data"]["numPages"], 20);
+    EXPECT_TRUE(far["data"]["result"][8]["data"].empty());
     const Json none = getJson("/x/web-interface/search/all/v2?keyword=nothing&page=1&pagesize=20");
     EXPECT_EQ(none["data"]["numResults"], 0);
     EXPECT_EQ(none["data"]["numPages"], 0);

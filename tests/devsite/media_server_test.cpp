@@ -160,13 +160,16 @@ TEST(MediaCapTest, ConnectionsBeyondTheCapGet503) {
     devsite::DevSite site(options);
     ASSERT_TRUE(site.start());
     const std::string file = kOnePart + "-3001-32.m4s";
+    httplib::Client probe("127.0.0.1", site.port());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(probe.Head("/media/" + file)->status, 200);  // each frees its slot
+    EXPECT_EQ(probe.Get("/media/" + file, {{"Range", "bytes=0-9"}})->status, 206);
     site.setFault(file, {devsite::FaultKind::Stall, 0, 1});
     std::thread holder([&] {
         httplib::Client c("127.0.0.1", site.port());
         c.set_read_timeout(2, 0);
         c.Get("/media/" + file);
     });
-    httplib::Client probe("127.0.0.1", site.port());
     int status = 0;
     for (int attempt = 0; attempt < 50 && status != 503; ++attempt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -88,8 +88,10 @@ void answerSearch(const httplib::Request& request, httplib::Response& response) 
     const int total = resultCount(keyword);
     const int pages = (total + pageSize - 1) / pageSize;
     Json hits = Json::array();
-    for (int index = (page - 1) * pageSize; index < std::min(total, page * pageSize); ++index)
-        hits.push_back(hit(keyword, index));
+    // In 64 bits: a page number near the int limit must give an empty page, not overflow.
+    const long long first = (static_cast<long long>(page) - 1) * pageSize;
+    for (long long index = first; index < std::min<long long>(total, first + pageSize); ++index)
+        hits.push_back(hit(keyword, static_cast<int>(index)));
     Json sections = Json::array();
     for (const char* section : kSections) {
         sections.push_back(
