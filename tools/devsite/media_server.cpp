@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <memory>
 #include <optional>
@@ -106,6 +107,7 @@ struct Transfer {
     ByteRange range{};
     Fault fault;
     int socket = -1;
+    std::atomic<bool> holdsSlot{false};  // counts against the connection cap
     std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
     std::vector<char> buffer;
 
@@ -120,7 +122,19 @@ struct Transfer {
         return false;
     }
 
+    // Frees the connection's slot once its answer is out, before httplib winds the
+    // connection down, so a client that reconnects at once is not refused.
+    void release() {
+        if (holdsSlot.exchange(false)) state.leaveMedia();
+    }
+
     bool send(std::size_t offset, std::size_t remaining, httplib::DataSink& sink) {
+        const bool more = sendChunk(offset, remaining, sink);
+        if (!more) release();
+        return more;
+    }
+
+    bool sendChunk(std::size_t offset, std::size_t remaining, httplib::DataSink& sink) {
         if (fault.kind == FaultKind::Stall) return stall();
         const std::int64_t rate = state.bytesPerSecond.load();
         std::size_t chunk =
@@ -146,6 +160,7 @@ struct Transfer {
         if (got <= 0) return false;
         if (!sink.write(buffer.data(), static_cast<std::size_t>(got))) return false;
         state.addServed(name, got);
+        if (static_cast<std::size_t>(got) == remaining) release();
         return true;
     }
 };
@@ -182,11 +197,13 @@ void answerMedia(const httplib::Request& request, httplib::Response& response, S
         response.set_header("Content-Range", "bytes */" + std::to_string(size));
         return;
     }
-    if (!state.enterMedia()) {
+    // A HEAD answer sends no body and holds no slot.
+    if (request.method != "HEAD" && !state.enterMedia()) {
         response.status = 503;
         response.set_content("too many connections", "text/plain");
         return;
     }
+    transfer->holdsSlot = request.method != "HEAD";
     transfer->fault = fault;
     if (fault.kind == FaultKind::Stall)
         transfer->socket = findConnectionSocket(request.local_port, request.remote_port);
@@ -202,7 +219,7 @@ void answerMedia(const httplib::Request& request, httplib::Response& response, S
         [transfer](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
             return transfer->send(offset, length, sink);
         },
-        [&state](bool) { state.leaveMedia(); });
+        [transfer](bool) { transfer->release(); });
 }
 
 }  // namespace
