@@ -14,6 +14,7 @@
 
 #include "download/command_runner.h"
 #include "main_window_fixture.h"
+#include "shell/startup.h"
 
 namespace quivra {
 namespace {
@@ -113,6 +114,8 @@ TEST_F(MainWindowTest, LayoutCaptionsAndNamesAreThoseOfTheWindowTable) {
         }
     }
     EXPECT_TRUE(list->isColumnHidden(MainWindow::CidColumn));
+    // The hidden column takes no room: "状态" follows "时长" directly.
+    EXPECT_EQ(list->header()->sectionPosition(MainWindow::StateColumn), 420);
 
     QStringList menus;
     for (QAction* menu : window_->menuBar()->actions()) {
@@ -125,6 +128,35 @@ TEST_F(MainWindowTest, LayoutCaptionsAndNamesAreThoseOfTheWindowTable) {
     EXPECT_EQ(commands, QStringList({"选中", "全选", "反选", "全不选"}));
     EXPECT_EQ(window_->contextMenu()->objectName(), "菜单");
     EXPECT_EQ(MainWindow::instance(), window_.data());
+
+    // Under the program's skin, applied at start before the window opens, the hidden
+    // cid column still takes no room.
+    const QString skin = loadSkinSheet(skinFilePath(QUIVRA_SOURCE_DIR "/resources"));
+    ASSERT_FALSE(skin.isEmpty());
+    qApp->setStyleSheet(skin);
+    {
+        MainWindow skinned;
+        skinned.show();
+        EXPECT_EQ(skinned.list()->header()->sectionPosition(MainWindow::StateColumn), 420);
+    }
+    qApp->setStyleSheet(QString());
+}
+
+TEST(SkinSheet, MissingOrBrokenFilesGiveThePlainLook) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("quivra-skin-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder / "skin");
+    const std::string path = skinFilePath(folder.string());
+    EXPECT_EQ(path, folder.string() + "/skin/简约白.qss");
+    EXPECT_TRUE(loadSkinSheet(path).isEmpty());  // missing
+
+    std::ofstream(path, std::ios::binary) << "QWidget { color: #333; }\n";
+    EXPECT_EQ(loadSkinSheet(path), "QWidget { color: #333; }\n");
+    std::ofstream(path, std::ios::binary) << "QWidget { color: \xff\xfe; }";
+    EXPECT_TRUE(loadSkinSheet(path).isEmpty());  // not UTF-8
+    std::ofstream(path, std::ios::binary) << std::string(2 * 1024 * 1024, 'a');
+    EXPECT_TRUE(loadSkinSheet(path).isEmpty());  // far too large for a sheet
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(MainWindowTest, OnePartVideoFillsTheWindowWhileTheButtonWaits) {
