@@ -1,0 +1,31 @@
+#include "search/keyword_encoding.h"
+
+#include "net/text_encoding.h"
+
+namespace quivra {
+
+namespace {
+
+bool keptAsIs(unsigned char byte) {
+    return (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' ||
+           (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z');
+}
+
+}  // namespace
+
+std::string encodeKeyword(const std::string& keyword) {
+    static const char* const hexDigits = "0123456789ABCDEF";
+    std::string encoded;
+    for (unsigned char byte : localToUtf8(keyword)) {
+        if (keptAsIs(byte)) {
+            encoded += static_cast<char>(byte);
+        } else {
+            encoded += '%';
+            encoded += hexDigits[byte >> 4];
+            encoded += hexDigits[byte & 0x0F];
+        }
+    }
+    return encoded;
+}
+
+}  // namespace quivra

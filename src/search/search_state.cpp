@@ -1,0 +1,38 @@
+#include "search/search_state.h"
+
+namespace quivra {
+
+SearchState SearchStateRecord::get() const {
+    std::lock_guard lock(mutex_);
+    return state_;
+}
+
+std::uint64_t SearchStateRecord::begin(int page, SearchState& started) {
+    std::lock_guard lock(mutex_);
+    state_.currentPage = page;
+    state_.pageSize = kSearchPageSize;
+    started = state_;
+    return ++lastStarted_;
+}
+
+bool SearchStateRecord::accept(std::uint64_t ticket, const SearchState& answered) {
+    std::lock_guard lock(mutex_);
+    if (ticket < lastShown_) return false;
+    lastShown_ = ticket;
+    shownPage_ = answered.currentPage;
+    state_.pageCount = answered.pageCount;
+    state_.resultCount = answered.resultCount;
+    return true;
+}
+
+void SearchStateRecord::fail(std::uint64_t ticket) {
+    std::lock_guard lock(mutex_);
+    if (ticket == lastStarted_ && lastShown_ != 0) state_.currentPage = shownPage_;
+}
+
+SearchStateRecord& searchState() {
+    static SearchStateRecord* record = new SearchStateRecord;  // outlives every worker
+    return *record;
+}
+
+}  // namespace quivra
