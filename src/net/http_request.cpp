@@ -26,6 +26,8 @@ constexpr long kMaxRedirects = 10;
 // A trickling server must not hold the caller forever: the whole exchange may take at
 // most this many times the per-phase timeout.
 constexpr long kOverallPhases = 8;
+// A larger body is refused like no answer rather than exhausting memory.
+constexpr size_t kMaxBodyBytes = size_t{256} << 20;
 
 const char* verbFor(int method) {
     static const char* const verbs[] = {"GET",     "POST",   "HEAD",  "PUT",
@@ -111,7 +113,9 @@ struct Response {
 
 size_t onBody(char* data, size_t size, size_t count, void* user) {
     try {
-        static_cast<Response*>(user)->body.append(data, size * count);
+        std::string& body = static_cast<Response*>(user)->body;
+        if (body.size() + size * count > kMaxBodyBytes) return 0;
+        body.append(data, size * count);
         return size * count;
     } catch (...) {
         return 0;  // ends the transfer as failed

@@ -332,6 +332,16 @@ TEST_F(HttpRequestTest, TimeoutAppliesToEachPhase) {
     }
 }
 
+// A server that keeps a request alive with a byte now and then does not hold the caller.
+TEST_F(HttpRequestTest, TricklingServerIsCutOff) {
+    int status = -1;
+    HttpRequestOptions options;
+    options.timeoutSeconds = 1;
+    options.statusCode = &status;
+    EXPECT_EQ(httpRequest(server.url("/trickle"), options), "");
+    EXPECT_EQ(status, 0);
+}
+
 TEST_F(HttpRequestTest, ProxyGetsTheAbsoluteUrlAndBasicCredentials) {
     const std::string proxy = "127.0.0.1:" + std::to_string(server.port());
     HttpRequestOptions options;

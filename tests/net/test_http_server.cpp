@@ -216,6 +216,12 @@ void TestHttpServer::serve(int socket) {
             sendAll(socket, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
             break;
         }
+        if (path == "/trickle") {
+            sendAll(socket, "HTTP/1.1 200 OK\r\nContent-Length: 1000000\r\n\r\n");
+            while (waitOrStop(200) && sendAll(socket, "x")) {
+            }
+            break;
+        }
         if (path == "/cookies") {
             answer = response(200,
                               {"Set-Cookie: a=1; Path=/; HttpOnly", "Set-Cookie: b=2",

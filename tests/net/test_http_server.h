@@ -11,6 +11,7 @@
 //   /slow?ms=N        waits N ms, then echoes
 //   /status?code=N    answers status N with body "status N"
 //   /headers-only     promises 100 bytes of body, then closes
+//   /trickle          promises a large body and sends one byte every 200 ms, forever
 //   /reset            closes without answering
 #pragma once
 
