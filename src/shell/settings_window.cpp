@@ -1,5 +1,6 @@
 #include "shell/settings_window.h"
 
+#include <QCloseEvent>
 #include <QEvent>
 #include <QFileDialog>
 #include <QIntValidator>
@@ -110,6 +111,7 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     connect(choose_, &QPushButton::clicked, this, &SettingsWindow::chooseFolder);
     connect(directory_, &QLineEdit::textChanged, this, &SettingsWindow::storeDirectory);
+    connect(threadNumber_, &QLineEdit::textEdited, this, [this] { threadNumberEdited_ = true; });
 }
 
 SettingsWindow::~SettingsWindow() {
@@ -151,6 +153,7 @@ void SettingsWindow::storeThreadNumber() {
     if (threadNumber_->text().isEmpty()) {
         threadNumber_->setText(QStringLiteral("1"));
     }
+    threadNumberEdited_ = false;
     const int number = textToInteger(threadNumber_->text().toStdString());
     sharedState().download.update([&](DownloadSettings& s) { s.threadNumber = number; });
     writeConfigItem(sharedState().configPath, "download", "threadNumber", std::to_string(number));
@@ -161,6 +164,14 @@ bool SettingsWindow::eventFilter(QObject* watched, QEvent* event) {
         storeThreadNumber();
     }
     return QWidget::eventFilter(watched, event);
+}
+
+// Closing the window straight from the thread number box still keeps what was typed.
+void SettingsWindow::closeEvent(QCloseEvent* event) {
+    if (threadNumberEdited_) {
+        storeThreadNumber();
+    }
+    QWidget::closeEvent(event);
 }
 
 }  // namespace quivra

@@ -35,6 +35,7 @@ class SettingsWindow : public QWidget {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     void storeDirectory();
@@ -43,6 +44,7 @@ class SettingsWindow : public QWidget {
     QLineEdit* directory_ = nullptr;
     QPushButton* choose_ = nullptr;
     QLineEdit* threadNumber_ = nullptr;
+    bool threadNumberEdited_ = false;
 };
 
 }  // namespace quivra

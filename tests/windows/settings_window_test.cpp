@@ -174,6 +174,12 @@ TEST_F(SettingsWindowTest, ThreadNumberIsStoredWhenItsBoxLosesFocus) {
     EXPECT_EQ(stored("threadNumber"), "0");
     // The directory key was never written by these changes.
     EXPECT_EQ(stored("directory"), std::nullopt);
+
+    // Typed, then the window closed without leaving the box first.
+    QTest::keyClicks(edit, "7");
+    settings_->close();
+    EXPECT_EQ(stored("threadNumber"), "7");
+    EXPECT_EQ(sharedState().download.get().threadNumber, 7);
 }
 
 }  // namespace
