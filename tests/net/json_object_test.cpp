@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "net/json_object.h"
+#include "net/json_text.h"
 #include "net/text_encoding.h"
 
 namespace quivra {
@@ -260,6 +262,19 @@ TEST(JsonObjectText, LocalTextInAndOut) {
     EXPECT_EQ(json.getText("t"), localText("下载完成"));
     EXPECT_EQ(localToUtf8(json.getJson("t")), "\"下载完成\"");
     EXPECT_FALSE(title.empty());
+}
+
+TEST(JsonObjectText, RunWiseConversionEqualsWholeConversion) {
+    // Mixed ASCII, double-byte characters, lone lead bytes and trail bytes in ASCII range.
+    const std::string alphabet =
+        std::string("a\\\"\n ") + localText("中文") + "\x81\x62\x80\xff\xfe@";
+    std::mt19937 random(7);
+    for (int round = 0; round < 20000; ++round) {
+        std::string text;
+        size_t length = random() % 24;
+        for (size_t i = 0; i < length; ++i) text += alphabet[random() % alphabet.size()];
+        ASSERT_EQ(jsonTextFromLocal(text), localToUtf8(text)) << round;
+    }
 }
 
 TEST(JsonObjectText, BackslashPlaceholder) {
