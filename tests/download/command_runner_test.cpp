@@ -1,10 +1,14 @@
 #include "download/command_runner.h"
 
 #include <gtest/gtest.h>
+
 #include <signal.h>
+#include <QCoreApplication>
+#include <QTimer>
 
 #include <chrono>
 #include <future>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -76,6 +80,20 @@ TEST(RunCommand, CallsFromSeveralThreadsStayApart) {
         }));
     }
     for (int i = 0; i < 6; ++i) EXPECT_EQ(results[i].get(), std::to_string(i) + "\n");
+}
+
+TEST(RunCommand, GuiThreadKeepsHandlingEventsWhileItWaits) {
+    static int argc = 1;
+    static char name[] = "command_runner_test";
+    static char* argv[] = {name, nullptr};
+    std::unique_ptr<QCoreApplication> app;
+    if (QCoreApplication::instance() == nullptr) {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    bool fired = false;
+    QTimer::singleShot(50, [&fired] { fired = true; });
+    EXPECT_EQ(runCommand("sleep 0.4; echo done"), "done\n");
+    EXPECT_TRUE(fired);
 }
 
 TEST(TerminateStartedCommands, EndsExactlyTheRunningCommands) {

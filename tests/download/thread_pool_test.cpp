@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QTimer>
+
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 namespace quivra {
@@ -188,6 +192,30 @@ TEST(ThreadPoolStack, TinyStackRequestStillStartsWorkingThreads) {
     ASSERT_TRUE(pool.submit(countRun, 1));
     ASSERT_TRUE(pool.stop(1, 5000));
     EXPECT_EQ(ranCount.load(), 1);
+}
+
+// The GUI thread's events keep flowing while it waits for the pool: here a timer that
+// fires during the wait is what lets the running task finish.
+TEST(ThreadPoolGui, WaitingStopKeepsEventsFlowing) {
+    static int argc = 1;
+    static char name[] = "thread_pool_test";
+    static char* argv[] = {name, nullptr};
+    std::unique_ptr<QCoreApplication> app;
+    if (QCoreApplication::instance() == nullptr) {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    releaseGate = false;
+    ThreadPool pool;
+    ASSERT_TRUE(pool.start(1, true));
+    ASSERT_TRUE(pool.submit(waitAtGate, 0));
+    while (pool.busyCount() != 1) std::this_thread::sleep_for(1ms);
+    bool fired = false;
+    QTimer::singleShot(50, [&fired] {
+        fired = true;
+        releaseGate = true;
+    });
+    EXPECT_TRUE(pool.stop(0, 5000, true));
+    EXPECT_TRUE(fired);
 }
 
 TEST(ThreadPoolLifetime, DestroyingARunningPoolDoesNotWaitForItsTasks) {
