@@ -23,8 +23,10 @@
 #include "account/login_window.h"
 #include "download/command_runner.h"
 #include "download/download_engine.h"
+#include "download/download_start.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
+#include "shell/download_view_window.h"
 #include "shell/gui_thread.h"
 #include "shell/message_box.h"
 #include "shell/settings_window.h"
@@ -328,15 +330,21 @@ void MainWindow::uncheckAllRows() {
 }
 
 void MainWindow::onVideoQualitySelected() {
-    // Filled by the download job: checkQualityAvailable.
+    auto view = makeWindowDownloadView(this);
+    checkQualityAvailable(*view);
 }
 
+// The jobs write to the window that started them last.
 void MainWindow::onDownloadAll() {
-    // Filled by the download job: startDownloads over all rows.
+    auto view = makeWindowDownloadView(this);
+    setDownloadView(view);
+    startDownloads(*view);
 }
 
 void MainWindow::onDownloadSelected() {
-    // Filled by the download job: startDownloads over the checked rows.
+    auto view = makeWindowDownloadView(this);
+    setDownloadView(view);
+    startCheckedDownloads(*view);
 }
 
 void MainWindow::openLoginWindow() {

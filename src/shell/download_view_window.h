@@ -1,0 +1,16 @@
+// The main window as the download buttons and jobs see it.
+#pragma once
+
+#include <memory>
+
+#include "download/download_view.h"
+
+namespace quivra {
+
+class MainWindow;
+
+// Every call is carried out on the GUI thread; once the window is gone, reads give
+// nothing and writes are dropped.
+std::shared_ptr<DownloadView> makeWindowDownloadView(MainWindow* window);
+
+}  // namespace quivra
