@@ -1,0 +1,234 @@
+// The twelve-part video downloaded as "下载全部" does it: three pool workers, the real
+// engine, the real ffmpeg, the local site in a child process pacing every connection.
+//   download_job_bench [bytes-per-second-per-connection=4000000] [quality=80]
+//                      [slow-bytes-per-second=50000]
+// Prints the wall time from the press to the last "下载完成" against what the bytes need
+// at the limit, the peak resident memory, and the CPU the program spends while its jobs
+// wait on slow connections.
+#include <httplib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "devsite/dev_site.h"
+#include "download/download_engine.h"
+#include "download/download_job.h"
+#include "download/download_start.h"
+#include "download/thread_pool.h"
+#include "net/text_encoding.h"
+#include "shell/shared_state.h"
+#include "video/video_info.h"
+
+namespace {
+
+using namespace quivra;
+using Clock = std::chrono::steady_clock;
+
+// The list in memory: the parts of the video, the chosen qualities, the state texts.
+class BenchView : public DownloadView {
+  public:
+    BenchView(const VideoRecord& video, int quality) : quality_(quality) {
+        for (const PageEntry& page : video.pages) rows_.push_back({page.part, page.cid, ""});
+    }
+    int rowCount() override { return static_cast<int>(rows_.size()); }
+    std::string cellText(int row, int column) override {
+        std::lock_guard lock(mutex_);
+        if (row < 0 || row >= rowCount()) return "";
+        if (column == TitleColumn) return rows_[row].title;
+        if (column == CidColumn) return rows_[row].cid;
+        if (column == StateColumn) return rows_[row].state;
+        return "";
+    }
+    bool isChecked(int) override { return true; }
+    std::optional<int> videoQualityData() override { return quality_; }
+    std::optional<int> audioQualityData() override { return 30280; }
+    void clearVideoQualitySelection() override {}
+    void setStateText(int row, const std::string& text) override {
+        std::lock_guard lock(mutex_);
+        rows_[row].state = text;
+        if (text == done_) lastDone_ = Clock::now();
+    }
+    int doneCount() {
+        std::lock_guard lock(mutex_);
+        int count = 0;
+        for (const Row& row : rows_) count += row.state == done_ ? 1 : 0;
+        return count;
+    }
+    bool anyFailed() {
+        std::lock_guard lock(mutex_);
+        for (const Row& row : rows_) {
+            if (row.state == localText("音视频合成失败") || row.state == localText("视频解析失败"))
+                return true;
+        }
+        return false;
+    }
+    Clock::time_point lastDone() {
+        std::lock_guard lock(mutex_);
+        return lastDone_;
+    }
+
+  private:
+    struct Row {
+        std::string title, cid, state;
+    };
+    std::mutex mutex_;
+    std::vector<Row> rows_;
+    int quality_;
+    const std::string done_ = localText("下载完成");
+    Clock::time_point lastDone_;
+};
+
+pid_t startSite(int& port, int& keepAlive) {
+    int portPipe[2], lifePipe[2];
+    if (pipe(portPipe) != 0 || pipe(lifePipe) != 0) return -1;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(portPipe[0]);
+        close(lifePipe[1]);
+        devsite::DevSite site;
+        int started = site.start() ? site.port() : 0;
+        if (write(portPipe[1], &started, sizeof started) != sizeof started) _exit(1);
+        char ignored;
+        while (read(lifePipe[0], &ignored, 1) > 0) {
+        }
+        site.stop();
+        _exit(0);
+    }
+    close(portPipe[1]);
+    close(lifePipe[0]);
+    if (read(portPipe[0], &port, sizeof port) != sizeof port) port = 0;
+    close(portPipe[0]);
+    keepAlive = lifePipe[1];
+    return child;
+}
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+std::int64_t servedBytes(httplib::Client& control, const std::string& file) {
+    auto answer = control.Get("/_devsite/served?file=" + file);
+    if (!answer) return 0;
+    const std::size_t at = answer->body.find("\"bytes\":");
+    return at == std::string::npos ? 0 : std::atoll(answer->body.c_str() + at + 8);
+}
+
+void useDirectory(const std::filesystem::path& directory) {
+    sharedState().download.set({utf8ToLocalText(directory.string()), 3});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::int64_t rate = argc > 1 ? std::atoll(argv[1]) : 4'000'000;
+    const int quality = argc > 2 ? std::atoi(argv[2]) : 80;
+    const std::int64_t slowRate = argc > 3 ? std::atoll(argv[3]) : 50'000;
+
+    int port = 0, keepAlive = -1;
+    const pid_t site = startSite(port, keepAlive);
+    if (site <= 0 || port <= 0) {
+        std::fprintf(stderr, "the local site did not start\n");
+        return 1;
+    }
+    const std::string base = "http://127.0.0.1:" + std::to_string(port);
+    httplib::Client control("127.0.0.1", port);
+
+    char pattern[] = "/tmp/quivra-job-bench-XXXXXX";
+    const std::filesystem::path folder = mkdtemp(pattern);
+    loadSharedState(folder.string());
+    sharedState().site.api = base;
+    sharedState().site.main = base;
+    if (!downloadEngine().init(folder.string(), true) || !threadPool().start(3)) {
+        std::fprintf(stderr, "engine or pool did not start\n");
+        return 1;
+    }
+    VideoRecord video;
+    video.bvid = devsite::kTwelvePartBvid;
+    const bool found = requestVideoInfo(video.bvid, video) == 12;
+    video.bvid = devsite::kTwelvePartBvid;
+    if (!found) {
+        std::fprintf(stderr, "no video information\n");
+        return 1;
+    }
+    sharedState().video.set(video);
+
+    // Run 1: at the given rate, press to last "下载完成".
+    control.Post("/_devsite/speed?bytesPerSecond=" + std::to_string(rate), "", "text/plain");
+    useDirectory(folder / "fast");
+    auto view = std::make_shared<BenchView>(video, quality);
+    setDownloadView(view);
+    const auto pressed = Clock::now();
+    startDownloads(*view);
+    while (view->doneCount() < view->rowCount() && !view->anyFailed() &&
+           Clock::now() - pressed < std::chrono::minutes(5)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const double wall = std::chrono::duration<double>(view->lastDone() - pressed).count();
+    std::int64_t bytes = 0, slowestPart = 0;
+    for (const PageEntry& page : video.pages) {
+        const std::string stem = std::string(devsite::kTwelvePartBvid) + "-" + page.cid + "-";
+        const std::int64_t part = servedBytes(control, stem + std::to_string(quality) + ".m4s") +
+                                  servedBytes(control, stem + "30280.m4s");
+        bytes += part;
+        slowestPart = std::max(slowestPart, part);
+    }
+    const int parts = view->rowCount();
+    const double perPart = static_cast<double>(slowestPart) / static_cast<double>(rate);
+    std::printf("run at %.1f MB/s per connection, quality %d, 3 threads: %d of %d parts done\n",
+                rate / 1e6, quality, view->doneCount(), parts);
+    std::printf("  wall time press -> last 下载完成: %.2f s\n", wall);
+    std::printf(
+        "  bytes: %.2f MB; one part at the limit (two streams, one connection each): "
+        "%.3f s; all bytes through one connection: %.2f s\n",
+        bytes / 1e6, perPart, static_cast<double>(bytes) / static_cast<double>(rate));
+    std::printf(
+        "  least possible with one start a second: %d s + %.3f s = %.2f s; "
+        "overhead %.2f s\n",
+        parts - 1, perPart, parts - 1 + perPart, wall - (parts - 1 + perPart));
+
+    // Run 2: slow connections, CPU of this process while the jobs wait on them.
+    control.Post("/_devsite/speed?bytesPerSecond=" + std::to_string(slowRate), "", "text/plain");
+    useDirectory(folder / "slow");
+    auto slow = std::make_shared<BenchView>(video, quality);
+    setDownloadView(slow);
+    std::thread presser([&] { startDownloads(*slow); });
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    const double cpuBefore = cpuSeconds();
+    const auto windowStart = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(6));
+    const double cpu = cpuSeconds() - cpuBefore;
+    const double span = std::chrono::duration<double>(Clock::now() - windowStart).count();
+    std::printf(
+        "run at %.0f kB/s per connection: CPU of the program over %.1f s with 3 jobs "
+        "transferring: %.3f s = %.2f%% of one core (%d parts done meanwhile)\n",
+        slowRate / 1e3, span, cpu, 100.0 * cpu / span, slow->doneCount());
+
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    rusage children{};
+    getrusage(RUSAGE_CHILDREN, &children);
+    std::printf("peak resident memory of the program: %.1f MB (largest merge: %.1f MB)\n",
+                usage.ru_maxrss / 1024.0, children.ru_maxrss / 1024.0);
+
+    downloadEngine().uninit();
+    presser.join();
+    threadPool().stop(0);
+    close(keepAlive);
+    waitpid(site, nullptr, 0);
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+    return 0;
+}
