@@ -65,6 +65,9 @@ pid_t spawnShell(const std::string& command, int outputFd) {
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, outputFd, STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, outputFd, STDERR_FILENO);
+    // Descriptors that other parts of the program opened without close-on-exec (the
+    // engine's sockets among them) stay with us.
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
     posix_spawnattr_setpgroup(&attributes, 0);
     sigset_t defaults;
     sigemptyset(&defaults);

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QTimer>
 
@@ -33,6 +35,14 @@ TEST(RunCommand, ReportsTheExitStatus) {
     EXPECT_EQ(status, -1);  // did not exit normally
     runCommand("no-such-command-anywhere", nullptr, &status);
     EXPECT_EQ(status, 127);
+}
+
+TEST(RunCommand, ChildInheritsNoDescriptorOfOurs) {
+    int inheritable = open("/dev/null", O_RDONLY);  // deliberately without close-on-exec
+    ASSERT_GE(inheritable, 3);
+    std::string listed = runCommand("ls /proc/$$/fd");
+    close(inheritable);
+    EXPECT_EQ(listed, "0\n1\n2\n");
 }
 
 TEST(RunCommand, StandardInputIsEmptyAndLargeOutputArrivesWhole) {
