@@ -36,14 +36,15 @@ std::string readFile(const std::string& path) {
     return bytes.str();
 }
 
-// The lines' texts; a last line without a break counts like one with it.
+// The lines' texts without trailing CRs; a last line without a break counts like one with
+// it (the writer ends it with the file's line break).
 std::vector<std::string> lineTexts(const std::string& content) {
     std::vector<std::string> lines;
     size_t start = 0;
     while (start < content.size()) {
         size_t end = content.find('\n', start);
         std::string line = content.substr(start, end == std::string::npos ? end : end - start);
-        if (end != std::string::npos && !line.empty() && line.back() == '\r') line.pop_back();
+        while (!line.empty() && line.back() == '\r') line.pop_back();
         lines.push_back(line);
         if (end == std::string::npos) break;
         start = end + 1;
