@@ -26,6 +26,7 @@
 #include "download/download_start.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
+#include "search/search_window.h"
 #include "shell/download_view_window.h"
 #include "shell/gui_thread.h"
 #include "shell/message_box.h"
@@ -354,7 +355,9 @@ void MainWindow::openLoginWindow() {
 }
 
 void MainWindow::openSearchWindow() {
-    // Filled by the search window.
+    auto* window = new SearchWindow;  // deletes itself when closed
+    window->show();
+    hide();
 }
 
 void MainWindow::openSettingsWindow() {
