@@ -112,6 +112,16 @@ void copyInto(JsonRoot& root, const Json& value) {
     }
 }
 
+// Copies what the steps reach into a fresh root; the root stays absent when they reach
+// nothing.
+void copyReached(JsonRoot& root, const std::optional<PathSteps>& steps, JsonRoot& target) {
+    target.value = nullptr;
+    target.present = false;
+    if (!steps) return;
+    Lookup found = followPath(root, *steps);
+    if (found.reach == Reach::Found) copyInto(target, *found.value);
+}
+
 // Splits a joined text again; an empty text at the end is lost.
 std::vector<std::string> splitJoined(const std::vector<std::string>& pieces,
                                      const std::string& separator) {
@@ -323,14 +333,8 @@ int JsonObject::count(const std::string& path) const {
 
 JsonObject JsonObject::getObject(const std::string& path) const {
     JsonObject result;
-    JsonRoot& target = result.document_->root;
-    target.value = nullptr;
-    target.present = false;
     JsonRoot& root = document_->root;
-    auto steps = resolvePathSteps(root, jsonTextFromLocal(path));
-    if (!steps) return result;
-    Lookup found = followPath(root, *steps);
-    if (found.reach == Reach::Found) copyInto(target, *found.value);
+    copyReached(root, resolvePathSteps(root, jsonTextFromLocal(path)), result.document_->root);
     return result;
 }
 
@@ -354,15 +358,10 @@ bool JsonObject::addItem(const std::string& value, const std::string& path, bool
 
 JsonObject JsonObject::getItemObject(int index, const std::string& path) const {
     JsonObject result;
-    JsonRoot& target = result.document_->root;
-    target.value = nullptr;
-    target.present = false;
     JsonRoot& root = document_->root;
     auto steps = resolvePathSteps(root, jsonTextFromLocal(path));
-    if (!steps) return result;
-    steps->push_back(indexStep(index));
-    Lookup found = followPath(root, *steps);
-    if (found.reach == Reach::Found) copyInto(target, *found.value);
+    if (steps) steps->push_back(indexStep(index));
+    copyReached(root, steps, result.document_->root);
     return result;
 }
 
