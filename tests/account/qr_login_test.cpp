@@ -6,10 +6,8 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <string>
-#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -19,6 +17,7 @@
 #include "net/text_encoding.h"
 #include "shell/config_file.h"
 #include "shell/shared_state.h"
+#include "support/local_site.h"
 
 namespace quivra {
 namespace {
@@ -73,42 +72,22 @@ class RecordingView : public QrLoginView {
     std::vector<std::string> effects_;
 };
 
-class QrLoginTest : public ::testing::Test {
+class QrLoginTest : public test::LocalSiteSuite {
   protected:
-    static void SetUpTestSuite() {
-        site_ = std::make_unique<devsite::DevSite>();
-        ASSERT_TRUE(site_->start());
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("quivra-qr-login-test-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder_);
-    }
+    static void SetUpTestSuite() { startSite(test::processFolder("quivra-qr-login-test")); }
 
     static void TearDownTestSuite() {
         joinQrLoginWorkers();
-        site_.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
+        stopSite();
     }
 
     void SetUp() override {
-        ASSERT_TRUE(site_);
-        std::error_code ignored;
-        std::filesystem::remove(configPath(), ignored);
-        loadSharedState(folder_.string());
-        SharedState& state = sharedState();
-        state.site.api = site_->baseUrl();
-        state.site.login = site_->baseUrl();
-        state.site.main = site_->baseUrl();
-        state.user.set({});
-        site_->clearOverrides();
-        site_->clearRequests();
+        ASSERT_NO_FATAL_FAILURE(resetRecords());
+        sharedState().site.login = site().baseUrl();
     }
 
-    static devsite::DevSite& site() { return *site_; }
-    static std::string configPath() { return (folder_ / "config.ini").string(); }
-
     static std::vector<devsite::RecordedRequest> polls() {
-        return site_->requestsTo("/qrcode/getLoginInfo");
+        return site().requestsTo("/qrcode/getLoginInfo");
     }
 
     // Runs the worker to its end on this thread, with a short poll interval.
@@ -116,10 +95,6 @@ class QrLoginTest : public ::testing::Test {
         CancelToken token;
         runQrLogin(view, token, 10ms);
     }
-
-  private:
-    static inline std::unique_ptr<devsite::DevSite> site_;
-    static inline std::filesystem::path folder_;
 };
 
 TEST(QrLoginAddress, MainPageAddressIsEncodedForTheGoUrl) {

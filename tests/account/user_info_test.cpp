@@ -11,7 +11,7 @@
 
 #include "net/text_encoding.h"
 #include "shell/config_file.h"
-#include "video/local_site_fixture.h"
+#include "support/local_site.h"
 
 namespace quivra {
 namespace {
@@ -20,10 +20,10 @@ using devsite::kMemberCookie;
 using devsite::kPlainCookie;
 
 // Runs with the zone fixed, so the millisecond due dates read the same everywhere.
-class UserInfoTest : public LocalSiteTest {
+class UserInfoTest : public test::LocalSiteTest {
   protected:
     void SetUp() override {
-        LocalSiteTest::SetUp();
+        test::LocalSiteTest::SetUp();
         if (const char* zone = std::getenv("TZ")) oldZone_ = zone;
         setenv("TZ", "CST-8", 1);
         tzset();

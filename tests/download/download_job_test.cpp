@@ -22,6 +22,7 @@
 #include "download/progress_text.h"
 #include "net/text_encoding.h"
 #include "shell/shared_state.h"
+#include "support/local_site.h"
 
 namespace quivra {
 namespace {
@@ -147,58 +148,48 @@ std::string mediaName(const std::string& cid, int streamId) {
     return std::string(devsite::kOnePartBvid) + "-" + cid + "-" + std::to_string(streamId) + ".m4s";
 }
 
-class DownloadJobTest : public ::testing::Test {
+class DownloadJobTest : public test::LocalSiteSuite {
   protected:
     static void SetUpTestSuite() {
-        site_ = std::make_unique<devsite::DevSite>();
-        ASSERT_TRUE(site_->start());
-        folder_ = fs::temp_directory_path() / ("quivra-job-test-" + std::to_string(::getpid()));
-        fs::create_directories(folder_);
-        loadSharedState(folder_.string());
-        ASSERT_TRUE(downloadEngine().init(folder_.string(), true));
+        ASSERT_NO_FATAL_FAILURE(startSite(test::processFolder("quivra-job-test")));
+        loadSharedState(folder().string());
+        ASSERT_TRUE(downloadEngine().init(folder().string(), true));
     }
 
     static void TearDownTestSuite() {
         downloadEngine().uninit();
-        site_.reset();
-        std::error_code ignored;
-        fs::remove_all(folder_, ignored);
+        stopSite();
     }
 
     void SetUp() override {
         SharedState& state = sharedState();
-        state.site.api = site_->baseUrl();
-        state.site.main = site_->baseUrl();
+        state.site.api = site().baseUrl();
+        state.site.main = site().baseUrl();
         state.user.set({});
         state.qualities.set({});
         VideoRecord video;
         video.bvid = devsite::kOnePartBvid;
         video.title = kVideoTitle;
         state.video.set(video);
-        directory_ = folder_ / "download";
+        directory_ = folder() / "download";
         std::error_code ignored;
         fs::remove_all(directory_, ignored);
         fs::create_directories(directory_ / "temp");
         fs::create_directories(directory_ / kVideoTitle);
         state.download.set({directory_.string(), 3});
-        site_->clearFaults();
-        site_->setBytesPerSecond(0);
-        site_->clearRequests();
+        site().clearFaults();
+        site().setBytesPerSecond(0);
+        site().clearRequests();
         setJobTimings({std::chrono::milliseconds(100), std::chrono::seconds(90)});
     }
 
     void TearDown() override { setJobTimings({}); }
 
-    static devsite::DevSite& site() { return *site_; }
     fs::path temp(const std::string& name) const { return directory_ / "temp" / name; }
     fs::path output(const std::string& name) const { return directory_ / kVideoTitle / name; }
-    size_t mediaRequests() const { return site_->requestsTo("/media").size(); }
+    size_t mediaRequests() const { return site().requestsTo("/media").size(); }
 
     fs::path directory_;
-
-  private:
-    static inline std::unique_ptr<devsite::DevSite> site_;
-    static inline fs::path folder_;
 };
 
 TEST(DownloadNames, RowNumbersPageNamesAndOutputPath) {

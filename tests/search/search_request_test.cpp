@@ -9,14 +9,14 @@
 #include "account/date_text.h"
 #include "net/http_request.h"
 #include "net/text_encoding.h"
-#include "video/local_site_fixture.h"
+#include "support/local_site.h"
 
 namespace quivra {
 namespace {
 
 constexpr const char* kSearchPath = "/x/web-interface/search/all/v2";
 
-class SearchRequestTest : public LocalSiteTest {
+class SearchRequestTest : public test::LocalSiteTest {
   protected:
     static SearchState page(int number) {
         SearchState state;

@@ -12,7 +12,7 @@
 #include "net/text_encoding.h"
 #include "search/search_state.h"
 #include "shell/message_box.h"
-#include "video/local_site_fixture.h"
+#include "support/local_site.h"
 
 namespace quivra {
 namespace {
@@ -104,7 +104,7 @@ TEST(SearchStateTest, AFailedSearchLeavesTheCurrentPageAtThePageOnScreen) {
     EXPECT_EQ(record.get().currentPage, 9);
 }
 
-class SearchWorkerTest : public LocalSiteTest {
+class SearchWorkerTest : public test::LocalSiteTest {
   protected:
     void TearDown() override {
         EXPECT_TRUE(waitForWorkers());

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "shell/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace quivra {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "shell/message_box.h"
-#include "shell/temp_folder.h"
+#include "support/temp_folder.h"
 
 namespace quivra {
 namespace {

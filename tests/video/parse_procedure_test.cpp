@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "net/text_encoding.h"
-#include "video/local_site_fixture.h"
+#include "support/local_site.h"
 
 namespace quivra {
 namespace {
@@ -59,7 +59,7 @@ class MemoryView : public ParseView {
     std::string url_;
 };
 
-class ParseProcedureTest : public LocalSiteTest {};
+class ParseProcedureTest : public test::LocalSiteTest {};
 
 const std::vector<std::pair<std::string, int>> kAllQualities = {
     {"4K 超清", 120},  {"1080P60 高帧率", 116}, {"1080P 高清", 80},

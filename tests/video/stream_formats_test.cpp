@@ -7,7 +7,7 @@
 
 #include "net/text_encoding.h"
 #include "shell/config_file.h"
-#include "video/local_site_fixture.h"
+#include "support/local_site.h"
 
 namespace quivra {
 namespace {
@@ -33,7 +33,7 @@ std::vector<Offer> offers() {
     return result;
 }
 
-class StreamFormatsTest : public LocalSiteTest {
+class StreamFormatsTest : public test::LocalSiteTest {
   protected:
     // The address the local site gives for one stream of the one-part video.
     std::string streamUrl(const std::string& id) const {

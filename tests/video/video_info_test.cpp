@@ -6,7 +6,7 @@
 
 #include "account/date_text.h"
 #include "net/text_encoding.h"
-#include "video/local_site_fixture.h"
+#include "support/local_site.h"
 
 namespace quivra {
 namespace {
@@ -15,7 +15,7 @@ using devsite::kOddTitleBvid;
 using devsite::kOnePartBvid;
 using devsite::kTwelvePartBvid;
 
-class VideoInfoTest : public LocalSiteTest {};
+class VideoInfoTest : public test::LocalSiteTest {};
 
 std::string utf8(const std::string& local) {
     return localToUtf8(local);
