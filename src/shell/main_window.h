@@ -5,6 +5,8 @@
 #include <QMainWindow>
 #include <QString>
 
+#include "download/download_view.h"
+
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -19,14 +21,8 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 
   public:
-    // Column indexes of 超级列表框_list.
-    enum Column {
-        NumberColumn = 0,
-        TitleColumn = 1,
-        DurationColumn = 2,
-        CidColumn = 3,
-        StateColumn = 4
-    };
+    // Column indexes of 超级列表框_list: those the download jobs read.
+    using enum DownloadView::Column;
 
     // Builds the window, starts the thread pool (once per program) and sets the title.
     explicit MainWindow(QWidget* parent = nullptr);
