@@ -12,6 +12,7 @@
 
 #include "account/user_info.h"
 #include "net/text_encoding.h"
+#include "shell/controls_window.h"
 #include "shell/gui_thread.h"
 #include "shell/main_window.h"
 #include "shell/message_box.h"
@@ -20,18 +21,6 @@
 namespace quivra {
 
 namespace {
-
-QString toQString(const std::string& local) {
-    return QString::fromStdString(localToUtf8(local));
-}
-
-// A label paints no background of its own, so it serves for the transparent labels too.
-QLabel* newLabel(QWidget* page, const char* name, const QString& text, const QRect& geometry) {
-    auto* label = new QLabel(text, page);
-    label->setObjectName(QString::fromUtf8(name));
-    label->setGeometry(geometry);
-    return label;
-}
 
 // The QR worker's effects on one login window, handed to the GUI thread. A stopped
 // worker, or a window that is gone, changes nothing.
@@ -131,7 +120,8 @@ void LoginWindow::buildQrPage(QWidget* page) {
     qrPicture_->setScaledContents(true);
     qrStatus_ = newLabel(page, "透明标签_two_status", QStringLiteral("正在生成登录二维码"),
                          {72, 168, 144, 32});
-    qrStatus_->setAlignment(Qt::AlignCenter);
+    // The tab bar takes part of the page's height: keep the text at the top so it shows whole.
+    qrStatus_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 }
 
 void LoginWindow::buildCookiePage(QWidget* page) {

@@ -16,6 +16,7 @@
 #include "net/text_encoding.h"
 #include "search/search_worker.h"
 #include "shell/config_file.h"
+#include "shell/controls_window.h"
 #include "shell/gui_thread.h"
 #include "shell/main_window.h"
 #include "shell/message_box.h"
@@ -24,10 +25,6 @@
 namespace quivra {
 
 namespace {
-
-QString toQString(const std::string& local) {
-    return QString::fromStdString(localToUtf8(local));
-}
 
 std::string toLocal(const QString& text) {
     return utf8ToLocalText(text.toStdString());
@@ -51,29 +48,6 @@ class WindowSearchView : public SearchView {
   private:
     QPointer<SearchWindow> window_;  // read on the GUI thread only
 };
-
-QLabel* newLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromUtf8(name));
-    label->setGeometry(geometry);
-    label->setAttribute(Qt::WA_TranslucentBackground);
-    return label;
-}
-
-QLineEdit* newEdit(QWidget* parent, const char* name, const QRect& geometry) {
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(QString::fromUtf8(name));
-    edit->setGeometry(geometry);
-    return edit;
-}
-
-QPushButton* newButton(QWidget* parent, const char* name, const QString& text,
-                       const QRect& geometry) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QString::fromUtf8(name));
-    button->setGeometry(geometry);
-    return button;
-}
 
 QString pageLabel(const SearchState& state) {
     return QStringLiteral("第%1页/共%2页 %3条")

@@ -27,6 +27,7 @@
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 #include "search/search_window.h"
+#include "shell/controls_window.h"
 #include "shell/download_view_window.h"
 #include "shell/gui_thread.h"
 #include "shell/message_box.h"
@@ -39,10 +40,6 @@ namespace quivra {
 namespace {
 
 MainWindow* openWindow = nullptr;
-
-QString toQString(const std::string& local) {
-    return QString::fromStdString(localToUtf8(local));
-}
 
 // Parses run one after the other, so two of them never interleave their rows.
 std::mutex& parseMutex() {
@@ -127,21 +124,6 @@ class WindowParseView : public ParseView {
     terminateStartedCommands();
     std::fflush(nullptr);
     _exit(0);
-}
-
-QLabel* newLabel(QWidget* parent, const char* name, const QString& text, QRect geometry) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromUtf8(name));
-    label->setGeometry(geometry);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    return label;
-}
-
-QPushButton* newButton(QWidget* parent, const char* name, const QString& text, QRect geometry) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QString::fromUtf8(name));
-    button->setGeometry(geometry);
-    return button;
 }
 
 }  // namespace

@@ -10,12 +10,12 @@
 #include <QSignalBlocker>
 
 #include <climits>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
+#include "download/download_files.h"
 #include "net/text_encoding.h"
 #include "shell/config_file.h"
+#include "shell/controls_window.h"
 #include "shell/main_window.h"
 #include "shell/message_box.h"
 #include "shell/shared_state.h"
@@ -51,13 +51,6 @@ QString trimBlanks(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
-// Creates the folder with its missing parents; true when it exists afterwards.
-bool ensureFolder(const std::string& utf8Path) {
-    std::error_code error;
-    std::filesystem::create_directories(std::filesystem::path(utf8Path), error);
-    return std::filesystem::is_directory(std::filesystem::path(utf8Path), error);
-}
-
 // A folder the settings can keep: a line break would split the config.ini line, and a
 // character that local text cannot hold would name another folder.
 bool storableFolder(const QString& folder, const std::string& local) {
@@ -67,14 +60,6 @@ bool storableFolder(const QString& folder, const std::string& local) {
         }
     }
     return localToUtf8(local) == folder.toStdString();
-}
-
-QLabel* newLabel(QWidget* parent, const char* name, const QString& text, QRect geometry) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromUtf8(name));
-    label->setGeometry(geometry);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    return label;
 }
 
 }  // namespace
@@ -138,9 +123,8 @@ void SettingsWindow::storeDirectory() {
         directory_->clear();
         return;
     }
-    const std::string utf8 = folder.toStdString();
-    const std::string local = utf8ToLocalText(utf8);
-    if (!storableFolder(folder, local) || !ensureFolder(utf8)) {
+    const std::string local = utf8ToLocalText(folder.toStdString());
+    if (!storableFolder(folder, local) || !ensureFolder(local)) {
         showMessageBox(localText("目录选择失败，请重新选择"));
         directory_->clear();
         return;
