@@ -24,6 +24,7 @@
 #include "download/thread_pool.h"
 #include "main_window_fixture.h"
 #include "shell/config_file.h"
+#include "support/processes.h"
 
 namespace quivra {
 namespace {
@@ -56,14 +57,6 @@ StreamCounts probe(const fs::path& file) {
         rest = match.suffix();
     }
     return counts;
-}
-
-bool processRuns(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) return false;
-    const size_t close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
 }
 
 std::string media(const char* bvid, int cid, int streamId) {
@@ -342,11 +335,9 @@ TEST_F(DownloadWindowTest, ClosingDuringAMergeEndsTheMerge) {
             std::_Exit(3);  // not reached when closing ends the program
         },
         ::testing::ExitedWithCode(0), "");
-    std::ifstream in(pidFile);
-    pid_t pid = 0;
-    in >> pid;
+    const pid_t pid = test::pidInFile(pidFile);
     ASSERT_GT(pid, 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !processRuns(pid); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !test::processRuns(pid); }, 5000));
 }
 
 }  // namespace

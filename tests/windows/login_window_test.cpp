@@ -12,11 +12,8 @@
 #include <QTreeWidget>
 
 #include <chrono>
-#include <filesystem>
-#include <memory>
 #include <mutex>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "account/login_window.h"
@@ -27,42 +24,26 @@
 #include "shell/main_window.h"
 #include "shell/message_box.h"
 #include "shell/shared_state.h"
+#include "support/local_site.h"
 
 namespace quivra {
 namespace {
 
 using namespace std::chrono_literals;
 
-class LoginWindowTest : public ::testing::Test {
+class LoginWindowTest : public test::LocalSiteSuite {
   protected:
-    static void SetUpTestSuite() {
-        site_ = std::make_unique<devsite::DevSite>();
-        ASSERT_TRUE(site_->start());
-        folder_ = std::filesystem::temp_directory_path() /
-                  ("quivra-login-window-test-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(folder_);
-    }
+    static void SetUpTestSuite() { startSite(test::processFolder("quivra-login-window-test")); }
 
     static void TearDownTestSuite() {
         joinQrLoginWorkers();
-        site_.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
+        stopSite();
     }
 
     void SetUp() override {
-        ASSERT_TRUE(site_);
-        std::error_code ignored;
-        std::filesystem::remove(configPath(), ignored);
-        loadSharedState(folder_.string());
-        SharedState& state = sharedState();
-        state.site.api = site_->baseUrl();
-        state.site.login = site_->baseUrl();
-        state.site.main = site_->baseUrl();
-        state.user.set({});
-        site_->clearOverrides();
-        site_->clearRequests();
-        site_->setQrScript({{false, -4}});
+        ASSERT_NO_FATAL_FAILURE(resetRecords());
+        sharedState().site.login = site().baseUrl();
+        site().setQrScript({{false, -4}});
         setMessagePresenter([this](const std::string& text) {
             std::lock_guard lock(mutex_);
             messages_.push_back(localToUtf8(text));
@@ -93,7 +74,7 @@ class LoginWindowTest : public ::testing::Test {
     }
 
     static std::vector<devsite::RecordedRequest> polls() {
-        return site_->requestsTo("/qrcode/getLoginInfo");
+        return site().requestsTo("/qrcode/getLoginInfo");
     }
     static std::size_t pollsWithKey(const std::string& key) {
         std::size_t count = 0;
@@ -107,15 +88,10 @@ class LoginWindowTest : public ::testing::Test {
     }
     static std::string userName() { return localToUtf8(sharedState().user.get().name); }
 
-    static devsite::DevSite& site() { return *site_; }
-    static std::string configPath() { return (folder_ / "config.ini").string(); }
-
     QPointer<MainWindow> main_;
     QPointer<LoginWindow> login_;
 
   private:
-    static inline std::unique_ptr<devsite::DevSite> site_;
-    static inline std::filesystem::path folder_;
     std::mutex mutex_;
     std::vector<std::string> messages_;
 };

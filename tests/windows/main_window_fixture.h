@@ -1,4 +1,4 @@
-// A local site, a program folder of its own and the real main window, for window tests.
+// The local site, a program folder of its own and the real main window, for window tests.
 // Message boxes are recorded instead of shown; each test starts from empty records.
 #pragma once
 
@@ -12,10 +12,8 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <memory>
 #include <mutex>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include <unistd.h>
@@ -25,6 +23,7 @@
 #include "shell/main_window.h"
 #include "shell/message_box.h"
 #include "shell/shared_state.h"
+#include "support/local_site.h"
 
 namespace quivra {
 
@@ -51,40 +50,21 @@ class MessageLog {
     std::vector<std::string> texts_;
 };
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public test::LocalSiteSuite {
   protected:
     static void SetUpTestSuite() {
-        site_ = std::make_unique<devsite::DevSite>();
-        ASSERT_TRUE(site_->start());
         // A death test's child process runs the suite again: it shares the folder.
         if (std::getenv("QUIVRA_WINDOW_TEST_FOLDER") == nullptr) {
-            const std::filesystem::path own = std::filesystem::temp_directory_path() /
-                                              ("quivra-window-test-" + std::to_string(::getpid()));
+            const std::filesystem::path own = test::processFolder("quivra-window-test");
             ::setenv("QUIVRA_WINDOW_TEST_FOLDER", own.c_str(), 1);
         }
-        folder_ = std::getenv("QUIVRA_WINDOW_TEST_FOLDER");
-        std::filesystem::create_directories(folder_);
+        startSite(std::getenv("QUIVRA_WINDOW_TEST_FOLDER"));
     }
 
-    static void TearDownTestSuite() {
-        site_.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
-    }
+    static void TearDownTestSuite() { stopSite(); }
 
     void SetUp() override {
-        ASSERT_TRUE(site_);
-        std::error_code ignored;
-        std::filesystem::remove(folder_ / "config.ini", ignored);
-        loadSharedState(folder_.string());
-        SharedState& state = sharedState();
-        state.site.api = site_->baseUrl();
-        state.site.main = site_->baseUrl();
-        state.user.set({});
-        state.video.set({});
-        state.qualities.set({});
-        site_->clearOverrides();
-        site_->clearRequests();
+        ASSERT_NO_FATAL_FAILURE(resetRecords());
         messages_.install();
         window_ = new MainWindow;
         window_->move(50, 50);
@@ -120,15 +100,8 @@ class MainWindowTest : public ::testing::Test {
         return nullptr;
     }
 
-    static devsite::DevSite& site() { return *site_; }
-    static std::filesystem::path folder() { return folder_; }
-
     QPointer<MainWindow> window_;
     MessageLog messages_;
-
-  private:
-    static inline std::unique_ptr<devsite::DevSite> site_;
-    static inline std::filesystem::path folder_;
 };
 
 }  // namespace quivra

@@ -15,6 +15,7 @@
 #include "download/command_runner.h"
 #include "main_window_fixture.h"
 #include "shell/startup.h"
+#include "support/processes.h"
 
 namespace quivra {
 namespace {
@@ -40,15 +41,6 @@ QStringList rowTexts(const QTreeWidgetItem* item) {
         texts << item->text(column);
     }
     return texts;
-}
-
-// A process that has ended, or only waits to be reaped, counts as gone.
-bool processRuns(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line)) return false;
-    const size_t close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
 }
 
 TEST_F(MainWindowTest, LayoutCaptionsAndNamesAreThoseOfTheWindowTable) {
@@ -357,11 +349,9 @@ TEST_F(MainWindowTest, ClosingEndsTheProgramAndItsCommands) {
             std::_Exit(3);  // not reached when closing ends the program
         },
         ::testing::ExitedWithCode(0), "");
-    std::ifstream in(pidFile);
-    pid_t pid = 0;
-    in >> pid;
+    const pid_t pid = test::pidInFile(pidFile);
     ASSERT_GT(pid, 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !processRuns(pid); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !test::processRuns(pid); }, 5000));
 }
 
 }  // namespace
