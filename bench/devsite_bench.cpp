@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
 #include "devsite/dev_site.h"
 
 namespace {
@@ -34,33 +35,6 @@ double cpuSeconds(pid_t pid) {
     unsigned long long user = 0, system = 0;
     std::sscanf(text.c_str() + at, "%llu %llu", &user, &system);
     return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
-// Runs the site until the parent closes the pipe; reports the port through another.
-pid_t startSite(std::int64_t largeBytes, int& port, int& keepAlive) {
-    int portPipe[2], lifePipe[2];
-    if (pipe(portPipe) != 0 || pipe(lifePipe) != 0) return -1;
-    const pid_t child = fork();
-    if (child == 0) {
-        close(portPipe[0]);
-        close(lifePipe[1]);
-        devsite::Options options;
-        options.largeFileBytes = largeBytes;
-        devsite::DevSite site(options);
-        int started = site.start() ? site.port() : 0;
-        if (write(portPipe[1], &started, sizeof started) != sizeof started) _exit(1);
-        char ignored;
-        while (read(lifePipe[0], &ignored, 1) > 0) {
-        }
-        site.stop();
-        _exit(0);
-    }
-    close(portPipe[1]);
-    close(lifePipe[0]);
-    if (read(portPipe[0], &port, sizeof port) != sizeof port) port = 0;
-    close(portPipe[0]);
-    keepAlive = lifePipe[1];
-    return child;
 }
 
 struct Outcome {
@@ -115,7 +89,9 @@ int main(int argc, char** argv) {
     const std::int64_t rate = argc > 1 ? std::atoll(argv[1]) : 4'000'000;
     const std::int64_t size = (argc > 2 ? std::atoll(argv[2]) : 256) << 20;
     int port = 0, keepAlive = -1;
-    const pid_t site = startSite(size, port, keepAlive);
+    devsite::Options options;
+    options.largeFileBytes = size;
+    const pid_t site = bench::startSiteProcess(options, port, keepAlive);
     if (site <= 0 || port <= 0) {
         std::fprintf(stderr, "the local site did not start\n");
         return 1;

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_support.h"
 #include "devsite/dev_site.h"
 #include "download/download_engine.h"
 #include "download/download_job.h"
@@ -88,30 +89,6 @@ class BenchView : public DownloadView {
     Clock::time_point lastDone_;
 };
 
-pid_t startSite(int& port, int& keepAlive) {
-    int portPipe[2], lifePipe[2];
-    if (pipe(portPipe) != 0 || pipe(lifePipe) != 0) return -1;
-    const pid_t child = fork();
-    if (child == 0) {
-        close(portPipe[0]);
-        close(lifePipe[1]);
-        devsite::DevSite site;
-        int started = site.start() ? site.port() : 0;
-        if (write(portPipe[1], &started, sizeof started) != sizeof started) _exit(1);
-        char ignored;
-        while (read(lifePipe[0], &ignored, 1) > 0) {
-        }
-        site.stop();
-        _exit(0);
-    }
-    close(portPipe[1]);
-    close(lifePipe[0]);
-    if (read(portPipe[0], &port, sizeof port) != sizeof port) port = 0;
-    close(portPipe[0]);
-    keepAlive = lifePipe[1];
-    return child;
-}
-
 double cpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -138,7 +115,7 @@ int main(int argc, char** argv) {
     const std::int64_t slowRate = argc > 3 ? std::atoll(argv[3]) : 50'000;
 
     int port = 0, keepAlive = -1;
-    const pid_t site = startSite(port, keepAlive);
+    const pid_t site = bench::startSiteProcess({}, port, keepAlive);
     if (site <= 0 || port <= 0) {
         std::fprintf(stderr, "the local site did not start\n");
         return 1;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_support.h"
 #include "net/json_object.h"
 #include "net/text_encoding.h"
 
@@ -102,8 +103,7 @@ double medianMilliseconds(int runs, F&& work) {
         work();
         times.push_back(threadMilliseconds() - start);
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return bench::spreadOf(std::move(times)).median;
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include "bench_support.h"
 #include "devsite/dev_site.h"
 #include "shell/shared_state.h"
 #include "video/parse_procedure.h"
@@ -36,39 +37,27 @@ class CountingView : public quivra::ParseView {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
+    const int runs = bench::runsArgument(argc, argv, 50);
 
-    devsite::DevSite site;
-    if (!site.start()) {
-        std::fprintf(stderr, "the local site did not start\n");
-        return 1;
-    }
-    const std::filesystem::path folder =
-        std::filesystem::temp_directory_path() / ("quivra-parse-bench-" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
-    quivra::loadSharedState(folder.string());
-    quivra::sharedState().site.api = site.baseUrl();
+    bench::LocalSite local("quivra-parse-bench");
+    if (!local.start()) return 1;
 
     CountingView view;
     view.url = std::string("https://www.quivra.com/video/") + devsite::kThousandPartBvid;
     std::vector<double> milliseconds;
     for (int i = 0; i < runs + 3; ++i) {  // three warm-up runs
-        const auto start = std::chrono::steady_clock::now();
-        quivra::runParse(view);
-        const std::chrono::duration<double, std::milli> took =
-            std::chrono::steady_clock::now() - start;
+        const double took = bench::millisecondsOf([&] { quivra::runParse(view); });
         if (view.rows != 1000 || view.qualities == 0) {
             std::fprintf(stderr, "parse gave %zu rows and %zu qualities\n", view.rows,
                          view.qualities);
             return 1;
         }
-        if (i >= 3) milliseconds.push_back(took.count());
-        site.clearRequests();
+        if (i >= 3) milliseconds.push_back(took);
+        local.site().clearRequests();
     }
-    std::filesystem::remove_all(folder);
 
-    std::sort(milliseconds.begin(), milliseconds.end());
+    const bench::Spread spread = bench::spreadOf(milliseconds);
     std::printf("parse of 1,000 parts, %d runs: median %.2f ms, min %.2f ms, max %.2f ms\n", runs,
-                milliseconds[milliseconds.size() / 2], milliseconds.front(), milliseconds.back());
+                spread.median, spread.min, spread.max);
     return 0;
 }

@@ -14,23 +14,11 @@
 
 #include "account/qr_image.h"
 #include "account/qr_login.h"
+#include "bench_support.h"
 #include "devsite/dev_site.h"
 #include "shell/shared_state.h"
 
 namespace {
-
-double medianMilliseconds(int runs, const std::function<void()>& work) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        times.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                .count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 // A view that only counts what it is asked to do.
 class CountingView : public quivra::QrLoginView {
@@ -49,39 +37,30 @@ class CountingView : public quivra::QrLoginView {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
+    const int runs = bench::runsArgument(argc, argv, 50);
 
     const std::string address =
         "https://login.quivra.com/qrcode/h5/login?oauthKey=5f0c2b7e91d4a3c86e2f1b0d9a7c4e31";
     std::size_t sink = 0;
-    const double image = medianMilliseconds(runs, [&] {
+    const double image = bench::medianMilliseconds(runs, [&] {
         std::string text = address;
         sink += quivra::makeQrImage(text, 0, 0, 0.15).size();
     });
-    const double longImage = medianMilliseconds(runs, [&] {
+    const double longImage = bench::medianMilliseconds(runs, [&] {
         std::string text = address + std::string(200, 'x');
         sink += quivra::makeQrImage(text, 0, 3, 0.02).size();
     });
 
-    devsite::DevSite site;
-    if (!site.start()) {
-        std::fprintf(stderr, "the local site did not start\n");
-        return 1;
-    }
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                         ("quivra-qr-login-bench-" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
-    quivra::loadSharedState(folder.string());
-    quivra::SharedState& state = quivra::sharedState();
-    state.site.api = state.site.login = state.site.main = site.baseUrl();
+    bench::LocalSite local("quivra-qr-login-bench");
+    if (!local.start()) return 1;
+    devsite::DevSite& site = local.site();
     site.setQrScript({{false, -4}, {false, -5}, {true, 0}});
-    const double conversation = medianMilliseconds(runs, [&] {
+    const double conversation = bench::medianMilliseconds(runs, [&] {
         CountingView view;
         quivra::CancelToken token;
         quivra::runQrLogin(view, token, std::chrono::milliseconds(0));
         sink += static_cast<std::size_t>(view.effects);
     });
-    std::filesystem::remove_all(folder);
 
     std::printf("QR picture of an 84-byte address (level L, ratio 0.15): %.3f ms\n", image);
     std::printf("QR picture of 120 bytes (level H, ratio 0.02): %.3f ms\n", longImage);

@@ -10,24 +10,17 @@
 
 #include <unistd.h>
 
+#include "bench_support.h"
 #include "devsite/dev_site.h"
 #include "net/text_encoding.h"
 #include "search/search_request.h"
 #include "shell/shared_state.h"
 
 int main(int argc, char** argv) {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100;
+    const int runs = bench::runsArgument(argc, argv, 100);
 
-    devsite::DevSite site;
-    if (!site.start()) {
-        std::fprintf(stderr, "the local site did not start\n");
-        return 1;
-    }
-    const std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                         ("quivra-search-bench-" + std::to_string(getpid()));
-    std::filesystem::create_directories(folder);
-    quivra::loadSharedState(folder.string());
-    quivra::sharedState().site.api = site.baseUrl();
+    bench::LocalSite local("quivra-search-bench");
+    if (!local.start()) return 1;
 
     const std::string keyword = quivra::localText("练习 video");
     std::vector<double> milliseconds;
@@ -36,21 +29,19 @@ int main(int argc, char** argv) {
         state.currentPage = 1 + i % 50;
         state.pageSize = quivra::kSearchPageSize;
         std::vector<quivra::SearchHit> hits;
-        const auto start = std::chrono::steady_clock::now();
-        const int count = quivra::searchRequest(keyword, state, hits);
-        const std::chrono::duration<double, std::milli> took =
-            std::chrono::steady_clock::now() - start;
+        int count = 0;
+        const double took =
+            bench::millisecondsOf([&] { count = quivra::searchRequest(keyword, state, hits); });
         if (count != 20 || state.pageCount != 50) {
             std::fprintf(stderr, "search gave %d hits and %d pages\n", count, state.pageCount);
             return 1;
         }
-        if (i >= 3) milliseconds.push_back(took.count());
-        site.clearRequests();
+        if (i >= 3) milliseconds.push_back(took);
+        local.site().clearRequests();
     }
-    std::filesystem::remove_all(folder);
 
-    std::sort(milliseconds.begin(), milliseconds.end());
+    const bench::Spread spread = bench::spreadOf(milliseconds);
     std::printf("search page of 20 hits, %d runs: median %.2f ms, min %.2f ms, max %.2f ms\n", runs,
-                milliseconds[milliseconds.size() / 2], milliseconds.front(), milliseconds.back());
+                spread.median, spread.min, spread.max);
     return 0;
 }

@@ -12,28 +12,12 @@
 
 #include <unistd.h>
 
+#include "bench_support.h"
 #include "net/text_encoding.h"
 #include "shell/config_file.h"
 
-namespace {
-
-double medianMilliseconds(int runs, const std::function<void()>& work) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        times.push_back(
-            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-                .count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 50;
+    const int runs = bench::runsArgument(argc, argv, 50);
 
     std::string body = "{\"code\":0,\"data\":{\"pages\":[";
     for (int i = 1; i <= 1000; ++i) {
@@ -45,9 +29,9 @@ int main(int argc, char** argv) {
     const std::string local = quivra::utf8ToLocalText(body);
     size_t sink = 0;
     const double toLocal =
-        medianMilliseconds(runs, [&] { sink += quivra::utf8ToLocalText(body).size(); });
+        bench::medianMilliseconds(runs, [&] { sink += quivra::utf8ToLocalText(body).size(); });
     const double toUtf8 =
-        medianMilliseconds(runs, [&] { sink += quivra::localToUtf8(local).size(); });
+        bench::medianMilliseconds(runs, [&] { sink += quivra::localToUtf8(local).size(); });
 
     const std::filesystem::path folder = std::filesystem::temp_directory_path() /
                                          ("quivra-encoding-bench-" + std::to_string(getpid()));
@@ -56,12 +40,12 @@ int main(int argc, char** argv) {
     quivra::writeConfigItem(config, "user", "cookie", std::string(2000, 'c'));
     quivra::writeConfigItem(config, "user", "name", local.substr(0, 40));
     quivra::writeConfigItem(config, "download", "threadNumber", "3");
-    const double startRead = medianMilliseconds(runs, [&] {
+    const double startRead = bench::medianMilliseconds(runs, [&] {
         sink += quivra::loadUserRecord(config).cookie.size();
         sink += quivra::loadDownloadSettings(config, folder.string()).directory.size();
         sink += quivra::loadSiteAddresses(config).api.size();
     });
-    const double oneWrite = medianMilliseconds(
+    const double oneWrite = bench::medianMilliseconds(
         std::min(runs, 20), [&] { quivra::writeConfigItem(config, "user", "mid", "12345"); });
     std::filesystem::remove_all(folder);
 
