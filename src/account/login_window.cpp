@@ -108,9 +108,8 @@ void LoginWindow::buildAccountPage(QWidget* page) {
     auto* password = new QLineEdit(page);
     password->setObjectName(QStringLiteral("编辑框_one_密码"));
     password->setGeometry(112, 96, 112, 24);
-    accountLogin_ = new QPushButton(QStringLiteral("登录(未开放)"), page);
-    accountLogin_->setObjectName(QStringLiteral("按钮_one_登录"));
-    accountLogin_->setGeometry(104, 128, 80, 32);
+    accountLogin_ =
+        newButton(page, "按钮_one_登录", QStringLiteral("登录(未开放)"), {104, 128, 80, 32});
 }
 
 void LoginWindow::buildQrPage(QWidget* page) {
@@ -129,9 +128,7 @@ void LoginWindow::buildCookiePage(QWidget* page) {
     cookie_ = new QPlainTextEdit(page);
     cookie_->setObjectName(QStringLiteral("编辑框_three_cookie"));
     cookie_->setGeometry(8, 48, 272, 112);
-    cookieLogin_ = new QPushButton(QStringLiteral("登录"), page);
-    cookieLogin_->setObjectName(QStringLiteral("按钮_three_login"));
-    cookieLogin_->setGeometry(200, 168, 80, 32);
+    cookieLogin_ = newButton(page, "按钮_three_login", QStringLiteral("登录"), {200, 168, 80, 32});
 }
 
 void LoginWindow::setQrPictureData(const std::string& bmp) {

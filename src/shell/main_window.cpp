@@ -165,9 +165,7 @@ void MainWindow::buildControls() {
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     newLabel(client, "透明标签1", QStringLiteral("视频地址："), {8, 8, 136, 32});
-    videoUrl_ = new QLineEdit(client);
-    videoUrl_->setObjectName(QStringLiteral("编辑框_videoUrl"));
-    videoUrl_->setGeometry(64, 8, 456, 32);
+    videoUrl_ = newEdit(client, "编辑框_videoUrl", {64, 8, 456, 32});
     videoUrl_->installEventFilter(this);
     parseButton_ = newButton(client, "按钮_parse", QStringLiteral("解析"), {528, 8, 64, 32});
 

@@ -71,18 +71,12 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     move(50, 50);
 
     newLabel(this, "透明标签1", QStringLiteral("保存路径："), {8, 8, 128, 32});
-    directory_ = new QLineEdit(this);
-    directory_->setObjectName(QStringLiteral("编辑框_downloadDirectory"));
-    directory_->setGeometry(64, 8, 256, 32);
+    directory_ = newEdit(this, "编辑框_downloadDirectory", {64, 8, 256, 32});
     directory_->setReadOnly(true);
-    choose_ = new QPushButton(QStringLiteral("选择"), this);
-    choose_->setObjectName(QStringLiteral("按钮_选择"));
-    choose_->setGeometry(328, 8, 48, 32);
+    choose_ = newButton(this, "按钮_选择", QStringLiteral("选择"), {328, 8, 48, 32});
 
     newLabel(this, "透明标签2", QStringLiteral("线程数量："), {8, 48, 64, 32});
-    threadNumber_ = new QLineEdit(this);
-    threadNumber_->setObjectName(QStringLiteral("编辑框_threadNumber"));
-    threadNumber_->setGeometry(64, 48, 40, 32);
+    threadNumber_ = newEdit(this, "编辑框_threadNumber", {64, 48, 40, 32});
     threadNumber_->setValidator(new QIntValidator(0, INT_MAX, threadNumber_));
     threadNumber_->installEventFilter(this);
 
