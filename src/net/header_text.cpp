@@ -114,7 +114,8 @@ std::string collectSetCookies(const std::string& responseHeaders) {
         } else {
             pair = trimBlanks(removeNoCase(line, "Set-Cookie:"));
         }
-        cookies += pair + "; ";
+        // A stray CR or LF inside a line would make the Cookie header unsendable.
+        cookies += pair.substr(0, pair.find_first_of("\r\n")) + "; ";
     }
     if (!cookies.empty()) cookies.resize(cookies.size() - 2);
     return cookies;

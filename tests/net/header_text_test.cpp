@@ -86,6 +86,13 @@ TEST(CollectSetCookies, TakesFirstPairOfExactlyNamedLines) {
     EXPECT_EQ(collectSetCookies(""), "");
 }
 
+// A server line with a stray CR (split only at CR LF) must not put a line break into the
+// cookie list, which is sent back as one Cookie header.
+TEST(CollectSetCookies, CutsAPairAtAStrayLineBreak) {
+    EXPECT_EQ(collectSetCookies("Set-Cookie: a=1\r*; path=/\r\nSet-Cookie: b=2\rc=3\r\n\r\n"),
+              "a=1; b=2");
+}
+
 TEST(TextSlices, BeforeAndBetween) {
     EXPECT_EQ(textBefore("Name: value: x", ": "), "Name");
     EXPECT_EQ(textBefore("no separator", ": "), "");
