@@ -82,7 +82,7 @@ TEST_F(InterfaceTest, PlayurlOffersMemberStreamsOnlyToTheMemberCookie) {
                           "SESSDATA=member-sessdata-forged")["data"]["dash"]["video"]),
               everyone);
     const Json member =
-        playurl(devsite::kTwelvePartBvid, cid, std::string("buvid=x; ") + kMemberCookie + "; a=b");
+        playurl(devsite::kTwelvePartBvid, cid, std::string("visitor=x; ") + kMemberCookie + "; a=b");
     EXPECT_EQ(ids(member["data"]["dash"]["video"]), members);
 
     // Formats are listed for everyone, member-only ones included.
@@ -129,7 +129,7 @@ TEST_F(InterfaceTest, PlayurlSetsAFreshVisitorCookie) {
     auto first = client().Get(target);
     auto second = client().Get(target);
     ASSERT_TRUE(first && second);
-    const std::regex visitor("buvid=devsite-\\d+; path=/");
+    const std::regex visitor("visitor=devsite-\\d+; path=/");
     EXPECT_TRUE(std::regex_match(first->get_header_value("Set-Cookie"), visitor));
     EXPECT_NE(first->get_header_value("Set-Cookie"), second->get_header_value("Set-Cookie"));
 }
@@ -146,7 +146,7 @@ TEST_F(InterfaceTest, NavKnowsMemberPlainAndRefusesOthers) {
     EXPECT_EQ(member["data"]["vipStatus"], 1);
     EXPECT_EQ(std::to_string(member["data"]["vipDueDate"].get<long long>()).size(), 13u);
 
-    const Json plain = getJson(nav, {{"Cookie", std::string(kPlainCookie) + "; buvid=devsite-3"}});
+    const Json plain = getJson(nav, {{"Cookie", std::string(kPlainCookie) + "; visitor=devsite-3"}});
     ASSERT_EQ(plain["code"], 0);
     EXPECT_EQ(plain["data"]["vipStatus"], 0);
     EXPECT_EQ(plain["data"]["vipDueDate"], 0);

@@ -76,7 +76,7 @@ TEST_F(StreamFormatsTest, RequestCarriesTheUserCookieAndKeepsWhatTheAnswerSets) 
 
     // The visitor cookie the answer set is merged in memory; config.ini keeps the login.
     const std::string cookie = sharedState().user.get().cookie;
-    EXPECT_EQ(cookie.rfind("buvid=devsite-", 0), 0u) << cookie;
+    EXPECT_EQ(cookie.rfind("visitor=devsite-", 0), 0u) << cookie;
     EXPECT_TRUE(cookie.ends_with(std::string("; ") + kMemberCookie)) << cookie;
     EXPECT_EQ(readConfigItem(configPath(), "user", "cookie"), kMemberCookie);
 
@@ -93,7 +93,7 @@ TEST_F(StreamFormatsTest, NobodyLoggedInGetsTheStreamsOpenToEveryone) {
     EXPECT_TRUE(list[2].available);
     EXPECT_EQ(site().requestsTo("/x/player/playurl").at(0).header("Cookie"), "");
     // The visitor cookie of the answer becomes the user's cookie in memory.
-    EXPECT_EQ(sharedState().user.get().cookie.rfind("buvid=devsite-", 0), 0u);
+    EXPECT_EQ(sharedState().user.get().cookie.rfind("visitor=devsite-", 0), 0u);
 }
 
 TEST_F(StreamFormatsTest, OnlyEvenStreamIndexesAreLookedAt) {

@@ -43,11 +43,11 @@ RangeKind parseRange(const std::string& header, std::int64_t size, ByteRange& ra
     const std::string_view prefix = "bytes=";
     if (header.rfind(prefix, 0) != 0 || header.find(',') != std::string::npos)
         return RangeKind::Whole;
-    const std::string_view spec = std::string_view(header).substr(prefix.size());
-    const auto dash = spec.find('-');
+    const std::string_view rangeText = std::string_view(header).substr(prefix.size());
+    const auto dash = rangeText.find('-');
     if (dash == std::string_view::npos) return RangeKind::Whole;
-    const auto from = parseNumber(spec.substr(0, dash));
-    const auto to = parseNumber(spec.substr(dash + 1));
+    const auto from = parseNumber(rangeText.substr(0, dash));
+    const auto to = parseNumber(rangeText.substr(dash + 1));
     if (!from) {
         if (!to || *to <= 0) return RangeKind::Whole;
         if (size == 0) return RangeKind::Unsatisfiable;

@@ -114,7 +114,7 @@ void answerPlayurl(const httplib::Request& request, httplib::Response& response,
                    {"video", std::move(video)},
                    {"audio", std::move(audio)}}}};
     response.set_header("Set-Cookie",
-                        "buvid=devsite-" + std::to_string(state.nextVisitor()) + "; path=/");
+                        "visitor=devsite-" + std::to_string(state.nextVisitor()) + "; path=/");
     sendJson(response, {{"code", 0}, {"message", "0"}, {"ttl", 1}, {"data", std::move(data)}});
 }
 
