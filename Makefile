@@ -14,8 +14,11 @@ build: setup
 demo: build
 	@bash scripts/demo.sh $(BUILD)
 
+# Every test, then the suite again under AddressSanitizer+UBSan and the threaded tests
+# under ThreadSanitizer.
 test: build
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@JOBS=$(JOBS) bash scripts/sanitize_test.sh all
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-asan build-tsan
