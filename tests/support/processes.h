@@ -26,4 +26,11 @@ inline pid_t pidInFile(const std::filesystem::path& path) {
     return pid;
 }
 
+// True once the process whose id the file holds has ended (waits up to timeoutMs).
+template <class WaitFor>
+bool processInFileEnds(const std::filesystem::path& path, WaitFor waitFor, int timeoutMs = 5000) {
+    const pid_t pid = pidInFile(path);
+    return pid > 0 && waitFor([pid] { return !processRuns(pid); }, timeoutMs);
+}
+
 }  // namespace quivra::test

@@ -349,9 +349,8 @@ TEST_F(MainWindowTest, ClosingEndsTheProgramAndItsCommands) {
             std::_Exit(3);  // not reached when closing ends the program
         },
         ::testing::ExitedWithCode(0), "");
-    const pid_t pid = test::pidInFile(pidFile);
-    ASSERT_GT(pid, 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !test::processRuns(pid); }, 5000));
+    EXPECT_TRUE(test::processInFileEnds(
+        pidFile, [](auto ended, int ms) { return QTest::qWaitFor(ended, ms); }));
 }
 
 }  // namespace
