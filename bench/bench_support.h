@@ -16,8 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/shared_state.h"
 #include "devsite/dev_site.h"
-#include "shell/shared_state.h"
 
 namespace bench {
 

@@ -20,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/shared_state.h"
 #include "bench_support.h"
 #include "devsite/dev_site.h"
 #include "download/download_engine.h"
@@ -27,7 +28,6 @@
 #include "download/download_start.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
-#include "shell/shared_state.h"
 #include "video/video_info.h"
 
 namespace {

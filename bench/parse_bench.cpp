@@ -11,9 +11,9 @@
 
 #include <unistd.h>
 
+#include "base/shared_state.h"
 #include "bench_support.h"
 #include "devsite/dev_site.h"
-#include "shell/shared_state.h"
 #include "video/parse_procedure.h"
 
 namespace {

@@ -14,9 +14,9 @@
 
 #include "account/qr_image.h"
 #include "account/qr_login.h"
+#include "base/shared_state.h"
 #include "bench_support.h"
 #include "devsite/dev_site.h"
-#include "shell/shared_state.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 
 #include <unistd.h>
 
+#include "base/shared_state.h"
 #include "bench_support.h"
 #include "devsite/dev_site.h"
 #include "net/text_encoding.h"
 #include "search/search_request.h"
-#include "shell/shared_state.h"
 
 int main(int argc, char** argv) {
     const int runs = bench::runsArgument(argc, argv, 100);

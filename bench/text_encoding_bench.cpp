@@ -12,9 +12,9 @@
 
 #include <unistd.h>
 
+#include "base/config_file.h"
 #include "bench_support.h"
 #include "net/text_encoding.h"
-#include "shell/config_file.h"
 
 int main(int argc, char** argv) {
     const int runs = bench::runsArgument(argc, argv, 50);

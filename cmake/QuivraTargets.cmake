@@ -1,9 +1,7 @@
-# One static library per subsystem, made of the subsystem's logic files. Window files
-# (*_window.*) and the program's entry point are left to the windows library and the
-# executable, so that the logic never links Qt Widgets.
-function(quivra_subsystem_library name folder)
+# One static library per source folder. The program's entry point (app/main.cpp) is
+# left to the executable.
+function(quivra_folder_library name folder)
   file(GLOB sources CONFIGURE_DEPENDS ${folder}/*.cpp)
-  list(FILTER sources EXCLUDE REGEX "_window\\.cpp$")
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
   if(sources)
     add_library(${name} STATIC ${sources})

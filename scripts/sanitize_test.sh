@@ -37,9 +37,9 @@ run_address() {
 
 run_thread() {
   local start=$SECONDS
-  local threaded=(download_tests video_tests account_tests search_tests window_tests shell_tests)
+  local threaded=(download_tests video_tests account_tests search_tests app_tests base_tests)
   local present=()
-  # search_tests and window_tests exist only once their folders hold tests.
+  # search_tests and app_tests exist only once their folders hold tests.
   cmake -S "$root" -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DQUIVRA_SANITIZE=thread >/dev/null
   local known

@@ -8,11 +8,11 @@
 
 #include "account/qr_image.h"
 #include "account/user_info.h"
+#include "base/gui_thread.h"
+#include "base/shared_state.h"
 #include "net/http_request.h"
 #include "net/json_object.h"
 #include "net/text_encoding.h"
-#include "shell/gui_thread.h"
-#include "shell/shared_state.h"
 
 namespace quivra {
 

@@ -3,11 +3,11 @@
 #include <utility>
 
 #include "account/date_text.h"
+#include "base/config_file.h"
+#include "base/shared_state.h"
 #include "net/http_request.h"
 #include "net/json_object.h"
 #include "net/text_encoding.h"
-#include "shell/config_file.h"
-#include "shell/shared_state.h"
 
 namespace quivra {
 namespace {

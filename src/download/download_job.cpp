@@ -4,13 +4,13 @@
 #include <mutex>
 #include <set>
 
+#include "base/shared_state.h"
+#include "base/wait_responsive.h"
 #include "download/download_engine.h"
 #include "download/download_files.h"
 #include "download/merge_command.h"
 #include "download/progress_text.h"
 #include "net/text_encoding.h"
-#include "shell/shared_state.h"
-#include "shell/wait_responsive.h"
 #include "video/stream_formats.h"
 #include "video/title_cleaning.h"
 

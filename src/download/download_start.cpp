@@ -2,14 +2,14 @@
 
 #include <algorithm>
 
+#include "base/config_file.h"
+#include "base/message_box.h"
+#include "base/shared_state.h"
+#include "base/wait_responsive.h"
 #include "download/download_files.h"
 #include "download/download_job.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
-#include "shell/config_file.h"
-#include "shell/message_box.h"
-#include "shell/shared_state.h"
-#include "shell/wait_responsive.h"
 
 namespace quivra {
 

@@ -4,8 +4,8 @@
 #include <system_error>
 #include <thread>
 
+#include "base/message_box.h"
 #include "net/text_encoding.h"
-#include "shell/message_box.h"
 
 namespace quivra {
 

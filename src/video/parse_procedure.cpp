@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "base/config_file.h"
+#include "base/shared_state.h"
 #include "net/text_encoding.h"
-#include "shell/config_file.h"
-#include "shell/shared_state.h"
 #include "video/identifier.h"
 #include "video/stream_formats.h"
 #include "video/video_info.h"

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "shell/records.h"
+#include "base/records.h"
 
 namespace quivra {
 
 class ParseView {
-public:
+  public:
     virtual ~ParseView() = default;
 
     virtual std::string videoUrlText() = 0;  // local text

@@ -2,10 +2,10 @@
 
 #include <utility>
 
+#include "base/shared_state.h"
 #include "net/http_request.h"
 #include "net/json_object.h"
 #include "net/text_encoding.h"
-#include "shell/shared_state.h"
 
 namespace quivra {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "shell/records.h"
+#include "base/records.h"
 
 namespace quivra {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "shell/records.h"
+#include "base/records.h"
 
 namespace quivra {
 

@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "account/qr_login.h"
+#include "base/config_file.h"
+#include "base/shared_state.h"
 #include "devsite/dev_site.h"
 #include "net/http_request.h"
 #include "net/text_encoding.h"
-#include "shell/config_file.h"
-#include "shell/shared_state.h"
 #include "support/local_site.h"
 
 namespace quivra {

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/config_file.h"
 #include "net/text_encoding.h"
-#include "shell/config_file.h"
 #include "support/local_site.h"
 
 namespace quivra {

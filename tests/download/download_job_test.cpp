@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/shared_state.h"
 #include "devsite/dev_site.h"
 #include "download/command_runner.h"
 #include "download/download_engine.h"
@@ -21,7 +22,6 @@
 #include "download/merge_command.h"
 #include "download/progress_text.h"
 #include "net/text_encoding.h"
-#include "shell/shared_state.h"
 #include "support/local_site.h"
 
 namespace quivra {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/config_file.h"
-#include "shell/profile_line.h"
+#include "base/config_file.h"
+#include "base/profile_line.h"
 
 namespace {
 

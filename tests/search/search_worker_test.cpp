@@ -9,9 +9,9 @@
 #include <thread>
 #include <vector>
 
+#include "base/message_box.h"
 #include "net/text_encoding.h"
 #include "search/search_state.h"
-#include "shell/message_box.h"
 #include "support/local_site.h"
 
 namespace quivra {

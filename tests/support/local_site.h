@@ -11,8 +11,8 @@
 
 #include <unistd.h>
 
+#include "base/shared_state.h"
 #include "devsite/dev_site.h"
-#include "shell/shared_state.h"
 
 namespace quivra::test {
 

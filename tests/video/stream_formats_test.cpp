@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/config_file.h"
 #include "net/text_encoding.h"
-#include "shell/config_file.h"
 #include "support/local_site.h"
 
 namespace quivra {

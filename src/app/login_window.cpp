@@ -1,0 +1,168 @@
+#include "app/login_window.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include <memory>
+
+#include "account/user_info.h"
+#include "app/controls_window.h"
+#include "app/main_window.h"
+#include "base/gui_thread.h"
+#include "base/message_box.h"
+#include "base/shared_state.h"
+#include "net/text_encoding.h"
+
+namespace quivra {
+
+namespace {
+
+// The QR worker's effects on one login window, handed to the GUI thread. A stopped
+// worker, or a window that is gone, changes nothing.
+class WindowQrView : public QrLoginView {
+  public:
+    WindowQrView(LoginWindow* window, std::shared_ptr<CancelToken> token)
+        : window_(window), token_(std::move(token)) {}
+
+    void setStatus(const std::string& text) override {
+        const QString shown = toQString(text);
+        onGui([shown](LoginWindow& window) { window.qrStatus()->setText(shown); });
+    }
+    void setPicture(const std::string& bmp) override {
+        onGui([&bmp](LoginWindow& window) { window.setQrPictureData(bmp); });
+    }
+    std::string picture() override {
+        std::string shown;
+        onGui([&shown](LoginWindow& window) { shown = window.qrPictureData(); });
+        return shown;
+    }
+    void showMessage(const std::string& text) override {
+        if (!token_->cancelled()) showMessageBox(text);
+    }
+    void closeWindow() override {
+        onGui([](LoginWindow& window) { window.close(); });
+    }
+
+  private:
+    template <class Fn>
+    void onGui(Fn fn) {
+        if (token_->cancelled()) return;
+        callOnGui([this, &fn] {
+            if (token_->cancelled() || window_.isNull()) return;
+            fn(*window_);
+        });
+    }
+
+    QPointer<LoginWindow> window_;  // read on the GUI thread only
+    std::shared_ptr<CancelToken> token_;
+};
+
+}  // namespace
+
+LoginWindow::LoginWindow(std::chrono::milliseconds qrPollInterval, QWidget* parent)
+    : QWidget(parent, Qt::Window), qrPollInterval_(qrPollInterval) {
+    setObjectName(QStringLiteral("LoginWindow"));
+    // Closing always ends in the closing behaviour of the destructor.
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Quivra_登录窗口"));
+    setFixedSize(292, 236);
+    move(50, 50);
+
+    tabs_ = new QTabWidget(this);
+    tabs_->setObjectName(QStringLiteral("选择夹_login"));
+    tabs_->setGeometry(0, 0, 288, 208);
+    auto* accountPage = new QWidget;
+    auto* qrPage = new QWidget;
+    auto* cookiePage = new QWidget;
+    buildAccountPage(accountPage);
+    buildQrPage(qrPage);
+    buildCookiePage(cookiePage);
+    tabs_->addTab(accountPage, QStringLiteral("账号密码登录"));
+    tabs_->addTab(qrPage, QStringLiteral("扫码登录(推荐)"));
+    tabs_->addTab(cookiePage, QStringLiteral("Cookie登录"));
+    tabs_->setCurrentIndex(0);
+
+    connect(tabs_, &QTabWidget::currentChanged, this, &LoginWindow::onPageChanged);
+    connect(cookieLogin_, &QPushButton::clicked, this, &LoginWindow::loginWithCookie);
+    // 按钮_one_登录 has no handler: the account-and-password way is not available.
+}
+
+LoginWindow::~LoginWindow() {
+    stopQrLoginWorker();
+    MainWindow::showMainWindow();
+    MainWindow* main = MainWindow::instance();
+    if (main != nullptr && !main->videoUrl().isEmpty()) main->startParse();
+}
+
+void LoginWindow::buildAccountPage(QWidget* page) {
+    newLabel(page, "透明标签1", QStringLiteral("用户名："), {64, 64, 48, 24});
+    auto* user = new QLineEdit(page);
+    user->setObjectName(QStringLiteral("编辑框_one_用户名"));
+    user->setGeometry(112, 64, 112, 24);
+    newLabel(page, "透明标签2", QStringLiteral("密  码："), {64, 96, 48, 24});
+    auto* password = new QLineEdit(page);
+    password->setObjectName(QStringLiteral("编辑框_one_密码"));
+    password->setGeometry(112, 96, 112, 24);
+    accountLogin_ =
+        newButton(page, "按钮_one_登录", QStringLiteral("登录(未开放)"), {104, 128, 80, 32});
+}
+
+void LoginWindow::buildQrPage(QWidget* page) {
+    qrPicture_ = new QLabel(page);
+    qrPicture_->setObjectName(QStringLiteral("图片框_two_loginQrCode"));
+    qrPicture_->setGeometry(72, 24, 144, 144);
+    qrPicture_->setScaledContents(true);
+    qrStatus_ = newLabel(page, "透明标签_two_status", QStringLiteral("正在生成登录二维码"),
+                         {72, 168, 144, 32});
+    // The tab bar takes part of the page's height: keep the text at the top so it shows whole.
+    qrStatus_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+}
+
+void LoginWindow::buildCookiePage(QWidget* page) {
+    newLabel(page, "透明标签3", QStringLiteral("cookie(仅需SESSDATA)："), {8, 24, 152, 24});
+    cookie_ = new QPlainTextEdit(page);
+    cookie_->setObjectName(QStringLiteral("编辑框_three_cookie"));
+    cookie_->setGeometry(8, 48, 272, 112);
+    cookieLogin_ = newButton(page, "按钮_three_login", QStringLiteral("登录"), {200, 168, 80, 32});
+}
+
+void LoginWindow::setQrPictureData(const std::string& bmp) {
+    QPixmap pixmap;
+    if (bmp.empty() || !pixmap.loadFromData(reinterpret_cast<const uchar*>(bmp.data()),
+                                            static_cast<uint>(bmp.size()), "BMP")) {
+        qrPicture_->clear();
+        qrPictureData_.clear();
+        return;
+    }
+    qrPicture_->setPixmap(pixmap);
+    qrPictureData_ = bmp;
+}
+
+void LoginWindow::onPageChanged(int index) {
+    if (index == 1) restartQrLogin();
+}
+
+void LoginWindow::restartQrLogin() {
+    stopQrLoginWorker();
+    setQrPictureData({});
+    qrStatus_->setText(QStringLiteral("正在生成登录二维码"));
+    auto token = std::make_shared<CancelToken>();
+    startQrLoginWorker(token, std::make_shared<WindowQrView>(this, token), qrPollInterval_);
+}
+
+void LoginWindow::loginWithCookie() {
+    std::string cookie = utf8ToLocalText(cookie_->toPlainText().toStdString());
+    if (fetchUserInfo(cookie)) {
+        showMessageBox(localText("登录成功，欢迎您：") + sharedState().user.get().name);
+        close();
+        return;
+    }
+    showMessageBox(localText("登录失败，原因：") + sharedState().user.get().failureMessage);
+}
+
+}  // namespace quivra

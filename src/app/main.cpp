@@ -1,0 +1,27 @@
+// Start of the program: shared state, download engine, skin, main window, event loop.
+#include <QApplication>
+
+#include <string>
+
+#include "app/main_window.h"
+#include "app/message_box_window.h"
+#include "app/startup.h"
+#include "base/shared_state.h"
+#include "download/download_engine.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    // Child windows hide the main window; closing the main window ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    quivra::installMessageBoxPresenter();
+
+    const std::string programDirectory = quivra::executableDirectory();
+    quivra::downloadEngine().init(programDirectory, true, true);
+    app.setStyleSheet(quivra::loadSkinSheet(quivra::skinFilePath(programDirectory)));
+    quivra::loadSharedState(programDirectory);
+
+    auto* window = new quivra::MainWindow;
+    window->move(50, 50);
+    window->show();
+    return app.exec();
+}

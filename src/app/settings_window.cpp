@@ -1,0 +1,155 @@
+#include "app/settings_window.h"
+
+#include <QCloseEvent>
+#include <QEvent>
+#include <QFileDialog>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+#include <climits>
+#include <string>
+
+#include "app/controls_window.h"
+#include "app/main_window.h"
+#include "base/config_file.h"
+#include "base/message_box.h"
+#include "base/shared_state.h"
+#include "download/download_files.h"
+#include "net/text_encoding.h"
+
+namespace quivra {
+
+namespace {
+
+SettingsWindow::FolderChooser& folderChooser() {
+    static SettingsWindow::FolderChooser chooser;
+    return chooser;
+}
+
+QString runFolderChooser(QWidget* owner, const QString& title, const QString& initialFolder) {
+    if (folderChooser()) {
+        return folderChooser()(owner, title, initialFolder);
+    }
+    return QFileDialog::getExistingDirectory(owner, title, initialFolder,
+                                             QFileDialog::ShowDirsOnly);
+}
+
+// Blanks (also the ideographic one) removed at both ends.
+QString trimBlanks(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    auto blank = [](QChar c) { return c == u' ' || c == QChar(0x3000); };
+    while (begin < end && blank(text[begin])) {
+        ++begin;
+    }
+    while (end > begin && blank(text[end - 1])) {
+        --end;
+    }
+    return text.mid(begin, end - begin);
+}
+
+// A folder the settings can keep: a line break would split the config.ini line, and a
+// character that local text cannot hold would name another folder.
+bool storableFolder(const QString& folder, const std::string& local) {
+    for (QChar c : folder) {
+        if (c.unicode() < 0x20 || c == QChar(0x7f)) {
+            return false;
+        }
+    }
+    return localToUtf8(local) == folder.toStdString();
+}
+
+}  // namespace
+
+SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("SettingsWindow"));
+    setWindowTitle(QStringLiteral("下载设置"));
+    setFixedSize(390, 234);
+    move(50, 50);
+
+    newLabel(this, "透明标签1", QStringLiteral("保存路径："), {8, 8, 128, 32});
+    directory_ = newEdit(this, "编辑框_downloadDirectory", {64, 8, 256, 32});
+    directory_->setReadOnly(true);
+    choose_ = newButton(this, "按钮_选择", QStringLiteral("选择"), {328, 8, 48, 32});
+
+    newLabel(this, "透明标签2", QStringLiteral("线程数量："), {8, 48, 64, 32});
+    threadNumber_ = newEdit(this, "编辑框_threadNumber", {64, 48, 40, 32});
+    threadNumber_->setValidator(new QIntValidator(0, INT_MAX, threadNumber_));
+    threadNumber_->installEventFilter(this);
+
+    // Showing the stored values is not a change: nothing is checked or written here.
+    const DownloadSettings settings = sharedState().download.get();
+    {
+        const QSignalBlocker blocker(directory_);
+        directory_->setText(QString::fromStdString(localToUtf8(settings.directory)));
+    }
+    threadNumber_->setText(QString::number(settings.threadNumber));
+
+    connect(choose_, &QPushButton::clicked, this, &SettingsWindow::chooseFolder);
+    connect(directory_, &QLineEdit::textChanged, this, &SettingsWindow::storeDirectory);
+    connect(threadNumber_, &QLineEdit::textEdited, this, [this] { threadNumberEdited_ = true; });
+}
+
+SettingsWindow::~SettingsWindow() {
+    MainWindow::showMainWindow();
+}
+
+void SettingsWindow::setFolderChooser(FolderChooser chooser) {
+    folderChooser() = std::move(chooser);
+}
+
+void SettingsWindow::chooseFolder() {
+    const QString programDirectory = QString::fromStdString(sharedState().programDirectory);
+    directory_->setText(trimBlanks(
+        runFolderChooser(this, QStringLiteral("请选择视频下载保存的目录"), programDirectory)));
+}
+
+void SettingsWindow::storeDirectory() {
+    const QString folder = directory_->text();
+    if (folder.isEmpty()) {
+        return;
+    }
+    if (folder.contains(u' ')) {
+        showMessageBox(localText("目录中不能包含空格"));
+        directory_->clear();
+        return;
+    }
+    const std::string local = utf8ToLocalText(folder.toStdString());
+    if (!storableFolder(folder, local) || !ensureFolder(local)) {
+        showMessageBox(localText("目录选择失败，请重新选择"));
+        directory_->clear();
+        return;
+    }
+    sharedState().download.update([&](DownloadSettings& s) { s.directory = local; });
+    writeConfigItem(sharedState().configPath, "download", "directory", local);
+}
+
+void SettingsWindow::storeThreadNumber() {
+    if (threadNumber_->text().isEmpty()) {
+        threadNumber_->setText(QStringLiteral("1"));
+    }
+    threadNumberEdited_ = false;
+    const int number = textToInteger(threadNumber_->text().toStdString());
+    sharedState().download.update([&](DownloadSettings& s) { s.threadNumber = number; });
+    writeConfigItem(sharedState().configPath, "download", "threadNumber", std::to_string(number));
+}
+
+bool SettingsWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == threadNumber_ && event->type() == QEvent::FocusOut) {
+        storeThreadNumber();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// Closing the window straight from the thread number box still keeps what was typed.
+void SettingsWindow::closeEvent(QCloseEvent* event) {
+    if (threadNumberEdited_) {
+        storeThreadNumber();
+    }
+    QWidget::closeEvent(event);
+}
+
+}  // namespace quivra

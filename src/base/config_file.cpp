@@ -1,0 +1,273 @@
+#include "base/config_file.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "base/private_file.h"
+#include "base/profile_line.h"
+#include "net/text_encoding.h"
+
+namespace quivra {
+namespace {
+
+constexpr size_t kMaxValueBytes = 10239;
+// Bytes of a line kept for reading: far more than a name and the longest value.
+constexpr size_t kMaxKeptLineBytes = 1 << 20;
+
+// Calls visit for each line of the file (without its '\n') until it returns false.
+// Lines longer than kMaxKeptLineBytes are cut, so no file can exhaust memory.
+// False when the file cannot be opened.
+bool forEachLine(const std::string& path, const std::function<bool(std::string_view)>& visit) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    std::vector<char> buffer(1 << 16);
+    std::string line;
+    bool more = true;
+    size_t n = 0;
+    while (more && (n = std::fread(buffer.data(), 1, buffer.size(), file)) > 0) {
+        for (size_t i = 0; i < n && more; ++i) {
+            if (buffer[i] == '\n') {
+                more = visit(line);
+                line.clear();
+            } else if (line.size() < kMaxKeptLineBytes) {
+                line.push_back(buffer[i]);
+            }
+        }
+    }
+    if (more && !line.empty()) visit(line);
+    std::fclose(file);
+    return true;
+}
+
+// At most kMaxValueBytes, never ending in half a GBK character.
+std::string limitValue(const std::string& value) {
+    if (value.size() <= kMaxValueBytes) return value;
+    size_t end = 0;
+    while (end < kMaxValueBytes) {
+        const auto byte = static_cast<unsigned char>(value[end]);
+        size_t length = byte >= 0x81 ? 2 : 1;
+        if (end + length > kMaxValueBytes) break;
+        end += length;
+    }
+    return value.substr(0, end);
+}
+
+struct Line {
+    std::string text;        // without its line break
+    std::string terminator;  // "\n", "\r\n" or "" for a last line without one
+};
+
+// Reads the whole file as lines. A missing file gives no lines; false when the file
+// exists but cannot be read (it must then not be replaced).
+bool readLines(const std::string& path, std::vector<Line>& lines) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return errno == ENOENT;
+    std::string content;
+    std::vector<char> buffer(1 << 16);
+    size_t n = 0;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), file)) > 0)
+        content.append(buffer.data(), n);
+    bool ok = !std::ferror(file);
+    std::fclose(file);
+    if (!ok) return false;
+    size_t start = 0;
+    while (start < content.size()) {
+        size_t end = content.find('\n', start);
+        if (end == std::string::npos) {
+            lines.push_back({content.substr(start), ""});
+            break;
+        }
+        size_t textEnd = end > start && content[end - 1] == '\r' ? end - 1 : end;
+        lines.push_back(
+            {content.substr(start, textEnd - start), content.substr(textEnd, end + 1 - textEnd)});
+        start = end + 1;
+    }
+    return true;
+}
+
+bool hasLineBreak(const std::string& text) {
+    return text.find_first_of("\r\n") != std::string::npos;
+}
+
+// A value on one line: a line break in it would start new lines (and keys) in the file.
+std::string oneLineValue(const std::string& value) {
+    std::string line = value.substr(0, value.find('\0'));
+    for (char& c : line) {
+        if (c == '\r' || c == '\n') c = ' ';
+    }
+    return line;
+}
+
+bool isBlankLine(const std::string& text) {
+    return text.find_first_not_of(" \t\r\v\f") == std::string::npos;
+}
+
+// Writes of one process are read-modify-write cycles: one at a time, so none is lost.
+std::mutex& writeMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+// Names that the file could hold as one section line and one key.
+bool isWritableSection(const std::string& name) {
+    return !hasLineBreak(name) && name.find(']') == std::string::npos;
+}
+
+bool isWritableKey(const std::string& name) {
+    return !name.empty() && !hasLineBreak(name) && name.find('=') == std::string::npos &&
+           name.front() != '[';
+}
+
+// Sets one item in the lines as the profile API does: the first key of that name in the
+// first section of that name is replaced; a new key goes after the section's last
+// non-blank line; a new section goes at the end.
+void setItem(std::vector<Line>& lines, const std::string& section, const std::string& key,
+             const std::string& value) {
+    const std::string newline =
+        !lines.empty() && lines.front().terminator == "\r\n" ? "\r\n" : "\n";
+    const std::string item = key + "=" + oneLineValue(value);
+    std::optional<size_t> sectionLine;
+    size_t lastOfSection = 0;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        ProfileLine line = readProfileLine(lines[i].text);
+        if (line.kind == ProfileLine::Kind::Section) {
+            if (sectionLine) break;
+            if (sameProfileName(line.name, section)) sectionLine = lastOfSection = i;
+        } else if (sectionLine) {
+            if (line.kind == ProfileLine::Kind::Item && sameProfileName(line.name, key)) {
+                lines[i].text = item;
+                return;
+            }
+            if (!isBlankLine(lines[i].text)) lastOfSection = i;
+        }
+    }
+    if (sectionLine) {
+        if (lines[lastOfSection].terminator.empty()) lines[lastOfSection].terminator = newline;
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(lastOfSection) + 1,
+                     {item, newline});
+        return;
+    }
+    if (!lines.empty() && lines.back().terminator.empty()) lines.back().terminator = newline;
+    lines.push_back({"[" + section + "]", newline});
+    lines.push_back({item, newline});
+}
+
+}  // namespace
+
+std::optional<std::string> findConfigItem(const std::string& file, const std::string& section,
+                                          const std::string& key) {
+    const std::string path = profileNameArgument(file);
+    const std::string wantedSection = profileNameArgument(section);
+    const std::string wantedKey = profileNameArgument(key);
+    std::optional<std::string> found;
+    bool inSection = false;
+    forEachLine(path, [&](std::string_view text) {
+        ProfileLine line = readProfileLine(text);
+        if (line.kind == ProfileLine::Kind::Section) {
+            if (inSection) return false;  // only the first section of that name counts
+            inSection = sameProfileName(line.name, wantedSection);
+        } else if (line.kind == ProfileLine::Kind::Item && inSection &&
+                   sameProfileName(line.name, wantedKey)) {
+            found = limitValue(line.value);
+            return false;
+        }
+        return true;
+    });
+    return found;
+}
+
+std::string readConfigItem(const std::string& file, const std::string& section,
+                           const std::string& key, const std::optional<std::string>& defaultValue) {
+    std::optional<std::string> value = findConfigItem(file, section, key);
+    if (value) return *value;
+    return defaultValue.value_or(std::string());
+}
+
+bool writeConfigItem(const std::string& file, const std::string& section, const std::string& key,
+                     const std::string& value) {
+    return writeConfigItems(file, section, {{key, value}});
+}
+
+bool writeConfigItems(const std::string& file, const std::string& section,
+                      const std::vector<std::pair<std::string, std::string>>& items) {
+    const std::string path = profileNameArgument(file);
+    const std::string sectionName = profileNameArgument(section);
+    if (path.empty() || !isWritableSection(sectionName)) return false;
+    for (const auto& [key, value] : items) {
+        if (!isWritableKey(profileNameArgument(key))) return false;
+    }
+
+    std::lock_guard lock(writeMutex());
+    std::vector<Line> lines;
+    if (!readLines(path, lines)) return false;
+    for (const auto& [key, value] : items)
+        setItem(lines, sectionName, profileNameArgument(key), value);
+    std::string content;
+    for (const Line& line : lines) content += line.text + line.terminator;
+    return replaceFilePrivately(path, content);
+}
+
+int textToInteger(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    long long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > static_cast<long long>(INT_MAX) + 1)
+            value = static_cast<long long>(INT_MAX) + 1;
+    }
+    if (negative) value = -value;
+    if (value > INT_MAX) return INT_MAX;
+    return static_cast<int>(value);
+}
+
+UserRecord loadUserRecord(const std::string& file) {
+    auto text = [&](const char* key) { return readConfigItem(file, "user", key); };
+    auto flag = [&](const char* key) { return text(key) == "1"; };
+    UserRecord user;
+    user.mid = text("mid");
+    user.name = text("name");
+    user.headImg = text("headImg");
+    user.coinNumber = text("coinNumber");
+    user.moral = text("moral");
+    user.emailVerify = flag("emailVerify");
+    user.mobileVerify = flag("mobileVerify");
+    user.cookie = text("cookie");
+    user.level.currentLevel = text("level.currentLevel");
+    user.level.currentExp = text("level.currentExp");
+    user.level.nextExp = text("level.nextExp");
+    user.vip.status = flag("vip.status");
+    user.vip.dueDate = text("vip.dueDate");
+    return user;
+}
+
+DownloadSettings loadDownloadSettings(const std::string& file,
+                                      const std::string& programDirectory) {
+    DownloadSettings settings;
+    settings.directory = readConfigItem(file, "download", "directory",
+                                        utf8ToLocalText(programDirectory) + "/download");
+    settings.threadNumber = textToInteger(readConfigItem(file, "download", "threadNumber", "3"));
+    return settings;
+}
+
+SiteAddresses loadSiteAddresses(const std::string& file) {
+    SiteAddresses site;
+    auto load = [&](const char* key, std::string& address) {
+        std::string value = readConfigItem(file, "site", key);
+        if (value.ends_with('/')) value.pop_back();
+        if (!value.empty()) address = value;  // an empty address would name no server
+    };
+    load("api", site.api);
+    load("login", site.login);
+    load("main", site.main);
+    load("space", site.space);
+    return site;
+}
+
+}  // namespace quivra

@@ -1,0 +1,95 @@
+// The shared records of the program. All texts are local text (GBK bytes).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quivra {
+
+struct UserLevel {
+    std::string currentLevel;
+    std::string currentExp;
+    std::string nextExp;
+};
+
+struct UserVip {
+    bool status = false;
+    std::string dueDate;
+};
+
+struct UserRecord {
+    std::string mid;
+    std::string headImg;
+    std::string name;
+    std::string coinNumber;
+    std::string moral;
+    bool emailVerify = false;
+    bool mobileVerify = false;
+    UserLevel level;
+    UserVip vip;
+    std::string failureMessage;  // never stored in config.ini
+    std::string cookie;
+};
+
+struct DownloadSettings {
+    std::string directory;  // local text
+    int threadNumber = 3;
+};
+
+struct VideoOwner {
+    std::string mid;
+    std::string name;
+    std::string face;
+};
+
+struct VideoStat {
+    std::string view;
+    std::string danmaku;
+    std::string favorite;
+    std::string reply;
+    std::string coin;
+    std::string share;
+    std::string like;
+    std::string pubdate;
+};
+
+struct PageEntry {
+    std::string cid;
+    std::string page;
+    std::string part;
+    std::string duration;
+};
+
+struct VideoRecord {
+    std::string bvid;
+    std::string title;
+    std::string desc;
+    std::string pic;
+    std::string duration;
+    VideoOwner owner;
+    VideoStat stat;
+    int videos = 0;
+    std::string cid;
+    std::vector<PageEntry> pages;
+};
+
+struct QualityEntry {
+    std::string quality;         // the site's quality number as digits
+    std::string newDescription;  // label shown to the user
+    bool available = false;
+};
+
+struct QualityList {
+    std::vector<QualityEntry> entries;
+    int count = 0;  // -1 after a failed request
+};
+
+// Scheme and host (with port where needed), no trailing slash.
+struct SiteAddresses {
+    std::string api = "https://api.quivra.com";
+    std::string login = "https://login.quivra.com";
+    std::string main = "https://www.quivra.com";
+    std::string space = "https://space.quivra.com";
+};
+
+}  // namespace quivra

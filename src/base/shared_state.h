@@ -1,0 +1,32 @@
+// The state every part of the program shares, one instance for the whole run.
+#pragma once
+
+#include <string>
+
+#include "base/guarded.h"
+#include "base/records.h"
+
+namespace quivra {
+
+struct SharedState {
+    std::string programDirectory;  // UTF-8 file-system path, no trailing '/'
+    std::string configPath;        // programDirectory + "/config.ini"
+    SiteAddresses site;            // from the optional [site] section; never written
+
+    Guarded<UserRecord> user;
+    Guarded<DownloadSettings> download;
+    Guarded<VideoRecord> video;
+    Guarded<QualityList> qualities;
+};
+
+SharedState& sharedState();
+
+// The folder of the running executable (from /proc/self/exe), without a trailing '/'.
+std::string executableDirectory();
+
+// Points the shared state at a program directory: sets programDirectory and configPath,
+// then loads the user record, the download settings and the site addresses from
+// config.ini. Called once at start; tests call it with a folder of their own.
+void loadSharedState(const std::string& programDirectory);
+
+}  // namespace quivra

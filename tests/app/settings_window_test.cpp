@@ -1,0 +1,186 @@
+#include "app/settings_window.h"
+
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+
+#include <fstream>
+
+#include "base/config_file.h"
+#include "main_window_fixture.h"
+
+namespace quivra {
+namespace {
+
+class SettingsWindowTest : public MainWindowTest {
+  protected:
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        chosen_.clear();
+        SettingsWindow::setFolderChooser(
+            [this](QWidget* owner, const QString& title, const QString& initial) {
+                askedTitle_ = title;
+                askedInitial_ = initial;
+                askedOwner_ = owner;
+                return chosen_;
+            });
+        openFromMenu();
+    }
+
+    void TearDown() override {
+        delete settings_.data();
+        SettingsWindow::setFolderChooser(nullptr);
+        MainWindowTest::TearDown();
+    }
+
+    void openFromMenu() {
+        for (QAction* menu : window_->menuBar()->actions()) {
+            for (QAction* item : menu->menu()->actions()) {
+                if (item->text() == "下载设置") item->trigger();
+            }
+        }
+        settings_ = window_->findChild<SettingsWindow*>();
+        if (settings_ == nullptr) {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                if (auto* s = qobject_cast<SettingsWindow*>(top)) settings_ = s;
+            }
+        }
+    }
+
+    void choose(const QString& folder) {
+        chosen_ = folder;
+        QTest::mouseClick(settings_->chooseButton(), Qt::LeftButton);
+    }
+
+    void leaveThreadNumber() {
+        QFocusEvent event(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(settings_->threadNumberEdit(), &event);
+    }
+
+    std::string configFile() const { return sharedState().configPath; }
+
+    std::optional<std::string> stored(const char* key) const {
+        return findConfigItem(configFile(), "download", key);
+    }
+
+    QPointer<SettingsWindow> settings_;
+    QString chosen_;
+    QString askedTitle_;
+    QString askedInitial_;
+    QWidget* askedOwner_ = nullptr;
+};
+
+TEST_F(SettingsWindowTest, OpensInPlaceOfTheMainWindowAndBringsItBack) {
+    ASSERT_NE(settings_, nullptr);
+    EXPECT_TRUE(settings_->isVisible());
+    EXPECT_FALSE(window_->isVisible());
+    EXPECT_EQ(settings_->windowTitle(), "下载设置");
+    EXPECT_EQ(settings_->size(), QSize(390, 234));
+
+    struct Expected {
+        const char* name;
+        QRect geometry;
+    };
+    const Expected controls[] = {{"透明标签1", {8, 8, 128, 32}},
+                                 {"编辑框_downloadDirectory", {64, 8, 256, 32}},
+                                 {"按钮_选择", {328, 8, 48, 32}},
+                                 {"透明标签2", {8, 48, 64, 32}},
+                                 {"编辑框_threadNumber", {64, 48, 40, 32}}};
+    for (const Expected& expected : controls) {
+        auto* widget = settings_->findChild<QWidget*>(QString::fromUtf8(expected.name));
+        ASSERT_NE(widget, nullptr) << expected.name;
+        EXPECT_EQ(widget->geometry(), expected.geometry) << expected.name;
+    }
+    EXPECT_TRUE(settings_->directoryEdit()->isReadOnly());
+
+    // The stored values are shown; showing them writes nothing.
+    EXPECT_EQ(settings_->directoryEdit()->text().toStdString(),
+              sharedState().programDirectory + "/download");
+    EXPECT_EQ(settings_->threadNumberEdit()->text(), "3");
+    EXPECT_FALSE(std::filesystem::exists(configFile()));
+
+    settings_->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return settings_.isNull(); }, 2000));
+    EXPECT_TRUE(window_->isVisible());
+}
+
+TEST_F(SettingsWindowTest, ChosenFolderIsCreatedAndStored) {
+    const std::filesystem::path target = folder() / "视频" / "new" / "nested";
+    std::filesystem::remove_all(folder() / "视频");
+    choose(QString::fromStdString(target.string()) + "\u3000 ");
+
+    EXPECT_EQ(askedTitle_, "请选择视频下载保存的目录");
+    EXPECT_EQ(askedInitial_.toStdString(), sharedState().programDirectory);
+    EXPECT_EQ(askedOwner_, settings_.data());
+    EXPECT_TRUE(std::filesystem::is_directory(target));
+    EXPECT_EQ(settings_->directoryEdit()->text().toStdString(), target.string());
+    // Stored as local text, in memory and in config.ini alike.
+    const std::string local = utf8ToLocalText(target.string());
+    EXPECT_EQ(sharedState().download.get().directory, local);
+    EXPECT_EQ(stored("directory"), local);
+    EXPECT_TRUE(messages_.texts().empty());
+}
+
+TEST_F(SettingsWindowTest, RefusedFoldersLeaveTheSettingAsItWas) {
+    const std::string before = sharedState().download.get().directory;
+    std::ofstream(folder() / "plain-file") << "x";
+    struct Case {
+        QString folder;
+        const char* message;
+    };
+    const Case cases[] = {
+        {QString::fromStdString((folder() / "with blank" / "x").string()), "目录中不能包含空格"},
+        {QString::fromStdString((folder() / "plain-file" / "sub").string()),
+         "目录选择失败，请重新选择"},
+        {QString::fromStdString((folder() / "line\nbreak").string()), "目录选择失败，请重新选择"},
+        {QString::fromStdString((folder() / "emoji😀").string()), "目录选择失败，请重新选择"},
+    };
+    for (const Case& c : cases) {
+        messages_.clear();
+        choose(c.folder);
+        EXPECT_EQ(messages_.texts(), std::vector<std::string>{c.message}) << c.folder.toStdString();
+        EXPECT_EQ(settings_->directoryEdit()->text(), "") << c.folder.toStdString();
+        EXPECT_EQ(sharedState().download.get().directory, before);
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder() / "with blank"));
+    EXPECT_FALSE(std::filesystem::exists(folder() / "line\nbreak"));
+
+    // Cancelling the dialog empties the field and changes nothing.
+    messages_.clear();
+    choose("");
+    EXPECT_EQ(settings_->directoryEdit()->text(), "");
+    EXPECT_TRUE(messages_.texts().empty());
+    EXPECT_FALSE(std::filesystem::exists(configFile()));
+}
+
+TEST_F(SettingsWindowTest, ThreadNumberIsStoredWhenItsBoxLosesFocus) {
+    QLineEdit* edit = settings_->threadNumberEdit();
+    edit->clear();
+    leaveThreadNumber();
+    EXPECT_EQ(edit->text(), "1");
+    EXPECT_EQ(sharedState().download.get().threadNumber, 1);
+    EXPECT_EQ(stored("threadNumber"), "1");
+
+    // Only digits get in.
+    edit->clear();
+    QTest::keyClicks(edit, "-a1b2 ");
+    EXPECT_EQ(edit->text(), "12");
+    leaveThreadNumber();
+    EXPECT_EQ(stored("threadNumber"), "12");
+
+    edit->setText("0");
+    leaveThreadNumber();
+    EXPECT_EQ(sharedState().download.get().threadNumber, 0);
+    EXPECT_EQ(stored("threadNumber"), "0");
+    // The directory key was never written by these changes.
+    EXPECT_EQ(stored("directory"), std::nullopt);
+
+    // Typed, then the window closed without leaving the box first.
+    QTest::keyClicks(edit, "7");
+    settings_->close();
+    EXPECT_EQ(stored("threadNumber"), "7");
+    EXPECT_EQ(sharedState().download.get().threadNumber, 7);
+}
+
+}  // namespace
+}  // namespace quivra
