@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: setup build demo test clean
+.PHONY: setup build demo test sanitize clean
 
 setup:
 	@bash scripts/setup.sh
@@ -14,10 +14,13 @@ build: setup
 demo: build
 	@bash scripts/demo.sh $(BUILD)
 
-# Every test, then the suite again under AddressSanitizer+UBSan and the threaded tests
-# under ThreadSanitizer.
+# The layer check and every CTest suite on the plain build.
 test: build
+	@bash scripts/check_layers.sh
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# Every suite again under AddressSanitizer+UBSan, the threaded ones under ThreadSanitizer.
+sanitize: setup
 	@JOBS=$(JOBS) bash scripts/sanitize_test.sh all
 
 clean:
