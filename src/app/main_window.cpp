@@ -120,6 +120,9 @@ class WindowParseView : public ParseView {
 // merges are ended first; workers may still run, so no static destructors run after.
 [[noreturn]] void endProgram() {
     beginGuiShutdown();
+    // First: the list keeps running parts unfinished, whatever the engine's release does
+    // to their jobs.
+    currentDownloadQueue()->shutDown();
     downloadEngine().uninit();
     terminateStartedCommands();
     std::fflush(nullptr);
@@ -128,16 +131,19 @@ class WindowParseView : public ParseView {
 
 }  // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent), queue_(currentDownloadQueue()), rowStates_(makeRowStateListener(this)) {
     setObjectName(QStringLiteral("MainWindow"));
     buildControls();
     buildMenus();
+    queue_->addListener(rowStates_);
     openWindow = this;
     startThreadPool();
     setWindowTitle(QStringLiteral("Quivra视频下载器1.0.6"));
 }
 
 MainWindow::~MainWindow() {
+    queue_->removeListener(rowStates_.get());
     if (openWindow == this) {
         openWindow = nullptr;
     }
@@ -315,17 +321,12 @@ void MainWindow::onVideoQualitySelected() {
     checkQualityAvailable(*view);
 }
 
-// The jobs write to the window that started them last.
 void MainWindow::onDownloadAll() {
-    auto view = makeWindowDownloadView(this);
-    setDownloadView(view);
-    startDownloads(*view);
+    startDownloads(*makeWindowDownloadView(this), *queue_);
 }
 
 void MainWindow::onDownloadSelected() {
-    auto view = makeWindowDownloadView(this);
-    setDownloadView(view);
-    startCheckedDownloads(*view);
+    startCheckedDownloads(*makeWindowDownloadView(this), *queue_);
 }
 
 void MainWindow::openLoginWindow() {
