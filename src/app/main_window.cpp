@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "app/controls_window.h"
+#include "app/download_list_window.h"
 #include "app/download_view_window.h"
 #include "app/login_window.h"
 #include "app/search_window.h"
@@ -238,6 +239,7 @@ void MainWindow::buildMenus() {
     other->setObjectName(QStringLiteral("其他功能"));
     other->addAction(QStringLiteral("用户登录"), this, &MainWindow::openLoginWindow);
     other->addAction(QStringLiteral("视频搜索"), this, &MainWindow::openSearchWindow);
+    other->addAction(QStringLiteral("下载列表"), this, &MainWindow::openDownloadListWindow);
     QMenu* settings = menuBar()->addMenu(QStringLiteral("设置"));
     settings->setObjectName(QStringLiteral("设置"));
     settings->addAction(QStringLiteral("下载设置"), this, &MainWindow::openSettingsWindow);
@@ -346,6 +348,11 @@ void MainWindow::openSettingsWindow() {
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
     hide();
+}
+
+// The list stays beside the main window: downloads go on while the user parses more.
+void MainWindow::openDownloadListWindow() {
+    DownloadListWindow::showFor(queue_);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

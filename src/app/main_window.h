@@ -64,6 +64,7 @@ class MainWindow : public QMainWindow {
     void openLoginWindow();
     void openSearchWindow();
     void openSettingsWindow();
+    void openDownloadListWindow();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
