@@ -9,7 +9,7 @@ packages=(
   libcurl4-openssl-dev libpcre2-dev nlohmann-json3-dev libqrencode-dev
   libaria2-0-dev libcpp-httplib-dev libssl-dev libsqlite3-dev
   libgtest-dev libgmock-dev
-  ffmpeg aria2 curl zbar-tools
+  ffmpeg aria2 curl zbar-tools dbus-daemon
   fonts-wqy-microhei xvfb xauth imagemagick
   clang libclang-rt-14-dev
   locales

@@ -1,5 +1,6 @@
 #include "app/settings_window.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QEvent>
 #include <QFileDialog>
@@ -80,6 +81,10 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     threadNumber_->setValidator(new QIntValidator(0, INT_MAX, threadNumber_));
     threadNumber_->installEventFilter(this);
 
+    resumeOnStart_ = new QCheckBox(QStringLiteral("启动时继续未完成的下载"), this);
+    resumeOnStart_->setObjectName(QStringLiteral("选择框_resumeOnStart"));
+    resumeOnStart_->setGeometry(8, 88, 240, 32);
+
     // Showing the stored values is not a change: nothing is checked or written here.
     const DownloadSettings settings = sharedState().download.get();
     {
@@ -87,10 +92,12 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
         directory_->setText(QString::fromStdString(localToUtf8(settings.directory)));
     }
     threadNumber_->setText(QString::number(settings.threadNumber));
+    resumeOnStart_->setChecked(settings.resumeOnStart);
 
     connect(choose_, &QPushButton::clicked, this, &SettingsWindow::chooseFolder);
     connect(directory_, &QLineEdit::textChanged, this, &SettingsWindow::storeDirectory);
     connect(threadNumber_, &QLineEdit::textEdited, this, [this] { threadNumberEdited_ = true; });
+    connect(resumeOnStart_, &QCheckBox::toggled, this, &SettingsWindow::storeResumeOnStart);
 }
 
 SettingsWindow::~SettingsWindow() {
@@ -135,6 +142,11 @@ void SettingsWindow::storeThreadNumber() {
     const int number = textToInteger(threadNumber_->text().toStdString());
     sharedState().download.update([&](DownloadSettings& s) { s.threadNumber = number; });
     writeConfigItem(sharedState().configPath, "download", "threadNumber", std::to_string(number));
+}
+
+void SettingsWindow::storeResumeOnStart(bool on) {
+    sharedState().download.update([&](DownloadSettings& s) { s.resumeOnStart = on; });
+    writeConfigItem(sharedState().configPath, "download", "resumeOnStart", on ? "1" : "0");
 }
 
 bool SettingsWindow::eventFilter(QObject* watched, QEvent* event) {

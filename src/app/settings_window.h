@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 
@@ -29,6 +30,7 @@ class SettingsWindow : public QWidget {
     QLineEdit* directoryEdit() const { return directory_; }
     QLineEdit* threadNumberEdit() const { return threadNumber_; }
     QPushButton* chooseButton() const { return choose_; }
+    QCheckBox* resumeOnStartBox() const { return resumeOnStart_; }
 
   public slots:
     void chooseFolder();
@@ -40,10 +42,12 @@ class SettingsWindow : public QWidget {
   private:
     void storeDirectory();
     void storeThreadNumber();
+    void storeResumeOnStart(bool on);
 
     QLineEdit* directory_ = nullptr;
     QPushButton* choose_ = nullptr;
     QLineEdit* threadNumber_ = nullptr;
+    QCheckBox* resumeOnStart_ = nullptr;
     bool threadNumberEdited_ = false;
 };
 

@@ -253,6 +253,7 @@ DownloadSettings loadDownloadSettings(const std::string& file,
     settings.directory = readConfigItem(file, "download", "directory",
                                         utf8ToLocalText(programDirectory) + "/download");
     settings.threadNumber = textToInteger(readConfigItem(file, "download", "threadNumber", "3"));
+    settings.resumeOnStart = readConfigItem(file, "download", "resumeOnStart", "1") == "1";
     return settings;
 }
 
