@@ -7,7 +7,7 @@
 #include "base/shared_state.h"
 #include "base/wait_responsive.h"
 #include "download/download_files.h"
-#include "download/download_job.h"
+#include "download/part_binding.h"
 #include "net/text_encoding.h"
 
 namespace quivra {
@@ -36,36 +36,20 @@ bool prepareDownloads(DownloadView& view) {
     return true;
 }
 
-// The quality as the list of qualities offers it ("720P 高清").
-std::string qualityName(int quality) {
-    for (const QualityEntry& entry : sharedState().qualities.get().entries) {
-        if (textToInteger(entry.quality) == quality) return entry.newDescription;
-    }
-    return {};
-}
-
 // Every chosen row is bound at the press: the parse of another video during the
 // one-second waits changes none of them.
 std::vector<DownloadRequest> bindRows(DownloadView& view, bool checkedOnly) {
-    const std::string directory = sharedState().download.get().directory;
     const VideoRecord video = sharedState().video.get();
-    DownloadRequest part;
-    part.bvid = video.bvid;
-    part.videoTitle = video.title;
-    part.directory = directory;
-    part.videoQuality = view.videoQualityData().value_or(-1);
-    part.audioQuality = view.audioQualityData().value_or(-1);
-    part.qualityName = qualityName(part.videoQuality);
+    const PartChoice choice{sharedState().download.get().directory,
+                            view.videoQualityData().value_or(-1),
+                            view.audioQualityData().value_or(-1)};
     std::vector<DownloadRequest> parts;
     const std::string done = localText("下载完成");
     for (int row = 0; row < view.rowCount(); ++row) {
         if (checkedOnly && !view.isChecked(row)) continue;
         if (view.cellText(row, DownloadView::StateColumn) == done) continue;
-        part.pageTitle = view.cellText(row, DownloadView::TitleColumn);
-        part.cid = view.cellText(row, DownloadView::CidColumn);
-        part.pageNumber = row + 1;
-        part.outputPath = outputFilePath(directory, video.title, row, part.pageTitle);
-        parts.push_back(part);
+        parts.push_back(bindPart(video, choice, row, view.cellText(row, DownloadView::TitleColumn),
+                                 view.cellText(row, DownloadView::CidColumn)));
     }
     return parts;
 }
