@@ -1,6 +1,7 @@
 #include "download/download_store.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -195,7 +196,10 @@ StoreOpening DownloadStore::open(const std::string& path) {
         check = openAndRead(writer->database, path, opening.items);
     }
     if (check != StoreCheck::Ready) return opening;
-    writer->thread = std::thread([raw = writer.get()] { raw->run(); });
+    writer->thread = std::thread([raw = writer.get()] {
+        pthread_setname_np(pthread_self(), "quivra-store");  // for top and the benchmarks
+        raw->run();
+    });
     opening.store.reset(new DownloadStore(std::move(writer)));
     return opening;
 }
