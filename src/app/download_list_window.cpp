@@ -41,8 +41,10 @@ class ProgressDelegate : public QStyledItemDelegate {
         bar.progress = index.data(DownloadListModel::PercentRole).toInt();
         bar.text = index.data(Qt::DisplayRole).toString();
         bar.textVisible = true;
-        bar.state = option.state;
-        QApplication::style()->drawControl(QStyle::CE_ProgressBar, &bar, painter);
+        bar.state = option.state | QStyle::State_Horizontal;
+        const QWidget* view = option.widget;
+        QStyle* style = view != nullptr ? view->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ProgressBar, &bar, painter, view);
     }
 };
 

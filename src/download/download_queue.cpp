@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <condition_variable>
 #include <ctime>
+#include <filesystem>
 #include <map>
 #include <mutex>
+#include <system_error>
 
 #include "download/download_engine.h"
 #include "download/download_files.h"
@@ -19,6 +21,12 @@ namespace {
 
 std::int64_t secondsNow() {
     return static_cast<std::int64_t>(std::time(nullptr));
+}
+
+std::int64_t fileSize(const std::string& localPath) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(localToUtf8(localPath), error);
+    return error ? 0 : static_cast<std::int64_t>(size);
 }
 
 void deleteStreams(const std::vector<std::string>& paths) {
@@ -104,10 +112,11 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
         return {temporaryVideoPath(request), temporaryAudioPath(request)};
     }
 
-    void finishDone(Entry& entry) {
+    // outputBytes: the size of the finished MP4, the item's size from now on.
+    void finishDone(Entry& entry, std::int64_t outputBytes) {
         entry.item.errorText.clear();
         entry.item.finishedAt = secondsNow();
-        entry.item.bytesDone = entry.item.bytesTotal;
+        entry.item.bytesDone = entry.item.bytesTotal = outputBytes;
         setState(entry, ItemState::Done, "下载完成");
         const std::string& bvid = entry.item.request.bvid;
         const bool allDone = std::all_of(entries.begin(), entries.end(), [&](const auto& e) {
@@ -128,7 +137,8 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
 
     class Report;
     void run(std::int64_t id);
-    void finish(std::int64_t id, std::uint64_t token, const JobResult& result);
+    void finish(std::int64_t id, std::uint64_t token, const JobResult& result,
+                std::int64_t outputBytes);
 };
 
 // A job's reports, applied to its item while the job still owns it.
@@ -202,10 +212,12 @@ void DownloadQueue::Core::run(std::int64_t id) {
     } catch (...) {
         // Out of memory or a failing library: the item fails with its last text.
     }
-    finish(id, token, result);
+    const bool done = result.outcome == JobResult::Done;
+    finish(id, token, result, done ? fileSize(request.outputPath) : 0);
 }
 
-void DownloadQueue::Core::finish(std::int64_t id, std::uint64_t token, const JobResult& result) {
+void DownloadQueue::Core::finish(std::int64_t id, std::uint64_t token, const JobResult& result,
+                                 std::int64_t outputBytes) {
     std::vector<std::string> streamsToDelete;
     {
         std::lock_guard lock(mutex);
@@ -216,7 +228,7 @@ void DownloadQueue::Core::finish(std::int64_t id, std::uint64_t token, const Job
         entry->running = false;
         const bool stopAsked = entry->runToken != token;
         if (result.outcome == JobResult::Done) {
-            finishDone(*entry);  // the file is there, whatever was asked meanwhile
+            finishDone(*entry, outputBytes);  // the file is there, whatever was asked meanwhile
         } else if (!stopAsked) {
             entry->item.errorText = result.errorText;
             setState(*entry, ItemState::Failed, nullptr);

@@ -98,6 +98,8 @@ TEST_F(DownloadQueueTest, OneItemPerOutputPathAndAVideoIsFinishedOnce) {
     EXPECT_EQ(again.item.id, first.item.id);
     ASSERT_TRUE(reaches(queue, second.item.id, ItemState::Done));
     EXPECT_EQ(stateOf(queue, first.item.id), ItemState::Done);
+    EXPECT_EQ(queue.item(second.item.id)->bytesTotal,
+              static_cast<std::int64_t>(fs::file_size(output("02_b.mp4"))));
     EXPECT_EQ(events->finished(), std::vector<std::string>{devsite::kOnePartBvid});
 
     const std::string video = mediaName(kOnePartCid, 64);
