@@ -170,7 +170,7 @@ void measureDownloads(const std::filesystem::path& folder, std::int64_t rate,
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf(
-        "3 parts downloading at %.1f MB/s per connection, list open, over %.1f s "
+        "3 parts downloading at %.2f MB/s per connection, list open, over %.1f s "
         "(%d still running at the end, %.0f MB fetched in all):\n",
         rate / 1e6, span, running, bytes / 1e6);
     std::printf("  CPU of the program: %.2f s = %.1f%% of one core (target under 5%%)\n", cpu,
