@@ -8,7 +8,6 @@
 #include <mutex>
 #include <system_error>
 
-#include "download/download_engine.h"
 #include "download/download_files.h"
 #include "download/download_job.h"
 #include "download/download_store.h"

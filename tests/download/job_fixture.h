@@ -28,19 +28,15 @@ namespace fs = std::filesystem;
 constexpr const char* kOnePartCid = "3001";
 constexpr const char* kVideoTitle = "Job";
 
-// What a job reported, kept in order (UTF-8); it may be told to stop.
+// What a job reported, kept in order (UTF-8): stage and progress texts alike.
 class RecordingReport : public JobReport {
   public:
     void stage(const std::string& text) override { record(text); }
-    void progress(std::int64_t done, std::int64_t total, std::int64_t,
-                  const std::string& text) override {
-        std::lock_guard lock(mutex_);
-        history_.push_back(localToUtf8(text));
-        lastDone_ = done;
-        lastTotal_ = total;
+    void progress(std::int64_t, std::int64_t, std::int64_t, const std::string& text) override {
+        record(text);
     }
     void mergeStarted() override { ++merges_; }
-    bool stopRequested() override { return stop_.load(); }
+    bool stopRequested() override { return false; }
 
     std::vector<std::string> history() const {
         std::lock_guard lock(mutex_);
@@ -50,10 +46,7 @@ class RecordingReport : public JobReport {
         std::lock_guard lock(mutex_);
         return history_.empty() ? "" : history_.back();
     }
-    std::atomic<bool> stop_{false};
     std::atomic<int> merges_{0};
-    std::int64_t lastDone_ = 0;
-    std::int64_t lastTotal_ = 0;
 
   private:
     void record(const std::string& text) {
