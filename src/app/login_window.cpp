@@ -22,6 +22,17 @@ namespace quivra {
 
 namespace {
 
+// The controls of a page and, below and to the right of them, the margin they keep at the
+// left.
+QSize roomForControls(const QWidget* page) {
+    constexpr int kMargin = 8;
+    QRect controls;
+    for (const QWidget* control : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        controls |= control->geometry();
+    }
+    return {controls.right() + 1 + kMargin, controls.bottom() + 1 + kMargin};
+}
+
 // The QR worker's effects on one login window, handed to the GUI thread. A stopped
 // worker, or a window that is gone, changes nothing.
 class WindowQrView : public QrLoginView {
@@ -70,12 +81,10 @@ LoginWindow::LoginWindow(std::chrono::milliseconds qrPollInterval, QWidget* pare
     // Closing always ends in the closing behaviour of the destructor.
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Quivra_登录窗口"));
-    setFixedSize(292, 236);
     move(50, 50);
 
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("选择夹_login"));
-    tabs_->setGeometry(0, 0, 288, 208);
     auto* accountPage = new QWidget;
     auto* qrPage = new QWidget;
     auto* cookiePage = new QWidget;
@@ -86,6 +95,7 @@ LoginWindow::LoginWindow(std::chrono::milliseconds qrPollInterval, QWidget* pare
     tabs_->addTab(qrPage, QStringLiteral("扫码登录(推荐)"));
     tabs_->addTab(cookiePage, QStringLiteral("Cookie登录"));
     tabs_->setCurrentIndex(0);
+    fitToPages();
 
     connect(tabs_, &QTabWidget::currentChanged, this, &LoginWindow::onPageChanged);
     connect(cookieLogin_, &QPushButton::clicked, this, &LoginWindow::loginWithCookie);
@@ -97,6 +107,18 @@ LoginWindow::~LoginWindow() {
     MainWindow::showMainWindow();
     MainWindow* main = MainWindow::instance();
     if (main != nullptr && !main->videoUrl().isEmpty()) main->startParse();
+}
+
+// Each page keeps room for its controls; the tab control fills the window, which is
+// 292 x 236 unless the tab bar of the font in use needs more height than that leaves.
+void LoginWindow::fitToPages() {
+    for (int index = 0; index < tabs_->count(); ++index) {
+        QWidget* page = tabs_->widget(index);
+        page->setMinimumSize(roomForControls(page));
+    }
+    ensurePolished();  // the skin's font sets the height of the tab bar
+    setFixedSize(tabs_->minimumSizeHint().expandedTo(tabs_->sizeHint()).expandedTo({292, 236}));
+    tabs_->setGeometry(rect());
 }
 
 void LoginWindow::buildAccountPage(QWidget* page) {
@@ -119,7 +141,7 @@ void LoginWindow::buildQrPage(QWidget* page) {
     qrPicture_->setScaledContents(true);
     qrStatus_ = newLabel(page, "透明标签_two_status", QStringLiteral("正在生成登录二维码"),
                          {72, 168, 144, 32});
-    // The tab bar takes part of the page's height: keep the text at the top so it shows whole.
+    // The status reads right under the picture.
     qrStatus_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 }
 
