@@ -77,7 +77,8 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     newLabel(this, "透明标签2", QStringLiteral("线程数量："), {8, 48, 64, 32});
     threadNumber_ = newEdit(this, "编辑框_threadNumber", {64, 48, 40, 32});
-    threadNumber_->setValidator(new QIntValidator(0, INT_MAX, threadNumber_));
+    // Any integer may be typed, a negative one too; what is stored is decided on leaving the box.
+    threadNumber_->setValidator(new QIntValidator(INT_MIN, INT_MAX, threadNumber_));
     threadNumber_->installEventFilter(this);
 
     // Showing the stored values is not a change: nothing is checked or written here.
