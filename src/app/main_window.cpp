@@ -274,8 +274,9 @@ void MainWindow::startParse() {
     }
 }
 
+// Only a right click on a row opens the menu; empty space below the rows does not.
 void MainWindow::showListMenu(const QPoint& pos) {
-    if (list_->topLevelItemCount() > 0) {
+    if (list_->itemAt(pos) != nullptr) {
         contextMenu_->popup(list_->viewport()->mapToGlobal(pos));
     }
 }
