@@ -1,10 +1,15 @@
 // The windows as a user sees them: under the program's skin and the CJK font it names.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QImage>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTabWidget>
+
+#include <functional>
 
 #include "account/qr_login.h"
 #include "app/login_window.h"
@@ -77,6 +82,52 @@ TEST_F(WindowLookTest, EveryControlOfEveryWindowIsWhollyVisibleAtTheDefaultSize)
         check(login, login->tabs()->tabText(page).toUtf8().constData());
     }
     delete login;
+}
+
+// The darkest grey level in `area` of the widget as drawn: the colour of its text.
+int textGrey(QWidget* widget, const QRect& area) {
+    const QImage image = widget->grab(area).toImage();
+    int darkest = 255;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            darkest = std::min(darkest, qGray(image.pixel(x, y)));
+    }
+    return darkest;
+}
+
+TEST_F(WindowLookTest, DisabledControlsAndMenuItemsDrawGreyedText) {
+    SearchWindow search;
+    QMenu* menu = search.contextMenu();
+    QAction* firstPage = menu->actions().first();
+    menu->popup(QPoint(0, 0));
+    window_->videoUrlEdit()->setText(QStringLiteral("视频地址"));
+    window_->parseButton()->setText(QStringLiteral("解析中"));
+
+    struct Case {
+        const char* what;
+        QWidget* drawn;
+        std::function<void(bool)> setEnabled;
+        QRect textArea;  // inside the frame, clear of arrows
+    };
+    auto control = [](const char* what, QWidget* widget, int arrowWidth) {
+        return Case{what, widget, [widget](bool on) { widget->setEnabled(on); },
+                    widget->rect().adjusted(3, 3, -3 - arrowWidth, -3)};
+    };
+    const Case cases[] = {
+        control("push button", window_->parseButton(), 0),
+        control("edit", window_->videoUrlEdit(), 0),
+        control("combo box", window_->audioQualityBox(), 14),
+        {"menu item", menu, [&](bool on) { firstPage->setEnabled(on); },
+         menu->actionGeometry(firstPage)},
+    };
+    for (const Case& c : cases) {
+        c.setEnabled(true);
+        const int enabled = textGrey(c.drawn, c.textArea);
+        c.setEnabled(false);
+        const int disabled = textGrey(c.drawn, c.textArea);
+        EXPECT_GE(disabled - enabled, 80) << c.what << ": " << enabled << " vs " << disabled;
+    }
+    menu->hide();
 }
 
 }  // namespace
