@@ -81,8 +81,8 @@ TEST_F(InterfaceTest, PlayurlOffersMemberStreamsOnlyToTheMemberCookie) {
     EXPECT_EQ(ids(playurl(devsite::kTwelvePartBvid, cid,
                           "SESSDATA=member-sessdata-forged")["data"]["dash"]["video"]),
               everyone);
-    const Json member =
-        playurl(devsite::kTwelvePartBvid, cid, std::string("visitor=x; ") + kMemberCookie + "; a=b");
+    const Json member = playurl(devsite::kTwelvePartBvid, cid,
+                                std::string("visitor=x; ") + kMemberCookie + "; a=b");
     EXPECT_EQ(ids(member["data"]["dash"]["video"]), members);
 
     // Formats are listed for everyone, member-only ones included.
@@ -146,7 +146,8 @@ TEST_F(InterfaceTest, NavKnowsMemberPlainAndRefusesOthers) {
     EXPECT_EQ(member["data"]["vipStatus"], 1);
     EXPECT_EQ(std::to_string(member["data"]["vipDueDate"].get<long long>()).size(), 13u);
 
-    const Json plain = getJson(nav, {{"Cookie", std::string(kPlainCookie) + "; visitor=devsite-3"}});
+    const Json plain =
+        getJson(nav, {{"Cookie", std::string(kPlainCookie) + "; visitor=devsite-3"}});
     ASSERT_EQ(plain["code"], 0);
     EXPECT_EQ(plain["data"]["vipStatus"], 0);
     EXPECT_EQ(plain["data"]["vipDueDate"], 0);
@@ -225,7 +226,11 @@ TEST_F(InterfaceTest, SearchPagesAreDeterministicWithVideosInTheNinthSection) {
     EXPECT_EQ(page["data"]["numResults"], 1000);
     EXPECT_EQ(page["data"]["numPages"], 50);
     ASSERT_EQ(page["data"]["result"].size(), 11u);
-    EXPECT_EQ(page["data"]["result"][8]["result_type"], "video");
+    std::vector<std::string> sections;
+    for (const Json& section : page["data"]["result"]) sections.push_back(section["name"]);
+    EXPECT_EQ(sections, (std::vector<std::string>{"section1", "section2", "section3", "section4",
+                                                  "section5", "section6", "section7", "section8",
+                                                  "video", "section10", "section11"}));
     const Json& hits = page["data"]["result"][8]["data"];
     ASSERT_EQ(hits.size(), 20u);
     const Json& hit = hits[0];

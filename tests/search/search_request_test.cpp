@@ -28,9 +28,10 @@ class SearchRequestTest : public test::LocalSiteTest {
     // A site answer with the given video entries in the ninth section.
     static std::string answerWithVideos(const std::string& videos) {
         std::string sections;
-        for (int i = 0; i < 8; ++i) sections += R"({"result_type":"other","data":[]},)";
+        for (int i = 1; i <= 8; ++i)
+            sections += R"({"name":"section)" + std::to_string(i) + R"(","data":[]},)";
         return R"({"code":0,"message":"0","data":{"numResults":3,"numPages":1,"result":[)" +
-               sections + R"({"result_type":"video","data":[)" + videos + "]}]}}";
+               sections + R"({"name":"video","data":[)" + videos + "]}]}}";
     }
 };
 
