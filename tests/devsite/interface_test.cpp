@@ -65,7 +65,7 @@ TEST_F(InterfaceTest, ViewAnswersEveryFieldTheClientReads) {
 TEST_F(InterfaceTest, UnknownVideoIsRefusedWithMinus404) {
     const Json answer = getJson("/x/web-interface/view?bvid=BV1zz999z9zz");
     EXPECT_EQ(answer["code"], -404);
-    EXPECT_EQ(answer["message"], "啥都木有");
+    EXPECT_EQ(answer["message"], "视频不存在");
     EXPECT_EQ(playurl(devsite::kOnePartBvid, "999", "")["code"], -404);  // cid of no part
 }
 
@@ -175,7 +175,7 @@ TEST_F(InterfaceTest, QrLoginWalksTheDefaultScriptToTheLoginCookies) {
     const std::string key = second["data"]["oauthKey"];
     EXPECT_TRUE(std::regex_match(key, std::regex("[0-9a-f]{32}")));
     EXPECT_NE(first["data"]["oauthKey"], second["data"]["oauthKey"]);
-    EXPECT_EQ(second["data"]["url"], site().baseUrl() + "/qrcode/h5/login?oauthKey=" + key);
+    EXPECT_EQ(second["data"]["url"], site().baseUrl() + "/qrcode/approval?oauthKey=" + key);
     EXPECT_EQ(site().lastQrKey(), key);
 
     EXPECT_EQ(poll(key)["data"], -4);
