@@ -4,9 +4,9 @@
 #include <climits>
 #include <cstdio>
 #include <functional>
-#include <mutex>
 #include <vector>
 
+#include "base/file_lock.h"
 #include "base/private_file.h"
 #include "base/profile_line.h"
 #include "net/text_encoding.h"
@@ -106,12 +106,6 @@ bool isBlankLine(const std::string& text) {
     return text.find_first_not_of(" \t\r\v\f") == std::string::npos;
 }
 
-// Writes of one process are read-modify-write cycles: one at a time, so none is lost.
-std::mutex& writeMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
 // Names that the file could hold as one section line and one key.
 bool isWritableSection(const std::string& name) {
     return !hasLineBreak(name) && name.find(']') == std::string::npos;
@@ -201,7 +195,10 @@ bool writeConfigItems(const std::string& file, const std::string& section,
         if (!isWritableKey(profileNameArgument(key))) return false;
     }
 
-    std::lock_guard lock(writeMutex());
+    // Every write is a read-modify-write cycle: one at a time across all threads and all
+    // running instances, so none is lost.
+    const FileLock lock(path + ".lock");
+    if (!lock.held()) return false;
     std::vector<Line> lines;
     if (!readLines(path, lines)) return false;
     for (const auto& [key, value] : items)

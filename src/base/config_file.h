@@ -24,6 +24,7 @@ std::string readConfigItem(const std::string& file, const std::string& section,
 
 // Writes one item, creating the file and the section when missing. The file is replaced
 // atomically (temporary file + rename) and kept at mode 0600. Every other line is kept.
+// Writers of all processes take turns on the lock file path + ".lock" beside it.
 bool writeConfigItem(const std::string& file, const std::string& section, const std::string& key,
                      const std::string& value);
 
