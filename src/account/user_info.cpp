@@ -1,10 +1,12 @@
 #include "account/user_info.h"
 
 #include <utility>
+#include <vector>
 
 #include "account/date_text.h"
 #include "base/config_file.h"
 #include "base/shared_state.h"
+#include "net/cookies.h"
 #include "net/http_request.h"
 #include "net/json_object.h"
 #include "net/text_encoding.h"
@@ -16,8 +18,10 @@ const char* flagText(bool flag) {
     return flag ? "1" : "0";
 }
 
+// The thirteen keys go in one replacement of the file: a reader, or another instance,
+// sees the whole account or none of it.
 void storeUserRecord(const std::string& configPath, const UserRecord& user) {
-    const std::pair<const char*, std::string> items[] = {
+    const std::vector<std::pair<std::string, std::string>> items = {
         {"mid", user.mid},
         {"name", user.name},
         {"headImg", user.headImg},
@@ -32,7 +36,7 @@ void storeUserRecord(const std::string& configPath, const UserRecord& user) {
         {"vip.status", flagText(user.vip.status)},
         {"vip.dueDate", user.vip.dueDate},
     };
-    for (const auto& [key, value] : items) writeConfigItem(configPath, "user", key, value);
+    writeConfigItems(configPath, "user", items);
 }
 
 }  // namespace
@@ -68,14 +72,19 @@ bool fetchUserInfo(std::string& cookie) {
     fresh.vip.status = json.valueText("data.vipStatus") == "1";
     fresh.vip.dueDate = timestampToDate(json.valueText("data.vipDueDate"));
     json.clear();
-
-    // Every field but the failure message is replaced in one step.
-    state.user.update([&](UserRecord& user) {
-        fresh.failureMessage = std::move(user.failureMessage);
-        user = fresh;
-    });
-    storeUserRecord(state.configPath, fresh);
+    keepUserRecord(std::move(fresh));
     return true;
+}
+
+void keepUserRecord(UserRecord user) {
+    SharedState& state = sharedState();
+    user.cookie = fitCookieList(user.cookie, kMaxConfigValueBytes);
+    // Every field but the failure message is replaced in one step.
+    state.user.update([&](UserRecord& shared) {
+        user.failureMessage = std::move(shared.failureMessage);
+        shared = user;
+    });
+    storeUserRecord(state.configPath, user);
 }
 
 }  // namespace quivra

@@ -4,10 +4,17 @@
 
 #include <string>
 
+#include "base/records.h"
+
 namespace quivra {
 
 // True when the answer was accepted and stored. cookie may be rewritten with cookies the
 // answer sets. On a refusal the user record's failure message holds the site's message.
 bool fetchUserInfo(std::string& cookie);
+
+// Puts an accepted account into the shared user record (its failure message kept) and
+// into config.ini. The cookie is kept as config.ini reads it back, so this run and the
+// next send the same login.
+void keepUserRecord(UserRecord user);
 
 }  // namespace quivra

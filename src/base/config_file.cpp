@@ -14,7 +14,6 @@
 namespace quivra {
 namespace {
 
-constexpr size_t kMaxValueBytes = 10239;
 // Bytes of a line kept for reading: far more than a name and the longest value.
 constexpr size_t kMaxKeptLineBytes = 1 << 20;
 
@@ -43,14 +42,14 @@ bool forEachLine(const std::string& path, const std::function<bool(std::string_v
     return true;
 }
 
-// At most kMaxValueBytes, never ending in half a GBK character.
+// At most kMaxConfigValueBytes, never ending in half a GBK character.
 std::string limitValue(const std::string& value) {
-    if (value.size() <= kMaxValueBytes) return value;
+    if (value.size() <= kMaxConfigValueBytes) return value;
     size_t end = 0;
-    while (end < kMaxValueBytes) {
+    while (end < kMaxConfigValueBytes) {
         const auto byte = static_cast<unsigned char>(value[end]);
         size_t length = byte >= 0x81 ? 2 : 1;
-        if (end + length > kMaxValueBytes) break;
+        if (end + length > kMaxConfigValueBytes) break;
         end += length;
     }
     return value.substr(0, end);

@@ -11,6 +11,9 @@
 
 namespace quivra {
 
+// The longest value that reads back whole.
+inline constexpr size_t kMaxConfigValueBytes = 10239;
+
 // The value of section/key, or nullopt when the file, the section or the key is absent.
 // A key present with an empty value gives "". Names match without regard to case;
 // leading bytes 1..32 of the section and key names are skipped; at most 10,239 bytes.

@@ -167,6 +167,21 @@ TEST_F(UserInfoTest, UnreadableAnswerChangesNothing) {
     EXPECT_FALSE(findConfigItem(configPath(), "user", "mid").has_value());
 }
 
+// config.ini reads a value back only up to 10,239 bytes: a longer cookie must still hold
+// the login after a restart.
+TEST_F(UserInfoTest, LongCookieReadsBackWholeWithItsLogin) {
+    UserRecord user;
+    user.mid = "20001";
+    user.cookie = "a=" + std::string(6000, 'a') + "; " + kMemberCookie +
+                  "; b=" + std::string(9000, 'b') + "; lang=zh";
+    keepUserRecord(user);
+    // The longest pair that is not the login goes; the text is too long to print.
+    const std::string kept = sharedState().user.get().cookie;
+    EXPECT_TRUE(kept == "a=" + std::string(6000, 'a') + "; " + kMemberCookie + "; lang=zh")
+        << kept.size();
+    EXPECT_TRUE(loadUserRecord(configPath()).cookie == kept);
+}
+
 TEST_F(UserInfoTest, FlagsAreTrueOnlyForTheValueOne) {
     site().overrideAnswer("/x/web-interface/nav", 200,
                           R"({"code":0,"data":{"email_verified":true,"mobile_verified":"yes",)"
