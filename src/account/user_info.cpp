@@ -6,6 +6,7 @@
 #include "account/date_text.h"
 #include "base/config_file.h"
 #include "base/shared_state.h"
+#include "net/answer_reason.h"
 #include "net/cookies.h"
 #include "net/http_request.h"
 #include "net/json_object.h"
@@ -45,16 +46,22 @@ bool fetchUserInfo(std::string& cookie) {
     SharedState& state = sharedState();
     HttpRequestOptions options;
     options.cookies = &cookie;
-    const std::string body =
-        httpRequest(state.site.api + "/x/web-interface/nav?build=0&mobi_app=web", options);
+    HttpOutcome outcome = HttpOutcome::NoAnswer;
+    options.outcome = &outcome;
+    const std::string body = utf8ToLocalText(
+        httpRequest(state.site.api + "/x/web-interface/nav?build=0&mobi_app=web", options));
 
-    JsonObject json;
-    if (!json.parse(utf8ToLocalText(body))) return false;
-    if (json.valueText("code") != "0") {
-        const std::string message = json.getText("message");
-        state.user.update([&](UserRecord& user) { user.failureMessage = message; });
-        json.clear();
+    // A failure always says why: the site's message, or what was wrong with the answer.
+    auto fail = [&](const std::string& reason) {
+        state.user.update([&](UserRecord& user) { user.failureMessage = reason; });
         return false;
+    };
+    JsonObject json;
+    if (!json.parse(body)) return fail(unreadableAnswerReason(outcome, body));
+    if (const std::string code = json.valueText("code"); code != "0") {
+        const std::string message = json.getText("message");
+        json.clear();
+        return fail(message.empty() ? refusedAnswerReason(code, message) : message);
     }
 
     UserRecord fresh;
