@@ -21,8 +21,8 @@ enum class HttpOutcome {
     TooLarge,  // larger than an answer of the site's interface can be
 };
 
-// The optional parameters 2..19 of httpRequest, in their order. A parameter that is
-// left as nullopt / nullptr counts as "not given". Pointers are the caller's variables
+// The optional parameters 2..19 of httpRequest, in their order, then outcome. A parameter
+// that is left as nullopt / nullptr counts as "not given". Pointers are the caller's variables
 // (in/out or out) and are written as the routine's rules say.
 struct HttpRequestOptions {
     std::optional<int> method;  // 0 GET .. 7 CONNECT; other: GET
