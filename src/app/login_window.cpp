@@ -9,6 +9,8 @@
 #include <QTabWidget>
 
 #include <memory>
+#include <system_error>
+#include <thread>
 
 #include "account/user_info.h"
 #include "app/controls_window.h"
@@ -16,6 +18,7 @@
 #include "base/gui_thread.h"
 #include "base/message_box.h"
 #include "base/shared_state.h"
+#include "net/cookies.h"
 #include "net/text_encoding.h"
 
 namespace quivra {
@@ -72,6 +75,26 @@ class WindowQrView : public QrLoginView {
     QPointer<LoginWindow> window_;  // read on the GUI thread only
     std::shared_ptr<CancelToken> token_;
 };
+
+// On the cookie login's thread. A window closed meanwhile is left alone: an accepted
+// account is still stored, but nothing is shown.
+void runCookieLogin(std::string cookie, QPointer<LoginWindow> window) {
+    const bool accepted = fetchUserInfo(cookie);
+    bool open = false;
+    callOnGui([&] { open = !window.isNull(); });
+    if (!open) return;
+    const UserRecord user = sharedState().user.get();
+    showMessageBox(accepted ? localText("登录成功，欢迎您：") + user.name
+                            : localText("登录失败，原因：") + user.failureMessage);
+    callOnGui([&] {
+        if (window.isNull()) return;
+        if (accepted) {
+            window->close();
+        } else {
+            window->cookieLoginButton()->setEnabled(true);
+        }
+    });
+}
 
 }  // namespace
 
@@ -177,14 +200,17 @@ void LoginWindow::restartQrLogin() {
     startQrLoginWorker(token, std::make_shared<WindowQrView>(this, token), qrPollInterval_);
 }
 
+// The account request may take up to two minutes: it runs on a thread of its own, so the
+// window stays responsive and can be closed meanwhile.
 void LoginWindow::loginWithCookie() {
-    std::string cookie = utf8ToLocalText(cookie_->toPlainText().toStdString());
-    if (fetchUserInfo(cookie)) {
-        showMessageBox(localText("登录成功，欢迎您：") + sharedState().user.get().name);
-        close();
-        return;
+    const std::string cookie =
+        tidyPastedCookie(utf8ToLocalText(cookie_->toPlainText().toStdString()));
+    cookieLogin_->setEnabled(false);
+    try {
+        std::thread(runCookieLogin, cookie, QPointer<LoginWindow>(this)).detach();
+    } catch (const std::system_error&) {
+        cookieLogin_->setEnabled(true);  // no thread: the click has no effect
     }
-    showMessageBox(localText("登录失败，原因：") + sharedState().user.get().failureMessage);
 }
 
 }  // namespace quivra

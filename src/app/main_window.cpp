@@ -188,6 +188,8 @@ void MainWindow::buildControls() {
     audioQuality_->setCurrentIndex(0);
 
     videoNumber_ = newLabel(group_, "透明标签_videoNumber", QString(), {312, 8, 256, 32});
+    // A failure's reason or the note of a cut list may need a second line.
+    videoNumber_->setWordWrap(true);
 
     list_ = new QTreeWidget(group_);
     list_->setObjectName(QStringLiteral("超级列表框_list"));

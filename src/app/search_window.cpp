@@ -144,7 +144,8 @@ void SearchWindow::showPage(const SearchState& answered, const std::vector<Searc
 }
 
 void SearchWindow::search(int page) {
-    startSearchWorker(toLocal(keyword_->text()), page, std::make_shared<WindowSearchView>(this));
+    startSearchWorker(keyword_->text().toStdString(), page,
+                      std::make_shared<WindowSearchView>(this));
 }
 
 void SearchWindow::jumpToPage() {

@@ -18,6 +18,7 @@
 #include "base/message_box.h"
 #include "base/shared_state.h"
 #include "download/download_files.h"
+#include "download/thread_pool.h"
 #include "net/text_encoding.h"
 
 namespace quivra {
@@ -80,6 +81,10 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     // Any integer may be typed, a negative one too; what is stored is decided on leaving the box.
     threadNumber_->setValidator(new QIntValidator(INT_MIN, INT_MAX, threadNumber_));
     threadNumber_->installEventFilter(this);
+    threadLimit_ =
+        newLabel(this, "透明标签_threadLimit",
+                 QStringLiteral("线程数量最多为%1，更大的数按%1运行").arg(ThreadPool::kMaxThreads),
+                 {112, 48, 264, 32});
 
     // Showing the stored values is not a change: nothing is checked or written here.
     const DownloadSettings settings = sharedState().download.get();
@@ -92,6 +97,8 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(choose_, &QPushButton::clicked, this, &SettingsWindow::chooseFolder);
     connect(directory_, &QLineEdit::textChanged, this, &SettingsWindow::storeDirectory);
     connect(threadNumber_, &QLineEdit::textEdited, this, [this] { threadNumberEdited_ = true; });
+    connect(threadNumber_, &QLineEdit::textChanged, this, &SettingsWindow::showThreadLimit);
+    showThreadLimit();
 }
 
 SettingsWindow::~SettingsWindow() {
@@ -136,6 +143,11 @@ void SettingsWindow::storeThreadNumber() {
     const int number = textToInteger(threadNumber_->text().toStdString());
     sharedState().download.update([&](DownloadSettings& s) { s.threadNumber = number; });
     writeConfigItem(sharedState().configPath, "download", "threadNumber", std::to_string(number));
+}
+
+void SettingsWindow::showThreadLimit() {
+    threadLimit_->setVisible(textToInteger(threadNumber_->text().toStdString()) >
+                             ThreadPool::kMaxThreads);
 }
 
 bool SettingsWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -28,6 +29,9 @@ class SettingsWindow : public QWidget {
 
     QLineEdit* directoryEdit() const { return directory_; }
     QLineEdit* threadNumberEdit() const { return threadNumber_; }
+    // Says that the pool runs at most ThreadPool::kMaxThreads; shown while the box asks
+    // for more.
+    QLabel* threadLimitLabel() const { return threadLimit_; }
     QPushButton* chooseButton() const { return choose_; }
 
   public slots:
@@ -40,10 +44,12 @@ class SettingsWindow : public QWidget {
   private:
     void storeDirectory();
     void storeThreadNumber();
+    void showThreadLimit();
 
     QLineEdit* directory_ = nullptr;
     QPushButton* choose_ = nullptr;
     QLineEdit* threadNumber_ = nullptr;
+    QLabel* threadLimit_ = nullptr;
     bool threadNumberEdited_ = false;
 };
 

@@ -224,23 +224,26 @@ TEST_F(MainWindowTest, FailedParsesEmptyTheListAndEnableTheButton) {
     struct Case {
         const char* what;
         std::function<void()> arrange;
+        QString status;
     };
     const Case cases[] = {
-        {"unknown video", [] {}},
+        {"unknown video", [] {}, QStringLiteral("解析失败：啥都木有（-404）")},
         {"HTML answer",
          [] {
              site().overrideAnswer("/x/web-interface/view", 200, "<html><body>busy</body></html>");
              site().overrideAnswer("/x/player/playurl", 502, "<html>bad gateway</html>");
-         }},
-        {"dead site", [] { sharedState().site.api = "http://127.0.0.1:1"; }},
+         },
+         QStringLiteral("解析失败：回答不是JSON")},
+        {"dead site", [] { sharedState().site.api = "http://127.0.0.1:1"; },
+         QStringLiteral("解析失败：服务器没有回应")},
     };
     for (const Case& c : cases) {
         c.arrange();
         ASSERT_TRUE(parse("BV1zzzzzzzzz")) << c.what;
         EXPECT_EQ(window_->list()->topLevelItemCount(), 0) << c.what;
         EXPECT_EQ(window_->videoQualityBox()->count(), 0) << c.what;
-        // The status line counts the parts of the video parsed before.
-        EXPECT_EQ(window_->videoNumberLabel()->text(), "解析完毕，共1条视频") << c.what;
+        // The status line says why, not the count of the video parsed before.
+        EXPECT_EQ(window_->videoNumberLabel()->text(), c.status) << c.what;
         EXPECT_EQ(window_->parseButton()->text(), "解析") << c.what;
         EXPECT_TRUE(window_->parseButton()->isEnabled()) << c.what;
     }

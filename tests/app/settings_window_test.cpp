@@ -182,5 +182,17 @@ TEST_F(SettingsWindowTest, ThreadNumberIsStoredWhenItsBoxLosesFocus) {
     EXPECT_EQ(sharedState().download.get().threadNumber, 7);
 }
 
+TEST_F(SettingsWindowTest, AThreadNumberAboveTheCapIsStoredButSaysWhatRuns) {
+    QLineEdit* edit = settings_->threadNumberEdit();
+    EXPECT_FALSE(settings_->threadLimitLabel()->isVisible());
+    edit->setText("10000");
+    leaveThreadNumber();
+    EXPECT_EQ(stored("threadNumber"), "10000");
+    EXPECT_TRUE(settings_->threadLimitLabel()->isVisible());
+    EXPECT_EQ(settings_->threadLimitLabel()->text(), "线程数量最多为64，更大的数按64运行");
+    edit->setText("64");
+    EXPECT_FALSE(settings_->threadLimitLabel()->isVisible());
+}
+
 }  // namespace
 }  // namespace quivra

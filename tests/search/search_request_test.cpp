@@ -39,7 +39,7 @@ TEST_F(SearchRequestTest, KeywordAndPageReachTheSiteEncodedWithTheBrowserLineAnd
     setUserCookie(devsite::kMemberCookie);  // never sent by a search
     SearchState state = page(3);
     std::vector<SearchHit> hits;
-    const std::string keyword = localText("练习 abc-1.5");
+    const std::string keyword = "练习 abc-1.5";
     ASSERT_EQ(searchRequest(keyword, state, hits), 20);
 
     const auto requests = site().requestsTo(kSearchPath);

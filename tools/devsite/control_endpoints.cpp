@@ -120,7 +120,8 @@ void registerControlEndpoints(httplib::Server& server, SiteState& state) {
                     state.setOverride(request.get_param_value("path"),
                                       Override{static_cast<int>(number(request, "status", 200)),
                                                request.body, type.empty() ? "text/html" : type,
-                                               static_cast<int>(number(request, "times", -1))});
+                                               static_cast<int>(number(request, "times", -1)),
+                                               number(request, "promised", 0)});
                     ok(response);
                 });
     server.Post(prefix + "/overrides/clear",

@@ -91,6 +91,10 @@ class DevSite {
     // empty or broken bodies). times: how many requests; -1 every one.
     void overrideAnswer(const std::string& path, int status, std::string body,
                         std::string contentType = "text/html", int times = -1);
+    // As overrideAnswer with status 200, but Content-Length promises promisedBytes; the
+    // connection closes after the body (a cut answer).
+    void cutAnswer(const std::string& path, std::string body, std::int64_t promisedBytes,
+                   int times = -1);
     void clearOverrides();
 
     // A delay before answering requests to a path (for slow-search tests).
