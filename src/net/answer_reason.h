@@ -13,7 +13,7 @@ namespace quivra {
 std::string unreadableAnswerReason(HttpOutcome outcome, const std::string& body);
 
 // An answer whose code is not "0": the site's message and the code, cut to a length a
-// label can show ("啥都木有（-404）"; without a message "站点拒绝（-404）").
+// label can show ("视频不存在（-404）"; without a message "站点拒绝（-404）").
 std::string refusedAnswerReason(const std::string& code, const std::string& message);
 
 }  // namespace quivra

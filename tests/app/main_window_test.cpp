@@ -227,7 +227,7 @@ TEST_F(MainWindowTest, FailedParsesEmptyTheListAndEnableTheButton) {
         QString status;
     };
     const Case cases[] = {
-        {"unknown video", [] {}, QStringLiteral("解析失败：啥都木有（-404）")},
+        {"unknown video", [] {}, QStringLiteral("解析失败：视频不存在（-404）")},
         {"HTML answer",
          [] {
              site().overrideAnswer("/x/web-interface/view", 200, "<html><body>busy</body></html>");

@@ -133,7 +133,7 @@ TEST_F(ParseProcedureTest, UnknownVideoEmptiesTheWindowButKeepsThePreviousRecord
     runParse(view);
     const std::vector<std::string> expected = {"button 解析中 off", "clear qualities", "clear rows",
                                                "button 解析 on",
-                                               "status 解析失败：啥都木有（-404）"};
+                                               "status 解析失败：视频不存在（-404）"};
     EXPECT_EQ(std::vector<std::string>(view.log.end() - 5, view.log.end()), expected);
     EXPECT_TRUE(view.rows.empty());
     EXPECT_TRUE(view.qualities.empty());
