@@ -78,4 +78,10 @@ bool fetchUserInfo(std::string& cookie) {
     return true;
 }
 
+void forgetUserInfo() {
+    SharedState& state = sharedState();
+    state.user.set({});
+    storeUserRecord(state.configPath, UserRecord{});
+}
+
 }  // namespace quivra

@@ -10,4 +10,8 @@ namespace quivra {
 // answer sets. On a refusal the user record's failure message holds the site's message.
 bool fetchUserInfo(std::string& cookie);
 
+// Logs out: empties the user record and stores the empty record in config.ini (texts
+// empty, flags "0"), so the next start finds nobody logged in.
+void forgetUserInfo();
+
 }  // namespace quivra
