@@ -13,6 +13,7 @@ packages=(
   fonts-wqy-microhei xvfb xauth imagemagick
   clang libclang-rt-14-dev
   locales
+  help2man librsvg2-bin lintian appstream desktop-file-utils
 )
 
 missing=()

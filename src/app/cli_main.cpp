@@ -13,7 +13,7 @@ namespace quivra {
 
 int runCommandLine(int argc, char* argv[]) {
     CLI::App app(
-        "Quivra视频下载器: the downloader's commands, run in the terminal. Started "
+        "The Quivra video downloader's commands, run in the terminal. Started "
         "without a command, the program opens its window.",
         "quivra-downloader");
     app.set_version_flag("--version", "quivra-downloader " QUIVRA_VERSION);

@@ -97,7 +97,8 @@ void addSearchCommand(CLI::App& app, CommandAction& chosen) {
         "address) and the page label");
     command->add_option("KEYWORD", options->keyword, "What to look for")->required();
     command->add_option("--page", options->page, "The page to show (default 1)")
-        ->check(CLI::Range(1, std::numeric_limits<int>::max()));
+        ->type_name("N")
+        ->check(CLI::Range(1, std::numeric_limits<int>::max()).description(""));
     command->add_flag("--json", options->json, "Write one JSON object");
     command->callback([&chosen, options] {
         chosen = [options](Terminal& terminal) { return runSearchCommand(*options, terminal); };

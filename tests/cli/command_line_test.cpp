@@ -253,5 +253,30 @@ TEST_F(CommandLineTest, QrLoginDrawsAScannableCodeAndPrintsTheStatesAsTheWindowS
     EXPECT_EQ(expired.err, "二维码已过期，请刷新\n");
 }
 
+// What bash offers for the last of the words typed, through the generated completion.
+std::string completions(const std::vector<std::string>& typed) {
+    std::vector<std::string> args = {"-c",
+                                     "source '" QUIVRA_BINARY_DIR
+                                     "/resources/cli/quivra-downloader.bash'\n"
+                                     "COMP_WORDS=(quivra-downloader \"$@\"); COMP_CWORD=$#\n"
+                                     "_quivra_downloader; echo \"${COMPREPLY[*]}\"",
+                                     "bash"};
+    args.insert(args.end(), typed.begin(), typed.end());
+    return test::runProgram("/bin/bash", args).out;
+}
+
+TEST(CommandLineDocs, CompletionAndManPageFollowTheCommands) {
+    const std::string offered = completions({""});
+    const std::string manPage =
+        test::readBytes(QUIVRA_BINARY_DIR "/resources/cli/quivra-downloader.1");
+    for (const char* command : {"info", "search", "login", "logout", "whoami"}) {
+        EXPECT_NE(offered.find(command), std::string::npos) << command << " in " << offered;
+        EXPECT_NE(manPage.find(std::string(".SS ") + command + "\n"), std::string::npos) << command;
+    }
+    EXPECT_EQ(completions({"--quiet", "search", "few", "--p"}), "--page\n");
+    EXPECT_EQ(completions({"login", "--"}), "--help --cookie --qr\n");
+    EXPECT_EQ(completions({"lo"}), "login logout\n");
+}
+
 }  // namespace
 }  // namespace quivra
