@@ -47,6 +47,7 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get install -y -qq "$deb" >/dev/null
 [[ $(readlink -f /usr/bin/quivra-downloader) == /usr/lib/quivra-downloader/quivra-downloader ]] ||
   fail "/usr/bin/quivra-downloader does not lead to the program"
+[[ -x /usr/lib/quivra-downloader/quivra-downloader-window ]] || fail "the window program is missing"
 [[ -f /usr/lib/quivra-downloader/skin/简约白.qss ]] || fail "the skin is missing"
 
 useradd --create-home --home-dir "$home" --shell /bin/bash "$user"

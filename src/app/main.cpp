@@ -1,10 +1,8 @@
-// Start of the program. With a command it runs that command in the terminal; without
-// one: shared state, download engine, skin, main window, event loop.
+// Start of the program: shared state, download engine, skin, main window, event loop.
 #include <QApplication>
 
 #include <string>
 
-#include "app/cli_main.h"
 #include "app/main_window.h"
 #include "app/message_box_window.h"
 #include "app/startup.h"
@@ -12,8 +10,6 @@
 #include "download/download_engine.h"
 
 int main(int argc, char* argv[]) {
-    if (argc > 1) return quivra::runCommandLine(argc, argv);
-
     QApplication app(argc, argv);
     // Child windows hide the main window; closing the main window ends the program.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -1,6 +1,9 @@
 // The real program on the command line, in a portable program folder of its own whose
 // config.ini points at the local site.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
@@ -27,10 +30,12 @@ class CommandLineTest : public test::LocalSiteSuite {
     static void SetUpTestSuite() {
         startSite(test::processFolder("quivra-cli-test"));
         // A copy of the program in that folder, which is writable: portable use.
-        const fs::path built = QUIVRA_BINARY_DIR "/program/quivra-downloader";
-        std::error_code error;
-        fs::create_hard_link(built, program(), error);
-        if (error) fs::copy_file(built, program(), fs::copy_options::overwrite_existing);
+        for (const char* name : {"quivra-downloader", "quivra-downloader-window"}) {
+            const fs::path built = fs::path(QUIVRA_BINARY_DIR "/program") / name;
+            std::error_code error;
+            fs::create_hard_link(built, folder() / name, error);
+            if (error) fs::copy_file(built, folder() / name, fs::copy_options::overwrite_existing);
+        }
     }
     static void TearDownTestSuite() { stopSite(); }
 
@@ -251,6 +256,40 @@ TEST_F(CommandLineTest, QrLoginDrawsAScannableCodeAndPrintsTheStatesAsTheWindowS
     EXPECT_EQ(expired.status, 1);
     EXPECT_EQ(expired.out, "");
     EXPECT_EQ(expired.err, "二维码已过期，请刷新\n");
+}
+
+TEST_F(CommandLineTest, WithoutArgumentsTheWindowProgramTakesTheProcessOver) {
+    // The environment is made before the fork: the child only calls exec.
+    std::vector<std::string> settings = {"QT_QPA_PLATFORM=offscreen"};
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (std::string(*entry).rfind("QT_QPA_PLATFORM=", 0) != 0) settings.push_back(*entry);
+    }
+    std::vector<char*> environment;
+    for (std::string& setting : settings) environment.push_back(setting.data());
+    environment.push_back(nullptr);
+    const std::string path = program();
+    char* const argv[] = {const_cast<char*>(path.c_str()), nullptr};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execve(path.c_str(), argv, environment.data());
+        ::_exit(127);
+    }
+    ASSERT_GT(child, 0);
+    const std::string exe = "/proc/" + std::to_string(child) + "/exe";
+    const fs::path window = folder() / "quivra-downloader-window";
+    bool windowRuns = false;
+    for (int i = 0; i < 600 && !windowRuns; ++i) {
+        std::error_code error;
+        windowRuns = fs::read_symlink(exe, error) == window;
+        if (!windowRuns) ::usleep(50 * 1000);
+    }
+    // The main window is up when the process still runs a moment later.
+    ::usleep(500 * 1000);
+    int status = 0;
+    EXPECT_EQ(::waitpid(child, &status, WNOHANG), 0);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(windowRuns);
 }
 
 // What bash offers for the last of the words typed, through the generated completion.

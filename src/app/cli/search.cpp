@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/cli_command.h"
-#include "app/cli_exit.h"
+#include "app/cli/command.h"
+#include "app/cli/exit_status.h"
 #include "base/shared_state.h"
 #include "net/text_encoding.h"
 #include "search/search_worker.h"

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "app/cli_command.h"
-#include "app/cli_exit.h"
+#include "app/cli/command.h"
+#include "app/cli/exit_status.h"
 #include "base/config_file.h"
 #include "base/shared_state.h"
 #include "download/download_job.h"

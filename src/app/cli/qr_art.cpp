@@ -1,6 +1,6 @@
-#include "app/cli_qr_art.h"
+#include "app/cli/qr_art.h"
 
-#include <QImage>
+#include "account/bmp_image.h"
 
 namespace quivra {
 namespace {
@@ -12,8 +12,8 @@ const char* const kResetColour = "\x1b[0m";
 
 // The symbol as modules, true = dark: the picture's first row starts with the top-left
 // finder pattern, seven modules of black, which gives the size of one module.
-std::vector<std::vector<bool>> readModules(const QImage& picture) {
-    const auto dark = [&](int x, int y) { return qGray(picture.pixel(x, y)) < 128; };
+std::vector<std::vector<bool>> readModules(const MonoImage& picture) {
+    const auto dark = [&](int x, int y) { return picture.isBlack(x, y); };
     int run = 0;
     while (run < picture.width() && dark(run, 0)) ++run;
     const int module = run / kFinderModules;
@@ -33,9 +33,8 @@ std::vector<std::vector<bool>> readModules(const QImage& picture) {
 }  // namespace
 
 std::vector<std::string> qrArtLines(const std::string& bmp, bool colour) {
-    const QImage picture = QImage::fromData(reinterpret_cast<const uchar*>(bmp.data()),
-                                            static_cast<int>(bmp.size()), "BMP");
-    if (picture.isNull()) return {};
+    const MonoImage picture = fromBmpFile(bmp);
+    if (picture.empty()) return {};
     const std::vector<std::vector<bool>> modules = readModules(picture);
     if (modules.empty()) return {};
     const int side = static_cast<int>(modules.size());

@@ -1,8 +1,8 @@
-#include "app/cli_command.h"
+#include "app/cli/command.h"
 
 namespace quivra {
 
-// Each is defined in cli_<command>.cpp.
+// Each is defined in <command>.cpp.
 void addInfoCommand(CLI::App& app, CommandAction& chosen);
 void addSearchCommand(CLI::App& app, CommandAction& chosen);
 void addLoginCommand(CLI::App& app, CommandAction& chosen);

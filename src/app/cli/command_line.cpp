@@ -1,11 +1,11 @@
-#include "app/cli_main.h"
+#include "app/cli/command_line.h"
 
 #include <QCoreApplication>
 
 #include <string>
 
-#include "app/cli_command.h"
-#include "app/cli_exit.h"
+#include "app/cli/command.h"
+#include "app/cli/exit_status.h"
 #include "base/message_box.h"
 #include "base/shared_state.h"
 

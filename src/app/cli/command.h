@@ -1,5 +1,5 @@
 // The commands of the command line. Each command lives in a file of its own that defines
-// its adder; cli_commands.cpp lists the adders, and the help text, the man page and the
+// its adder; commands.cpp lists the adders, and the help text, the man page and the
 // bash completion follow that list.
 #pragma once
 
@@ -8,7 +8,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/cli_output.h"
+#include "app/cli/output.h"
 
 namespace quivra {
 

@@ -1,7 +1,7 @@
 // logout: forgets the stored account and its cookie.
 #include "account/user_info.h"
-#include "app/cli_command.h"
-#include "app/cli_exit.h"
+#include "app/cli/command.h"
+#include "app/cli/exit_status.h"
 
 namespace quivra {
 

@@ -5,7 +5,7 @@
 namespace quivra {
 
 // Parses the command line, loads the program's state and runs the chosen command.
-// Returns the exit status (cli_exit.h).
+// Returns the exit status (exit_status.h).
 int runCommandLine(int argc, char* argv[]);
 
 }  // namespace quivra

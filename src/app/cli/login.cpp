@@ -8,9 +8,9 @@
 
 #include "account/qr_login.h"
 #include "account/user_info.h"
-#include "app/cli_command.h"
-#include "app/cli_exit.h"
-#include "app/cli_qr_art.h"
+#include "app/cli/command.h"
+#include "app/cli/exit_status.h"
+#include "app/cli/qr_art.h"
 #include "base/shared_state.h"
 #include "net/text_encoding.h"
 

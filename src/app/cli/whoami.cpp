@@ -2,8 +2,8 @@
 #include <string>
 #include <utility>
 
-#include "app/cli_command.h"
-#include "app/cli_exit.h"
+#include "app/cli/command.h"
+#include "app/cli/exit_status.h"
 #include "base/shared_state.h"
 
 namespace quivra {
