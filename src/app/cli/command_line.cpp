@@ -29,6 +29,7 @@ int runCommandLine(int argc, char* argv[]) {
         // --help and --version end here too, with status 0.
         return app.exit(error) == 0 ? kExitDone : kExitUsage;
     }
+    if (!chosen) return kExitUsage;
 
     QCoreApplication core(argc, argv);
     loadSharedState(executableDirectory());
