@@ -94,4 +94,10 @@ void keepUserRecord(UserRecord user) {
     storeUserRecord(state.configPath, user);
 }
 
+void forgetUserInfo() {
+    SharedState& state = sharedState();
+    state.user.set({});
+    storeUserRecord(state.configPath, UserRecord{});
+}
+
 }  // namespace quivra

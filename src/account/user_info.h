@@ -18,4 +18,8 @@ bool fetchUserInfo(std::string& cookie);
 // next send the same login.
 void keepUserRecord(UserRecord user);
 
+// Logs out: empties the user record and stores the empty record in config.ini (texts
+// empty, flags "0"), so the next start finds nobody logged in.
+void forgetUserInfo();
+
 }  // namespace quivra

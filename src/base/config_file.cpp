@@ -243,11 +243,10 @@ UserRecord loadUserRecord(const std::string& file) {
     return user;
 }
 
-DownloadSettings loadDownloadSettings(const std::string& file,
-                                      const std::string& programDirectory) {
+DownloadSettings loadDownloadSettings(const std::string& file, const std::string& defaultFolder) {
     DownloadSettings settings;
-    settings.directory = readConfigItem(file, "download", "directory",
-                                        utf8ToLocalText(programDirectory) + "/download");
+    settings.directory =
+        readConfigItem(file, "download", "directory", utf8ToLocalText(defaultFolder));
     settings.threadNumber = textToInteger(readConfigItem(file, "download", "threadNumber", "3"));
     return settings;
 }

@@ -41,7 +41,8 @@ bool writeConfigItems(const std::string& file, const std::string& section,
 int textToInteger(const std::string& text);
 
 UserRecord loadUserRecord(const std::string& file);
-DownloadSettings loadDownloadSettings(const std::string& file, const std::string& programDirectory);
+// defaultFolder (UTF-8) is the directory used while the file names none.
+DownloadSettings loadDownloadSettings(const std::string& file, const std::string& defaultFolder);
 SiteAddresses loadSiteAddresses(const std::string& file);
 
 }  // namespace quivra

@@ -52,7 +52,7 @@ TEST_F(ConfigFileTest, MissingFileMeansEveryKeyAbsent) {
     EXPECT_EQ(user.cookie, "");
     EXPECT_FALSE(user.emailVerify || user.mobileVerify || user.vip.status);
 
-    DownloadSettings settings = loadDownloadSettings(config, "/opt/quivra");
+    DownloadSettings settings = loadDownloadSettings(config, "/opt/quivra/download");
     EXPECT_EQ(settings.directory, "/opt/quivra/download");
     EXPECT_EQ(settings.threadNumber, 3);
 
@@ -324,8 +324,8 @@ TEST_F(ConfigFileTest, DownloadSettingsFromFile) {
     DownloadSettings settings = loadDownloadSettings(config, "/opt/q");
     EXPECT_EQ(settings.directory, "/data/\xCF\xC2\xD4\xD8");
     EXPECT_EQ(settings.threadNumber, 12);
-    // The default folder is built from the UTF-8 program path, as local text.
-    EXPECT_EQ(loadDownloadSettings(folder.file("none.ini"), "/opt/下载").directory,
+    // The default folder is given as a UTF-8 path and kept as local text.
+    EXPECT_EQ(loadDownloadSettings(folder.file("none.ini"), "/opt/下载/download").directory,
               "/opt/\xCF\xC2\xD4\xD8/download");
 }
 
