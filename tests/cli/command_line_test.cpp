@@ -130,7 +130,7 @@ TEST_F(CommandLineTest, InfoListsThePartsAndMarksTheQualitiesTheAccountLacks) {
 TEST_F(CommandLineTest, UnresolvedAddressExitsThreeWithTheWindowsTextEvenWhenQuiet) {
     const std::pair<const char*, const char*> cases[] = {
         {"AV170001", "请输入正确的视频地址、bvid、avid\n"},  // no "av", no "BV"
-        {"BV1zzzzzzzzz", "解析完毕，共0条视频\n"},           // the site does not know it
+        {"BV1zzzzzzzzz", "解析失败：视频不存在（-404）\n"},  // the site does not know it
     };
     for (const auto& [address, text] : cases) {
         const ProgramRun result = run({"--quiet", "info", address});
@@ -248,7 +248,7 @@ TEST_F(CommandLineTest, QrLoginDrawsAScannableCodeAndPrintsTheStatesAsTheWindowS
                                                 "登录成功，欢迎您：星河漫步者"}));
     const std::vector<std::string> art(lines.begin() + 1, lines.end() - 4);
     EXPECT_EQ(decodeTerminalArt(art),
-              site().baseUrl() + "/qrcode/h5/login?oauthKey=" + site().lastQrKey());
+              site().baseUrl() + "/qrcode/approval?oauthKey=" + site().lastQrKey());
     EXPECT_EQ(stored("cookie").rfind("SESSDATA=member-sessdata", 0), 0u) << stored("cookie");
 
     site().setQrScript({{false, -2}});

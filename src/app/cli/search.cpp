@@ -8,7 +8,6 @@
 #include "app/cli/command.h"
 #include "app/cli/exit_status.h"
 #include "base/shared_state.h"
-#include "net/text_encoding.h"
 #include "search/search_worker.h"
 
 namespace quivra {
@@ -77,7 +76,7 @@ void writePage(Terminal& terminal, const SearchState& state, const std::vector<S
 int runSearchCommand(const SearchOptions& options, Terminal& terminal) {
     PageSearchView view;
     // A failed request shows its message box, which the command line writes to stderr.
-    runSearch(utf8ToLocalText(options.keyword), options.page, view);
+    runSearch(options.keyword, options.page, view);
     if (!view.shown()) return kExitFailed;
     if (options.json) {
         terminal.json(searchJson(view.state(), view.hits()));
