@@ -34,9 +34,10 @@ std::uint32_t DownloadEngine::createTask(const std::string& url, const std::stri
                                          const std::string& saveFolder, int /*onlyOriginal*/,
                                          int noAutoRename, int resume) {
     // aria2 only ever uses the addresses it is given, so every task keeps to its
-    // original address.
+    // original address; only plain http and https ones are given.
+    if (!isEngineAddress(url)) return 0;
     TaskSettings settings;
-    settings.url = localToUtf8(url);
+    settings.url = withLowerCaseScheme(localToUtf8(url));
     settings.referer = localToUtf8(referer);
     settings.cookies = localToUtf8(cookies);
     settings.fileName = localToUtf8(fileName);
@@ -44,8 +45,8 @@ std::uint32_t DownloadEngine::createTask(const std::string& url, const std::stri
     settings.noAutoRename = noAutoRename == 1;
     settings.resume = resume == 1;
     // The name is one file inside the folder, never a path out of it.
-    if (settings.url.empty() || settings.fileName.find('/') != std::string::npos ||
-        settings.fileName == "." || settings.fileName == "..") {
+    if (settings.fileName.find('/') != std::string::npos || settings.fileName == "." ||
+        settings.fileName == "..") {
         return 0;
     }
     return impl_->thread.addTask(settings);

@@ -180,7 +180,7 @@ void runDownloadJob(DownloadView& view, int row) {
     }
     const StreamAddresses addresses = resolveStreamAddresses(
         video, cid, qualityText(view.videoQualityData()), qualityText(view.audioQualityData()));
-    if (addresses.video.empty() || addresses.audio.empty()) {
+    if (!isEngineAddress(addresses.video) || !isEngineAddress(addresses.audio)) {
         state.write("视频解析失败");
         return;
     }

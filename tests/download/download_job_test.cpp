@@ -148,6 +148,13 @@ std::string mediaName(const std::string& cid, int streamId) {
     return std::string(devsite::kOnePartBvid) + "-" + cid + "-" + std::to_string(streamId) + ".m4s";
 }
 
+// A stream list answer offering one video and one audio stream at these addresses.
+std::string playurlAnswer(const std::string& video, const std::string& audio) {
+    const std::string entry = R"({"id":64,"baseUrl":")" + video + R"("})";
+    return R"({"code":0,"message":"0","data":{"dash":{"video":[)" + entry + "," + entry +
+           R"(],"audio":[{"id":30280,"baseUrl":")" + audio + R"("}]}}})";
+}
+
 class DownloadJobTest : public test::LocalSiteSuite {
   protected:
     static void SetUpTestSuite() {
@@ -178,6 +185,7 @@ class DownloadJobTest : public test::LocalSiteSuite {
         fs::create_directories(directory_ / kVideoTitle);
         state.download.set({directory_.string(), 3});
         site().clearFaults();
+        site().clearOverrides();
         site().setBytesPerSecond(0);
         site().clearRequests();
         setJobTimings({std::chrono::milliseconds(100), std::chrono::seconds(90)});
@@ -415,6 +423,33 @@ TEST_F(DownloadJobTest, MergeQuotesEveryPath) {
     EXPECT_FALSE(fs::exists("pwned"));
     EXPECT_FALSE(fs::exists("pwned2"));
     EXPECT_FALSE(fs::exists(odd / "pwned"));
+}
+
+// Only http and https stream addresses reach the engine: any other the site gives (a
+// swarm, a local file, a torrent or metalink file) fails the row at once.
+TEST_F(DownloadJobTest, StreamAddressesOtherThanHttpAreRefused) {
+    setJobTimings({std::chrono::milliseconds(100), std::chrono::seconds(2)});
+    const std::string video = site().baseUrl() + "/media/" + mediaName(kOnePartCid, 64);
+    const std::string audio = site().baseUrl() + "/media/" + mediaName(kOnePartCid, 30280);
+    const std::string magnet =
+        "magnet:?xt=urn:btih:" + std::string(40, 'a') + "&tr=" + site().baseUrl() + "/announce";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {magnet, audio},
+        {video, "file:///etc/hostname"},
+        {site().baseUrl() + "/media/x.torrent", audio},
+        {video, site().baseUrl() + "/media/x.meta4?a=1"},
+        {"ftp://127.0.0.1/x.m4s", audio},
+    };
+    for (const auto& [videoAddress, audioAddress] : cases) {
+        SCOPED_TRACE(videoAddress + " " + audioAddress);
+        site().overrideAnswer("/x/player/playurl", 200, playurlAnswer(videoAddress, audioAddress),
+                              "application/json", 1);
+        MemoryView view;
+        view.addRow("p", kOnePartCid);
+        runDownloadJob(view, 0);
+        EXPECT_EQ(view.history(0), (std::vector<std::string>{"正在解析", "视频解析失败"}));
+    }
+    EXPECT_EQ(mediaRequests(), 0u);
 }
 
 TEST_F(DownloadJobTest, PoolEntryClearsTheBusyMarkOfItsRow) {
