@@ -1,5 +1,6 @@
 #include "download/download_engine.h"
 
+#include "download/control_file.h"
 #include "download/engine_texts.h"
 #include "download/engine_thread.h"
 #include "net/text_encoding.h"
@@ -48,6 +49,10 @@ std::uint32_t DownloadEngine::createTask(const std::string& url, const std::stri
     if (settings.fileName.find('/') != std::string::npos || settings.fileName == "." ||
         settings.fileName == "..") {
         return 0;
+    }
+    // A partial file is continued only from a control file the engine can read.
+    if (settings.resume && !settings.fileName.empty()) {
+        dropUnresumablePartial(settings.saveFolder + "/" + settings.fileName);
     }
     return impl_->thread.addTask(settings);
 }

@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "devsite/dev_site.h"
+#include "download/control_file.h"
 #include "net/text_encoding.h"
+#include "support/small_disk.h"
 
 namespace quivra {
 namespace {
@@ -245,6 +247,13 @@ TEST_F(DownloadEngineTest, StoppedEngineLeavesAPartialFileThatANewEngineResumes)
     }
     ASSERT_TRUE(fs::exists(file));
     EXPECT_FALSE(isCompleteDownload(file.string()));
+    // Its control file can be read; any cut of it cannot.
+    const std::string control = readFile(file.string() + ".aria2");
+    EXPECT_TRUE(isReadableControlFile(file.string() + ".aria2"));
+    for (const size_t kept : {size_t{0}, size_t{1}, control.size() / 2, control.size() - 1}) {
+        std::ofstream(folder / "cut.aria2", std::ios::binary) << control.substr(0, kept);
+        EXPECT_FALSE(isReadableControlFile((folder / "cut.aria2").string())) << kept;
+    }
 
     // Still paced, so that what the site counts is what the engine asked for.
     site->setBytesPerSecond(2 << 20);
@@ -365,6 +374,27 @@ TEST_F(DownloadEngineTest, ExistingFileIsReplacedOrKeptByTheRenameFlag) {
     ASSERT_EQ(waitForEnd(engine, task), "COMPLETE");
     EXPECT_EQ(readFile(folder / "kept.m4s"), "keep me");
     EXPECT_TRUE(readFile(folder / "kept.1.m4s") == *expected);
+}
+
+// A disk that fills while a file arrives fails the task with "写文件失败" and leaves an
+// empty control file beside the partial file; once there is room, a new task for the
+// file fetches it anew instead of failing on that control file for good.
+TEST_F(DownloadEngineTest, FileCutShortByAFullDiskIsFetchedAnewOnceThereIsRoom) {
+    test::SmallDisk disk(folder / "disk", 2 << 20);
+    ASSERT_TRUE(disk.mounted());
+    DownloadEngine engine;
+    ASSERT_TRUE(engine.init(folder.string(), true));
+    std::uint32_t task =
+        engine.createTask(mediaUrl(), "", "", "full.m4s", disk.path().string(), 0, 1, 1);
+    ASSERT_TRUE(engine.startTask(task));
+    ASSERT_EQ(waitForEnd(engine, task), "ERROR");
+    EXPECT_EQ(engine.taskErrorText(task), localText("写文件失败"));
+
+    ASSERT_TRUE(disk.resize(16 << 20));
+    task = engine.createTask(mediaUrl(), "", "", "full.m4s", disk.path().string(), 0, 1, 1);
+    ASSERT_TRUE(engine.startTask(task));
+    ASSERT_EQ(waitForEnd(engine, task), "COMPLETE");
+    EXPECT_TRUE(readFile(disk.path() / "full.m4s") == *expected);
 }
 
 // Only plain http and https addresses become tasks: nothing else may make the engine a
