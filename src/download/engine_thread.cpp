@@ -164,7 +164,8 @@ struct EngineThread::Impl {
                 break;
             case aria2::DOWNLOAD_ERROR:
                 snapshot.state = kStateError;
-                snapshot.error = errorCodeFromAria2(handle->getErrorCode());
+                snapshot.error =
+                    errorCodeFromAria2(handle->getErrorCode(), handle->getTotalLength() > 0);
                 record.finished = true;
                 break;
             case aria2::DOWNLOAD_REMOVED:

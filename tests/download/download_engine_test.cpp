@@ -432,6 +432,37 @@ TEST_F(DownloadEngineTest, TakesOnlyHttpAddressesAndListensNowhere) {
     ASSERT_EQ(waitForEnd(engine, task), "COMPLETE");
 }
 
+// A server that cuts every connection, or promises more bytes than it sends, fails the
+// task with the engine's network text, not with "未知错误" or "读文件失败".
+TEST_F(DownloadEngineTest, BrokenAnswersEndInTheNetworkErrorText) {
+    struct Case {
+        std::string media;
+        devsite::Fault fault;
+        int tries;  // the later ones resume what the first left
+    };
+    const Case cases[] = {
+        {kMediaFile, {devsite::FaultKind::DropAfterBytes, 100000, -1}, 1},
+        {std::string(devsite::kOnePartBvid) + "-3001-30280.m4s",
+         {devsite::FaultKind::LongerLength, 1000, -1},
+         2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.media);
+        site->setFault(c.media, c.fault);
+        DownloadEngine engine;
+        ASSERT_TRUE(engine.init(folder.string(), true));
+        std::string text;
+        for (int attempt = 0; attempt < c.tries; ++attempt) {
+            const std::uint32_t task =
+                engine.createTask(mediaUrl(c.media), "", "", c.media, folder.string(), 0, 1, 1);
+            ASSERT_TRUE(engine.startTask(task));
+            ASSERT_EQ(waitForEnd(engine, task), "ERROR");
+            text = localToUtf8(engine.taskErrorText(task));
+        }
+        EXPECT_EQ(text, "http下载中无ip可用");
+    }
+}
+
 TEST(DownloadEngineTables, NamesAndTexts) {
     EXPECT_EQ(DownloadEngine::stateName(0), "NOITEM");
     EXPECT_EQ(DownloadEngine::stateName(3), "DOWNLOAD");
