@@ -23,6 +23,7 @@
 #include "download/progress_text.h"
 #include "net/text_encoding.h"
 #include "support/local_site.h"
+#include "support/small_disk.h"
 
 namespace quivra {
 namespace {
@@ -155,6 +156,21 @@ std::string playurlAnswer(const std::string& video, const std::string& audio) {
            R"(],"audio":[{"id":30280,"baseUrl":")" + audio + R"("}]}}})";
 }
 
+// Runs the program's ffmpeg with PATH leading to `tools` first, for as long as it lives.
+class ToolsFirst {
+  public:
+    explicit ToolsFirst(const fs::path& tools)
+        : saved_(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin") {
+        ::setenv("PATH", (tools.string() + ":" + saved_).c_str(), 1);
+    }
+    ~ToolsFirst() { ::setenv("PATH", saved_.c_str(), 1); }
+    ToolsFirst(const ToolsFirst&) = delete;
+    ToolsFirst& operator=(const ToolsFirst&) = delete;
+
+  private:
+    std::string saved_;
+};
+
 class DownloadJobTest : public test::LocalSiteSuite {
   protected:
     static void SetUpTestSuite() {
@@ -178,12 +194,9 @@ class DownloadJobTest : public test::LocalSiteSuite {
         video.bvid = devsite::kOnePartBvid;
         video.title = kVideoTitle;
         state.video.set(video);
-        directory_ = folder() / "download";
         std::error_code ignored;
-        fs::remove_all(directory_, ignored);
-        fs::create_directories(directory_ / "temp");
-        fs::create_directories(directory_ / kVideoTitle);
-        state.download.set({directory_.string(), 3});
+        fs::remove_all(folder() / "download", ignored);
+        useDirectory(folder() / "download");
         site().clearFaults();
         site().clearOverrides();
         site().setBytesPerSecond(0);
@@ -192,6 +205,14 @@ class DownloadJobTest : public test::LocalSiteSuite {
     }
 
     void TearDown() override { setJobTimings({}); }
+
+    // Downloads go to this folder, with its temporary and video folders made.
+    void useDirectory(const fs::path& directory) {
+        directory_ = directory;
+        fs::create_directories(directory_ / "temp");
+        fs::create_directories(directory_ / kVideoTitle);
+        sharedState().download.set({directory_.string(), 3});
+    }
 
     fs::path temp(const std::string& name) const { return directory_ / "temp" / name; }
     fs::path output(const std::string& name) const { return directory_ / kVideoTitle / name; }
@@ -423,6 +444,55 @@ TEST_F(DownloadJobTest, MergeQuotesEveryPath) {
     EXPECT_FALSE(fs::exists("pwned"));
     EXPECT_FALSE(fs::exists("pwned2"));
     EXPECT_FALSE(fs::exists(odd / "pwned"));
+}
+
+// The merge leaves a whole MP4 or nothing. On a disk too full for it, whether full before
+// the merge or filled by another writer while ffmpeg runs, the row says so, no output
+// and no ".part" stay, and both streams are kept for the next press, which finishes.
+TEST_F(DownloadJobTest, MergeOnAFullDiskFailsAndKeepsBothStreams) {
+    const fs::path video = site().mediaPath(mediaName(kOnePartCid, 64));
+    const fs::path audio = site().mediaPath(mediaName(kOnePartCid, 30280));
+    // A few kB short of the streams' size: room for ffmpeg's frames, not for the index
+    // it writes last (when ffmpeg then reported success all the same).
+    const auto left = static_cast<std::int64_t>(fs::file_size(video) + fs::file_size(audio)) - 4096;
+    const fs::path tools = folder() / "filling-tools";
+    const fs::path disk = folder() / "small-disk";
+    fs::create_directories(tools);
+    {
+        std::ofstream script(tools / "ffmpeg");
+        script << "#!/bin/sh\nhead -c $(( $(stat -f -c '%a * %S' " << shellQuote(disk.string())
+               << ") - " << left << " )) /dev/zero > " << shellQuote((disk / "filler").string())
+               << "\nexec /usr/bin/ffmpeg \"$@\"\n";
+    }
+    fs::permissions(tools / "ffmpeg", fs::perms::owner_all);
+
+    for (const bool fullBefore : {true, false}) {
+        SCOPED_TRACE(fullBefore ? "full before the merge" : "filled during the merge");
+        test::SmallDisk small(disk, 2 << 20);
+        ASSERT_TRUE(small.mounted());
+        useDirectory(disk);
+        fs::copy_file(video, temp("3001.mp4"));
+        fs::copy_file(audio, temp("3001.mp3"));
+        MemoryView view;
+        view.addRow("p", kOnePartCid);
+        if (fullBefore) {
+            small.fillLeaving(left);
+            runDownloadJob(view, 0);
+        } else {
+            ToolsFirst filling(tools);
+            runDownloadJob(view, 0);
+        }
+        EXPECT_EQ(view.state(0), "音视频合成失败");
+        EXPECT_FALSE(fs::exists(output("01_p.mp4")));
+        EXPECT_FALSE(fs::exists(output("01_p.mp4.part")));
+        EXPECT_TRUE(isCompleteDownload(temp("3001.mp4").string()));
+        EXPECT_TRUE(isCompleteDownload(temp("3001.mp3").string()));
+
+        fs::remove(disk / "filler");
+        runDownloadJob(view, 0);
+        EXPECT_EQ(view.state(0), "下载完成");
+        EXPECT_EQ(probe(output("01_p.mp4")).audio, 1);
+    }
 }
 
 // Only http and https stream addresses reach the engine: any other the site gives (a
