@@ -93,8 +93,10 @@ bool downloadStream(RowState& state, const Stream& stream, const std::string& te
             state.write(text);
             return false;
         }
-        if (name == "NOITEM") {  // the engine was released under the job
-            dropUnresumable(path);
+        // The engine was released under the job. Its release left a control file beside
+        // every file it had not finished, so the files tell whether this one is whole,
+        // whatever the job's last look at the task saw: nothing is dropped.
+        if (name == "NOITEM") {
             state.write(DownloadEngine::errorText(65));
             return false;
         }

@@ -149,6 +149,17 @@ std::string mediaName(const std::string& cid, int streamId) {
     return std::string(devsite::kOnePartBvid) + "-" + cid + "-" + std::to_string(streamId) + ".m4s";
 }
 
+// Polls until the condition holds or the time is up; returns whether it held.
+template <class Condition>
+bool waitUntil(Condition condition, std::chrono::seconds limit = std::chrono::seconds(60)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
 // A stream list answer offering one video and one audio stream at these addresses.
 std::string playurlAnswer(const std::string& video, const std::string& audio) {
     const std::string entry = R"({"id":64,"baseUrl":")" + video + R"("})";
@@ -520,6 +531,35 @@ TEST_F(DownloadJobTest, StreamAddressesOtherThanHttpAreRefused) {
         EXPECT_EQ(view.history(0), (std::vector<std::string>{"正在解析", "视频解析失败"}));
     }
     EXPECT_EQ(mediaRequests(), 0u);
+}
+
+// A stream the engine finished just before it was released is kept, though the job's
+// last look had seen it still arriving: the files decide, and the next job merges it.
+TEST_F(DownloadJobTest, StreamFinishedJustBeforeTheEngineStopsIsKept) {
+    const std::string videoName = mediaName(kOnePartCid, 64);
+    const auto size = static_cast<std::int64_t>(fs::file_size(site().mediaPath(videoName)));
+    setJobTimings({std::chrono::seconds(4), std::chrono::seconds(90)});
+    site().setBytesPerSecond(size / 2);  // about two seconds: the job looks once before the end
+    MemoryView view;
+    view.addRow("p", kOnePartCid);
+    std::thread job([&] { runDownloadJob(view, 0); });
+    const bool finished = waitUntil([&] {
+        std::error_code ignored;
+        return isCompleteDownload(temp("3001.mp4").string()) &&
+               static_cast<std::int64_t>(fs::file_size(temp("3001.mp4"), ignored)) == size;
+    });
+    downloadEngine().uninit();
+    job.join();
+    ASSERT_TRUE(downloadEngine().init(folder().string(), true));
+    ASSERT_TRUE(finished);
+    EXPECT_TRUE(isCompleteDownload(temp("3001.mp4").string()));
+
+    site().setBytesPerSecond(0);
+    setJobTimings({std::chrono::milliseconds(100), std::chrono::seconds(90)});
+    const std::int64_t served = site().bytesServed(videoName);
+    runDownloadJob(view, 0);
+    EXPECT_EQ(view.state(0), "下载完成");
+    EXPECT_EQ(site().bytesServed(videoName), served);
 }
 
 TEST_F(DownloadJobTest, PoolEntryClearsTheBusyMarkOfItsRow) {
