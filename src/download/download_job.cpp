@@ -1,6 +1,7 @@
 #include "download/download_job.h"
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 #include <set>
 
@@ -156,8 +157,12 @@ std::string pageName(const std::string& pageTitle) {
 
 std::string outputFilePath(const std::string& directory, const std::string& videoTitle, int row,
                            const std::string& pageTitle) {
-    return directory + "/" + videoTitle + "/" + rowNumberText(row) + "_" + pageName(pageTitle) +
-           ".mp4";
+    // The page name is cut so that the whole name fits, with room for the merge's ".part".
+    const std::string number = rowNumberText(row) + "_";
+    const std::string suffix = ".mp4";
+    const std::size_t room = kNameBytes - std::strlen(kPartSuffix) - number.size() - suffix.size();
+    return directory + "/" + videoTitle + "/" + number + fitNameBytes(pageName(pageTitle), room) +
+           suffix;
 }
 
 void runDownloadJob(DownloadView& view, int row) {
@@ -166,9 +171,9 @@ void runDownloadJob(DownloadView& view, int row) {
 
     const std::string directory = sharedState().download.get().directory;
     const VideoRecord video = sharedState().video.get();
-    const std::string output =
-        outputFilePath(directory, video.title, row, view.cellText(row, DownloadView::TitleColumn));
-    if (fileExists(output)) {
+    const std::string output = outputFilePath(directory, videoFolderName(video.title, video.bvid),
+                                              row, view.cellText(row, DownloadView::TitleColumn));
+    if (isFinishedOutput(output)) {
         state.write("下载完成");
         return;
     }

@@ -14,13 +14,16 @@
 #include <thread>
 #include <vector>
 
+#include "base/message_box.h"
 #include "base/shared_state.h"
 #include "devsite/dev_site.h"
 #include "download/command_runner.h"
 #include "download/download_engine.h"
 #include "download/download_job.h"
+#include "download/download_start.h"
 #include "download/merge_command.h"
 #include "download/progress_text.h"
+#include "download/thread_pool.h"
 #include "net/text_encoding.h"
 #include "support/local_site.h"
 #include "support/small_disk.h"
@@ -158,6 +161,12 @@ bool waitUntil(Condition condition, std::chrono::seconds limit = std::chrono::se
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return true;
+}
+
+std::string repeated(const std::string& text, int times) {
+    std::string all;
+    for (int i = 0; i < times; ++i) all += text;
+    return all;
 }
 
 // A stream list answer offering one video and one audio stream at these addresses.
@@ -531,6 +540,55 @@ TEST_F(DownloadJobTest, StreamAddressesOtherThanHttpAreRefused) {
         EXPECT_EQ(view.history(0), (std::vector<std::string>{"正在解析", "视频解析失败"}));
     }
     EXPECT_EQ(mediaRequests(), 0u);
+}
+
+// Names longer than the file system holds are cut at a character to 255 bytes of UTF-8
+// (the file name leaves room for ".part"), keeping "NN_" and ".mp4"; a video without a
+// title gets its BV identifier as its folder.
+TEST_F(DownloadJobTest, FolderAndFileNamesFitTheFileSystem) {
+    struct Case {
+        std::string title;  // UTF-8
+        std::string part;
+        std::string folder;
+        std::string file;
+    };
+    const std::vector<Case> cases = {
+        {repeated("长", 300), repeated("a", 150) + repeated("段", 150), repeated("长", 85),
+         "01_" + repeated("a", 150) + repeated("段", 31) + ".mp4"},
+        {"", "p", devsite::kOnePartBvid, "01_p.mp4"},
+    };
+    ASSERT_TRUE(threadPool().start(1));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        VideoRecord record = sharedState().video.get();
+        record.title = utf8ToLocalText(c.title);
+        sharedState().video.set(record);
+        auto view = std::make_shared<MemoryView>();
+        view->addRow(c.part, kOnePartCid);
+        setDownloadView(view);
+        startDownloads(*view);
+        EXPECT_TRUE(waitUntil([&] { return view->state(0) == "下载完成"; })) << view->state(0);
+        EXPECT_EQ(probe(directory_ / c.folder / c.file).video, 1);
+    }
+    setDownloadView(nullptr);
+    threadPool().stop(0);
+    EXPECT_TRUE(takeRecordedMessages().empty());
+}
+
+// Only a non-empty file at the output path is a finished download: an empty one is
+// replaced by the merge, and a folder there fails the merge instead of passing for done.
+TEST_F(DownloadJobTest, EmptyFileOrFolderAtTheOutputPathIsNotFinished) {
+    MemoryView view;
+    view.addRow("empty", kOnePartCid);
+    view.addRow("folder", kOnePartCid);
+    std::ofstream(output("01_empty.mp4")).close();
+    fs::create_directories(output("02_folder.mp4"));
+    runDownloadJob(view, 0);
+    runDownloadJob(view, 1);
+    EXPECT_EQ(view.state(0), "下载完成");
+    EXPECT_EQ(probe(output("01_empty.mp4")).video, 1);
+    EXPECT_EQ(view.state(1), "音视频合成失败");
+    EXPECT_TRUE(fs::is_directory(output("02_folder.mp4")));
 }
 
 // A stream the engine finished just before it was released is kept, though the job's
