@@ -116,12 +116,14 @@ class WindowParseView : public ParseView {
     QPointer<MainWindow> window_;  // read on the GUI thread only
 };
 
-// Closing the main window ends the program at once: the engine is released and our own
-// merges are ended first; workers may still run, so no static destructors run after.
+// Closing the main window ends the program at once: no merge starts any more, our own
+// running ones are ended and the engine is released first; workers may still run, so no
+// static destructors run after.
 [[noreturn]] void endProgram() {
     beginGuiShutdown();
-    downloadEngine().uninit();
+    refuseNewCommands();
     terminateStartedCommands();
+    downloadEngine().uninit();
     std::fflush(nullptr);
     _exit(0);
 }

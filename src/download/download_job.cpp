@@ -1,6 +1,7 @@
 #include "download/download_job.h"
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 #include <set>
 
@@ -93,8 +94,10 @@ bool downloadStream(RowState& state, const Stream& stream, const std::string& te
             state.write(text);
             return false;
         }
-        if (name == "NOITEM") {  // the engine was released under the job
-            dropUnresumable(path);
+        // The engine was released under the job. Its release left a control file beside
+        // every file it had not finished, so the files tell whether this one is whole,
+        // whatever the job's last look at the task saw: nothing is dropped.
+        if (name == "NOITEM") {
             state.write(DownloadEngine::errorText(65));
             return false;
         }
@@ -154,8 +157,12 @@ std::string pageName(const std::string& pageTitle) {
 
 std::string outputFilePath(const std::string& directory, const std::string& videoTitle, int row,
                            const std::string& pageTitle) {
-    return directory + "/" + videoTitle + "/" + rowNumberText(row) + "_" + pageName(pageTitle) +
-           ".mp4";
+    // The page name is cut so that the whole name fits, with room for the merge's ".part".
+    const std::string number = rowNumberText(row) + "_";
+    const std::string suffix = ".mp4";
+    const std::size_t room = kNameBytes - std::strlen(kPartSuffix) - number.size() - suffix.size();
+    return directory + "/" + videoTitle + "/" + number + fitNameBytes(pageName(pageTitle), room) +
+           suffix;
 }
 
 void runDownloadJob(DownloadView& view, int row) {
@@ -164,9 +171,9 @@ void runDownloadJob(DownloadView& view, int row) {
 
     const std::string directory = sharedState().download.get().directory;
     const VideoRecord video = sharedState().video.get();
-    const std::string output =
-        outputFilePath(directory, video.title, row, view.cellText(row, DownloadView::TitleColumn));
-    if (fileExists(output)) {
+    const std::string output = outputFilePath(directory, videoFolderName(video.title, video.bvid),
+                                              row, view.cellText(row, DownloadView::TitleColumn));
+    if (isFinishedOutput(output)) {
         state.write("下载完成");
         return;
     }
@@ -180,7 +187,7 @@ void runDownloadJob(DownloadView& view, int row) {
     }
     const StreamAddresses addresses = resolveStreamAddresses(
         video, cid, qualityText(view.videoQualityData()), qualityText(view.audioQualityData()));
-    if (addresses.video.empty() || addresses.audio.empty()) {
+    if (!isEngineAddress(addresses.video) || !isEngineAddress(addresses.audio)) {
         state.write("视频解析失败");
         return;
     }

@@ -6,9 +6,10 @@
 
 namespace quivra {
 
-// "下载全部": checks the list and the quality choice, makes <directory>/<video title> and
-// <directory>/temp, then hands each row to the thread pool, one a second, while the
-// window keeps working. A row whose job is queued or running is skipped without a wait.
+// "下载全部": checks the list and the quality choice, makes the video's folder
+// (videoFolderName) and <directory>/temp, then hands each row to the thread pool, one a
+// second, while the window keeps working. A row whose job is queued or running is
+// skipped without a wait.
 void startDownloads(DownloadView& view);
 
 // "下载选中": the same for the rows whose check box is set.

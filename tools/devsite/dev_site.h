@@ -42,11 +42,14 @@ struct RecordedRequest {
     bool hasHeader(const std::string& name) const;
 };
 
-enum class FaultKind { None, DropAfterBytes, NotFound, ServerError, Stall };
+// LongerLength: Content-Length claims afterBytes more than the answer's body; the
+// connection closes once the body is out.
+enum class FaultKind { None, DropAfterBytes, NotFound, ServerError, Stall, LongerLength };
 
 struct Fault {
     FaultKind kind = FaultKind::None;
-    std::int64_t afterBytes = 0;  // DropAfterBytes: bytes sent before closing
+    std::int64_t afterBytes = 0;  // DropAfterBytes: bytes sent before closing; LongerLength:
+                                  // bytes claimed beyond the file's end
     int times = -1;               // how many requests it hits; -1: every one
 };
 
