@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: setup build demo test sanitize clean
+.PHONY: setup build demo test sanitize package package-test clean
 
 setup:
 	@bash scripts/setup.sh
@@ -22,6 +22,14 @@ test: build
 # Every suite again under AddressSanitizer+UBSan, the threaded ones under ThreadSanitizer.
 sanitize: setup
 	@JOBS=$(JOBS) bash scripts/sanitize_test.sh all
+
+# The Debian package quivra-downloader_<version>_amd64.deb, in $(BUILD).
+package: build
+	@cd $(BUILD) && cpack -G DEB
+
+# Builds, checks, installs and removes the package (root only; scripts/package_test.sh).
+package-test: setup
+	@bash scripts/package_test.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD) build-asan build-tsan

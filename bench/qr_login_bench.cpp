@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     const int runs = bench::runsArgument(argc, argv, 50);
 
     const std::string address =
-        "https://login.quivra.com/qrcode/h5/login?oauthKey=5f0c2b7e91d4a3c86e2f1b0d9a7c4e31";
+        "https://login.quivra.com/qrcode/approval?oauthKey=5f0c2b7e91d4a3c86e2f1b0d9a7c4e31";
     std::size_t sink = 0;
     const double image = bench::medianMilliseconds(runs, [&] {
         std::string text = address;

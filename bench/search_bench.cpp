@@ -13,7 +13,6 @@
 #include "base/shared_state.h"
 #include "bench_support.h"
 #include "devsite/dev_site.h"
-#include "net/text_encoding.h"
 #include "search/search_request.h"
 
 int main(int argc, char** argv) {
@@ -22,7 +21,7 @@ int main(int argc, char** argv) {
     bench::LocalSite local("quivra-search-bench");
     if (!local.start()) return 1;
 
-    const std::string keyword = quivra::localText("练习 video");
+    const std::string keyword = "练习 video";
     std::vector<double> milliseconds;
     for (int i = 0; i < runs + 3; ++i) {  // three warm-up runs
         quivra::SearchState state;

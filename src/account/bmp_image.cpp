@@ -37,6 +37,22 @@ void putLittleEndian(std::string& out, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
 
+std::uint32_t getLittleEndian(const std::string& in, std::size_t at, int bytes) {
+    std::uint32_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i) {
+        value = (value << 8) | static_cast<unsigned char>(in[at + static_cast<std::size_t>(i)]);
+    }
+    return value;
+}
+
+// Red + green + blue of a palette entry (blue, green, red, reserved).
+int brightness(const std::string& bmp, std::size_t entry) {
+    return static_cast<unsigned char>(bmp[entry]) + static_cast<unsigned char>(bmp[entry + 1]) +
+           static_cast<unsigned char>(bmp[entry + 2]);
+}
+
+constexpr std::int32_t kLargestSide = 1 << 14;
+
 }  // namespace
 
 std::string toBmpFile(const MonoImage& image) {
@@ -78,6 +94,35 @@ std::string toBmpFile(const MonoImage& image) {
         out += row;
     }
     return out;
+}
+
+MonoImage fromBmpFile(const std::string& bmp) {
+    constexpr std::size_t kHeaders = 14 + 40;
+    if (bmp.size() < kHeaders + 8 || bmp.compare(0, 2, "BM") != 0) return {};
+    const std::uint32_t pixelsAt = getLittleEndian(bmp, 10, 4);
+    const std::uint32_t infoBytes = getLittleEndian(bmp, 14, 4);
+    const auto width = static_cast<std::int32_t>(getLittleEndian(bmp, 18, 4));
+    const auto height = static_cast<std::int32_t>(getLittleEndian(bmp, 22, 4));
+    const bool bottomUp = height > 0;
+    const std::int32_t rows = bottomUp ? height : -height;
+    if (infoBytes < 40 || getLittleEndian(bmp, 28, 2) != 1 || getLittleEndian(bmp, 30, 4) != 0 ||
+        width <= 0 || width > kLargestSide || rows <= 0 || rows > kLargestSide) {
+        return {};
+    }
+    const std::size_t palette = 14 + infoBytes;
+    const std::size_t rowBytes = ((static_cast<std::size_t>(width) + 31) / 32) * 4;
+    if (palette + 8 > bmp.size() || pixelsAt + rowBytes * rows > bmp.size()) return {};
+    const int blackIndex = brightness(bmp, palette) <= brightness(bmp, palette + 4) ? 0 : 1;
+
+    MonoImage image(width, rows);
+    for (int y = 0; y < rows; ++y) {
+        const std::size_t row = pixelsAt + rowBytes * (bottomUp ? rows - 1 - y : y);
+        for (int x = 0; x < width; ++x) {
+            const int index = (static_cast<unsigned char>(bmp[row + x / 8]) >> (7 - x % 8)) & 1;
+            if (index == blackIndex) image.setBlack(x, y);
+        }
+    }
+    return image;
 }
 
 }  // namespace quivra

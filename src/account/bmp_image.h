@@ -34,4 +34,8 @@ class MonoImage {
 // rows padded to 4 bytes. An empty picture gives empty bytes.
 std::string toBmpFile(const MonoImage& image);
 
+// The picture of a 1-bit uncompressed BMP file image (rows bottom-up or top-down; the
+// darker palette colour is black), or an empty picture when the bytes are not one.
+MonoImage fromBmpFile(const std::string& bmp);
+
 }  // namespace quivra

@@ -1,10 +1,13 @@
 #include "account/user_info.h"
 
 #include <utility>
+#include <vector>
 
 #include "account/date_text.h"
 #include "base/config_file.h"
 #include "base/shared_state.h"
+#include "net/answer_reason.h"
+#include "net/cookies.h"
 #include "net/http_request.h"
 #include "net/json_object.h"
 #include "net/text_encoding.h"
@@ -16,8 +19,10 @@ const char* flagText(bool flag) {
     return flag ? "1" : "0";
 }
 
+// The thirteen keys go in one replacement of the file: a reader, or another instance,
+// sees the whole account or none of it.
 void storeUserRecord(const std::string& configPath, const UserRecord& user) {
-    const std::pair<const char*, std::string> items[] = {
+    const std::vector<std::pair<std::string, std::string>> items = {
         {"mid", user.mid},
         {"name", user.name},
         {"headImg", user.headImg},
@@ -32,7 +37,7 @@ void storeUserRecord(const std::string& configPath, const UserRecord& user) {
         {"vip.status", flagText(user.vip.status)},
         {"vip.dueDate", user.vip.dueDate},
     };
-    for (const auto& [key, value] : items) writeConfigItem(configPath, "user", key, value);
+    writeConfigItems(configPath, "user", items);
 }
 
 }  // namespace
@@ -41,16 +46,22 @@ bool fetchUserInfo(std::string& cookie) {
     SharedState& state = sharedState();
     HttpRequestOptions options;
     options.cookies = &cookie;
-    const std::string body =
-        httpRequest(state.site.api + "/x/web-interface/nav?build=0&mobi_app=web", options);
+    HttpOutcome outcome = HttpOutcome::NoAnswer;
+    options.outcome = &outcome;
+    const std::string body = utf8ToLocalText(
+        httpRequest(state.site.api + "/x/web-interface/nav?build=0&mobi_app=web", options));
 
-    JsonObject json;
-    if (!json.parse(utf8ToLocalText(body))) return false;
-    if (json.valueText("code") != "0") {
-        const std::string message = json.getText("message");
-        state.user.update([&](UserRecord& user) { user.failureMessage = message; });
-        json.clear();
+    // A failure always says why: the site's message, or what was wrong with the answer.
+    auto fail = [&](const std::string& reason) {
+        state.user.update([&](UserRecord& user) { user.failureMessage = reason; });
         return false;
+    };
+    JsonObject json;
+    if (!json.parse(body)) return fail(unreadableAnswerReason(outcome, body));
+    if (const std::string code = json.valueText("code"); code != "0") {
+        const std::string message = json.getText("message");
+        json.clear();
+        return fail(message.empty() ? refusedAnswerReason(code, message) : message);
     }
 
     UserRecord fresh;
@@ -68,14 +79,25 @@ bool fetchUserInfo(std::string& cookie) {
     fresh.vip.status = json.valueText("data.vipStatus") == "1";
     fresh.vip.dueDate = timestampToDate(json.valueText("data.vipDueDate"));
     json.clear();
-
-    // Every field but the failure message is replaced in one step.
-    state.user.update([&](UserRecord& user) {
-        fresh.failureMessage = std::move(user.failureMessage);
-        user = fresh;
-    });
-    storeUserRecord(state.configPath, fresh);
+    keepUserRecord(std::move(fresh));
     return true;
+}
+
+void keepUserRecord(UserRecord user) {
+    SharedState& state = sharedState();
+    user.cookie = fitCookieList(user.cookie, kMaxConfigValueBytes);
+    // Every field but the failure message is replaced in one step.
+    state.user.update([&](UserRecord& shared) {
+        user.failureMessage = std::move(shared.failureMessage);
+        shared = user;
+    });
+    storeUserRecord(state.configPath, user);
+}
+
+void forgetUserInfo() {
+    SharedState& state = sharedState();
+    state.user.set({});
+    storeUserRecord(state.configPath, UserRecord{});
 }
 
 }  // namespace quivra

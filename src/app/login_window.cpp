@@ -9,6 +9,8 @@
 #include <QTabWidget>
 
 #include <memory>
+#include <system_error>
+#include <thread>
 
 #include "account/user_info.h"
 #include "app/controls_window.h"
@@ -16,11 +18,23 @@
 #include "base/gui_thread.h"
 #include "base/message_box.h"
 #include "base/shared_state.h"
+#include "net/cookies.h"
 #include "net/text_encoding.h"
 
 namespace quivra {
 
 namespace {
+
+// The controls of a page and, below and to the right of them, the margin they keep at the
+// left.
+QSize roomForControls(const QWidget* page) {
+    constexpr int kMargin = 8;
+    QRect controls;
+    for (const QWidget* control : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        controls |= control->geometry();
+    }
+    return {controls.right() + 1 + kMargin, controls.bottom() + 1 + kMargin};
+}
 
 // The QR worker's effects on one login window, handed to the GUI thread. A stopped
 // worker, or a window that is gone, changes nothing.
@@ -62,6 +76,26 @@ class WindowQrView : public QrLoginView {
     std::shared_ptr<CancelToken> token_;
 };
 
+// On the cookie login's thread. A window closed meanwhile is left alone: an accepted
+// account is still stored, but nothing is shown.
+void runCookieLogin(std::string cookie, QPointer<LoginWindow> window) {
+    const bool accepted = fetchUserInfo(cookie);
+    bool open = false;
+    callOnGui([&] { open = !window.isNull(); });
+    if (!open) return;
+    const UserRecord user = sharedState().user.get();
+    showMessageBox(accepted ? localText("登录成功，欢迎您：") + user.name
+                            : localText("登录失败，原因：") + user.failureMessage);
+    callOnGui([&] {
+        if (window.isNull()) return;
+        if (accepted) {
+            window->close();
+        } else {
+            window->cookieLoginButton()->setEnabled(true);
+        }
+    });
+}
+
 }  // namespace
 
 LoginWindow::LoginWindow(std::chrono::milliseconds qrPollInterval, QWidget* parent)
@@ -70,12 +104,10 @@ LoginWindow::LoginWindow(std::chrono::milliseconds qrPollInterval, QWidget* pare
     // Closing always ends in the closing behaviour of the destructor.
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Quivra_登录窗口"));
-    setFixedSize(292, 236);
     move(50, 50);
 
     tabs_ = new QTabWidget(this);
     tabs_->setObjectName(QStringLiteral("选择夹_login"));
-    tabs_->setGeometry(0, 0, 288, 208);
     auto* accountPage = new QWidget;
     auto* qrPage = new QWidget;
     auto* cookiePage = new QWidget;
@@ -86,6 +118,7 @@ LoginWindow::LoginWindow(std::chrono::milliseconds qrPollInterval, QWidget* pare
     tabs_->addTab(qrPage, QStringLiteral("扫码登录(推荐)"));
     tabs_->addTab(cookiePage, QStringLiteral("Cookie登录"));
     tabs_->setCurrentIndex(0);
+    fitToPages();
 
     connect(tabs_, &QTabWidget::currentChanged, this, &LoginWindow::onPageChanged);
     connect(cookieLogin_, &QPushButton::clicked, this, &LoginWindow::loginWithCookie);
@@ -97,6 +130,18 @@ LoginWindow::~LoginWindow() {
     MainWindow::showMainWindow();
     MainWindow* main = MainWindow::instance();
     if (main != nullptr && !main->videoUrl().isEmpty()) main->startParse();
+}
+
+// Each page keeps room for its controls; the tab control fills the window, which is
+// 292 x 236 unless the tab bar of the font in use needs more height than that leaves.
+void LoginWindow::fitToPages() {
+    for (int index = 0; index < tabs_->count(); ++index) {
+        QWidget* page = tabs_->widget(index);
+        page->setMinimumSize(roomForControls(page));
+    }
+    ensurePolished();  // the skin's font sets the height of the tab bar
+    setFixedSize(tabs_->minimumSizeHint().expandedTo(tabs_->sizeHint()).expandedTo({292, 236}));
+    tabs_->setGeometry(rect());
 }
 
 void LoginWindow::buildAccountPage(QWidget* page) {
@@ -119,7 +164,7 @@ void LoginWindow::buildQrPage(QWidget* page) {
     qrPicture_->setScaledContents(true);
     qrStatus_ = newLabel(page, "透明标签_two_status", QStringLiteral("正在生成登录二维码"),
                          {72, 168, 144, 32});
-    // The tab bar takes part of the page's height: keep the text at the top so it shows whole.
+    // The status reads right under the picture.
     qrStatus_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
 }
 
@@ -155,14 +200,17 @@ void LoginWindow::restartQrLogin() {
     startQrLoginWorker(token, std::make_shared<WindowQrView>(this, token), qrPollInterval_);
 }
 
+// The account request may take up to two minutes: it runs on a thread of its own, so the
+// window stays responsive and can be closed meanwhile.
 void LoginWindow::loginWithCookie() {
-    std::string cookie = utf8ToLocalText(cookie_->toPlainText().toStdString());
-    if (fetchUserInfo(cookie)) {
-        showMessageBox(localText("登录成功，欢迎您：") + sharedState().user.get().name);
-        close();
-        return;
+    const std::string cookie =
+        tidyPastedCookie(utf8ToLocalText(cookie_->toPlainText().toStdString()));
+    cookieLogin_->setEnabled(false);
+    try {
+        std::thread(runCookieLogin, cookie, QPointer<LoginWindow>(this)).detach();
+    } catch (const std::system_error&) {
+        cookieLogin_->setEnabled(true);  // no thread: the click has no effect
     }
-    showMessageBox(localText("登录失败，原因：") + sharedState().user.get().failureMessage);
 }
 
 }  // namespace quivra

@@ -43,6 +43,7 @@ class LoginWindow : public QWidget {
     void loginWithCookie();
 
   private:
+    void fitToPages();
     void buildAccountPage(QWidget* page);
     void buildQrPage(QWidget* page);
     void buildCookiePage(QWidget* page);

@@ -9,6 +9,7 @@
 #include "base/message_box.h"
 #include "base/shared_state.h"
 #include "download/download_engine.h"
+#include "download/download_list_start.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);

@@ -117,15 +117,16 @@ class WindowParseView : public ParseView {
     QPointer<MainWindow> window_;  // read on the GUI thread only
 };
 
-// Closing the main window ends the program at once: the engine is released and our own
-// merges are ended first; workers may still run, so no static destructors run after.
+// Closing the main window ends the program at once: no merge starts any more, our own
+// running ones are ended and the engine is released first; workers may still run, so no
+// static destructors run after.
 [[noreturn]] void endProgram() {
     beginGuiShutdown();
-    // First: the list keeps running parts unfinished, whatever the engine's release does
-    // to their jobs.
+    // First: the list keeps running parts unfinished, whatever closing does to their jobs.
     currentDownloadQueue()->shutDown();
-    downloadEngine().uninit();
+    refuseNewCommands();
     terminateStartedCommands();
+    downloadEngine().uninit();
     std::fflush(nullptr);
     _exit(0);
 }
@@ -195,6 +196,8 @@ void MainWindow::buildControls() {
     audioQuality_->setCurrentIndex(0);
 
     videoNumber_ = newLabel(group_, "透明标签_videoNumber", QString(), {312, 8, 256, 32});
+    // A failure's reason or the note of a cut list may need a second line.
+    videoNumber_->setWordWrap(true);
 
     list_ = new QTreeWidget(group_);
     list_->setObjectName(QStringLiteral("超级列表框_list"));
@@ -282,8 +285,9 @@ void MainWindow::startParse() {
     }
 }
 
+// Only a right click on a row opens the menu; empty space below the rows does not.
 void MainWindow::showListMenu(const QPoint& pos) {
-    if (list_->topLevelItemCount() > 0) {
+    if (list_->itemAt(pos) != nullptr) {
         contextMenu_->popup(list_->viewport()->mapToGlobal(pos));
     }
 }

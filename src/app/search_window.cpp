@@ -49,13 +49,6 @@ class WindowSearchView : public SearchView {
     QPointer<SearchWindow> window_;  // read on the GUI thread only
 };
 
-QString pageLabel(const SearchState& state) {
-    return QStringLiteral("第%1页/共%2页 %3条")
-        .arg(state.currentPage)
-        .arg(state.pageCount)
-        .arg(state.resultCount);
-}
-
 QStringList rowCells(int number, const SearchHit& hit) {
     return {QString::number(number),    toQString(hit.title),   toQString(hit.author),
             toQString(hit.duration),    toQString(hit.pubdate), toQString(hit.play),
@@ -133,7 +126,7 @@ void SearchWindow::buildMenu() {
 
 void SearchWindow::showPage(const SearchState& answered, const std::vector<SearchHit>& hits) {
     list_->clear();
-    message_->setText(pageLabel(answered));
+    message_->setText(toQString(searchPageLabel(answered)));
     pageNum_->setText(QString::number(answered.currentPage));
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(hits.size()));
@@ -144,7 +137,8 @@ void SearchWindow::showPage(const SearchState& answered, const std::vector<Searc
 }
 
 void SearchWindow::search(int page) {
-    startSearchWorker(toLocal(keyword_->text()), page, std::make_shared<WindowSearchView>(this));
+    startSearchWorker(keyword_->text().toStdString(), page,
+                      std::make_shared<WindowSearchView>(this));
 }
 
 void SearchWindow::jumpToPage() {

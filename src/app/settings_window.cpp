@@ -19,6 +19,7 @@
 #include "base/message_box.h"
 #include "base/shared_state.h"
 #include "download/download_files.h"
+#include "download/thread_pool.h"
 #include "net/text_encoding.h"
 
 namespace quivra {
@@ -78,8 +79,13 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     newLabel(this, "透明标签2", QStringLiteral("线程数量："), {8, 48, 64, 32});
     threadNumber_ = newEdit(this, "编辑框_threadNumber", {64, 48, 40, 32});
-    threadNumber_->setValidator(new QIntValidator(0, INT_MAX, threadNumber_));
+    // Any integer may be typed, a negative one too; what is stored is decided on leaving the box.
+    threadNumber_->setValidator(new QIntValidator(INT_MIN, INT_MAX, threadNumber_));
     threadNumber_->installEventFilter(this);
+    threadLimit_ =
+        newLabel(this, "透明标签_threadLimit",
+                 QStringLiteral("线程数量最多为%1，更大的数按%1运行").arg(ThreadPool::kMaxThreads),
+                 {112, 48, 264, 32});
 
     resumeOnStart_ = new QCheckBox(QStringLiteral("启动时继续未完成的下载"), this);
     resumeOnStart_->setObjectName(QStringLiteral("选择框_resumeOnStart"));
@@ -98,6 +104,8 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(directory_, &QLineEdit::textChanged, this, &SettingsWindow::storeDirectory);
     connect(threadNumber_, &QLineEdit::textEdited, this, [this] { threadNumberEdited_ = true; });
     connect(resumeOnStart_, &QCheckBox::toggled, this, &SettingsWindow::storeResumeOnStart);
+    connect(threadNumber_, &QLineEdit::textChanged, this, &SettingsWindow::showThreadLimit);
+    showThreadLimit();
 }
 
 SettingsWindow::~SettingsWindow() {
@@ -147,6 +155,11 @@ void SettingsWindow::storeThreadNumber() {
 void SettingsWindow::storeResumeOnStart(bool on) {
     sharedState().download.update([&](DownloadSettings& s) { s.resumeOnStart = on; });
     writeConfigItem(sharedState().configPath, "download", "resumeOnStart", on ? "1" : "0");
+}
+
+void SettingsWindow::showThreadLimit() {
+    threadLimit_->setVisible(textToInteger(threadNumber_->text().toStdString()) >
+                             ThreadPool::kMaxThreads);
 }
 
 bool SettingsWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -8,6 +8,7 @@
 #include <functional>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -29,6 +30,9 @@ class SettingsWindow : public QWidget {
 
     QLineEdit* directoryEdit() const { return directory_; }
     QLineEdit* threadNumberEdit() const { return threadNumber_; }
+    // Says that the pool runs at most ThreadPool::kMaxThreads; shown while the box asks
+    // for more.
+    QLabel* threadLimitLabel() const { return threadLimit_; }
     QPushButton* chooseButton() const { return choose_; }
     QCheckBox* resumeOnStartBox() const { return resumeOnStart_; }
 
@@ -43,11 +47,13 @@ class SettingsWindow : public QWidget {
     void storeDirectory();
     void storeThreadNumber();
     void storeResumeOnStart(bool on);
+    void showThreadLimit();
 
     QLineEdit* directory_ = nullptr;
     QPushButton* choose_ = nullptr;
     QLineEdit* threadNumber_ = nullptr;
     QCheckBox* resumeOnStart_ = nullptr;
+    QLabel* threadLimit_ = nullptr;
     bool threadNumberEdited_ = false;
 };
 

@@ -4,10 +4,8 @@
 #include <QStringDecoder>
 
 #include "app/desktop_notification.h"
-#include "base/shared_state.h"
+#include "download/download_list_start.h"
 #include "download/download_queue.h"
-#include "download/download_store.h"
-#include "download/thread_pool.h"
 
 namespace quivra {
 
@@ -38,17 +36,9 @@ QString loadSkinSheet(const std::string& path) {
     return sheet;
 }
 
-std::string openDownloadList() {
-    StoreOpening opening = DownloadStore::open(downloadStorePath(sharedState().configPath));
-    setCurrentDownloadQueue(std::make_shared<DownloadQueue>(threadPool(), std::move(opening.store),
-                                                            std::move(opening.items)));
-    return opening.movedAsideTo.empty() ? std::string() : brokenStoreMessage(opening.movedAsideTo);
-}
-
 void startDownloadList() {
-    const std::shared_ptr<DownloadQueue> queue = currentDownloadQueue();
-    queue->addListener(makeFinishedVideoNotifier());
-    if (sharedState().download.get().resumeOnStart) queue->resumeInterrupted();
+    currentDownloadQueue()->addListener(makeFinishedVideoNotifier());
+    resumeUnfinishedDownloads();
 }
 
 }  // namespace quivra

@@ -14,14 +14,9 @@ std::string skinFilePath(const std::string& programDirectory);
 // 1 MiB or not UTF-8 text: the program then keeps the plain look.
 QString loadSkinSheet(const std::string& path);
 
-// Opens downloads.db beside config.ini and makes its items the current download queue on
-// the program's pool. Returns the message to show when a broken store was moved aside,
-// or "" (local text).
-std::string openDownloadList();
-
-// Once the pool runs: the parts the last run left unfinished continue when the setting
-// 启动时继续未完成的下载 is on (otherwise they stay paused), and a finished video brings a
-// desktop notification.
+// Once the pool runs and the store is open (openDownloadList): a finished video brings a
+// desktop notification, and the parts left unfinished continue as the setting says
+// (resumeUnfinishedDownloads).
 void startDownloadList();
 
 }  // namespace quivra

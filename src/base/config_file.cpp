@@ -4,9 +4,9 @@
 #include <climits>
 #include <cstdio>
 #include <functional>
-#include <mutex>
 #include <vector>
 
+#include "base/file_lock.h"
 #include "base/private_file.h"
 #include "base/profile_line.h"
 #include "net/text_encoding.h"
@@ -14,7 +14,6 @@
 namespace quivra {
 namespace {
 
-constexpr size_t kMaxValueBytes = 10239;
 // Bytes of a line kept for reading: far more than a name and the longest value.
 constexpr size_t kMaxKeptLineBytes = 1 << 20;
 
@@ -43,14 +42,14 @@ bool forEachLine(const std::string& path, const std::function<bool(std::string_v
     return true;
 }
 
-// At most kMaxValueBytes, never ending in half a GBK character.
+// At most kMaxConfigValueBytes, never ending in half a GBK character.
 std::string limitValue(const std::string& value) {
-    if (value.size() <= kMaxValueBytes) return value;
+    if (value.size() <= kMaxConfigValueBytes) return value;
     size_t end = 0;
-    while (end < kMaxValueBytes) {
+    while (end < kMaxConfigValueBytes) {
         const auto byte = static_cast<unsigned char>(value[end]);
         size_t length = byte >= 0x81 ? 2 : 1;
-        if (end + length > kMaxValueBytes) break;
+        if (end + length > kMaxConfigValueBytes) break;
         end += length;
     }
     return value.substr(0, end);
@@ -104,12 +103,6 @@ std::string oneLineValue(const std::string& value) {
 
 bool isBlankLine(const std::string& text) {
     return text.find_first_not_of(" \t\r\v\f") == std::string::npos;
-}
-
-// Writes of one process are read-modify-write cycles: one at a time, so none is lost.
-std::mutex& writeMutex() {
-    static std::mutex mutex;
-    return mutex;
 }
 
 // Names that the file could hold as one section line and one key.
@@ -201,7 +194,10 @@ bool writeConfigItems(const std::string& file, const std::string& section,
         if (!isWritableKey(profileNameArgument(key))) return false;
     }
 
-    std::lock_guard lock(writeMutex());
+    // Every write is a read-modify-write cycle: one at a time across all threads and all
+    // running instances, so none is lost.
+    const FileLock lock(path + ".lock");
+    if (!lock.held()) return false;
     std::vector<Line> lines;
     if (!readLines(path, lines)) return false;
     for (const auto& [key, value] : items)
@@ -247,11 +243,10 @@ UserRecord loadUserRecord(const std::string& file) {
     return user;
 }
 
-DownloadSettings loadDownloadSettings(const std::string& file,
-                                      const std::string& programDirectory) {
+DownloadSettings loadDownloadSettings(const std::string& file, const std::string& defaultFolder) {
     DownloadSettings settings;
-    settings.directory = readConfigItem(file, "download", "directory",
-                                        utf8ToLocalText(programDirectory) + "/download");
+    settings.directory =
+        readConfigItem(file, "download", "directory", utf8ToLocalText(defaultFolder));
     settings.threadNumber = textToInteger(readConfigItem(file, "download", "threadNumber", "3"));
     settings.resumeOnStart = readConfigItem(file, "download", "resumeOnStart", "1") == "1";
     return settings;

@@ -11,6 +11,9 @@
 
 namespace quivra {
 
+// The longest value that reads back whole.
+inline constexpr size_t kMaxConfigValueBytes = 10239;
+
 // The value of section/key, or nullopt when the file, the section or the key is absent.
 // A key present with an empty value gives "". Names match without regard to case;
 // leading bytes 1..32 of the section and key names are skipped; at most 10,239 bytes.
@@ -24,6 +27,7 @@ std::string readConfigItem(const std::string& file, const std::string& section,
 
 // Writes one item, creating the file and the section when missing. The file is replaced
 // atomically (temporary file + rename) and kept at mode 0600. Every other line is kept.
+// Writers of all processes take turns on the lock file path + ".lock" beside it.
 bool writeConfigItem(const std::string& file, const std::string& section, const std::string& key,
                      const std::string& value);
 
@@ -37,7 +41,8 @@ bool writeConfigItems(const std::string& file, const std::string& section,
 int textToInteger(const std::string& text);
 
 UserRecord loadUserRecord(const std::string& file);
-DownloadSettings loadDownloadSettings(const std::string& file, const std::string& programDirectory);
+// defaultFolder (UTF-8) is the directory used while the file names none.
+DownloadSettings loadDownloadSettings(const std::string& file, const std::string& defaultFolder);
 SiteAddresses loadSiteAddresses(const std::string& file);
 
 }  // namespace quivra

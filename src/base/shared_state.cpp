@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "base/config_file.h"
+#include "base/file_location.h"
 #include "base/private_file.h"
 
 namespace quivra {
@@ -25,13 +26,15 @@ std::string executableDirectory() {
 void loadSharedState(const std::string& programDirectory) {
     std::string folder = programDirectory;
     while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    const FileLocation files = locateUserFiles(folder);
     SharedState& state = sharedState();
     state.programDirectory = folder;
-    state.configPath = (folder == "/" ? "" : folder) + "/config.ini";
+    state.dataFolder = files.folder;
+    state.configPath = (files.folder == "/" ? "" : files.folder) + "/config.ini";
     // The file holds the login cookie: an older, looser copy is closed to others at once.
     makeFilePrivate(state.configPath);
     state.user.set(loadUserRecord(state.configPath));
-    state.download.set(loadDownloadSettings(state.configPath, folder));
+    state.download.set(loadDownloadSettings(state.configPath, files.downloadFolder));
     state.site = loadSiteAddresses(state.configPath);
 }
 

@@ -10,7 +10,8 @@ namespace quivra {
 
 struct SharedState {
     std::string programDirectory;  // UTF-8 file-system path, no trailing '/'
-    std::string configPath;        // programDirectory + "/config.ini"
+    std::string dataFolder;        // holds config.ini and the download store (locateUserFiles)
+    std::string configPath;        // dataFolder + "/config.ini"
     SiteAddresses site;            // from the optional [site] section; never written
 
     Guarded<UserRecord> user;
@@ -24,9 +25,10 @@ SharedState& sharedState();
 // The folder of the running executable (from /proc/self/exe), without a trailing '/'.
 std::string executableDirectory();
 
-// Points the shared state at a program directory: sets programDirectory and configPath,
-// then loads the user record, the download settings and the site addresses from
-// config.ini. Called once at start; tests call it with a folder of their own.
+// Points the shared state at a program directory: sets programDirectory, decides where
+// config.ini lives (locateUserFiles), then loads the user record, the download settings
+// and the site addresses from it. Called once at start; tests call it with a folder of
+// their own (writable, so config.ini is looked for in it).
 void loadSharedState(const std::string& programDirectory);
 
 }  // namespace quivra

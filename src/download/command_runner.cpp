@@ -26,6 +26,7 @@ namespace {
 // own process group, so signalling the group reaches whatever the shell started.
 std::mutex registryMutex;
 std::set<pid_t> runningChildren;
+bool refusing = false;  // the program is closing: nothing starts any more
 
 bool onGuiThread() {
     auto* app = QCoreApplication::instance();
@@ -120,7 +121,7 @@ std::string runCommand(const std::string& command, const OutputReceiver& receive
     {
         // Held across the spawn so that terminateStartedCommands never misses a child.
         std::lock_guard lock(registryMutex);
-        pid = spawnShell(command, fds[1]);
+        pid = refusing ? -1 : spawnShell(command, fds[1]);
         if (pid > 0) runningChildren.insert(pid);
     }
     close(fds[1]);
@@ -173,6 +174,11 @@ std::string runCommand(const std::string& command, const OutputReceiver& receive
     int status = reapChild(pid);
     if (exitStatus != nullptr) *exitStatus = status;
     return collected;
+}
+
+void refuseNewCommands() {
+    std::lock_guard lock(registryMutex);
+    refusing = true;
 }
 
 int terminateStartedCommands() {

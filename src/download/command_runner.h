@@ -15,6 +15,11 @@ using OutputReceiver = std::function<int(const std::string& chunk)>;
 std::string runCommand(const std::string& command, const OutputReceiver& receiver = nullptr,
                        int* exitStatus = nullptr);
 
+// From now on runCommand starts nothing (it returns "" and reports -1): the program is
+// closing, and no merge may begin after terminateStartedCommands has looked and so
+// outlive the program.
+void refuseNewCommands();
+
 // Ends every process that runCommand started and that still runs (used when the main
 // window closes). Returns how many were signalled.
 int terminateStartedCommands();

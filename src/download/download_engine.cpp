@@ -1,5 +1,6 @@
 #include "download/download_engine.h"
 
+#include "download/control_file.h"
 #include "download/engine_texts.h"
 #include "download/engine_thread.h"
 #include "net/text_encoding.h"
@@ -34,9 +35,10 @@ std::uint32_t DownloadEngine::createTask(const std::string& url, const std::stri
                                          const std::string& saveFolder, int /*onlyOriginal*/,
                                          int noAutoRename, int resume) {
     // aria2 only ever uses the addresses it is given, so every task keeps to its
-    // original address.
+    // original address; only plain http and https ones are given.
+    if (!isEngineAddress(url)) return 0;
     TaskSettings settings;
-    settings.url = localToUtf8(url);
+    settings.url = withLowerCaseScheme(localToUtf8(url));
     settings.referer = localToUtf8(referer);
     settings.cookies = localToUtf8(cookies);
     settings.fileName = localToUtf8(fileName);
@@ -44,9 +46,13 @@ std::uint32_t DownloadEngine::createTask(const std::string& url, const std::stri
     settings.noAutoRename = noAutoRename == 1;
     settings.resume = resume == 1;
     // The name is one file inside the folder, never a path out of it.
-    if (settings.url.empty() || settings.fileName.find('/') != std::string::npos ||
-        settings.fileName == "." || settings.fileName == "..") {
+    if (settings.fileName.find('/') != std::string::npos || settings.fileName == "." ||
+        settings.fileName == "..") {
         return 0;
+    }
+    // A partial file is continued only from a control file the engine can read.
+    if (settings.resume && !settings.fileName.empty()) {
+        dropUnresumablePartial(settings.saveFolder + "/" + settings.fileName);
     }
     return impl_->thread.addTask(settings);
 }

@@ -59,6 +59,13 @@ class DownloadEngine {
 // The one engine of the program.
 DownloadEngine& downloadEngine();
 
+// Whether the engine may be handed this address: http or https in any case, and not a
+// torrent or metalink file. Nothing else may reach it, so that no address can make the
+// program a peer of a swarm or read a local file. Local text or UTF-8.
+bool isEngineAddress(const std::string& url);
+// The address with its scheme in lower case, the only form the engine knows.
+std::string withLowerCaseScheme(const std::string& url);
+
 // Whether a file the engine wrote is whole: it exists and no "<file>.aria2" control
 // file lies beside it (a stopped engine leaves one beside every partial file, and a
 // later task with resume continues from it). The path is local text.

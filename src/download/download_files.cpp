@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "net/text_encoding.h"
+#include "video/title_cleaning.h"
 
 namespace quivra {
 
@@ -27,6 +28,18 @@ bool fileExists(const std::string& path) {
     if (path.empty()) return false;
     std::error_code error;
     return std::filesystem::exists(toPath(path), error);
+}
+
+bool isFinishedOutput(const std::string& path) {
+    if (path.empty()) return false;
+    std::error_code error;
+    const std::filesystem::path file = toPath(path);
+    return std::filesystem::is_regular_file(file, error) &&
+           std::filesystem::file_size(file, error) > 0 && !error;
+}
+
+std::string videoFolderName(const std::string& title, const std::string& bvid) {
+    return title.empty() ? bvid : fitNameBytes(title, kNameBytes);
 }
 
 void deleteFile(const std::string& path) {

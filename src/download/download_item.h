@@ -13,7 +13,7 @@ namespace quivra {
 // main window never reaches a submitted part.
 struct DownloadRequest {
     std::string bvid;
-    std::string videoTitle;  // cleaned: the name of the video's folder
+    std::string videoTitle;  // cleaned, as listed; its folder is videoFolderName of it
     std::string cid;
     std::string pageTitle;    // the part's "标题" as listed
     int pageNumber = 1;       // the row number, counted from 1: the NN of the file name

@@ -1,6 +1,7 @@
 #include "download/download_job.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
@@ -115,8 +116,10 @@ JobResult downloadStream(Stages& stages, JobReport& report, const Stream& stream
             abandonTask(engine, task, path);
             return stages.fail(text);
         }
-        if (name == "NOITEM") {  // the engine was released under the job
-            dropUnresumable(path);
+        // The engine was released under the job. Its release left a control file beside
+        // every file it had not finished, so the files tell whether this one is whole,
+        // whatever the job's last look at the task saw: nothing is dropped.
+        if (name == "NOITEM") {
             return stages.fail(DownloadEngine::errorText(65));
         }
         const std::int64_t downloaded = engine.taskDownloadedSize(task);
@@ -171,13 +174,17 @@ std::string pageName(const std::string& pageTitle) {
 
 std::string outputFilePath(const std::string& directory, const std::string& videoTitle, int row,
                            const std::string& pageTitle) {
-    return directory + "/" + videoTitle + "/" + rowNumberText(row) + "_" + pageName(pageTitle) +
-           ".mp4";
+    // The page name is cut so that the whole name fits, with room for the merge's ".part".
+    const std::string number = rowNumberText(row) + "_";
+    const std::string suffix = ".mp4";
+    const std::size_t room = kNameBytes - std::strlen(kPartSuffix) - number.size() - suffix.size();
+    return directory + "/" + videoTitle + "/" + number + fitNameBytes(pageName(pageTitle), room) +
+           suffix;
 }
 
 JobResult runDownloadJob(const DownloadRequest& part, JobReport& report) {
     Stages stages(report);
-    if (fileExists(part.outputPath)) {
+    if (isFinishedOutput(part.outputPath)) {
         stages.write("下载完成");
         return {JobResult::Done, ""};
     }
@@ -189,12 +196,14 @@ JobResult runDownloadJob(const DownloadRequest& part, JobReport& report) {
     video.bvid = part.bvid;
     const StreamAddresses addresses = resolveStreamAddresses(
         video, part.cid, std::to_string(part.videoQuality), std::to_string(part.audioQuality));
-    if (addresses.video.empty() || addresses.audio.empty()) return stages.fail("视频解析失败");
+    if (!isEngineAddress(addresses.video) || !isEngineAddress(addresses.audio)) {
+        return stages.fail("视频解析失败");
+    }
 
     // A part resumed after a restart may find its folders gone.
     const std::string tempFolder = part.directory + "/temp";
     ensureFolder(tempFolder);
-    ensureFolder(part.directory + "/" + part.videoTitle);
+    ensureFolder(part.outputPath.substr(0, part.outputPath.rfind('/')));
 
     const std::string videoFile = temporaryVideoPath(part);
     const std::string audioFile = temporaryAudioPath(part);

@@ -25,7 +25,8 @@ JobTimings jobTimings();
 std::string rowNumberText(int row);
 // The page title cleaned for a file name, blanks as "_".
 std::string pageName(const std::string& pageTitle);
-// <directory>/<video title>/NN_<page name>.mp4 (local text).
+// <directory>/<video title>/NN_<page name>.mp4 (local text), the page name cut so that the
+// file name fits the file system.
 std::string outputFilePath(const std::string& directory, const std::string& videoTitle, int row,
                            const std::string& pageTitle);
 

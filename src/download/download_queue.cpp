@@ -271,7 +271,7 @@ DownloadQueue::Submission DownloadQueue::submit(const DownloadRequest& request) 
     if (known != core_->byOutput.end()) {
         Core::Entry& entry = *core_->find(known->second);
         const ItemState state = entry.item.state;
-        const bool finished = state == ItemState::Done && fileExists(request.outputPath);
+        const bool finished = state == ItemState::Done && isFinishedOutput(request.outputPath);
         if (isUnfinished(state) || finished) return {entry.item, false};
         if (state != ItemState::Paused) entry.item.request = request;
         entry.item.bytesDone = 0;

@@ -46,7 +46,7 @@ class DownloadQueue {
         bool started = false;  // a job was queued for it
     };
     // One item per output path: a part whose output path is queued, running, merging or
-    // done (with the file still there) is not submitted again; a paused one resumes; a
+    // done (with its file still there) is not submitted again; a paused one resumes; a
     // failed or cancelled one (or a done one whose file is gone) is queued again with the
     // new request.
     Submission submit(const DownloadRequest& request);

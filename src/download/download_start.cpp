@@ -25,7 +25,8 @@ bool prepareDownloads(DownloadView& view) {
         return false;
     }
     const std::string directory = sharedState().download.get().directory;
-    if (!ensureFolder(directory + "/" + sharedState().video.get().title)) {
+    const VideoRecord video = sharedState().video.get();
+    if (!ensureFolder(directory + "/" + videoFolderName(video.title, video.bvid))) {
         showMessageBox(localText("目录创建失败！"));
         return false;
     }

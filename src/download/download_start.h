@@ -7,10 +7,10 @@
 
 namespace quivra {
 
-// "下载全部": checks the list and the quality choice, makes <directory>/<video title> and
-// <directory>/temp, binds every row to its part, then submits the parts one a second
-// while the window keeps working. A part already queued, running or done starts nothing
-// and costs no wait; its row shows that item's state.
+// "下载全部": checks the list and the quality choice, makes the video's folder
+// (videoFolderName) and <directory>/temp, binds every row to its part, then submits the
+// parts one a second while the window keeps working. A part already queued, running or
+// done starts nothing and costs no wait; its row shows that item's state.
 void startDownloads(DownloadView& view, DownloadQueue& queue);
 
 // "下载选中": the same for the rows whose check box is set.

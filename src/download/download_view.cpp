@@ -1,6 +1,7 @@
 #include "download/download_view.h"
 
 #include "base/shared_state.h"
+#include "download/download_files.h"
 #include "download/download_job.h"
 
 namespace quivra {

@@ -64,8 +64,11 @@ std::string engineErrorText(int code) {
     }
 }
 
-int errorCodeFromAria2(int aria2Code) {
+int errorCodeFromAria2(int aria2Code, bool serverAnswered) {
     switch (aria2Code) {
+        case 1:  // no cause of its own: after an answer, a connection cut or a body
+                 // shorter than its length; before one, it may be anything
+            return serverAnswered ? 48 : 0;
         case 2:  // time out
         case 5:  // too slow
             return 64;
@@ -77,6 +80,7 @@ int errorCodeFromAria2(int aria2Code) {
         case 28:  // the address or an option was rejected
             return 16;
         case 6:   // network problem
+        case 8:   // the server's answer does not continue the partial file
         case 19:  // name resolution failed
         case 29:  // service unavailable
             return 48;
@@ -88,8 +92,6 @@ int errorCodeFromAria2(int aria2Code) {
         case 9:   // disk full
         case 17:  // file I/O error
             return 2;
-        case 8:  // cannot resume the partial file
-            return 3;
         case 14:  // renaming failed
             return 4;
         case 10:  // piece length changed

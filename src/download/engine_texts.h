@@ -21,6 +21,7 @@ std::string engineStateName(int code);
 std::string engineErrorText(int code);
 
 // The nearest error-table code for one of aria2's error codes (its exit-status values).
-int errorCodeFromAria2(int aria2Code);
+// serverAnswered: the server had told the file's length before the task failed.
+int errorCodeFromAria2(int aria2Code, bool serverAnswered);
 
 }  // namespace quivra

@@ -57,11 +57,17 @@ aria2::KeyVals sessionOptions(const std::string& folder) {
         {"max-download-result", "100000"},
         {"auto-save-interval", "2"},
         {"file-allocation", "none"},
+        // Plain HTTP only: no torrent or metalink is followed, no swarm is joined and no
+        // tracker contacted. aria2 opens ports only for those and for its RPC server,
+        // so with all of them off it waits for connections on none.
         {"follow-torrent", "false"},
         {"follow-metalink", "false"},
         {"enable-dht", "false"},
         {"enable-dht6", "false"},
         {"bt-enable-lpd", "false"},
+        {"enable-peer-exchange", "false"},
+        {"bt-exclude-tracker", "*"},
+        {"enable-rpc", "false"},
         {"summary-interval", "0"},
     };
 }
@@ -158,7 +164,8 @@ struct EngineThread::Impl {
                 break;
             case aria2::DOWNLOAD_ERROR:
                 snapshot.state = kStateError;
-                snapshot.error = errorCodeFromAria2(handle->getErrorCode());
+                snapshot.error =
+                    errorCodeFromAria2(handle->getErrorCode(), handle->getTotalLength() > 0);
                 record.finished = true;
                 break;
             case aria2::DOWNLOAD_REMOVED:

@@ -1,9 +1,14 @@
 #include "download/merge_command.h"
 
+#include <fcntl.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <system_error>
 
 #include "download/command_runner.h"
+#include "download/media_probe.h"
 
 namespace quivra {
 
@@ -27,11 +32,34 @@ std::string fileArgument(const std::string& path) {
     return shellQuote("file:" + path);
 }
 
+// Whether the folder's file system has room for at least both streams. A size or a
+// file system that cannot be read counts as no room.
+bool hasRoomForStreams(const std::filesystem::path& folder, const std::string& videoPath,
+                       const std::string& audioPath) {
+    std::error_code error;
+    const std::uintmax_t video = std::filesystem::file_size(videoPath, error);
+    if (error) return false;
+    const std::uintmax_t audio = std::filesystem::file_size(audioPath, error);
+    if (error) return false;
+    struct statvfs disk {};
+    if (statvfs(folder.c_str(), &disk) != 0) return false;
+    return static_cast<std::uintmax_t>(disk.f_bavail) * disk.f_frsize >= video + audio;
+}
+
+// Writes what the system still holds of the file (or folder) to the disk; false when
+// that fails, as it may when the disk filled after the last write.
+bool syncToDisk(const std::string& path, int flags) {
+    const int fd = open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool synced = fsync(fd) == 0;
+    return close(fd) == 0 && synced;
+}
+
 }  // namespace
 
 std::string mergeCommandLine(const std::string& videoPath, const std::string& audioPath,
                              const std::string& targetPath) {
-    return "ffmpeg -y -loglevel error -i " + fileArgument(videoPath) + " -i " +
+    return "ffmpeg -xerror -y -loglevel error -i " + fileArgument(videoPath) + " -i " +
            fileArgument(audioPath) + " -vcodec copy -acodec copy -f mp4 " +
            fileArgument(targetPath);
 }
@@ -39,19 +67,26 @@ std::string mergeCommandLine(const std::string& videoPath, const std::string& au
 bool mergeStreams(const std::string& videoPath, const std::string& audioPath,
                   const std::string& outputPath) {
     namespace fs = std::filesystem;
-    const std::string partPath = outputPath + ".part";
+    const std::string partPath = outputPath + kPartSuffix;
+    const fs::path part(partPath);
+    fs::path folder = fs::path(outputPath).parent_path();
+    if (folder.empty()) folder = ".";
     std::error_code error;
-    fs::remove(fs::path(partPath), error);
+    fs::remove(part, error);
+    if (!hasRoomForStreams(folder, videoPath, audioPath)) return false;
 
     int status = -1;
     runCommand(mergeCommandLine(videoPath, audioPath, partPath), nullptr, &status);
 
-    const fs::path part(partPath);
-    const bool written =
-        fs::is_regular_file(part, error) && fs::file_size(part, error) > 0 && !error;
-    if (status == 0 && written) {
+    const bool whole = status == 0 && fs::is_regular_file(part, error) &&
+                       syncToDisk(partPath, O_RDONLY) &&
+                       isWholeMerge(partPath, longerStreamSeconds(videoPath, audioPath));
+    if (whole) {
         fs::rename(part, fs::path(outputPath), error);
-        if (!error) return true;
+        if (!error) {
+            syncToDisk(folder.string(), O_RDONLY | O_DIRECTORY);  // the new name too
+            return true;
+        }
     }
     fs::remove(part, error);
     return false;

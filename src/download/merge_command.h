@@ -9,14 +9,20 @@ namespace quivra {
 // The text in single quotes for /bin/sh; each ' inside becomes '\''.
 std::string shellQuote(const std::string& text);
 
-// ffmpeg -y -loglevel error -i 'file:<video>' -i 'file:<audio>' -vcodec copy -acodec copy
-// -f mp4 'file:<target>'
+// The merge writes "<output>" + this first and renames it once it is whole.
+inline constexpr const char* kPartSuffix = ".part";
+
+// ffmpeg -xerror -y -loglevel error -i 'file:<video>' -i 'file:<audio>' -vcodec copy
+// -acodec copy -f mp4 'file:<target>' (-xerror: a failed write, even of the index at the
+// end, makes ffmpeg fail instead of exiting with 0)
 std::string mergeCommandLine(const std::string& videoPath, const std::string& audioPath,
                              const std::string& targetPath);
 
-// Merges into "<output>.part" beside the output and renames it once ffmpeg has exited
-// with 0 and written a file. False when anything failed; then no file is left under
-// either name and both streams stay as they were.
+// Merges into "<output>.part" beside the output and renames it only once it is whole:
+// there was room for at least both streams before ffmpeg started, ffmpeg exited with 0,
+// the file reached the disk (fsync) and ffprobe finds one video and one audio stream
+// lasting as long as the streams. False when anything failed; then no file is left
+// under either name and both streams stay as they were.
 bool mergeStreams(const std::string& videoPath, const std::string& audioPath,
                   const std::string& outputPath);
 

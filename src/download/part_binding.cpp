@@ -2,6 +2,7 @@
 
 #include "base/config_file.h"
 #include "base/shared_state.h"
+#include "download/download_files.h"
 #include "download/download_job.h"
 
 namespace quivra {
@@ -30,7 +31,8 @@ DownloadRequest bindPart(const VideoRecord& video, const PartChoice& choice, int
     part.audioQuality = choice.audioQuality;
     part.qualityName = qualityName(choice.videoQuality);
     part.directory = choice.directory;
-    part.outputPath = outputFilePath(choice.directory, video.title, row, pageTitle);
+    part.outputPath =
+        outputFilePath(choice.directory, videoFolderName(video.title, video.bvid), row, pageTitle);
     return part;
 }
 

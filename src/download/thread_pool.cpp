@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <condition_variable>
@@ -153,8 +154,7 @@ bool ThreadPool::start(std::optional<int> threads, bool processMessages,
     int expected = NotRunning;
     if (!impl_->data->state.compare_exchange_strong(expected, Starting)) return false;
 
-    int count = threads.value_or(5);
-    if (count < 1) count = 1;
+    const int count = std::clamp(threads.value_or(5), 1, kMaxThreads);
     std::size_t stack = effectiveStackSize(stackSize.value_or(0));
     if (stack != 0) {
         std::size_t minimum = kSafeMinimumStack;

@@ -14,6 +14,10 @@ class ThreadPool {
 
     enum State : int { NotRunning = 0, Running = 1, Starting = 2, Stopping = 3 };
 
+    // start() runs at most this many workers, whatever is asked: each runs one download
+    // over several connections, and far more would only exhaust the machine.
+    static constexpr int kMaxThreads = 64;
+
     ThreadPool();
     ~ThreadPool();  // stop(mode 2) without waiting
     ThreadPool(const ThreadPool&) = delete;

@@ -1,5 +1,6 @@
 #include "net/cookies.h"
 
+#include <algorithm>
 #include <unordered_set>
 
 #include "net/text_helpers.h"
@@ -34,6 +35,14 @@ std::vector<std::string> splitAt(const std::string& text, const std::string& sep
 void tidyList(std::string& list) {
     list = trimBlanks(list);
     if (!list.empty() && list.back() == ';') list += ' ';
+}
+
+// Blanks, tabs and line breaks removed at both ends.
+std::string trimWhiteSpace(const std::string& text) {
+    const char* white = " \t\r\n";
+    const size_t first = text.find_first_not_of(white);
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(white) - first + 1);
 }
 
 bool isDeletionMark(const std::string& entry) {
@@ -93,6 +102,41 @@ std::string removeDuplicateParts(const std::string& text, const std::string& sep
         return joinDistinct(characters, separator);
     }
     return joinDistinct(splitAt(text, separator), separator);
+}
+
+std::string tidyPastedCookie(const std::string& pasted) {
+    std::string tidy;
+    size_t start = 0;
+    while (start <= pasted.size()) {
+        const size_t end = std::min(pasted.find_first_of(";\r\n", start), pasted.size());
+        const std::string pair = trimWhiteSpace(pasted.substr(start, end - start));
+        if (!pair.empty()) tidy += (tidy.empty() ? "" : kSeparator) + pair;
+        start = end + 1;
+    }
+    return tidy;
+}
+
+std::string fitCookieList(const std::string& list, size_t maxBytes) {
+    if (list.size() <= maxBytes) return list;
+    std::vector<std::string> entries = splitAt(list, kSeparator);
+    std::vector<size_t> droppable;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (cookieName(entries[i]) != "SESSDATA") droppable.push_back(i);
+    }
+    std::stable_sort(droppable.begin(), droppable.end(),
+                     [&](size_t a, size_t b) { return entries[a].size() > entries[b].size(); });
+    std::vector<bool> dropped(entries.size(), false);
+    size_t length = list.size();
+    for (size_t i : droppable) {
+        if (length <= maxBytes) break;
+        dropped[i] = true;
+        length -= std::min(length, entries[i].size() + kSeparator.size());
+    }
+    std::string fitted;
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (!dropped[i]) fitted += (fitted.empty() ? "" : kSeparator) + entries[i];
+    }
+    return fitted;
 }
 
 int indexOfText(const std::vector<std::string>& texts, const std::string& text) {

@@ -26,8 +26,11 @@ constexpr long kMaxRedirects = 10;
 // A trickling server must not hold the caller forever: the whole exchange may take at
 // most this many times the per-phase timeout.
 constexpr long kOverallPhases = 8;
-// A larger body is refused like no answer rather than exhausting memory.
-constexpr size_t kMaxBodyBytes = size_t{256} << 20;
+// Answers of the site's interface are a few kilobytes (media never come through here: the
+// download engine fetches them). A larger answer is refused rather than let a hostile
+// site exhaust memory, and so is an endless header block.
+constexpr size_t kMaxBodyBytes = size_t{4} << 20;
+constexpr size_t kMaxHeaderBytes = size_t{1} << 20;
 
 const char* verbFor(int method) {
     static const char* const verbs[] = {"GET",     "POST",   "HEAD",  "PUT",
@@ -109,13 +112,19 @@ struct HandleDeleter {
 struct Response {
     std::vector<std::string> headerLines;
     std::string body;
+    size_t headerBytes = 0;  // of every response, redirects included
+    bool began = false;      // a status line arrived
+    bool tooLarge = false;   // refused for its size
 };
 
 size_t onBody(char* data, size_t size, size_t count, void* user) {
     try {
-        std::string& body = static_cast<Response*>(user)->body;
-        if (body.size() + size * count > kMaxBodyBytes) return 0;
-        body.append(data, size * count);
+        auto* response = static_cast<Response*>(user);
+        if (response->body.size() + size * count > kMaxBodyBytes) {
+            response->tooLarge = true;
+            return 0;
+        }
+        response->body.append(data, size * count);
         return size * count;
     } catch (...) {
         return 0;  // ends the transfer as failed
@@ -125,11 +134,17 @@ size_t onBody(char* data, size_t size, size_t count, void* user) {
 size_t onHeader(char* data, size_t size, size_t count, void* user) {
     try {
         auto* response = static_cast<Response*>(user);
+        response->headerBytes += size * count;
+        if (response->headerBytes > kMaxHeaderBytes) {
+            response->tooLarge = true;
+            return 0;
+        }
         std::string line(data, size * count);
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
         if (line.starts_with("HTTP/")) {
             // A new response (after a redirect, a 100 Continue or a proxy tunnel): only
             // the last one counts.
+            response->began = true;
             response->headerLines.clear();
             response->body.clear();
         } else if (!line.empty()) {
@@ -293,6 +308,12 @@ Slist curlHeaderList(const RequestHeaders& headers, bool sendsBody) {
     return list;
 }
 
+HttpOutcome outcomeOf(bool arrived, const Response& response) {
+    if (arrived) return HttpOutcome::Whole;
+    if (response.tooLarge) return HttpOutcome::TooLarge;
+    return response.began ? HttpOutcome::Cut : HttpOutcome::NoAnswer;
+}
+
 std::string perform(const std::string& url, const HttpRequestOptions& options, CURL* handle) {
     const std::string verb = verbFor(options.method.value_or(0));
     configureTransport(handle, url, options);
@@ -319,6 +340,7 @@ std::string perform(const std::string& url, const HttpRequestOptions& options, C
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, nullptr);
     curl_easy_setopt(handle, CURLOPT_HEADERDATA, nullptr);
 
+    if (options.outcome) *options.outcome = outcomeOf(arrived, response);
     const std::string responseHeaders = arrived ? headerBlock(response.headerLines) : "";
     if (options.responseHeaders) *options.responseHeaders = responseHeaders;
     if (options.statusCode) *options.statusCode = arrived ? static_cast<int>(status) : 0;
@@ -334,6 +356,7 @@ std::string perform(const std::string& url, const HttpRequestOptions& options, C
 }  // namespace
 
 std::string httpRequest(const std::string& url, const HttpRequestOptions& options) {
+    if (options.outcome) *options.outcome = HttpOutcome::NoAnswer;
     try {
         ensureCurlInitialised();
         if (options.requestObject) {

@@ -12,28 +12,10 @@
 
 namespace quivra {
 
-struct JsonObject::Document {
-    JsonRoot root;
-};
-
-namespace {
-
 // Deeper documents are refused before parsing: the writers recurse once per level.
 constexpr size_t kMaxNesting = 1000;
 
-// allValues and memberNames hand their texts over joined by a separator and split again.
-constexpr const char* kValueSeparator = "[2020年7月20日20时0分0秒]";
-constexpr const char* kNameSeparator = "\r\n";
-
-std::string_view trimmed(std::string_view text) {
-    const char* blanks = " \t\r\n";
-    size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos) return {};
-    size_t last = text.find_last_not_of(blanks);
-    return text.substr(first, last - first + 1);
-}
-
-bool nestingWithinLimit(std::string_view text) {
+bool jsonNestingWithinLimit(std::string_view text) {
     size_t depth = 0;
     bool inString = false;
     for (size_t i = 0; i < text.size(); ++i) {
@@ -55,9 +37,27 @@ bool nestingWithinLimit(std::string_view text) {
     return true;
 }
 
+struct JsonObject::Document {
+    JsonRoot root;
+};
+
+namespace {
+
+// allValues and memberNames hand their texts over joined by a separator and split again.
+constexpr const char* kValueSeparator = "[2020年7月20日20时0分0秒]";
+constexpr const char* kNameSeparator = "\r\n";
+
+std::string_view trimmed(std::string_view text) {
+    const char* blanks = " \t\r\n";
+    size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) return {};
+    size_t last = text.find_last_not_of(blanks);
+    return text.substr(first, last - first + 1);
+}
+
 // Reads one JSON value (UTF-8); nullopt on any error.
 std::optional<Json> readJson(std::string_view text) {
-    if (!nestingWithinLimit(text)) return std::nullopt;
+    if (!jsonNestingWithinLimit(text)) return std::nullopt;
     try {
         Json value = Json::parse(text.begin(), text.end(), nullptr, false);
         if (value.is_discarded()) return std::nullopt;

@@ -4,9 +4,13 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quivra {
+
+// False when a JSON text (UTF-8) nests arrays and objects deeper than parse accepts.
+bool jsonNestingWithinLimit(std::string_view text);
 
 class JsonObject {
   public:

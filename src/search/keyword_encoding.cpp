@@ -1,7 +1,5 @@
 #include "search/keyword_encoding.h"
 
-#include "net/text_encoding.h"
-
 namespace quivra {
 
 namespace {
@@ -13,10 +11,10 @@ bool keptAsIs(unsigned char byte) {
 
 }  // namespace
 
-std::string encodeKeyword(const std::string& keyword) {
+std::string encodeKeyword(const std::string& utf8Keyword) {
     static const char* const hexDigits = "0123456789ABCDEF";
     std::string encoded;
-    for (unsigned char byte : localToUtf8(keyword)) {
+    for (unsigned char byte : utf8Keyword) {
         if (keptAsIs(byte)) {
             encoded += static_cast<char>(byte);
         } else {

@@ -22,7 +22,8 @@ struct SearchHit {
     std::string duration;
 };
 
-// Asks the site for page state.currentPage (state.pageSize hits a page) of keyword.
+// Asks the site for page state.currentPage (state.pageSize hits a page) of keyword
+// (UTF-8, as the search box holds it).
 // Stores the answer's page count and result count in state and its video hits in hits.
 // Returns the number of hits, or -1 when the answer is unusable (state and hits kept).
 int searchRequest(const std::string& keyword, SearchState& state, std::vector<SearchHit>& hits);

@@ -1,6 +1,14 @@
 #include "search/search_state.h"
 
+#include "net/text_encoding.h"
+
 namespace quivra {
+
+std::string searchPageLabel(const SearchState& state) {
+    return localText("第") + std::to_string(state.currentPage) + localText("页/共") +
+           std::to_string(state.pageCount) + localText("页 ") + std::to_string(state.resultCount) +
+           localText("条");
+}
 
 SearchState SearchStateRecord::get() const {
     std::lock_guard lock(mutex_);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 namespace quivra {
 
@@ -15,6 +16,9 @@ struct SearchState {
 };
 
 inline constexpr int kSearchPageSize = 20;
+
+// The page label of an answer, "第2页/共50页 1000条", as local text.
+std::string searchPageLabel(const SearchState& state);
 
 // The state with the order of the searches: each search gets a ticket when it starts,
 // and an answer from a search started before the one on screen is turned away, so

@@ -22,8 +22,8 @@ class SearchView {
                           const std::vector<SearchHit>& hits) = 0;
 };
 
-// Searches page of keyword on the calling thread: a failed request shows
-// "json解析失败，请重试！" and changes nothing on screen.
+// Searches page of keyword (UTF-8, as the search box holds it) on the calling thread: a
+// failed request shows "json解析失败，请重试！" and changes nothing on screen.
 void runSearch(const std::string& keyword, int page, SearchView& view);
 
 // Starts the search here (current page set, ticket taken) and runs its request on a new

@@ -14,6 +14,21 @@
 
 namespace quivra {
 
+namespace {
+
+// The status line: a failure says so with its reason, never the previous video's count;
+// a list cut at the cap says how much of it is shown.
+std::string statusText(int rowCount, int videos, const std::string& failure) {
+    if (rowCount < 0) return localText("解析失败：") + failure;
+    std::string text = localText("解析完毕，共") + std::to_string(videos) + localText("条视频");
+    if (videos > kMaxListedParts) {
+        text += localText("，只列出前") + std::to_string(kMaxListedParts) + localText("条");
+    }
+    return text;
+}
+
+}  // namespace
+
 void runParse(ParseView& view) {
     const std::optional<std::string> bvid = extractBvid(view.videoUrlText());
     if (!bvid) {
@@ -24,7 +39,8 @@ void runParse(ParseView& view) {
 
     SharedState& state = sharedState();
     VideoRecord record = state.video.get();
-    const int rowCount = requestVideoInfo(*bvid, record);
+    std::string failure;
+    const int rowCount = requestVideoInfo(*bvid, record, &failure);
     record.bvid = *bvid;
     state.video.set(record);
 
@@ -45,8 +61,7 @@ void runParse(ParseView& view) {
     }
 
     view.setParseButton(localText("解析"), true);
-    view.setStatusText(localText("解析完毕，共") + std::to_string(record.videos) +
-                       localText("条视频"));
+    view.setStatusText(statusText(rowCount, record.videos, failure));
 }
 
 }  // namespace quivra

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "net/regex_object.h"
+#include "net/text_encoding.h"
 #include "net/text_helpers.h"
 
 namespace quivra {
@@ -42,6 +43,19 @@ std::string cleanTitle(const std::string& title) {
         cleaned += unwanted.count(character) || lineBreak ? "_" : character;
     }
     return cleaned;
+}
+
+std::string fitNameBytes(const std::string& name, std::size_t maxBytes) {
+    std::vector<std::string> characters;
+    splitCharacters(name, characters);
+    std::string fitted;
+    std::size_t bytes = 0;
+    for (const std::string& character : characters) {
+        bytes += localToUtf8(character).size();
+        if (bytes > maxBytes) break;
+        fitted += character;
+    }
+    return fitted;
 }
 
 std::string formatDuration(int seconds) {

@@ -6,6 +6,7 @@
 #include "account/date_text.h"
 #include "base/config_file.h"
 #include "base/shared_state.h"
+#include "net/answer_reason.h"
 #include "net/http_request.h"
 #include "net/json_object.h"
 #include "net/text_encoding.h"
@@ -13,10 +14,6 @@
 
 namespace quivra {
 namespace {
-
-// The answer may claim more parts than it lists; entries past the list are empty. This
-// bounds them so that an absurd count cannot exhaust memory.
-constexpr int kMaxUnlistedParts = 10000;
 
 PageEntry readPage(const JsonObject& json, int index) {
     const std::string prefix = "data.pages[" + std::to_string(index) + "]";
@@ -30,15 +27,21 @@ PageEntry readPage(const JsonObject& json, int index) {
 
 }  // namespace
 
-int requestVideoInfo(const std::string& bvid, VideoRecord& record) {
+int requestVideoInfo(const std::string& bvid, VideoRecord& record, std::string* failureReason) {
     HttpRequestOptions options;
     options.headers = kBrowserUserAgentLine;
-    const std::string body =
-        httpRequest(sharedState().site.api + "/x/web-interface/view?bvid=" + bvid, options);
+    HttpOutcome outcome = HttpOutcome::NoAnswer;
+    options.outcome = &outcome;
+    const std::string body = utf8ToLocalText(
+        httpRequest(sharedState().site.api + "/x/web-interface/view?bvid=" + bvid, options));
 
     JsonObject json;
-    if (!json.parse(utf8ToLocalText(body))) return -1;
-    if (json.valueText("code") != "0") {
+    if (!json.parse(body)) {
+        if (failureReason) *failureReason = unreadableAnswerReason(outcome, body);
+        return -1;
+    }
+    if (const std::string code = json.valueText("code"); code != "0") {
+        if (failureReason) *failureReason = refusedAnswerReason(code, json.getText("message"));
         json.clear();
         return -1;
     }
@@ -64,8 +67,8 @@ int requestVideoInfo(const std::string& bvid, VideoRecord& record) {
     filled.stat.danmaku = json.valueText("data.stat.danmaku");
     filled.stat.reply = json.valueText("data.stat.reply");
 
-    const int listed = json.count("data.pages");
-    const int parts = std::min(filled.videos, std::max(listed, 0) + kMaxUnlistedParts);
+    // The answer may claim more parts than it lists; entries past the list are empty.
+    const int parts = std::min(filled.videos, kMaxListedParts);
     filled.pages.reserve(parts > 0 ? parts : 0);
     for (int i = 0; i < parts; ++i) filled.pages.push_back(readPage(json, i));
     json.clear();

@@ -72,7 +72,7 @@ std::string decodeWithZbar(const std::string& bmp) {
 }
 
 TEST(QrImage, ShortAddressDecodesBackAsSquareOneBitBmpSmallerThanThePicture) {
-    std::string address = "http://127.0.0.1:8765/qrcode/h5/login?oauthKey=0123456789abcdef";
+    std::string address = "http://127.0.0.1:8765/qrcode/approval?oauthKey=0123456789abcdef";
     const std::string bmp = makeQrImage(address, 0, 0, 0.15);
     ASSERT_GT(bmp.size(), 62u);
     EXPECT_EQ(bmp.substr(0, 2), "BM");
@@ -91,7 +91,7 @@ TEST(QrImage, ShortAddressDecodesBackAsSquareOneBitBmpSmallerThanThePicture) {
 }
 
 TEST(QrImage, LongTextIsCutToItsFirst120BytesInTheCallersVariableAndTheCode) {
-    std::string address = "https://login.example.test/qrcode/h5/login?oauthKey=";
+    std::string address = "https://login.example.test/qrcode/approval?oauthKey=";
     while (address.size() < 150) address += "k0123456789";
     const std::string expected = address.substr(0, 120);
     const std::string bmp = makeQrImage(address, 0, 1, 0.02);

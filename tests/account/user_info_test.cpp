@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -152,19 +153,39 @@ TEST_F(UserInfoTest, RefusalKeepsTheMessageAndWritesNothing) {
     EXPECT_EQ(localToUtf8(sharedState().user.get().failureMessage), "账号未登录");
 }
 
-TEST_F(UserInfoTest, UnreadableAnswerChangesNothing) {
-    sharedState().user.update([](UserRecord& user) { user.failureMessage = "earlier"; });
-    for (const char* body : {"<html><body>Service Unavailable</body></html>", ""}) {
-        site().overrideAnswer("/x/web-interface/nav", 200, body, "text/html", 1);
+// The login window shows "登录失败，原因：" + the failure message: never with nothing after it.
+TEST_F(UserInfoTest, UnusableAnswerSaysWhyAndChangesNothingElse) {
+    const std::pair<std::function<void()>, std::string> cases[] = {
+        {[] { site().overrideAnswer("/x/web-interface/nav", 200, "<html>Unavailable</html>"); },
+         "回答不是JSON"},
+        {[] { site().overrideAnswer("/x/web-interface/nav", 200, R"({"code":-352})"); },
+         "站点拒绝（-352）"},
+        {[] { sharedState().site.api = "http://127.0.0.1:1"; }, "服务器没有回应"},
+    };
+    for (const auto& [arrange, reason] : cases) {
+        sharedState().user.update([](UserRecord& user) { user.failureMessage = "earlier"; });
+        arrange();
         std::string cookie = kMemberCookie;
-        EXPECT_FALSE(fetchUserInfo(cookie)) << body;
-        EXPECT_EQ(sharedState().user.get().failureMessage, "earlier");
+        EXPECT_FALSE(fetchUserInfo(cookie)) << reason;
+        EXPECT_EQ(localToUtf8(sharedState().user.get().failureMessage), reason);
         EXPECT_EQ(sharedState().user.get().mid, "");
     }
-    sharedState().site.api = "http://127.0.0.1:1";
-    std::string cookie = kMemberCookie;
-    EXPECT_FALSE(fetchUserInfo(cookie));
     EXPECT_FALSE(findConfigItem(configPath(), "user", "mid").has_value());
+}
+
+// config.ini reads a value back only up to 10,239 bytes: a longer cookie must still hold
+// the login after a restart.
+TEST_F(UserInfoTest, LongCookieReadsBackWholeWithItsLogin) {
+    UserRecord user;
+    user.mid = "20001";
+    user.cookie = "a=" + std::string(6000, 'a') + "; " + kMemberCookie +
+                  "; b=" + std::string(9000, 'b') + "; lang=zh";
+    keepUserRecord(user);
+    // The longest pair that is not the login goes; the text is too long to print.
+    const std::string kept = sharedState().user.get().cookie;
+    EXPECT_TRUE(kept == "a=" + std::string(6000, 'a') + "; " + kMemberCookie + "; lang=zh")
+        << kept.size();
+    EXPECT_TRUE(loadUserRecord(configPath()).cookie == kept);
 }
 
 TEST_F(UserInfoTest, FlagsAreTrueOnlyForTheValueOne) {

@@ -11,6 +11,7 @@
 #include "app/settings_window.h"
 #include "app/startup.h"
 #include "base/config_file.h"
+#include "download/download_list_start.h"
 #include "download/download_queue.h"
 #include "download/thread_pool.h"
 #include "main_window_fixture.h"

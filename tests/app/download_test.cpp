@@ -294,8 +294,8 @@ TEST_F(DownloadWindowTest, FolderWithBlankAndSemicolonFromConfig) {
     const fs::path odd = folder() / "my videos;echo x";
     ASSERT_TRUE(writeConfigItem(sharedState().configPath, "download", "directory",
                                 utf8ToLocalText(odd.string())));
-    sharedState().download.set(
-        loadDownloadSettings(sharedState().configPath, sharedState().programDirectory));
+    sharedState().download.set(loadDownloadSettings(sharedState().configPath,
+                                                    sharedState().programDirectory + "/download"));
     directory_ = odd;
     parseAndChoose(kOnePartBvid, 64);
     QTest::mouseClick(window_->findChild<QPushButton*>("按钮_downloadAll"), Qt::LeftButton);

@@ -245,7 +245,7 @@ TEST_F(LoginWindowTest, RefusedOrEmptyCookieShowsTheSitesReasonAndKeepsTheWindow
     window->tabs()->setCurrentIndex(2);
     window->cookieEdit()->setPlainText(QStringLiteral("SESSDATA=nobody"));
     QTest::mouseClick(window->cookieLoginButton(), Qt::LeftButton);
-    QTest::qWait(50);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->cookieLoginButton()->isEnabled(); }, 5000));
     ASSERT_FALSE(login_.isNull());
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->cookieEdit()->toPlainText(), QStringLiteral("SESSDATA=nobody"));
@@ -253,7 +253,7 @@ TEST_F(LoginWindowTest, RefusedOrEmptyCookieShowsTheSitesReasonAndKeepsTheWindow
 
     window->cookieEdit()->clear();
     QTest::mouseClick(window->cookieLoginButton(), Qt::LeftButton);
-    QTest::qWait(50);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->cookieLoginButton()->isEnabled(); }, 5000));
     ASSERT_FALSE(login_.isNull());
     EXPECT_EQ(messages().size(), 2u);
     EXPECT_EQ(messages().back(), "登录失败，原因：账号未登录");
@@ -262,6 +262,37 @@ TEST_F(LoginWindowTest, RefusedOrEmptyCookieShowsTheSitesReasonAndKeepsTheWindow
     EXPECT_EQ(nav[1].header("Cookie"), "");
     EXPECT_FALSE(findConfigItem(configPath(), "user", "cookie").has_value());
     EXPECT_FALSE(main_->isVisible());
+}
+
+// Enter pressed in the box, or a pasted cookie ending in a line break, must still log in.
+TEST_F(LoginWindowTest, PastedCookieWithLineBreaksLogsIn) {
+    LoginWindow* window = openLogin();
+    window->tabs()->setCurrentIndex(2);
+    window->cookieEdit()->setPlainText(QStringLiteral("lang=zh;\n SESSDATA=member-sessdata\n"));
+    QTest::mouseClick(window->cookieLoginButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return login_.isNull(); }, 5000)) << messages().size();
+    EXPECT_EQ(readConfigItem(configPath(), "user", "cookie"),
+              std::string("lang=zh; ") + devsite::kMemberCookie);
+}
+
+// A slow account answer must neither freeze the window nor swallow a close.
+TEST_F(LoginWindowTest, SlowCookieLoginKeepsTheWindowResponsiveAndClosable) {
+    site().setDelayMs("/x/web-interface/nav", 1500, 1);
+    LoginWindow* window = openLogin();
+    window->tabs()->setCurrentIndex(2);
+    window->cookieEdit()->setPlainText(QString::fromUtf8(devsite::kMemberCookie));
+    QTest::mouseClick(window->cookieLoginButton(), Qt::LeftButton);
+    // The click came back before the answer: the button waits, nothing is shown yet.
+    EXPECT_FALSE(window->cookieLoginButton()->isEnabled());
+    EXPECT_TRUE(messages().empty());
+
+    window->close();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return login_.isNull(); }, 1000));
+    EXPECT_TRUE(main_->isVisible());
+    // The late answer is stored but shows nothing: its window is gone.
+    EXPECT_TRUE(QTest::qWaitFor([] { return !userName().empty(); }, 10000));
+    QTest::qWait(100);
+    EXPECT_TRUE(messages().empty());
 }
 
 }  // namespace

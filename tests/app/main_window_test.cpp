@@ -225,23 +225,26 @@ TEST_F(MainWindowTest, FailedParsesEmptyTheListAndEnableTheButton) {
     struct Case {
         const char* what;
         std::function<void()> arrange;
+        QString status;
     };
     const Case cases[] = {
-        {"unknown video", [] {}},
+        {"unknown video", [] {}, QStringLiteral("解析失败：视频不存在（-404）")},
         {"HTML answer",
          [] {
              site().overrideAnswer("/x/web-interface/view", 200, "<html><body>busy</body></html>");
              site().overrideAnswer("/x/player/playurl", 502, "<html>bad gateway</html>");
-         }},
-        {"dead site", [] { sharedState().site.api = "http://127.0.0.1:1"; }},
+         },
+         QStringLiteral("解析失败：回答不是JSON")},
+        {"dead site", [] { sharedState().site.api = "http://127.0.0.1:1"; },
+         QStringLiteral("解析失败：服务器没有回应")},
     };
     for (const Case& c : cases) {
         c.arrange();
         ASSERT_TRUE(parse("BV1zzzzzzzzz")) << c.what;
         EXPECT_EQ(window_->list()->topLevelItemCount(), 0) << c.what;
         EXPECT_EQ(window_->videoQualityBox()->count(), 0) << c.what;
-        // The status line counts the parts of the video parsed before.
-        EXPECT_EQ(window_->videoNumberLabel()->text(), "解析完毕，共1条视频") << c.what;
+        // The status line says why, not the count of the video parsed before.
+        EXPECT_EQ(window_->videoNumberLabel()->text(), c.status) << c.what;
         EXPECT_EQ(window_->parseButton()->text(), "解析") << c.what;
         EXPECT_TRUE(window_->parseButton()->isEnabled()) << c.what;
     }
@@ -277,21 +280,23 @@ TEST_F(MainWindowTest, CheckBoxCommandsOfTheContextMenu) {
     EXPECT_EQ(checked(), QList<int>({0, 2}));
 }
 
-TEST_F(MainWindowTest, RightClickOpensTheMenuOnlyOnAListWithRows) {
+TEST_F(MainWindowTest, RightClickOpensTheMenuOnlyOnARow) {
     QWidget* viewport = window_->list()->viewport();
-    auto rightClick = [&] {
-        const QPoint pos(20, 10);
+    auto menuOpensAt = [&](const QPoint& pos) {
         QContextMenuEvent event(QContextMenuEvent::Mouse, pos, viewport->mapToGlobal(pos));
         QApplication::sendEvent(viewport, &event);
+        const bool shown =
+            QTest::qWaitFor([&] { return window_->contextMenu()->isVisible(); }, 200);
+        window_->contextMenu()->hide();
+        return shown;
     };
-    rightClick();
-    QTest::qWait(50);
-    EXPECT_FALSE(window_->contextMenu()->isVisible());
+    const QPoint firstRow(20, 10);
+    const QPoint belowTheRows(20, viewport->height() - 10);
+    EXPECT_FALSE(menuOpensAt(firstRow));
 
     ASSERT_TRUE(parse(kOnePartBvid));
-    rightClick();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window_->contextMenu()->isVisible(); }, 2000));
-    window_->contextMenu()->hide();
+    EXPECT_FALSE(menuOpensAt(belowTheRows));
+    EXPECT_TRUE(menuOpensAt(firstRow));
 }
 
 TEST_F(MainWindowTest, DoubleClickEmptiesTheAddress) {

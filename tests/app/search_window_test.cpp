@@ -185,6 +185,12 @@ TEST_F(SearchWindowTest, OpensWithItsLayoutInPlaceOfTheMainWindowAndClosesBackTo
     EXPECT_TRUE(window_->isVisible());
 }
 
+// Characters that local text cannot hold must not reach the site as "?" (%3F).
+TEST_F(SearchWindowTest, AnEmojiInTheKeywordReachesTheSiteAsItsUtf8Bytes) {
+    ASSERT_TRUE(searchFor(QStringLiteral("猫😀")));
+    EXPECT_EQ(lastQuery(), "keyword=%E7%8C%AB%F0%9F%98%80&page=1&pagesize=20");
+}
+
 TEST_F(SearchWindowTest, ShowsAPageOfHitsWithLabelPageBoxAndEveryColumn) {
     ASSERT_TRUE(searchFor(QStringLiteral("练习 Qt-6.5")));
     EXPECT_EQ(label(), QStringLiteral("第1页/共50页 1000条"));

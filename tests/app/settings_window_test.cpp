@@ -161,12 +161,12 @@ TEST_F(SettingsWindowTest, ThreadNumberIsStoredWhenItsBoxLosesFocus) {
     EXPECT_EQ(sharedState().download.get().threadNumber, 1);
     EXPECT_EQ(stored("threadNumber"), "1");
 
-    // Only digits get in.
+    // Only an integer gets in, a negative one too: the pool raises it to 1 at the next start.
     edit->clear();
     QTest::keyClicks(edit, "-a1b2 ");
-    EXPECT_EQ(edit->text(), "12");
+    EXPECT_EQ(edit->text(), "-12");
     leaveThreadNumber();
-    EXPECT_EQ(stored("threadNumber"), "12");
+    EXPECT_EQ(stored("threadNumber"), "-12");
 
     edit->setText("0");
     leaveThreadNumber();
@@ -180,6 +180,18 @@ TEST_F(SettingsWindowTest, ThreadNumberIsStoredWhenItsBoxLosesFocus) {
     settings_->close();
     EXPECT_EQ(stored("threadNumber"), "7");
     EXPECT_EQ(sharedState().download.get().threadNumber, 7);
+}
+
+TEST_F(SettingsWindowTest, AThreadNumberAboveTheCapIsStoredButSaysWhatRuns) {
+    QLineEdit* edit = settings_->threadNumberEdit();
+    EXPECT_FALSE(settings_->threadLimitLabel()->isVisible());
+    edit->setText("10000");
+    leaveThreadNumber();
+    EXPECT_EQ(stored("threadNumber"), "10000");
+    EXPECT_TRUE(settings_->threadLimitLabel()->isVisible());
+    EXPECT_EQ(settings_->threadLimitLabel()->text(), "线程数量最多为64，更大的数按64运行");
+    edit->setText("64");
+    EXPECT_FALSE(settings_->threadLimitLabel()->isVisible());
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 #include <random>
@@ -21,6 +23,9 @@ using test::readBytes;
 using test::TempFolder;
 using test::writeBytes;
 
+// What a write leaves in the folder: the file and the lock file its writers share.
+const std::vector<std::string> kConfigAndLock = {"config.ini", "config.ini.lock"};
+
 class ConfigFileTest : public ::testing::Test {
   protected:
     TempFolder folder;
@@ -32,6 +37,7 @@ class ConfigFileTest : public ::testing::Test {
         for (const auto& entry : std::filesystem::directory_iterator(folder.path())) {
             names.push_back(entry.path().filename().string());
         }
+        std::sort(names.begin(), names.end());
         return names;
     }
 };
@@ -46,7 +52,7 @@ TEST_F(ConfigFileTest, MissingFileMeansEveryKeyAbsent) {
     EXPECT_EQ(user.cookie, "");
     EXPECT_FALSE(user.emailVerify || user.mobileVerify || user.vip.status);
 
-    DownloadSettings settings = loadDownloadSettings(config, "/opt/quivra");
+    DownloadSettings settings = loadDownloadSettings(config, "/opt/quivra/download");
     EXPECT_EQ(settings.directory, "/opt/quivra/download");
     EXPECT_EQ(settings.threadNumber, 3);
 
@@ -140,7 +146,7 @@ TEST_F(ConfigFileTest, WriteCreatesFileAndSectionPrivately) {
     ASSERT_TRUE(writeConfigItem(config, "download", "directory", "/d"));
     EXPECT_EQ(readBytes(config),
               "[download]\nthreadNumber=8\ndirectory=/d\n[user]\nname=\xD6\xD0\xCE\xC4\n");
-    EXPECT_EQ(folderEntries(), std::vector<std::string>{"config.ini"});
+    EXPECT_EQ(folderEntries(), kConfigAndLock);
 }
 
 TEST_F(ConfigFileTest, WriteKeepsEveryOtherLineByteForByte) {
@@ -207,7 +213,7 @@ TEST_F(ConfigFileTest, WriteReplacesTheFileWholeAndTightensItsMode) {
     EXPECT_EQ(readBytes(config), "[user]\ncookie=new\n");
     EXPECT_EQ(fileMode(config), 0600u);
     std::filesystem::remove(oldLink);
-    EXPECT_EQ(folderEntries(), std::vector<std::string>{"config.ini"});
+    EXPECT_EQ(folderEntries(), kConfigAndLock);
 }
 
 TEST_F(ConfigFileTest, FailedWriteLeavesNothingBehind) {
@@ -228,7 +234,40 @@ TEST_F(ConfigFileTest, ConcurrentWritesAreNotLost) {
     for (auto& writer : writers) writer.join();
     for (int k = 0; k < 40; ++k)
         EXPECT_EQ(findConfigItem(config, "user", "key" + std::to_string(k)), "v") << k;
-    EXPECT_EQ(folderEntries(), std::vector<std::string>{"config.ini"});
+    EXPECT_EQ(folderEntries(), kConfigAndLock);
+}
+
+// Two instances of the program share config.ini: no process may lose another's writes.
+TEST_F(ConfigFileTest, WritesOfSeveralProcessesAreNotLost) {
+    constexpr int kProcesses = 4;
+    constexpr int kWrites = 40;
+    std::vector<pid_t> children;
+    for (int p = 0; p < kProcesses; ++p) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            bool ok = true;
+            for (int i = 0; i < kWrites; ++i)
+                ok = writeConfigItem(config, "user",
+                                     "p" + std::to_string(p) + "k" + std::to_string(i), "v") &&
+                     ok;
+            ::_exit(ok ? 0 : 1);
+        }
+        children.push_back(child);
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    int lost = 0;
+    for (int p = 0; p < kProcesses; ++p) {
+        for (int i = 0; i < kWrites; ++i) {
+            const std::string key = "p" + std::to_string(p) + "k" + std::to_string(i);
+            if (findConfigItem(config, "user", key) != "v") ++lost;
+        }
+    }
+    EXPECT_EQ(lost, 0);
 }
 
 TEST_F(ConfigFileTest, SeveralItemsGoInOneReplacement) {
@@ -285,8 +324,8 @@ TEST_F(ConfigFileTest, DownloadSettingsFromFile) {
     DownloadSettings settings = loadDownloadSettings(config, "/opt/q");
     EXPECT_EQ(settings.directory, "/data/\xCF\xC2\xD4\xD8");
     EXPECT_EQ(settings.threadNumber, 12);
-    // The default folder is built from the UTF-8 program path, as local text.
-    EXPECT_EQ(loadDownloadSettings(folder.file("none.ini"), "/opt/下载").directory,
+    // The default folder is given as a UTF-8 path and kept as local text.
+    EXPECT_EQ(loadDownloadSettings(folder.file("none.ini"), "/opt/下载/download").directory,
               "/opt/\xCF\xC2\xD4\xD8/download");
 }
 

@@ -65,7 +65,7 @@ TEST_F(InterfaceTest, ViewAnswersEveryFieldTheClientReads) {
 TEST_F(InterfaceTest, UnknownVideoIsRefusedWithMinus404) {
     const Json answer = getJson("/x/web-interface/view?bvid=BV1zz999z9zz");
     EXPECT_EQ(answer["code"], -404);
-    EXPECT_EQ(answer["message"], "啥都木有");
+    EXPECT_EQ(answer["message"], "视频不存在");
     EXPECT_EQ(playurl(devsite::kOnePartBvid, "999", "")["code"], -404);  // cid of no part
 }
 
@@ -81,8 +81,8 @@ TEST_F(InterfaceTest, PlayurlOffersMemberStreamsOnlyToTheMemberCookie) {
     EXPECT_EQ(ids(playurl(devsite::kTwelvePartBvid, cid,
                           "SESSDATA=member-sessdata-forged")["data"]["dash"]["video"]),
               everyone);
-    const Json member =
-        playurl(devsite::kTwelvePartBvid, cid, std::string("visitor=x; ") + kMemberCookie + "; a=b");
+    const Json member = playurl(devsite::kTwelvePartBvid, cid,
+                                std::string("visitor=x; ") + kMemberCookie + "; a=b");
     EXPECT_EQ(ids(member["data"]["dash"]["video"]), members);
 
     // Formats are listed for everyone, member-only ones included.
@@ -146,7 +146,8 @@ TEST_F(InterfaceTest, NavKnowsMemberPlainAndRefusesOthers) {
     EXPECT_EQ(member["data"]["vipStatus"], 1);
     EXPECT_EQ(std::to_string(member["data"]["vipDueDate"].get<long long>()).size(), 13u);
 
-    const Json plain = getJson(nav, {{"Cookie", std::string(kPlainCookie) + "; visitor=devsite-3"}});
+    const Json plain =
+        getJson(nav, {{"Cookie", std::string(kPlainCookie) + "; visitor=devsite-3"}});
     ASSERT_EQ(plain["code"], 0);
     EXPECT_EQ(plain["data"]["vipStatus"], 0);
     EXPECT_EQ(plain["data"]["vipDueDate"], 0);
@@ -174,7 +175,7 @@ TEST_F(InterfaceTest, QrLoginWalksTheDefaultScriptToTheLoginCookies) {
     const std::string key = second["data"]["oauthKey"];
     EXPECT_TRUE(std::regex_match(key, std::regex("[0-9a-f]{32}")));
     EXPECT_NE(first["data"]["oauthKey"], second["data"]["oauthKey"]);
-    EXPECT_EQ(second["data"]["url"], site().baseUrl() + "/qrcode/h5/login?oauthKey=" + key);
+    EXPECT_EQ(second["data"]["url"], site().baseUrl() + "/qrcode/approval?oauthKey=" + key);
     EXPECT_EQ(site().lastQrKey(), key);
 
     EXPECT_EQ(poll(key)["data"], -4);
@@ -225,7 +226,11 @@ TEST_F(InterfaceTest, SearchPagesAreDeterministicWithVideosInTheNinthSection) {
     EXPECT_EQ(page["data"]["numResults"], 1000);
     EXPECT_EQ(page["data"]["numPages"], 50);
     ASSERT_EQ(page["data"]["result"].size(), 11u);
-    EXPECT_EQ(page["data"]["result"][8]["result_type"], "video");
+    std::vector<std::string> sections;
+    for (const Json& section : page["data"]["result"]) sections.push_back(section["name"]);
+    EXPECT_EQ(sections, (std::vector<std::string>{"section1", "section2", "section3", "section4",
+                                                  "section5", "section6", "section7", "section8",
+                                                  "video", "section10", "section11"}));
     const Json& hits = page["data"]["result"][8]["data"];
     ASSERT_EQ(hits.size(), 20u);
     const Json& hit = hits[0];

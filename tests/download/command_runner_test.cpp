@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <filesystem>
 #include <future>
 #include <memory>
 #include <thread>
@@ -143,6 +144,25 @@ TEST(TerminateStartedCommands, KillsACommandThatIgnoresTheRequest) {
     EXPECT_EQ(terminateStartedCommands(), 1);
     EXPECT_EQ(running.wait_for(5s), std::future_status::ready);
     EXPECT_LT(std::chrono::steady_clock::now() - began, 4s);
+}
+
+// Once closing has begun the runner starts nothing more, so a merge that would begin after
+// the running ones were ended cannot outlive the program. In a child process: the refusal
+// lasts for the rest of the run.
+TEST(RefuseNewCommands, LaterCommandsDoNotStart) {
+    const std::string marker =
+        (std::filesystem::temp_directory_path() / ("quivra-refused-" + std::to_string(getpid())))
+            .string();
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            refuseNewCommands();
+            int status = 0;
+            runCommand("touch '" + marker + "'", nullptr, &status);
+            std::_Exit(std::filesystem::exists(marker) ? 1 : status == -1 ? 0 : 2);
+        },
+        ::testing::ExitedWithCode(0), "");
+    std::filesystem::remove(marker);
 }
 
 }  // namespace

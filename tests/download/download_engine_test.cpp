@@ -9,11 +9,15 @@
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <set>
+#include <sstream>
 #include <thread>
 #include <vector>
 
 #include "devsite/dev_site.h"
+#include "download/control_file.h"
 #include "net/text_encoding.h"
+#include "support/small_disk.h"
 
 namespace quivra {
 namespace {
@@ -27,6 +31,38 @@ const std::string kMediaFile = std::string(devsite::kLargeBvid) + "-6101-80.m4s"
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The sockets of this process that wait for others to connect: TCP listeners other than
+// on `exceptPort`, and UDP sockets without a peer. "tcp 0.0.0.0:6979" and so on.
+std::vector<std::string> listeningSockets(int exceptPort) {
+    std::set<std::string> ours;  // socket inodes
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const std::string target = fs::read_symlink(entry.path(), error).string();
+        if (!error && target.rfind("socket:[", 0) == 0) {
+            ours.insert(target.substr(8, target.size() - 9));
+        }
+    }
+    std::vector<std::string> found;
+    for (const std::string table : {"tcp", "tcp6", "udp", "udp6"}) {
+        std::ifstream in("/proc/self/net/" + table);
+        std::string line;
+        std::getline(in, line);  // the heading
+        while (std::getline(in, line)) {
+            std::istringstream fields(line);
+            std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
+            fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >>
+                timeout >> inode;
+            if (ours.count(inode) == 0) continue;
+            const int port = std::stoi(local.substr(local.find(':') + 1), nullptr, 16);
+            const bool waiting = table.rfind("tcp", 0) == 0
+                                     ? state == "0A" && port != exceptPort
+                                     : remote.substr(remote.find(':') + 1) == "0000";
+            if (waiting) found.push_back(table + " " + local);
+        }
+    }
+    return found;
 }
 
 class DownloadEngineTest : public ::testing::Test {
@@ -211,6 +247,13 @@ TEST_F(DownloadEngineTest, StoppedEngineLeavesAPartialFileThatANewEngineResumes)
     }
     ASSERT_TRUE(fs::exists(file));
     EXPECT_FALSE(isCompleteDownload(file.string()));
+    // Its control file can be read; any cut of it cannot.
+    const std::string control = readFile(file.string() + ".aria2");
+    EXPECT_TRUE(isReadableControlFile(file.string() + ".aria2"));
+    for (const size_t kept : {size_t{0}, size_t{1}, control.size() / 2, control.size() - 1}) {
+        std::ofstream(folder / "cut.aria2", std::ios::binary) << control.substr(0, kept);
+        EXPECT_FALSE(isReadableControlFile((folder / "cut.aria2").string())) << kept;
+    }
 
     // Still paced, so that what the site counts is what the engine asked for.
     site->setBytesPerSecond(2 << 20);
@@ -331,6 +374,93 @@ TEST_F(DownloadEngineTest, ExistingFileIsReplacedOrKeptByTheRenameFlag) {
     ASSERT_EQ(waitForEnd(engine, task), "COMPLETE");
     EXPECT_EQ(readFile(folder / "kept.m4s"), "keep me");
     EXPECT_TRUE(readFile(folder / "kept.1.m4s") == *expected);
+}
+
+// A disk that fills while a file arrives fails the task with "写文件失败" and leaves an
+// empty control file beside the partial file; once there is room, a new task for the
+// file fetches it anew instead of failing on that control file for good.
+TEST_F(DownloadEngineTest, FileCutShortByAFullDiskIsFetchedAnewOnceThereIsRoom) {
+    test::SmallDisk disk(folder / "disk", 2 << 20);
+    ASSERT_TRUE(disk.mounted());
+    DownloadEngine engine;
+    ASSERT_TRUE(engine.init(folder.string(), true));
+    std::uint32_t task =
+        engine.createTask(mediaUrl(), "", "", "full.m4s", disk.path().string(), 0, 1, 1);
+    ASSERT_TRUE(engine.startTask(task));
+    ASSERT_EQ(waitForEnd(engine, task), "ERROR");
+    EXPECT_EQ(engine.taskErrorText(task), localText("写文件失败"));
+
+    ASSERT_TRUE(disk.resize(16 << 20));
+    task = engine.createTask(mediaUrl(), "", "", "full.m4s", disk.path().string(), 0, 1, 1);
+    ASSERT_TRUE(engine.startTask(task));
+    ASSERT_EQ(waitForEnd(engine, task), "COMPLETE");
+    EXPECT_TRUE(readFile(disk.path() / "full.m4s") == *expected);
+}
+
+// Only plain http and https addresses become tasks: nothing else may make the engine a
+// peer of a swarm, contact a tracker or read a local file, and while it downloads the
+// engine waits for connections on no port at all.
+TEST_F(DownloadEngineTest, TakesOnlyHttpAddressesAndListensNowhere) {
+    DownloadEngine engine;
+    ASSERT_TRUE(engine.init(folder.string(), true));
+    const std::vector<std::string> refused = {
+        "magnet:?xt=urn:btih:" + std::string(40, 'b') + "&tr=" + site->baseUrl() + "/announce",
+        "file:///etc/hostname",
+        mediaUrl("x.torrent"),
+        mediaUrl("x.metalink"),
+        mediaUrl("x.META4#part"),
+        "ftp://127.0.0.1/x.m4s",
+    };
+    for (const std::string& address : refused) {
+        const std::uint32_t task =
+            engine.createTask(address, "", "", "refused.m4s", folder.string(), 0, 1, 1);
+        EXPECT_EQ(task, 0u) << address;
+        if (task != 0) engine.startTask(task);
+    }
+
+    site->setBytesPerSecond(1 << 20);
+    const std::string upper = "HTTP" + mediaUrl().substr(4);  // a scheme's case does not matter
+    const std::uint32_t task =
+        engine.createTask(upper, "", "", "plain.m4s", folder.string(), 0, 1, 1);
+    ASSERT_NE(task, 0u);
+    ASSERT_TRUE(engine.startTask(task));
+    auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (engine.taskDownloadedSize(task) == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(listeningSockets(site->port()), std::vector<std::string>{});
+    ASSERT_EQ(waitForEnd(engine, task), "COMPLETE");
+}
+
+// A server that cuts every connection, or promises more bytes than it sends, fails the
+// task with the engine's network text, not with "未知错误" or "读文件失败".
+TEST_F(DownloadEngineTest, BrokenAnswersEndInTheNetworkErrorText) {
+    struct Case {
+        std::string media;
+        devsite::Fault fault;
+        int tries;  // the later ones resume what the first left
+    };
+    const Case cases[] = {
+        {kMediaFile, {devsite::FaultKind::DropAfterBytes, 100000, -1}, 1},
+        {std::string(devsite::kOnePartBvid) + "-3001-30280.m4s",
+         {devsite::FaultKind::LongerLength, 1000, -1},
+         2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.media);
+        site->setFault(c.media, c.fault);
+        DownloadEngine engine;
+        ASSERT_TRUE(engine.init(folder.string(), true));
+        std::string text;
+        for (int attempt = 0; attempt < c.tries; ++attempt) {
+            const std::uint32_t task =
+                engine.createTask(mediaUrl(c.media), "", "", c.media, folder.string(), 0, 1, 1);
+            ASSERT_TRUE(engine.startTask(task));
+            ASSERT_EQ(waitForEnd(engine, task), "ERROR");
+            text = localToUtf8(engine.taskErrorText(task));
+        }
+        EXPECT_EQ(text, "http下载中无ip可用");
+    }
 }
 
 TEST(DownloadEngineTables, NamesAndTexts) {

@@ -7,13 +7,43 @@
 #include <fstream>
 #include <thread>
 
+#include "download/part_binding.h"
 #include "download/progress_text.h"
 #include "job_fixture.h"
+#include "support/small_disk.h"
 
 namespace quivra {
 namespace {
 
 using namespace test;
+
+std::string repeated(const std::string& text, int times) {
+    std::string all;
+    for (int i = 0; i < times; ++i) all += text;
+    return all;
+}
+
+// A stream list answer offering one video and one audio stream at these addresses.
+std::string playurlAnswer(const std::string& video, const std::string& audio) {
+    const std::string entry = R"({"id":64,"baseUrl":")" + video + R"("})";
+    return R"({"code":0,"message":"0","data":{"dash":{"video":[)" + entry + "," + entry +
+           R"(],"audio":[{"id":30280,"baseUrl":")" + audio + R"("}]}}})";
+}
+
+// Runs the program's ffmpeg with PATH leading to `tools` first, for as long as it lives.
+class ToolsFirst {
+  public:
+    explicit ToolsFirst(const fs::path& tools)
+        : saved_(std::getenv("PATH") ? std::getenv("PATH") : "/usr/bin:/bin") {
+        ::setenv("PATH", (tools.string() + ":" + saved_).c_str(), 1);
+    }
+    ~ToolsFirst() { ::setenv("PATH", saved_.c_str(), 1); }
+    ToolsFirst(const ToolsFirst&) = delete;
+    ToolsFirst& operator=(const ToolsFirst&) = delete;
+
+  private:
+    std::string saved_;
+};
 
 TEST(DownloadNames, RowNumbersPageNamesAndOutputPath) {
     EXPECT_EQ(rowNumberText(0), "01");
@@ -231,6 +261,153 @@ TEST_F(DownloadJobTest, MergeQuotesEveryPath) {
     EXPECT_FALSE(fs::exists("pwned"));
     EXPECT_FALSE(fs::exists("pwned2"));
     EXPECT_FALSE(fs::exists(odd / "pwned"));
+}
+
+// The merge leaves a whole MP4 or nothing. On a disk too full for it, whether full before
+// the merge or filled by another writer while ffmpeg runs, the job says so, no output
+// and no ".part" stay, and both streams are kept for the next job, which finishes.
+TEST_F(DownloadJobTest, MergeOnAFullDiskFailsAndKeepsBothStreams) {
+    const fs::path video = site().mediaPath(mediaName(kOnePartCid, 64));
+    const fs::path audio = site().mediaPath(mediaName(kOnePartCid, 30280));
+    // A few kB short of the streams' size: room for ffmpeg's frames, not for the index
+    // it writes last (when ffmpeg then reported success all the same).
+    const auto left = static_cast<std::int64_t>(fs::file_size(video) + fs::file_size(audio)) - 4096;
+    const fs::path tools = folder() / "filling-tools";
+    const fs::path disk = folder() / "small-disk";
+    fs::create_directories(tools);
+    {
+        std::ofstream script(tools / "ffmpeg");
+        script << "#!/bin/sh\nhead -c $(( $(stat -f -c '%a * %S' " << shellQuote(disk.string())
+               << ") - " << left << " )) /dev/zero > " << shellQuote((disk / "filler").string())
+               << "\nexec /usr/bin/ffmpeg \"$@\"\n";
+    }
+    fs::permissions(tools / "ffmpeg", fs::perms::owner_all);
+
+    for (const bool fullBefore : {true, false}) {
+        SCOPED_TRACE(fullBefore ? "full before the merge" : "filled during the merge");
+        test::SmallDisk small(disk, 2 << 20);
+        ASSERT_TRUE(small.mounted());
+        useDirectory(disk);
+        fs::copy_file(video, temp("3001.mp4"));
+        fs::copy_file(audio, temp("3001.mp3"));
+        RecordingReport first;
+        if (fullBefore) {
+            small.fillLeaving(left);
+            runDownloadJob(part("p"), first);
+        } else {
+            ToolsFirst filling(tools);
+            runDownloadJob(part("p"), first);
+        }
+        EXPECT_EQ(first.last(), "音视频合成失败");
+        EXPECT_FALSE(fs::exists(output("01_p.mp4")));
+        EXPECT_FALSE(fs::exists(output("01_p.mp4.part")));
+        EXPECT_TRUE(isCompleteDownload(temp("3001.mp4").string()));
+        EXPECT_TRUE(isCompleteDownload(temp("3001.mp3").string()));
+
+        fs::remove(disk / "filler");
+        RecordingReport second;
+        runDownloadJob(part("p"), second);
+        EXPECT_EQ(second.last(), "下载完成");
+        EXPECT_EQ(probe(output("01_p.mp4")).audio, 1);
+    }
+}
+
+// Only http and https stream addresses reach the engine: any other the site gives (a
+// swarm, a local file, a torrent or metalink file) fails the part at once.
+TEST_F(DownloadJobTest, StreamAddressesOtherThanHttpAreRefused) {
+    setJobTimings({std::chrono::milliseconds(100), std::chrono::seconds(2)});
+    const std::string video = site().baseUrl() + "/media/" + mediaName(kOnePartCid, 64);
+    const std::string audio = site().baseUrl() + "/media/" + mediaName(kOnePartCid, 30280);
+    const std::string magnet =
+        "magnet:?xt=urn:btih:" + std::string(40, 'a') + "&tr=" + site().baseUrl() + "/announce";
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {magnet, audio},
+        {video, "file:///etc/hostname"},
+        {site().baseUrl() + "/media/x.torrent", audio},
+        {video, site().baseUrl() + "/media/x.meta4?a=1"},
+        {"ftp://127.0.0.1/x.m4s", audio},
+    };
+    for (const auto& [videoAddress, audioAddress] : cases) {
+        SCOPED_TRACE(videoAddress + " " + audioAddress);
+        site().overrideAnswer("/x/player/playurl", 200, playurlAnswer(videoAddress, audioAddress),
+                              "application/json", 1);
+        RecordingReport report;
+        runDownloadJob(part("p"), report);
+        EXPECT_EQ(report.history(), (std::vector<std::string>{"正在解析", "视频解析失败"}));
+    }
+    EXPECT_EQ(mediaRequests(), 0u);
+}
+
+// Names longer than the file system holds are cut at a character to 255 bytes of UTF-8
+// (the file name leaves room for ".part"), keeping "NN_" and ".mp4"; a video without a
+// title gets its BV identifier as its folder.
+TEST_F(DownloadJobTest, FolderAndFileNamesFitTheFileSystem) {
+    struct Case {
+        std::string title;  // UTF-8
+        std::string part;
+        std::string folder;
+        std::string file;
+    };
+    const std::vector<Case> cases = {
+        {repeated("长", 300), repeated("a", 150) + repeated("段", 150), repeated("长", 85),
+         "01_" + repeated("a", 150) + repeated("段", 31) + ".mp4"},
+        {"", "p", devsite::kOnePartBvid, "01_p.mp4"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        VideoRecord record = sharedState().video.get();
+        record.title = utf8ToLocalText(c.title);
+        const DownloadRequest request = bindPart(record, {directory_.string(), 64, 30280}, 0,
+                                                 utf8ToLocalText(c.part), kOnePartCid);
+        RecordingReport report;
+        runDownloadJob(request, report);
+        EXPECT_EQ(report.last(), "下载完成");
+        EXPECT_EQ(probe(directory_ / c.folder / c.file).video, 1);
+    }
+}
+
+// Only a non-empty file at the output path is a finished download: an empty one is
+// replaced by the merge, and a folder there fails the merge instead of passing for done.
+TEST_F(DownloadJobTest, EmptyFileOrFolderAtTheOutputPathIsNotFinished) {
+    std::ofstream(output("01_empty.mp4")).close();
+    fs::create_directories(output("02_folder.mp4"));
+    RecordingReport empty;
+    RecordingReport folder;
+    runDownloadJob(part("empty"), empty);
+    runDownloadJob(part("folder", kOnePartCid, 1), folder);
+    EXPECT_EQ(empty.last(), "下载完成");
+    EXPECT_EQ(probe(output("01_empty.mp4")).video, 1);
+    EXPECT_EQ(folder.last(), "音视频合成失败");
+    EXPECT_TRUE(fs::is_directory(output("02_folder.mp4")));
+}
+
+// A stream the engine finished just before it was released is kept, though the job's
+// last look had seen it still arriving: the files decide, and the next job merges it.
+TEST_F(DownloadJobTest, StreamFinishedJustBeforeTheEngineStopsIsKept) {
+    const std::string videoName = mediaName(kOnePartCid, 64);
+    const auto size = static_cast<std::int64_t>(fs::file_size(site().mediaPath(videoName)));
+    setJobTimings({std::chrono::seconds(4), std::chrono::seconds(90)});
+    site().setBytesPerSecond(size / 2);  // about two seconds: the job looks once before the end
+    RecordingReport first;
+    std::thread job([&] { runDownloadJob(part("p"), first); });
+    const bool finished = waitUntil([&] {
+        std::error_code ignored;
+        return isCompleteDownload(temp("3001.mp4").string()) &&
+               static_cast<std::int64_t>(fs::file_size(temp("3001.mp4"), ignored)) == size;
+    });
+    downloadEngine().uninit();
+    job.join();
+    ASSERT_TRUE(downloadEngine().init(folder().string(), true));
+    ASSERT_TRUE(finished);
+    EXPECT_TRUE(isCompleteDownload(temp("3001.mp4").string()));
+
+    site().setBytesPerSecond(0);
+    setJobTimings({std::chrono::milliseconds(100), std::chrono::seconds(90)});
+    const std::int64_t served = site().bytesServed(videoName);
+    RecordingReport second;
+    runDownloadJob(part("p"), second);
+    EXPECT_EQ(second.last(), "下载完成");
+    EXPECT_EQ(site().bytesServed(videoName), served);
 }
 
 }  // namespace

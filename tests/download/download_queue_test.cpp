@@ -19,15 +19,6 @@ namespace {
 using namespace test;
 using namespace std::chrono_literals;
 
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 60s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
-
 class EventLog : public DownloadQueueListener {
   public:
     void itemChanged(const DownloadItem& item) override {

@@ -5,11 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <regex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/shared_state.h"
@@ -103,6 +106,17 @@ inline std::string mediaName(const std::string& cid, int streamId) {
     return std::string(devsite::kOnePartBvid) + "-" + cid + "-" + std::to_string(streamId) + ".m4s";
 }
 
+// Polls until the condition holds or the time is up; returns whether it held.
+inline bool waitUntil(const std::function<bool()>& done,
+                      std::chrono::milliseconds limit = std::chrono::seconds(60)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
 class JobSiteTest : public LocalSiteSuite {
   protected:
     static void SetUpTestSuite() {
@@ -130,19 +144,25 @@ class JobSiteTest : public LocalSiteSuite {
         video.bvid = devsite::kOnePartBvid;
         video.title = kVideoTitle;
         state.video.set(video);
-        directory_ = folder() / "download";
         std::error_code ignored;
-        fs::remove_all(directory_, ignored);
-        fs::create_directories(directory_ / "temp");
-        fs::create_directories(directory_ / kVideoTitle);
-        state.download.set({directory_.string(), 3});
+        fs::remove_all(folder() / "download", ignored);
+        useDirectory(folder() / "download");
         site().clearFaults();
+        site().clearOverrides();
         site().setBytesPerSecond(0);
         site().clearRequests();
         setJobTimings({std::chrono::milliseconds(100), std::chrono::seconds(90)});
     }
 
     void TearDown() override { setJobTimings({}); }
+
+    // Downloads go to this folder, with its temporary and video folders made.
+    void useDirectory(const fs::path& directory) {
+        directory_ = directory;
+        fs::create_directories(directory_ / "temp");
+        fs::create_directories(directory_ / kVideoTitle);
+        sharedState().download.set({directory_.string(), 3});
+    }
 
     fs::path temp(const std::string& name) const { return directory_ / "temp" / name; }
     fs::path output(const std::string& name) const { return directory_ / kVideoTitle / name; }

@@ -58,6 +58,11 @@ TEST_F(ThreadPoolTest, WorkerCountRules) {
         EXPECT_EQ(pool.state(), ThreadPool::NotRunning);
         EXPECT_EQ(pool.threadCount(), 0);
     }
+    // threadNumber=10000 in config.ini must not start ten thousand threads.
+    ASSERT_TRUE(pool.start(10000));
+    EXPECT_EQ(pool.threadCount(), 64);
+    ASSERT_TRUE(pool.stop(0, 5000));
+
     ASSERT_TRUE(pool.start());
     EXPECT_EQ(pool.threadCount(), 5);
     EXPECT_EQ(pool.idleThreadCount(), 5);

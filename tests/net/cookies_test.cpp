@@ -80,6 +80,34 @@ TEST(RemoveDuplicateParts, ByCharacterKeepsGbkCharactersWhole) {
     EXPECT_EQ(removeDuplicateParts("\r\n\r\n\n", "", DuplicateMode::ByCharacter), "\r\n\n");
 }
 
+TEST(TidyPastedCookie, LineBreaksAndBlanksAroundPairsGo) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"a=1;\n b=2\n", "a=1; b=2"},
+        {"\r\n\tSESSDATA=x \r\n", "SESSDATA=x"},
+        {"a=1\r\nb=2", "a=1; b=2"},  // a line break separates pairs as ";" does
+        {"a=1;; ;b=2;", "a=1; b=2"},
+        {"a = 1", "a = 1"},  // blanks inside a pair stay
+        {" \n ", ""},
+    };
+    for (const auto& [pasted, tidy] : cases) EXPECT_EQ(tidyPastedCookie(pasted), tidy) << pasted;
+}
+
+TEST(FitCookieList, LongestPairsGoFirstButNeverTheLogin) {
+    struct Case {
+        std::string list;
+        size_t maxBytes;
+        std::string fitted;
+    };
+    const std::string longLogin = "SESSDATA=" + std::string(30, 's');
+    const Case cases[] = {
+        {"a=1; b=2", 8, "a=1; b=2"},
+        {"a=1; bb=22; c=3", 10, "a=1; c=3"},
+        {"SESSDATA=abcdefgh; a=1", 12, "SESSDATA=abcdefgh"},
+        {"a=1; " + longLogin + "; b=2", 10, longLogin},
+    };
+    for (const Case& c : cases) EXPECT_EQ(fitCookieList(c.list, c.maxBytes), c.fitted) << c.list;
+}
+
 TEST(IndexOfText, OneBasedOrMinusOne) {
     std::vector<std::string> texts = {"x", "y", "x"};
     EXPECT_EQ(indexOfText(texts, "x"), 1);

@@ -5,8 +5,6 @@
 #include <cctype>
 #include <string>
 
-#include "net/text_encoding.h"
-
 namespace quivra {
 namespace {
 
@@ -15,10 +13,10 @@ TEST(KeywordEncodingTest, BlanksAndChineseBecomePercentGroupsOfTheirUtf8Bytes) {
     EXPECT_EQ(encodeKeyword("a b"), "a%20b");
     EXPECT_EQ(encodeKeyword("  "), "%20%20");
     // One group per UTF-8 byte, upper-case digits: 练 E7 BB 83, 习 E4 B9 A0.
-    EXPECT_EQ(encodeKeyword(localText("练习")), "%E7%BB%83%E4%B9%A0");
-    EXPECT_EQ(encodeKeyword(localText("Qt 6.5 练习-v2")), "Qt%206.5%20%E7%BB%83%E4%B9%A0-v2");
+    EXPECT_EQ(encodeKeyword("练习"), "%E7%BB%83%E4%B9%A0");
+    EXPECT_EQ(encodeKeyword("Qt 6.5 练习-v2"), "Qt%206.5%20%E7%BB%83%E4%B9%A0-v2");
     // Full-width symbols are Chinese text too: （ EF BC 88.
-    EXPECT_EQ(encodeKeyword(localText("（")), "%EF%BC%88");
+    EXPECT_EQ(encodeKeyword("（"), "%EF%BC%88");
 }
 
 TEST(KeywordEncodingTest, OnlyLettersDigitsHyphenAndDotStayAsTheyAre) {

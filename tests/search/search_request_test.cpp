@@ -28,9 +28,10 @@ class SearchRequestTest : public test::LocalSiteTest {
     // A site answer with the given video entries in the ninth section.
     static std::string answerWithVideos(const std::string& videos) {
         std::string sections;
-        for (int i = 0; i < 8; ++i) sections += R"({"result_type":"other","data":[]},)";
+        for (int i = 1; i <= 8; ++i)
+            sections += R"({"name":"section)" + std::to_string(i) + R"(","data":[]},)";
         return R"({"code":0,"message":"0","data":{"numResults":3,"numPages":1,"result":[)" +
-               sections + R"({"result_type":"video","data":[)" + videos + "]}]}}";
+               sections + R"({"name":"video","data":[)" + videos + "]}]}}";
     }
 };
 
@@ -38,7 +39,7 @@ TEST_F(SearchRequestTest, KeywordAndPageReachTheSiteEncodedWithTheBrowserLineAnd
     setUserCookie(devsite::kMemberCookie);  // never sent by a search
     SearchState state = page(3);
     std::vector<SearchHit> hits;
-    const std::string keyword = localText("练习 abc-1.5");
+    const std::string keyword = "练习 abc-1.5";
     ASSERT_EQ(searchRequest(keyword, state, hits), 20);
 
     const auto requests = site().requestsTo(kSearchPath);

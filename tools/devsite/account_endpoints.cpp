@@ -62,13 +62,11 @@ void answerNav(const httplib::Request& request, httplib::Response& response,
     const std::string cookie = request.get_header_value("Cookie");
     const char* who = isMemberCookie(cookie) ? "member" : isPlainCookie(cookie) ? "plain" : nullptr;
     if (!who) {
-        sendJson(response, {{"code", -101},
-                            {"message", "账号未登录"},
-                            {"ttl", 1},
-                            {"data", {{"isLogin", false}}}});
+        sendJson(response,
+                 {{"code", -101}, {"message", "账号未登录"}, {"data", {{"loggedIn", false}}}});
         return;
     }
-    sendJson(response, {{"code", 0}, {"message", "0"}, {"ttl", 1}, {"data", state.accounts[who]}});
+    sendJson(response, {{"code", 0}, {"message", "0"}, {"data", state.accounts[who]}});
 }
 
 void answerLoginUrl(const httplib::Request& request, httplib::Response& response,
@@ -76,9 +74,9 @@ void answerLoginUrl(const httplib::Request& request, httplib::Response& response
     const std::string key = state.newQrKey();
     sendJson(response, {{"code", 0},
                         {"status", true},
-                        {"ts", static_cast<long long>(std::time(nullptr))},
+                        {"time", static_cast<long long>(std::time(nullptr))},
                         {"data",
-                         {{"url", hostBase(request, state) + "/qrcode/h5/login?oauthKey=" + key},
+                         {{"url", hostBase(request, state) + "/qrcode/approval?oauthKey=" + key},
                           {"oauthKey", key}}}});
 }
 
@@ -118,8 +116,8 @@ void answerLoginInfo(const httplib::Request& request, httplib::Response& respons
         response,
         {{"code", 0},
          {"status", true},
-         {"ts", static_cast<long long>(std::time(nullptr))},
-         {"data", {{"url", hostBase(request, state) + "/crossDomain?quid=20001&gourl=" + gourl}}}});
+         {"time", static_cast<long long>(std::time(nullptr))},
+         {"data", {{"url", hostBase(request, state) + "/qrcode/done?quid=20001&gourl=" + gourl}}}});
 }
 
 }  // namespace

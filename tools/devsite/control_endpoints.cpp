@@ -20,11 +20,10 @@ long long number(const httplib::Request& request, const char* name, long long fa
 }
 
 bool parseFaultKind(const std::string& text, FaultKind& kind) {
-    static const std::map<std::string, FaultKind> kinds = {{"none", FaultKind::None},
-                                                           {"drop", FaultKind::DropAfterBytes},
-                                                           {"404", FaultKind::NotFound},
-                                                           {"500", FaultKind::ServerError},
-                                                           {"stall", FaultKind::Stall}};
+    static const std::map<std::string, FaultKind> kinds = {
+        {"none", FaultKind::None},    {"drop", FaultKind::DropAfterBytes},
+        {"404", FaultKind::NotFound}, {"500", FaultKind::ServerError},
+        {"stall", FaultKind::Stall},  {"long", FaultKind::LongerLength}};
     const auto it = kinds.find(text);
     if (it == kinds.end()) return false;
     kind = it->second;
@@ -120,7 +119,8 @@ void registerControlEndpoints(httplib::Server& server, SiteState& state) {
                     state.setOverride(request.get_param_value("path"),
                                       Override{static_cast<int>(number(request, "status", 200)),
                                                request.body, type.empty() ? "text/html" : type,
-                                               static_cast<int>(number(request, "times", -1))});
+                                               static_cast<int>(number(request, "times", -1)),
+                                               number(request, "promised", 0)});
                     ok(response);
                 });
     server.Post(prefix + "/overrides/clear",

@@ -26,7 +26,18 @@ bool applyDelayAndOverride(SiteState& state, const httplib::Request& request,
     }
     if (!answer) return false;
     response.status = answer->status;
-    response.set_content(answer->body, answer->contentType);
+    if (answer->promisedBytes <= static_cast<std::int64_t>(answer->body.size())) {
+        response.set_content(answer->body, answer->contentType);
+        return true;
+    }
+    // Content-Length promises more than the body: the body goes out, then the connection
+    // closes.
+    response.set_content_provider(
+        static_cast<std::size_t>(answer->promisedBytes), answer->contentType,
+        [body = answer->body](std::size_t, std::size_t, httplib::DataSink& sink) {
+            sink.write(body.data(), body.size());
+            return false;
+        });
     return true;
 }
 
@@ -213,6 +224,12 @@ void DevSite::overrideAnswer(const std::string& path, int status, std::string bo
                              std::string contentType, int times) {
     impl_->state.setOverride(path,
                              Override{status, std::move(body), std::move(contentType), times});
+}
+
+void DevSite::cutAnswer(const std::string& path, std::string body, std::int64_t promisedBytes,
+                        int times) {
+    impl_->state.setOverride(
+        path, Override{200, std::move(body), "application/json", times, promisedBytes});
 }
 
 void DevSite::clearOverrides() {

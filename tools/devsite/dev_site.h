@@ -42,11 +42,14 @@ struct RecordedRequest {
     bool hasHeader(const std::string& name) const;
 };
 
-enum class FaultKind { None, DropAfterBytes, NotFound, ServerError, Stall };
+// LongerLength: Content-Length claims afterBytes more than the answer's body; the
+// connection closes once the body is out.
+enum class FaultKind { None, DropAfterBytes, NotFound, ServerError, Stall, LongerLength };
 
 struct Fault {
     FaultKind kind = FaultKind::None;
-    std::int64_t afterBytes = 0;  // DropAfterBytes: bytes sent before closing
+    std::int64_t afterBytes = 0;  // DropAfterBytes: bytes sent before closing; LongerLength:
+                                  // bytes claimed beyond the file's end
     int times = -1;               // how many requests it hits; -1: every one
 };
 
@@ -91,6 +94,10 @@ class DevSite {
     // empty or broken bodies). times: how many requests; -1 every one.
     void overrideAnswer(const std::string& path, int status, std::string body,
                         std::string contentType = "text/html", int times = -1);
+    // As overrideAnswer with status 200, but Content-Length promises promisedBytes; the
+    // connection closes after the body (a cut answer).
+    void cutAnswer(const std::string& path, std::string body, std::int64_t promisedBytes,
+                   int times = -1);
     void clearOverrides();
 
     // A delay before answering requests to a path (for slow-search tests).

@@ -142,6 +142,10 @@ struct Transfer {
                 ? static_cast<std::size_t>(std::clamp<std::int64_t>(rate / 20, 1024, 256 * 1024))
                 : 256 * 1024;
         chunk = std::min(chunk, remaining);
+        // A longer claimed length ends the answer when the range's own bytes are out.
+        const std::int64_t body = range.last - range.first + 1;
+        if (static_cast<std::int64_t>(offset) >= body) return false;
+        chunk = std::min<std::size_t>(chunk, static_cast<std::size_t>(body) - offset);
         if (fault.kind == FaultKind::DropAfterBytes) {
             const std::int64_t allowed = fault.afterBytes - static_cast<std::int64_t>(offset);
             if (allowed <= 0) return false;
@@ -214,8 +218,10 @@ void answerMedia(const httplib::Request& request, httplib::Response& response, S
                                                  std::to_string(range.last) + "/" +
                                                  std::to_string(size));
     }
+    const std::int64_t claimed = range.last - range.first + 1 +
+                                 (fault.kind == FaultKind::LongerLength ? fault.afterBytes : 0);
     response.set_content_provider(
-        static_cast<std::size_t>(range.last - range.first + 1), "video/mp4",
+        static_cast<std::size_t>(claimed), "video/mp4",
         [transfer](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
             return transfer->send(offset, length, sink);
         },

@@ -12,10 +12,13 @@ namespace {
 constexpr int kManyResults = 1000;
 constexpr int kFewResults = 7;
 
-// Sections of a search answer; the videos are the ninth.
-constexpr std::array<const char*, 11> kSections = {"tips",     "esports",       "user", "star",
-                                                   "media_ft", "media_bangumi", "pgc",  "topic",
-                                                   "video",    "activity",      "game"};
+// A search answer has 11 sections; the ninth holds the videos, the others stay empty.
+constexpr int kSectionCount = 11;
+constexpr int kVideoSection = 8;
+
+std::string sectionName(int index) {
+    return index == kVideoSection ? "video" : "section" + std::to_string(index + 1);
+}
 
 std::uint64_t fingerprint(const std::string& text, std::uint64_t salt) {
     std::uint64_t hash = 1469598103934665603ull ^ salt;
@@ -62,10 +65,6 @@ Json hit(const std::string& keyword, int index) {
             {"id", 900000 + index},
             {"author", "作者" + std::to_string(mid)},
             {"mid", mid},
-            {"typeid", "17"},
-            {"typename", "单机游戏"},
-            {"arcurl", "http://www.example.invalid/video/" + bvid},
-            {"aid", 900000 + index},
             {"bvid", bvid},
             {"title", "第" + std::to_string(index + 1) + "个 <em class=\"keyword\">" + keyword +
                           "</em> 练习视频"},
@@ -74,10 +73,9 @@ Json hit(const std::string& keyword, int index) {
             {"play", static_cast<long long>(seed % 2000000)},
             {"video_review", static_cast<long long>(seed % 9000)},
             {"favorites", static_cast<long long>(seed % 40000)},
-            {"tag", "练习,示例"},
+            {"tags", "练习,示例"},
             {"review", static_cast<long long>(seed % 3000)},
             {"pubdate", 1500000000LL + static_cast<long long>(seed % 200000000)},
-            {"senddate", 1500000000LL + static_cast<long long>(seed % 200000000)},
             {"duration", duration}};
 }
 
@@ -93,22 +91,17 @@ void answerSearch(const httplib::Request& request, httplib::Response& response) 
     for (long long index = first; index < std::min<long long>(total, first + pageSize); ++index)
         hits.push_back(hit(keyword, static_cast<int>(index)));
     Json sections = Json::array();
-    for (const char* section : kSections) {
-        sections.push_back(
-            {{"result_type", section},
-             {"data", std::string(section) == "video" ? std::move(hits) : Json::array()}});
+    for (int index = 0; index < kSectionCount; ++index) {
+        sections.push_back({{"name", sectionName(index)},
+                            {"data", index == kVideoSection ? std::move(hits) : Json::array()}});
     }
     sendJson(response, {{"code", 0},
                         {"message", "0"},
-                        {"ttl", 1},
                         {"data",
-                         {{"seid", std::to_string(fingerprint(keyword, 0) % 100000000)},
-                          {"page", page},
+                         {{"page", page},
                           {"pagesize", pageSize},
                           {"numResults", total},
                           {"numPages", pages},
-                          {"suggest_keyword", ""},
-                          {"rqt_type", "search"},
                           {"result", std::move(sections)}}}});
 }
 

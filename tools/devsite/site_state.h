@@ -28,6 +28,7 @@ struct Override {
     std::string body;
     std::string contentType;
     int times = -1;
+    std::int64_t promisedBytes = 0;  // above the body's size: a cut answer
 };
 
 struct Delay {

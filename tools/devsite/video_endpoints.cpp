@@ -11,21 +11,20 @@ namespace {
 struct Quality {
     int id;
     const char* description;
-    const char* format;
     bool memberOnly;
 };
 
-constexpr std::array<Quality, 6> kQualities = {{{120, "4K 超清", "hdflv2", true},
-                                                {116, "1080P60 高帧率", "flv_p60", true},
-                                                {80, "1080P 高清", "flv", false},
-                                                {64, "720P 高清", "flv720", false},
-                                                {32, "480P 清晰", "flv480", false},
-                                                {16, "360P 流畅", "mp4", false}}};
+constexpr std::array<Quality, 6> kQualities = {{{120, "4K 超清", true},
+                                                {116, "1080P60 高帧率", true},
+                                                {80, "1080P 高清", false},
+                                                {64, "720P 高清", false},
+                                                {32, "480P 清晰", false},
+                                                {16, "360P 流畅", false}}};
 
 constexpr std::array<int, 3> kAudioIds = {30280, 30232, 30216};
 
 Json notFound() {
-    return {{"code", -404}, {"message", "啥都木有"}, {"ttl", 1}};
+    return {{"code", -404}, {"message", "视频不存在"}};
 }
 
 std::string mediaBase(const httplib::Request& request, const SiteState& state) {
@@ -37,20 +36,15 @@ std::string mediaBase(const httplib::Request& request, const SiteState& state) {
 // The site sends each quality twice (two codecs); both point at the same file here.
 void addVideoStreams(Json& list, const Quality& quality, const std::string& url) {
     const VideoSize size = qualityFrameSizes().at(quality.id);
-    const std::array<std::pair<const char*, int>, 2> codecs = {
-        {{"avc1.640032", 7}, {"hev1.1.6.L150.90", 12}}};
-    for (const auto& [codecs_name, codecid] : codecs) {
+    for (const char* codec : {"avc1.640032", "hev1.1.6.L150.90"}) {
         list.push_back({{"id", quality.id},
                         {"baseUrl", url},
-                        {"base_url", url},
-                        {"backupUrl", Json::array()},
                         {"bandwidth", size.width * size.height},
                         {"mimeType", "video/mp4"},
-                        {"codecs", codecs_name},
+                        {"codecs", codec},
                         {"width", size.width},
                         {"height", size.height},
-                        {"frameRate", "25"},
-                        {"codecid", codecid}});
+                        {"frameRate", "25"}});
     }
 }
 
@@ -68,45 +62,25 @@ void answerPlayurl(const httplib::Request& request, httplib::Response& response,
 
     Json formats = Json::array();
     Json video = Json::array();
-    Json acceptQuality = Json::array();
-    Json acceptDescription = Json::array();
     for (const Quality& quality : kQualities) {
         if (quality.id == 120 && !fourk) continue;
         formats.push_back({{"quality", quality.id},
-                           {"format", quality.format},
                            {"new_description", quality.description},
-                           {"display_desc", quality.description},
-                           {"need_login", quality.memberOnly},
-                           {"need_vip", quality.memberOnly}});
-        acceptQuality.push_back(quality.id);
-        acceptDescription.push_back(quality.description);
+                           {"membersOnly", quality.memberOnly}});
         if (!quality.memberOnly || member)
             addVideoStreams(video, quality, base + std::to_string(quality.id) + ".m4s");
     }
     Json audio = Json::array();
     for (int id : kAudioIds) {
         const std::string url = base + std::to_string(id) + ".m4s";
-        audio.push_back({{"id", id},
-                         {"baseUrl", url},
-                         {"base_url", url},
-                         {"backupUrl", Json::array()},
-                         {"mimeType", "audio/mp4"},
-                         {"codecs", "mp4a.40.2"},
-                         {"codecid", 0}});
+        audio.push_back(
+            {{"id", id}, {"baseUrl", url}, {"mimeType", "audio/mp4"}, {"codecs", "mp4a.40.2"}});
     }
     long long seconds = 0;
     for (const auto& page : (*view)["data"]["pages"]) {
         if (page["cid"].dump() == cid) seconds = page.value("duration", 0LL);
     }
-    Json data = {{"from", "local"},
-                 {"result", "suc"},
-                 {"message", ""},
-                 {"quality", video.empty() ? 0 : video[0]["id"].get<int>()},
-                 {"format", "flv"},
-                 {"timelength", seconds * 1000},
-                 {"accept_description", std::move(acceptDescription)},
-                 {"accept_quality", std::move(acceptQuality)},
-                 {"video_codecid", 7},
+    Json data = {{"quality", video.empty() ? 0 : video[0]["id"].get<int>()},
                  {"support_formats", std::move(formats)},
                  {"dash",
                   {{"duration", seconds},
@@ -115,7 +89,7 @@ void answerPlayurl(const httplib::Request& request, httplib::Response& response,
                    {"audio", std::move(audio)}}}};
     response.set_header("Set-Cookie",
                         "visitor=devsite-" + std::to_string(state.nextVisitor()) + "; path=/");
-    sendJson(response, {{"code", 0}, {"message", "0"}, {"ttl", 1}, {"data", std::move(data)}});
+    sendJson(response, {{"code", 0}, {"message", "0"}, {"data", std::move(data)}});
 }
 
 std::string escapeHtml(const std::string& text) {
@@ -147,7 +121,7 @@ void answerVideoPage(const httplib::Request& request, httplib::Response& respons
     const Json* answer = state.videos.find(request.matches[1]);
     if (!answer) {
         response.status = 404;
-        response.set_content("<!DOCTYPE html><title>404</title><p>啥都木有</p>",
+        response.set_content("<!DOCTYPE html><title>404</title><p>视频不存在</p>",
                              "text/html; charset=utf-8");
         return;
     }

@@ -52,21 +52,14 @@ Json thousandPartAnswer(int parts) {
         total += seconds;
         pages.push_back({{"cid", kFirstCid + i},
                          {"page", i + 1},
-                         {"from", "vupload"},
                          {"part", "第" + std::to_string(i + 1) + "课 练习"},
-                         {"duration", seconds},
-                         {"dimension", {{"width", 1280}, {"height", 720}, {"rotate", 0}}}});
+                         {"duration", seconds}});
     }
     Json data = {{"bvid", kThousandPartBvid},
-                 {"aid", 7001},
                  {"videos", parts},
-                 {"tid", 36},
-                 {"tname", "知识"},
-                 {"copyright", 1},
                  {"pic", "http://i0.example.invalid/cover/thousand.jpg"},
                  {"title", "一千节练习课"},
                  {"pubdate", 1650000000},
-                 {"ctime", 1649999000},
                  {"desc", "A long series of short exercises."},
                  {"duration", total},
                  {"owner",
@@ -74,8 +67,7 @@ Json thousandPartAnswer(int parts) {
                    {"name", "练习室"},
                    {"face", "http://i0.example.invalid/face/10003.jpg"}}},
                  {"stat",
-                  {{"aid", 7001},
-                   {"view", 1000000},
+                  {{"view", 1000000},
                    {"danmaku", 20000},
                    {"reply", 10000},
                    {"favorite", 50000},
@@ -84,7 +76,7 @@ Json thousandPartAnswer(int parts) {
                    {"like", 100000}}},
                  {"cid", kFirstCid},
                  {"pages", std::move(pages)}};
-    return {{"code", 0}, {"message", "0"}, {"ttl", 1}, {"data", std::move(data)}};
+    return {{"code", 0}, {"message", "0"}, {"data", std::move(data)}};
 }
 
 }  // namespace devsite

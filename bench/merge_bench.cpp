@@ -1,0 +1,66 @@
+// What checking a merge costs: the bare ffmpeg run that writes the MP4, against the whole
+// mergeStreams (room check, ffmpeg, fsync, ffprobe of the result and of both streams,
+// rename), for one part of quality 80 (932 kB video, 34 kB audio).
+//   merge_bench [runs=20]
+// Prints the median, the fastest and the slowest of each.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include <unistd.h>
+
+#include "bench_support.h"
+#include "devsite/dev_site.h"
+#include "download/command_runner.h"
+#include "download/merge_command.h"
+
+int main(int argc, char** argv) {
+    namespace fs = std::filesystem;
+    const int runs = bench::runsArgument(argc, argv, 20);
+    devsite::DevSite site;  // made only for its media files
+    if (!site.start()) {
+        std::fprintf(stderr, "the local site did not start\n");
+        return 1;
+    }
+    const std::string part = std::string(devsite::kOnePartBvid) + "-3001-";
+    const std::string video = site.mediaPath(part + "80.m4s");
+    const std::string audio = site.mediaPath(part + "30280.m4s");
+    const fs::path folder =
+        fs::temp_directory_path() / ("quivra-merge-bench-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const std::string output = (folder / "01_p.mp4").string();
+
+    std::vector<double> bare;
+    std::vector<double> checked;
+    for (int i = 0; i < runs + 2; ++i) {  // two warm-up rounds
+        int status = -1;
+        const double ffmpeg = bench::millisecondsOf([&] {
+            quivra::runCommand(quivra::mergeCommandLine(video, audio, output), nullptr, &status);
+        });
+        fs::remove(output);
+        bool merged = false;
+        const double whole =
+            bench::millisecondsOf([&] { merged = quivra::mergeStreams(video, audio, output); });
+        fs::remove(output);
+        if (status != 0 || !merged) {
+            std::fprintf(stderr, "merge failed (ffmpeg status %d)\n", status);
+            return 1;
+        }
+        if (i >= 2) {
+            bare.push_back(ffmpeg);
+            checked.push_back(whole);
+        }
+    }
+    std::error_code ignored;
+    fs::remove_all(folder, ignored);
+
+    const bench::Spread plain = bench::spreadOf(bare);
+    const bench::Spread full = bench::spreadOf(checked);
+    std::printf("ffmpeg alone, %d runs: median %.1f ms, min %.1f ms, max %.1f ms\n", runs,
+                plain.median, plain.min, plain.max);
+    std::printf("mergeStreams, %d runs: median %.1f ms, min %.1f ms, max %.1f ms\n", runs,
+                full.median, full.min, full.max);
+    return 0;
+}

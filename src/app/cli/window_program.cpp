@@ -1,0 +1,22 @@
+#include "app/cli/window_program.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/cli/exit_status.h"
+#include "base/shared_state.h"
+
+namespace quivra {
+
+int runWindowProgram(char* argv[]) {
+    const std::string path = executableDirectory() + "/" + kWindowProgramName;
+    ::execv(path.c_str(), argv);
+    std::fprintf(stderr, "cannot start the window: %s: %s\n", path.c_str(), std::strerror(errno));
+    return kExitFailed;
+}
+
+}  // namespace quivra
