@@ -25,6 +25,7 @@
 #include "devsite/dev_site.h"
 #include "download/download_engine.h"
 #include "download/download_job.h"
+#include "download/download_queue.h"
 #include "download/download_start.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
@@ -89,6 +90,17 @@ class BenchView : public DownloadView {
     Clock::time_point lastDone_;
 };
 
+// Shows the queue's items in the rows of one list, as the main window does.
+class RowStates : public DownloadQueueListener {
+  public:
+    explicit RowStates(std::shared_ptr<BenchView> view) : view_(std::move(view)) {}
+    void itemChanged(const DownloadItem& item) override { showItemInRow(*view_, item); }
+    void itemRemoved(std::int64_t) override {}
+
+  private:
+    std::shared_ptr<BenchView> view_;
+};
+
 double cpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -141,14 +153,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     sharedState().video.set(video);
+    DownloadQueue queue(threadPool());
 
     // Run 1: at the given rate, press to last "下载完成".
     control.Post("/_devsite/speed?bytesPerSecond=" + std::to_string(rate), "", "text/plain");
     useDirectory(folder / "fast");
     auto view = std::make_shared<BenchView>(video, quality);
-    setDownloadView(view);
+    queue.addListener(std::make_shared<RowStates>(view));
     const auto pressed = Clock::now();
-    startDownloads(*view);
+    startDownloads(*view, queue);
     while (view->doneCount() < view->rowCount() && !view->anyFailed() &&
            Clock::now() - pressed < std::chrono::minutes(5)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -180,8 +193,8 @@ int main(int argc, char** argv) {
     control.Post("/_devsite/speed?bytesPerSecond=" + std::to_string(slowRate), "", "text/plain");
     useDirectory(folder / "slow");
     auto slow = std::make_shared<BenchView>(video, quality);
-    setDownloadView(slow);
-    std::thread presser([&] { startDownloads(*slow); });
+    queue.addListener(std::make_shared<RowStates>(slow));
+    std::thread presser([&] { startDownloads(*slow, queue); });
     std::this_thread::sleep_for(std::chrono::seconds(3));
     const double cpuBefore = cpuSeconds();
     const auto windowStart = Clock::now();
@@ -200,8 +213,9 @@ int main(int argc, char** argv) {
     std::printf("peak resident memory of the program: %.1f MB (largest merge: %.1f MB)\n",
                 usage.ru_maxrss / 1024.0, children.ru_maxrss / 1024.0);
 
-    downloadEngine().uninit();
     presser.join();
+    queue.shutDown();
+    downloadEngine().uninit();
     threadPool().stop(0);
     close(keepAlive);
     waitpid(site, nullptr, 0);

@@ -84,10 +84,27 @@ class WindowDownloadView : public DownloadView {
     QPointer<MainWindow> window_;  // read on the GUI thread only
 };
 
+class RowStateListener : public DownloadQueueListener {
+  public:
+    explicit RowStateListener(MainWindow* window) : view_(makeWindowDownloadView(window)) {}
+
+    void itemChanged(const DownloadItem& item) override {
+        postToGui([view = view_, item] { showItemInRow(*view, item); });
+    }
+    void itemRemoved(std::int64_t) override {}
+
+  private:
+    std::shared_ptr<DownloadView> view_;
+};
+
 }  // namespace
 
 std::shared_ptr<DownloadView> makeWindowDownloadView(MainWindow* window) {
     return std::make_shared<WindowDownloadView>(window);
+}
+
+std::shared_ptr<DownloadQueueListener> makeRowStateListener(MainWindow* window) {
+    return std::make_shared<RowStateListener>(window);
 }
 
 }  // namespace quivra

@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "download/download_queue.h"
 #include "download/download_view.h"
 
 namespace quivra {
@@ -12,5 +13,9 @@ class MainWindow;
 // Every call is carried out on the GUI thread; once the window is gone, reads give
 // nothing and writes are dropped.
 std::shared_ptr<DownloadView> makeWindowDownloadView(MainWindow* window);
+
+// Carries every item change to the GUI thread and shows it in the window's row of that
+// part (showItemInRow); nothing once the window is gone.
+std::shared_ptr<DownloadQueueListener> makeRowStateListener(MainWindow* window);
 
 }  // namespace quivra

@@ -6,8 +6,10 @@
 #include "app/main_window.h"
 #include "app/message_box_window.h"
 #include "app/startup.h"
+#include "base/message_box.h"
 #include "base/shared_state.h"
 #include "download/download_engine.h"
+#include "download/download_list_start.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -19,9 +21,12 @@ int main(int argc, char* argv[]) {
     quivra::downloadEngine().init(programDirectory, true, true);
     app.setStyleSheet(quivra::loadSkinSheet(quivra::skinFilePath(programDirectory)));
     quivra::loadSharedState(programDirectory);
+    const std::string storeMessage = quivra::openDownloadList();
 
-    auto* window = new quivra::MainWindow;
+    auto* window = new quivra::MainWindow;  // starts the thread pool
     window->move(50, 50);
     window->show();
+    quivra::startDownloadList();
+    if (!storeMessage.empty()) quivra::showMessageBox(storeMessage);
     return app.exec();
 }

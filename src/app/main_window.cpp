@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "app/controls_window.h"
+#include "app/download_list_window.h"
 #include "app/download_view_window.h"
 #include "app/login_window.h"
 #include "app/search_window.h"
@@ -121,6 +122,8 @@ class WindowParseView : public ParseView {
 // static destructors run after.
 [[noreturn]] void endProgram() {
     beginGuiShutdown();
+    // First: the list keeps running parts unfinished, whatever closing does to their jobs.
+    currentDownloadQueue()->shutDown();
     refuseNewCommands();
     terminateStartedCommands();
     downloadEngine().uninit();
@@ -130,16 +133,19 @@ class WindowParseView : public ParseView {
 
 }  // namespace
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent), queue_(currentDownloadQueue()), rowStates_(makeRowStateListener(this)) {
     setObjectName(QStringLiteral("MainWindow"));
     buildControls();
     buildMenus();
+    queue_->addListener(rowStates_);
     openWindow = this;
     startThreadPool();
     setWindowTitle(QStringLiteral("Quivra视频下载器1.0.6"));
 }
 
 MainWindow::~MainWindow() {
+    queue_->removeListener(rowStates_.get());
     if (openWindow == this) {
         openWindow = nullptr;
     }
@@ -236,6 +242,7 @@ void MainWindow::buildMenus() {
     other->setObjectName(QStringLiteral("其他功能"));
     other->addAction(QStringLiteral("用户登录"), this, &MainWindow::openLoginWindow);
     other->addAction(QStringLiteral("视频搜索"), this, &MainWindow::openSearchWindow);
+    other->addAction(QStringLiteral("下载列表"), this, &MainWindow::openDownloadListWindow);
     QMenu* settings = menuBar()->addMenu(QStringLiteral("设置"));
     settings->setObjectName(QStringLiteral("设置"));
     settings->addAction(QStringLiteral("下载设置"), this, &MainWindow::openSettingsWindow);
@@ -320,17 +327,12 @@ void MainWindow::onVideoQualitySelected() {
     checkQualityAvailable(*view);
 }
 
-// The jobs write to the window that started them last.
 void MainWindow::onDownloadAll() {
-    auto view = makeWindowDownloadView(this);
-    setDownloadView(view);
-    startDownloads(*view);
+    startDownloads(*makeWindowDownloadView(this), *queue_);
 }
 
 void MainWindow::onDownloadSelected() {
-    auto view = makeWindowDownloadView(this);
-    setDownloadView(view);
-    startCheckedDownloads(*view);
+    startCheckedDownloads(*makeWindowDownloadView(this), *queue_);
 }
 
 void MainWindow::openLoginWindow() {
@@ -350,6 +352,11 @@ void MainWindow::openSettingsWindow() {
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
     hide();
+}
+
+// The list stays beside the main window: downloads go on while the user parses more.
+void MainWindow::openDownloadListWindow() {
+    DownloadListWindow::showFor(queue_);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

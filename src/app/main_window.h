@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QString>
 
+#include "download/download_queue.h"
 #include "download/download_view.h"
 
 class QComboBox;
@@ -63,6 +64,7 @@ class MainWindow : public QMainWindow {
     void openLoginWindow();
     void openSearchWindow();
     void openSettingsWindow();
+    void openDownloadListWindow();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -84,6 +86,10 @@ class MainWindow : public QMainWindow {
     QPushButton* downloadAll_ = nullptr;
     QPushButton* downloadSelected_ = nullptr;
     QMenu* contextMenu_ = nullptr;
+
+    // The queue the buttons submit to, and the listener that shows its items in the rows.
+    std::shared_ptr<DownloadQueue> queue_;
+    std::shared_ptr<DownloadQueueListener> rowStates_;
 };
 
 }  // namespace quivra

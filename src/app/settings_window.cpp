@@ -1,5 +1,6 @@
 #include "app/settings_window.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QEvent>
 #include <QFileDialog>
@@ -86,6 +87,10 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
                  QStringLiteral("线程数量最多为%1，更大的数按%1运行").arg(ThreadPool::kMaxThreads),
                  {112, 48, 264, 32});
 
+    resumeOnStart_ = new QCheckBox(QStringLiteral("启动时继续未完成的下载"), this);
+    resumeOnStart_->setObjectName(QStringLiteral("选择框_resumeOnStart"));
+    resumeOnStart_->setGeometry(8, 88, 240, 32);
+
     // Showing the stored values is not a change: nothing is checked or written here.
     const DownloadSettings settings = sharedState().download.get();
     {
@@ -93,10 +98,12 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
         directory_->setText(QString::fromStdString(localToUtf8(settings.directory)));
     }
     threadNumber_->setText(QString::number(settings.threadNumber));
+    resumeOnStart_->setChecked(settings.resumeOnStart);
 
     connect(choose_, &QPushButton::clicked, this, &SettingsWindow::chooseFolder);
     connect(directory_, &QLineEdit::textChanged, this, &SettingsWindow::storeDirectory);
     connect(threadNumber_, &QLineEdit::textEdited, this, [this] { threadNumberEdited_ = true; });
+    connect(resumeOnStart_, &QCheckBox::toggled, this, &SettingsWindow::storeResumeOnStart);
     connect(threadNumber_, &QLineEdit::textChanged, this, &SettingsWindow::showThreadLimit);
     showThreadLimit();
 }
@@ -143,6 +150,11 @@ void SettingsWindow::storeThreadNumber() {
     const int number = textToInteger(threadNumber_->text().toStdString());
     sharedState().download.update([&](DownloadSettings& s) { s.threadNumber = number; });
     writeConfigItem(sharedState().configPath, "download", "threadNumber", std::to_string(number));
+}
+
+void SettingsWindow::storeResumeOnStart(bool on) {
+    sharedState().download.update([&](DownloadSettings& s) { s.resumeOnStart = on; });
+    writeConfigItem(sharedState().configPath, "download", "resumeOnStart", on ? "1" : "0");
 }
 
 void SettingsWindow::showThreadLimit() {

@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -33,6 +34,7 @@ class SettingsWindow : public QWidget {
     // for more.
     QLabel* threadLimitLabel() const { return threadLimit_; }
     QPushButton* chooseButton() const { return choose_; }
+    QCheckBox* resumeOnStartBox() const { return resumeOnStart_; }
 
   public slots:
     void chooseFolder();
@@ -44,11 +46,13 @@ class SettingsWindow : public QWidget {
   private:
     void storeDirectory();
     void storeThreadNumber();
+    void storeResumeOnStart(bool on);
     void showThreadLimit();
 
     QLineEdit* directory_ = nullptr;
     QPushButton* choose_ = nullptr;
     QLineEdit* threadNumber_ = nullptr;
+    QCheckBox* resumeOnStart_ = nullptr;
     QLabel* threadLimit_ = nullptr;
     bool threadNumberEdited_ = false;
 };

@@ -3,6 +3,10 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include "app/desktop_notification.h"
+#include "download/download_list_start.h"
+#include "download/download_queue.h"
+
 namespace quivra {
 
 namespace {
@@ -30,6 +34,11 @@ QString loadSkinSheet(const std::string& path) {
         return {};
     }
     return sheet;
+}
+
+void startDownloadList() {
+    currentDownloadQueue()->addListener(makeFinishedVideoNotifier());
+    resumeUnfinishedDownloads();
 }
 
 }  // namespace quivra

@@ -14,4 +14,9 @@ std::string skinFilePath(const std::string& programDirectory);
 // 1 MiB or not UTF-8 text: the program then keeps the plain look.
 QString loadSkinSheet(const std::string& path);
 
+// Once the pool runs and the store is open (openDownloadList): a finished video brings a
+// desktop notification, and the parts left unfinished continue as the setting says
+// (resumeUnfinishedDownloads).
+void startDownloadList();
+
 }  // namespace quivra

@@ -248,6 +248,7 @@ DownloadSettings loadDownloadSettings(const std::string& file, const std::string
     settings.directory =
         readConfigItem(file, "download", "directory", utf8ToLocalText(defaultFolder));
     settings.threadNumber = textToInteger(readConfigItem(file, "download", "threadNumber", "3"));
+    settings.resumeOnStart = readConfigItem(file, "download", "resumeOnStart", "1") == "1";
     return settings;
 }
 

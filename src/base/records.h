@@ -34,6 +34,7 @@ struct UserRecord {
 struct DownloadSettings {
     std::string directory;  // local text
     int threadNumber = 3;
+    bool resumeOnStart = true;  // parts left unfinished continue at the next start
 };
 
 struct VideoOwner {

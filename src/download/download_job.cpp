@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
-#include <set>
+#include <system_error>
 
+#include "base/records.h"
 #include "base/shared_state.h"
 #include "base/wait_responsive.h"
 #include "download/download_engine.h"
@@ -22,27 +24,37 @@ namespace {
 std::mutex timingsMutex;
 JobTimings currentTimings;
 
-std::mutex busyMutex;
-std::set<int>& busyRows() {
-    static auto* rows = new std::set<int>;  // outlives every worker
-    return *rows;
-}
-
-// Writes a row's state only when it changes, so a poll does not cost a GUI hand-off.
-class RowState {
+// Hands on a stage text only when it changes, so a poll does not cost a report.
+class Stages {
   public:
-    RowState(DownloadView& view, int row) : view_(view), row_(row) {}
+    explicit Stages(JobReport& report) : report_(report) {}
     void write(const std::string& text) {
         if (text == last_) return;
         last_ = text;
-        view_.setStateText(row_, text);
+        report_.stage(text);
     }
     void write(const char* utf8) { write(localText(utf8)); }
+    JobResult fail(const std::string& text) {
+        write(text);
+        return {JobResult::Failed, text};
+    }
+    JobResult fail(const char* utf8) { return fail(localText(utf8)); }
+    void progress(std::int64_t done, std::int64_t total, std::int64_t speed) {
+        const std::string text = progressText(done, total);
+        if (done == lastDone_ && total == lastTotal_ && speed == lastSpeed_) return;
+        lastDone_ = done;
+        lastTotal_ = total;
+        lastSpeed_ = speed;
+        last_ = text;
+        report_.progress(done, total, speed, text);
+    }
 
   private:
-    DownloadView& view_;
-    int row_;
+    JobReport& report_;
     std::string last_;
+    std::int64_t lastDone_ = -1;
+    std::int64_t lastTotal_ = -1;
+    std::int64_t lastSpeed_ = -1;
 };
 
 struct Stream {
@@ -65,19 +77,26 @@ void abandonTask(DownloadEngine& engine, std::uint32_t task, const std::string& 
     dropUnresumable(path);
 }
 
-// Fetches one stream into the temporary folder, writing its stages into the row.
-// False when the job must end; the row then says why (or, when no task could be made,
-// keeps its last text).
-bool downloadStream(RowState& state, const Stream& stream, const std::string& tempFolder) {
+// The bytes of a whole stream already on disk.
+std::int64_t fileBytes(const std::string& localPath) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(localToUtf8(localPath), error);
+    return error ? 0 : static_cast<std::int64_t>(size);
+}
+
+// Fetches one stream into the temporary folder, reporting its stages; wholeBytes (the
+// streams of the part finished before) is added to the progress.
+JobResult downloadStream(Stages& stages, JobReport& report, const Stream& stream,
+                         const std::string& tempFolder, std::int64_t wholeBytes) {
     DownloadEngine& engine = downloadEngine();
     const std::string path = tempFolder + "/" + stream.fileName;
     const std::string referer = utf8ToLocalText(sharedState().site.main) + "/";
     const std::uint32_t task =
         engine.createTask(stream.address, referer, "", stream.fileName, tempFolder, 1, 1, 1);
-    if (task == 0) return false;
+    if (task == 0) return {JobResult::Failed, ""};
     if (!engine.startTask(task)) {
         abandonTask(engine, task, path);
-        return false;
+        return {JobResult::Failed, ""};
     }
 
     const JobTimings timings = jobTimings();
@@ -87,25 +106,28 @@ bool downloadStream(RowState& state, const Stream& stream, const std::string& te
     for (;;) {
         const std::string name = engine.taskStateName(task);
         if (name == "COMPLETE") break;
+        if (report.stopRequested()) {
+            abandonTask(engine, task, path);
+            return {JobResult::Stopped, ""};
+        }
         if (name == "ERROR") {
             std::string text = engine.taskErrorText(task);
             if (text.empty()) text = DownloadEngine::errorText(0);
             abandonTask(engine, task, path);
-            state.write(text);
-            return false;
+            return stages.fail(text);
         }
         // The engine was released under the job. Its release left a control file beside
         // every file it had not finished, so the files tell whether this one is whole,
         // whatever the job's last look at the task saw: nothing is dropped.
         if (name == "NOITEM") {
-            state.write(DownloadEngine::errorText(65));
-            return false;
+            return stages.fail(DownloadEngine::errorText(65));
         }
         const std::int64_t downloaded = engine.taskDownloadedSize(task);
         if (name == "STARTPENDING") {
-            state.write(stream.startText);
+            stages.write(stream.startText);
         } else if (name == "DOWNLOAD") {
-            state.write(progressText(downloaded, engine.taskTotalSize(task)));
+            stages.progress(wholeBytes + downloaded, wholeBytes + engine.taskTotalSize(task),
+                            engine.taskSpeed(task));
         }
         const auto now = Clock::now();
         if (downloaded != lastBytes) {
@@ -113,22 +135,17 @@ bool downloadStream(RowState& state, const Stream& stream, const std::string& te
             lastArrival = now;
         } else if (now - lastArrival >= timings.stallLimit) {
             abandonTask(engine, task, path);
-            state.write(DownloadEngine::errorText(64));
-            return false;
+            return stages.fail(DownloadEngine::errorText(64));
         }
         waitResponsive(static_cast<int>(timings.pollInterval.count()), 0);
     }
-    state.write(stream.finalText);
-    return true;
+    stages.write(stream.finalText);
+    return {JobResult::Done, ""};
 }
 
 bool isDecimalNumber(const std::string& text) {
     return !text.empty() &&
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-std::string qualityText(const std::optional<int>& data) {
-    return std::to_string(data.value_or(-1));
 }
 
 }  // namespace
@@ -165,86 +182,58 @@ std::string outputFilePath(const std::string& directory, const std::string& vide
            suffix;
 }
 
-void runDownloadJob(DownloadView& view, int row) {
-    RowState state(view, row);
-    if (view.cellText(row, DownloadView::StateColumn) == localText("下载完成")) return;
-
-    const std::string directory = sharedState().download.get().directory;
-    const VideoRecord video = sharedState().video.get();
-    const std::string output = outputFilePath(directory, videoFolderName(video.title, video.bvid),
-                                              row, view.cellText(row, DownloadView::TitleColumn));
-    if (isFinishedOutput(output)) {
-        state.write("下载完成");
-        return;
+JobResult runDownloadJob(const DownloadRequest& part, JobReport& report) {
+    Stages stages(report);
+    if (isFinishedOutput(part.outputPath)) {
+        stages.write("下载完成");
+        return {JobResult::Done, ""};
     }
 
-    const std::string cid = view.cellText(row, DownloadView::CidColumn);
-    state.write("正在解析");
+    stages.write("正在解析");
     // The cid names the temporary files: only digits may reach a path.
-    if (!isDecimalNumber(cid)) {
-        state.write("视频解析失败");
-        return;
-    }
+    if (!isDecimalNumber(part.cid)) return stages.fail("视频解析失败");
+    VideoRecord video;
+    video.bvid = part.bvid;
     const StreamAddresses addresses = resolveStreamAddresses(
-        video, cid, qualityText(view.videoQualityData()), qualityText(view.audioQualityData()));
+        video, part.cid, std::to_string(part.videoQuality), std::to_string(part.audioQuality));
     if (!isEngineAddress(addresses.video) || !isEngineAddress(addresses.audio)) {
-        state.write("视频解析失败");
-        return;
+        return stages.fail("视频解析失败");
     }
 
-    const std::string tempFolder = directory + "/temp";
-    const std::string videoFile = tempFolder + "/" + cid + ".mp4";
-    const std::string audioFile = tempFolder + "/" + cid + ".mp3";
-    // A stream is skipped only when it is whole; a partial one is resumed.
-    if (!isCompleteDownload(videoFile) &&
-        !downloadStream(state, {addresses.video, cid + ".mp4", "准备下载视频", "视频下载完毕"},
-                        tempFolder)) {
-        return;
-    }
-    if (!isCompleteDownload(audioFile) &&
-        !downloadStream(state, {addresses.audio, cid + ".mp3", "准备下载音频", "音频下载完毕"},
-                        tempFolder)) {
-        return;
-    }
+    // A part resumed after a restart may find its folders gone.
+    const std::string tempFolder = part.directory + "/temp";
+    ensureFolder(tempFolder);
+    ensureFolder(part.outputPath.substr(0, part.outputPath.rfind('/')));
 
-    state.write("正在合成音视频");
-    if (!mergeStreams(localToUtf8(videoFile), localToUtf8(audioFile), localToUtf8(output))) {
-        state.write("音视频合成失败");  // both streams stay for the next press
-        return;
+    const std::string videoFile = temporaryVideoPath(part);
+    const std::string audioFile = temporaryAudioPath(part);
+    const Stream streams[] = {
+        {addresses.video, part.cid + ".mp4", "准备下载视频", "视频下载完毕"},
+        {addresses.audio, part.cid + ".mp3", "准备下载音频", "音频下载完毕"},
+    };
+    const std::string* files[] = {&videoFile, &audioFile};
+    std::int64_t wholeBytes = 0;
+    for (int i = 0; i < 2; ++i) {
+        if (report.stopRequested()) return {JobResult::Stopped, ""};
+        // A stream is skipped only when it is whole; a partial one is resumed.
+        if (!isCompleteDownload(*files[i])) {
+            JobResult result = downloadStream(stages, report, streams[i], tempFolder, wholeBytes);
+            if (result.outcome != JobResult::Done) return result;
+        }
+        wholeBytes += fileBytes(*files[i]);
     }
-    state.write("下载完成");
+    if (report.stopRequested()) return {JobResult::Stopped, ""};
+
+    stages.write("正在合成音视频");
+    report.mergeStarted();
+    if (!mergeStreams(localToUtf8(videoFile), localToUtf8(audioFile),
+                      localToUtf8(part.outputPath))) {
+        return stages.fail("音视频合成失败");  // both streams stay for the next press
+    }
+    stages.write("下载完成");
     deleteFile(videoFile);
     deleteFile(audioFile);
-}
-
-void downloadJob(std::intptr_t row, std::intptr_t /*unused*/) {
-    const int index = static_cast<int>(row);
-    struct BusyMark {
-        int row;
-        ~BusyMark() { clearRowBusy(row); }
-    } mark{index};
-    try {
-        if (std::shared_ptr<DownloadView> view = currentDownloadView()) {
-            runDownloadJob(*view, index);
-        }
-    } catch (...) {
-        // Out of memory or a failing library: the row keeps its last text.
-    }
-}
-
-bool markRowBusy(int row) {
-    std::lock_guard lock(busyMutex);
-    return busyRows().insert(row).second;
-}
-
-void clearRowBusy(int row) {
-    std::lock_guard lock(busyMutex);
-    busyRows().erase(row);
-}
-
-bool isRowBusy(int row) {
-    std::lock_guard lock(busyMutex);
-    return busyRows().count(row) != 0;
+    return {JobResult::Done, ""};
 }
 
 }  // namespace quivra

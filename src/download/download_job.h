@@ -1,13 +1,14 @@
-// One row of the list turned into one MP4: stream addresses, both streams through the
-// engine into <directory>/temp, the merge into <directory>/<video title>/NN_<page>.mp4,
-// with each stage written to the row's "状态" cell.
+// One part turned into one MP4: stream addresses, both streams through the engine into
+// <directory>/temp, the merge into <directory>/<video title>/NN_<page>.mp4. The job works
+// only from what the part was bound to at submission and reports each stage as the text
+// of the part's "状态".
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <string>
 
-#include "download/download_view.h"
+#include "download/download_item.h"
 
 namespace quivra {
 
@@ -29,17 +30,30 @@ std::string pageName(const std::string& pageTitle);
 std::string outputFilePath(const std::string& directory, const std::string& videoTitle, int row,
                            const std::string& pageTitle);
 
-// Runs the whole job for one row against a view; returns when the row is done or has
-// failed (the row's text says which).
-void runDownloadJob(DownloadView& view, int row);
+// What a running job tells about itself, and whether it must stop. Texts are local text.
+class JobReport {
+  public:
+    virtual ~JobReport() = default;
+    // A "状态" text, each one once, in the order the job reaches it.
+    virtual void stage(const std::string& text) = 0;
+    // A stream transfers: bytes of the part so far (whole streams included) of the bytes
+    // known so far, the speed in bytes a second, and the progress text ("1.5MB/10MB").
+    virtual void progress(std::int64_t done, std::int64_t total, std::int64_t speed,
+                          const std::string& text) = 0;
+    // Both streams are whole and the merge begins.
+    virtual void mergeStarted() = 0;
+    // True when the job must end now (pause, cancel, removal, the program's end); the
+    // streams stay as they are, so a later job resumes them.
+    virtual bool stopRequested() = 0;
+};
 
-// The thread pool's entry: runs the job for row value1 on currentDownloadView() and
-// clears the row's busy mark however the job ends.
-void downloadJob(std::intptr_t row, std::intptr_t unused = 0);
+struct JobResult {
+    enum Outcome { Done, Failed, Stopped } outcome = Failed;
+    std::string errorText;  // why it failed ("" when the engine gave no task)
+};
 
-// Rows whose job is queued or running: a row is submitted only while it is not marked.
-bool markRowBusy(int row);  // false when it already was
-void clearRowBusy(int row);
-bool isRowBusy(int row);
+// Runs the whole job for one part; returns when the output exists, when the job failed,
+// or when it was asked to stop.
+JobResult runDownloadJob(const DownloadRequest& part, JobReport& report);
 
 }  // namespace quivra

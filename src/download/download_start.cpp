@@ -7,8 +7,7 @@
 #include "base/shared_state.h"
 #include "base/wait_responsive.h"
 #include "download/download_files.h"
-#include "download/download_job.h"
-#include "download/thread_pool.h"
+#include "download/part_binding.h"
 #include "net/text_encoding.h"
 
 namespace quivra {
@@ -38,32 +37,42 @@ bool prepareDownloads(DownloadView& view) {
     return true;
 }
 
-void submitRows(DownloadView& view, bool checkedOnly) {
-    bool first = true;
-    // The count is read anew each round: the wait lets the user parse again meanwhile.
+// Every chosen row is bound at the press: the parse of another video during the
+// one-second waits changes none of them.
+std::vector<DownloadRequest> bindRows(DownloadView& view, bool checkedOnly) {
+    const VideoRecord video = sharedState().video.get();
+    const PartChoice choice{sharedState().download.get().directory,
+                            view.videoQualityData().value_or(-1),
+                            view.audioQualityData().value_or(-1)};
+    std::vector<DownloadRequest> parts;
+    const std::string done = localText("下载完成");
     for (int row = 0; row < view.rowCount(); ++row) {
         if (checkedOnly && !view.isChecked(row)) continue;
-        if (!markRowBusy(row)) continue;  // already queued or running
-        if (!first) {
-            waitResponsive(1, 1);
-            if (row >= view.rowCount()) {
-                clearRowBusy(row);
-                break;
-            }
-        }
-        first = false;
-        if (!threadPool().submit(&downloadJob, row)) clearRowBusy(row);
+        if (view.cellText(row, DownloadView::StateColumn) == done) continue;
+        parts.push_back(bindPart(video, choice, row, view.cellText(row, DownloadView::TitleColumn),
+                                 view.cellText(row, DownloadView::CidColumn)));
+    }
+    return parts;
+}
+
+void submitRows(DownloadView& view, DownloadQueue& queue, bool checkedOnly) {
+    bool waitFirst = false;
+    for (const DownloadRequest& part : bindRows(view, checkedOnly)) {
+        if (waitFirst) waitResponsive(1, 1);
+        const DownloadQueue::Submission submission = queue.submit(part);
+        waitFirst = submission.started;
+        if (!submission.started) showItemInRow(view, submission.item);
     }
 }
 
 }  // namespace
 
-void startDownloads(DownloadView& view) {
-    if (prepareDownloads(view)) submitRows(view, false);
+void startDownloads(DownloadView& view, DownloadQueue& queue) {
+    if (prepareDownloads(view)) submitRows(view, queue, false);
 }
 
-void startCheckedDownloads(DownloadView& view) {
-    if (prepareDownloads(view)) submitRows(view, true);
+void startCheckedDownloads(DownloadView& view, DownloadQueue& queue) {
+    if (prepareDownloads(view)) submitRows(view, queue, true);
 }
 
 void checkQualityAvailable(DownloadView& view) {

@@ -1,28 +1,18 @@
 #include "download/download_view.h"
 
-#include <mutex>
-#include <utility>
+#include "base/shared_state.h"
+#include "download/download_files.h"
+#include "download/download_job.h"
 
 namespace quivra {
 
-namespace {
-
-std::mutex viewMutex;
-std::shared_ptr<DownloadView>& viewSlot() {
-    static auto* slot = new std::shared_ptr<DownloadView>;  // outlives every worker
-    return *slot;
-}
-
-}  // namespace
-
-void setDownloadView(std::shared_ptr<DownloadView> view) {
-    std::lock_guard lock(viewMutex);
-    viewSlot() = std::move(view);
-}
-
-std::shared_ptr<DownloadView> currentDownloadView() {
-    std::lock_guard lock(viewMutex);
-    return viewSlot();
+void showItemInRow(DownloadView& view, const DownloadItem& item) {
+    const DownloadRequest& part = item.request;
+    const int row = part.pageNumber - 1;
+    if (item.stageText.empty() || row < 0 || row >= view.rowCount()) return;
+    const std::string listed = outputFilePath(part.directory, sharedState().video.get().title, row,
+                                              view.cellText(row, DownloadView::TitleColumn));
+    if (listed == part.outputPath) view.setStateText(row, item.stageText);
 }
 
 }  // namespace quivra

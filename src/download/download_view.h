@@ -1,10 +1,12 @@
-// What the download buttons and jobs see of the main window. The window implements it by
-// handing every call to the GUI thread; tests implement it in memory. Texts are local text.
+// What the download buttons see of the main window, and how an item's state reaches the
+// row that shows its part. The window implements the view by handing every call to the
+// GUI thread; tests implement it in memory. Texts are local text.
 #pragma once
 
-#include <memory>
 #include <optional>
 #include <string>
+
+#include "download/download_item.h"
 
 namespace quivra {
 
@@ -32,8 +34,9 @@ class DownloadView {
     virtual void setStateText(int row, const std::string& text) = 0;
 };
 
-// The view that jobs started from now on write to (the open main window).
-void setDownloadView(std::shared_ptr<DownloadView> view);
-std::shared_ptr<DownloadView> currentDownloadView();
+// Writes the item's "状态" text into the row that shows its part: the row of its page
+// number, when that row, read as the listed video's part, has the item's output path.
+// A row that now shows another video's part is left alone.
+void showItemInRow(DownloadView& view, const DownloadItem& item);
 
 }  // namespace quivra

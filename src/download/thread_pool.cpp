@@ -122,6 +122,7 @@ void workerLoop(std::shared_ptr<PoolData> impl, std::shared_ptr<Port> port) {
 }
 
 void* workerEntry(void* argument) {
+    pthread_setname_np(pthread_self(), "quivra-worker");  // for top and the benchmarks
     std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(argument));
     workerLoop(std::move(start->impl), std::move(start->port));
     return nullptr;

@@ -305,6 +305,46 @@ TEST_F(DownloadWindowTest, FolderWithBlankAndSemicolonFromConfig) {
     EXPECT_EQ(probe(videoFolder() / names[0]).video, 1);
 }
 
+// Parsing another video while the first one's parts are queued and running: every job
+// keeps to the part it was given, the new rows start at once, and no row shows another
+// video's state.
+TEST_F(DownloadWindowTest, ParseWhileDownloadingKeepsEveryJobToItsPart) {
+    parseAndChoose(kTwelvePartBvid, 32);
+    const fs::path firstFolder = videoFolder();
+    const std::string firstVideo = media(kTwelvePartBvid, 62001, 32);
+    site().setBytesPerSecond(
+        std::max<std::int64_t>(fs::file_size(site().mediaPath(firstVideo)) / 8, 4096));
+    for (int row = 0; row < 4; ++row) {  // three run, the fourth waits for a worker
+        window_->list()->topLevelItem(row)->setCheckState(MainWindow::NumberColumn, Qt::Checked);
+    }
+    QTest::mouseClick(window_->findChild<QPushButton*>("按钮_downloadSelected"), Qt::LeftButton);
+    ASSERT_NE(state(0), "下载完成");
+
+    parseAndChoose(kOnePartBvid, 64);
+    QStringList seen;
+    QObject::connect(window_->list()->model(), &QAbstractItemModel::dataChanged,
+                     [&] { seen << state(0); });
+    QTest::mouseClick(window_->findChild<QPushButton*>("按钮_downloadAll"), Qt::LeftButton);
+    site().setBytesPerSecond(0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state(0) == "下载完成"; }, 60000));
+    EXPECT_EQ(outputNames().size(), 1u);
+    EXPECT_TRUE(seen.contains("正在解析")) << seen.join(",").toStdString();
+
+    ASSERT_TRUE(QTest::qWaitFor([] { return threadPool().isIdle(); }, 60000));
+    std::vector<std::string> firstNames;
+    for (const auto& entry : fs::directory_iterator(firstFolder)) {
+        firstNames.push_back(entry.path().filename().string());
+    }
+    std::sort(firstNames.begin(), firstNames.end());
+    ASSERT_EQ(firstNames.size(), 4u);
+    for (int row = 0; row < 4; ++row) {
+        EXPECT_EQ(firstNames[row].rfind(rowNumberText(row) + "_", 0), 0u) << firstNames[row];
+        EXPECT_EQ(probe(firstFolder / firstNames[row]).frameSizes,
+                  std::set<std::string>{"512x288"});
+    }
+    EXPECT_EQ(state(0), "下载完成");
+}
+
 // Closing the window while a merge runs ends the program with 0 and the merge with it.
 TEST_F(DownloadWindowTest, ClosingDuringAMergeEndsTheMerge) {
     const fs::path tools = folder() / "slow-tools";

@@ -1,167 +1,21 @@
 // The download job against the local site with the real engine and the real ffmpeg,
-// through a list kept in memory.
-#include <gtest/gtest.h>
-
+// reporting to a record kept in memory.
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
-#include <mutex>
-#include <regex>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "base/message_box.h"
-#include "base/shared_state.h"
-#include "devsite/dev_site.h"
-#include "download/command_runner.h"
-#include "download/download_engine.h"
-#include "download/download_job.h"
-#include "download/download_start.h"
-#include "download/merge_command.h"
+#include "download/part_binding.h"
 #include "download/progress_text.h"
-#include "download/thread_pool.h"
-#include "net/text_encoding.h"
-#include "support/local_site.h"
+#include "job_fixture.h"
 #include "support/small_disk.h"
 
 namespace quivra {
 namespace {
 
-namespace fs = std::filesystem;
-
-constexpr const char* kOnePartCid = "3001";
-constexpr const char* kVideoTitle = "Job";
-
-// The list of the main window, in memory: every state written is kept in order (UTF-8).
-class MemoryView : public DownloadView {
-  public:
-    struct Row {
-        std::string title;  // local text
-        std::string cid;
-        std::string state;  // local text
-        bool checked = false;
-        std::vector<std::string> history;
-    };
-
-    void addRow(const std::string& titleUtf8, const std::string& cid) {
-        std::lock_guard lock(mutex_);
-        rows_.push_back({utf8ToLocalText(titleUtf8), cid, "", false, {}});
-    }
-    void setState(int row, const std::string& utf8) {
-        std::lock_guard lock(mutex_);
-        rows_.at(row).state = utf8ToLocalText(utf8);
-    }
-    std::vector<std::string> history(int row) const {
-        std::lock_guard lock(mutex_);
-        return rows_.at(row).history;
-    }
-    std::string state(int row) const {
-        std::lock_guard lock(mutex_);
-        return localToUtf8(rows_.at(row).state);
-    }
-
-    std::optional<int> videoQuality = 64;
-    std::optional<int> audioQuality = 30280;
-
-    int rowCount() override {
-        std::lock_guard lock(mutex_);
-        return static_cast<int>(rows_.size());
-    }
-    std::string cellText(int row, int column) override {
-        std::lock_guard lock(mutex_);
-        if (row < 0 || row >= static_cast<int>(rows_.size())) return "";
-        const Row& r = rows_[row];
-        switch (column) {
-            case NumberColumn:
-                return std::to_string(row + 1);
-            case TitleColumn:
-                return r.title;
-            case CidColumn:
-                return r.cid;
-            case StateColumn:
-                return r.state;
-            default:
-                return "";
-        }
-    }
-    bool isChecked(int row) override {
-        std::lock_guard lock(mutex_);
-        return rows_.at(row).checked;
-    }
-    std::optional<int> videoQualityData() override { return videoQuality; }
-    std::optional<int> audioQualityData() override { return audioQuality; }
-    void clearVideoQualitySelection() override { videoQuality.reset(); }
-    void setStateText(int row, const std::string& text) override {
-        std::lock_guard lock(mutex_);
-        rows_.at(row).state = text;
-        rows_.at(row).history.push_back(localToUtf8(text));
-    }
-
-  private:
-    mutable std::mutex mutex_;
-    std::vector<Row> rows_;
-};
-
-struct StreamCounts {
-    int video = 0;
-    int audio = 0;
-    std::string frameSize;  // "WIDTHxHEIGHT" of the video stream
-};
-
-// What ffprobe reads from a file.
-StreamCounts probe(const fs::path& file) {
-    StreamCounts counts;
-    const std::string out =
-        runCommand("ffprobe -v error -show_entries stream=codec_type,width,height -of csv=p=0 " +
-                   shellQuote(file.string()));
-    std::smatch match;
-    std::string rest = out;
-    const std::regex line(R"((video|audio)(?:,(\d+),(\d+))?)");
-    while (std::regex_search(rest, match, line)) {
-        if (match[1] == "video") {
-            ++counts.video;
-            counts.frameSize = match[2].str() + "x" + match[3].str();
-        } else {
-            ++counts.audio;
-        }
-        rest = match.suffix();
-    }
-    return counts;
-}
-
-bool isProgressText(const std::string& text) {
-    static const std::regex pattern(R"(\d+(\.\d{1,2})?MB/\d+(\.\d{1,2})?MB)");
-    return std::regex_match(text, pattern);
-}
-
-// Whether the wanted texts appear in this order (others may lie between them).
-bool appearInOrder(const std::vector<std::string>& history,
-                   const std::vector<std::string>& wanted) {
-    size_t next = 0;
-    for (const std::string& text : history) {
-        if (next < wanted.size() && text == wanted[next]) ++next;
-    }
-    return next == wanted.size();
-}
-
-std::string mediaName(const std::string& cid, int streamId) {
-    return std::string(devsite::kOnePartBvid) + "-" + cid + "-" + std::to_string(streamId) + ".m4s";
-}
-
-// Polls until the condition holds or the time is up; returns whether it held.
-template <class Condition>
-bool waitUntil(Condition condition, std::chrono::seconds limit = std::chrono::seconds(60)) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
+using namespace test;
 
 std::string repeated(const std::string& text, int times) {
     std::string all;
@@ -191,56 +45,6 @@ class ToolsFirst {
     std::string saved_;
 };
 
-class DownloadJobTest : public test::LocalSiteSuite {
-  protected:
-    static void SetUpTestSuite() {
-        ASSERT_NO_FATAL_FAILURE(startSite(test::processFolder("quivra-job-test")));
-        loadSharedState(folder().string());
-        ASSERT_TRUE(downloadEngine().init(folder().string(), true));
-    }
-
-    static void TearDownTestSuite() {
-        downloadEngine().uninit();
-        stopSite();
-    }
-
-    void SetUp() override {
-        SharedState& state = sharedState();
-        state.site.api = site().baseUrl();
-        state.site.main = site().baseUrl();
-        state.user.set({});
-        state.qualities.set({});
-        VideoRecord video;
-        video.bvid = devsite::kOnePartBvid;
-        video.title = kVideoTitle;
-        state.video.set(video);
-        std::error_code ignored;
-        fs::remove_all(folder() / "download", ignored);
-        useDirectory(folder() / "download");
-        site().clearFaults();
-        site().clearOverrides();
-        site().setBytesPerSecond(0);
-        site().clearRequests();
-        setJobTimings({std::chrono::milliseconds(100), std::chrono::seconds(90)});
-    }
-
-    void TearDown() override { setJobTimings({}); }
-
-    // Downloads go to this folder, with its temporary and video folders made.
-    void useDirectory(const fs::path& directory) {
-        directory_ = directory;
-        fs::create_directories(directory_ / "temp");
-        fs::create_directories(directory_ / kVideoTitle);
-        sharedState().download.set({directory_.string(), 3});
-    }
-
-    fs::path temp(const std::string& name) const { return directory_ / "temp" / name; }
-    fs::path output(const std::string& name) const { return directory_ / kVideoTitle / name; }
-    size_t mediaRequests() const { return site().requestsTo("/media").size(); }
-
-    fs::path directory_;
-};
-
 TEST(DownloadNames, RowNumbersPageNamesAndOutputPath) {
     EXPECT_EQ(rowNumberText(0), "01");
     EXPECT_EQ(rowNumberText(8), "09");
@@ -262,12 +66,13 @@ TEST(DownloadNames, ProgressTextRoundsHalvesAwayFromZero) {
     EXPECT_EQ(megabyteText(5000LL * 1048576), "5000");
 }
 
-TEST_F(DownloadJobTest, DownloadsOnePartThroughTheEngineAndMerges) {
-    MemoryView view;
-    view.addRow("Part one/1", kOnePartCid);
-    runDownloadJob(view, 0);
+using DownloadJobTest = JobSiteTest;
 
-    const std::vector<std::string> history = view.history(0);
+TEST_F(DownloadJobTest, DownloadsOnePartThroughTheEngineAndMerges) {
+    RecordingReport report;
+    EXPECT_EQ(runDownloadJob(part("Part one/1"), report).outcome, JobResult::Done);
+
+    const std::vector<std::string> history = report.history();
     EXPECT_TRUE(appearInOrder(
         history, {"正在解析", "视频下载完毕", "音频下载完毕", "正在合成音视频", "下载完成"}));
     for (const std::string& text : history) {
@@ -276,6 +81,7 @@ TEST_F(DownloadJobTest, DownloadsOnePartThroughTheEngineAndMerges) {
                            text == "正在合成音视频" || text == "下载完成" || isProgressText(text);
         EXPECT_TRUE(known) << text;
     }
+    EXPECT_EQ(report.merges_, 1);
     const StreamCounts counts = probe(output("01_Part_one_1.mp4"));
     EXPECT_EQ(counts.video, 1);
     EXPECT_EQ(counts.audio, 1);
@@ -290,17 +96,11 @@ TEST_F(DownloadJobTest, DownloadsOnePartThroughTheEngineAndMerges) {
     EXPECT_GT(site().bytesServed(mediaName(kOnePartCid, 30280)), 0);
 }
 
-TEST_F(DownloadJobTest, FinishedRowOrExistingOutputIsNotDownloaded) {
-    MemoryView view;
-    view.addRow("done", kOnePartCid);
-    view.addRow("there", kOnePartCid);
-    view.setState(0, "下载完成");
-    std::ofstream(output("02_there.mp4")) << "already here";
-
-    runDownloadJob(view, 0);
-    runDownloadJob(view, 1);
-    EXPECT_TRUE(view.history(0).empty());
-    EXPECT_EQ(view.history(1), std::vector<std::string>{"下载完成"});
+TEST_F(DownloadJobTest, ExistingOutputIsNotDownloaded) {
+    std::ofstream(output("01_there.mp4")) << "already here";
+    RecordingReport report;
+    EXPECT_EQ(runDownloadJob(part("there"), report).outcome, JobResult::Done);
+    EXPECT_EQ(report.history(), std::vector<std::string>{"下载完成"});
     EXPECT_EQ(mediaRequests(), 0u);
     EXPECT_TRUE(site().requestsTo("/x/player/playurl").empty());
 }
@@ -308,46 +108,44 @@ TEST_F(DownloadJobTest, FinishedRowOrExistingOutputIsNotDownloaded) {
 TEST_F(DownloadJobTest, WholeStreamsInTempGoStraightToTheMerge) {
     fs::copy_file(site().mediaPath(mediaName(kOnePartCid, 64)), temp("3001.mp4"));
     fs::copy_file(site().mediaPath(mediaName(kOnePartCid, 30280)), temp("3001.mp3"));
-    MemoryView view;
-    view.addRow("p", kOnePartCid);
-    runDownloadJob(view, 0);
-    EXPECT_EQ(view.history(0),
+    RecordingReport report;
+    runDownloadJob(part("p"), report);
+    EXPECT_EQ(report.history(),
               (std::vector<std::string>{"正在解析", "正在合成音视频", "下载完成"}));
     EXPECT_EQ(mediaRequests(), 0u);
     EXPECT_EQ(probe(output("01_p.mp4")).video, 1);
 }
 
 TEST_F(DownloadJobTest, NoStreamAddressEndsTheJob) {
-    MemoryView view;
-    view.addRow("unknown part", "9999");
-    view.addRow("path in cid", "../3001");
-    view.addRow("no cid", "");
-    for (int row = 0; row < 3; ++row) {
-        runDownloadJob(view, row);
-        EXPECT_EQ(view.history(row), (std::vector<std::string>{"正在解析", "视频解析失败"})) << row;
+    for (const char* cid : {"9999", "../3001", ""}) {
+        RecordingReport report;
+        const JobResult result = runDownloadJob(part("p", cid), report);
+        EXPECT_EQ(result.outcome, JobResult::Failed);
+        EXPECT_EQ(localToUtf8(result.errorText), "视频解析失败");
+        EXPECT_EQ(report.history(), (std::vector<std::string>{"正在解析", "视频解析失败"})) << cid;
     }
     EXPECT_EQ(mediaRequests(), 0u);
 }
 
-// No quality chosen reads as -1, which the site does not offer: its first stream is taken.
-TEST_F(DownloadJobTest, QualitiesAreReadWhenTheJobAsksForAddresses) {
-    MemoryView view;
-    view.addRow("p", kOnePartCid);
-    view.videoQuality.reset();
-    view.audioQuality = 30216;
-    runDownloadJob(view, 0);
-    EXPECT_EQ(view.state(0), "下载完成");
+// No quality chosen is -1, which the site does not offer: its first stream is taken.
+TEST_F(DownloadJobTest, BoundQualitiesChooseTheStreams) {
+    DownloadRequest request = part("p");
+    request.videoQuality = -1;
+    request.audioQuality = 30216;
+    RecordingReport report;
+    runDownloadJob(request, report);
+    EXPECT_EQ(report.last(), "下载完成");
     EXPECT_EQ(probe(output("01_p.mp4")).frameSize, "960x540");  // 80, the first for a plain user
     EXPECT_EQ(site().requestsTo("/media/" + mediaName(kOnePartCid, 30216)).size(), 1u);
 }
 
 TEST_F(DownloadJobTest, MissingStreamShowsTheEngineErrorAndEnds) {
     site().setFault(mediaName(kOnePartCid, 30280), {devsite::FaultKind::NotFound});
-    MemoryView view;
-    view.addRow("p", kOnePartCid);
-    runDownloadJob(view, 0);
-    EXPECT_EQ(view.state(0), localToUtf8(DownloadEngine::errorText(16)));
-    EXPECT_TRUE(appearInOrder(view.history(0), {"视频下载完毕"}));
+    RecordingReport report;
+    const JobResult result = runDownloadJob(part("p"), report);
+    EXPECT_EQ(result.errorText, DownloadEngine::errorText(16));
+    EXPECT_EQ(report.last(), localToUtf8(DownloadEngine::errorText(16)));
+    EXPECT_TRUE(appearInOrder(report.history(), {"视频下载完毕"}));
     EXPECT_FALSE(fs::exists(output("01_p.mp4")));
     EXPECT_TRUE(isCompleteDownload(temp("3001.mp4").string()));  // kept for the next press
 }
@@ -356,15 +154,15 @@ TEST_F(DownloadJobTest, MissingStreamShowsTheEngineErrorAndEnds) {
 TEST_F(DownloadJobTest, StalledStreamIsGivenUpAndFetchedByTheNextJob) {
     setJobTimings({std::chrono::milliseconds(100), std::chrono::milliseconds(1500)});
     site().setFault(mediaName(kOnePartCid, 64), {devsite::FaultKind::Stall});
-    MemoryView view;
-    view.addRow("p", kOnePartCid);
-    runDownloadJob(view, 0);
-    EXPECT_EQ(view.state(0), localToUtf8(DownloadEngine::errorText(64)));
+    RecordingReport first;
+    runDownloadJob(part("p"), first);
+    EXPECT_EQ(first.last(), localToUtf8(DownloadEngine::errorText(64)));
     EXPECT_FALSE(isCompleteDownload(temp("3001.mp4").string()));
 
     site().clearFaults();
-    runDownloadJob(view, 0);
-    EXPECT_EQ(view.state(0), "下载完成");
+    RecordingReport second;
+    runDownloadJob(part("p"), second);
+    EXPECT_EQ(second.last(), "下载完成");
     EXPECT_EQ(probe(output("01_p.mp4")).video, 1);
 }
 
@@ -374,9 +172,8 @@ TEST_F(DownloadJobTest, HalfWrittenStreamIsResumed) {
     const auto size = static_cast<std::int64_t>(fs::file_size(site().mediaPath(video)));
     const std::int64_t before = site().bytesServed(video);
     site().setBytesPerSecond(std::max<std::int64_t>(size / 6, 4096));
-    MemoryView view;
-    view.addRow("p", kOnePartCid);
-    std::thread job([&] { runDownloadJob(view, 0); });
+    RecordingReport first;
+    std::thread job([&] { runDownloadJob(part("p"), first); });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (site().bytesServed(video) - before < size / 3 &&
            std::chrono::steady_clock::now() < deadline) {
@@ -386,16 +183,17 @@ TEST_F(DownloadJobTest, HalfWrittenStreamIsResumed) {
     job.join();
     const bool restarted = downloadEngine().init(fs::path(directory_).parent_path().string(), true);
     ASSERT_TRUE(restarted);
-    EXPECT_EQ(view.state(0), localToUtf8(DownloadEngine::errorText(65)));
-    const std::int64_t first = site().bytesServed(video) - before;
-    ASSERT_GT(first, 0);
-    ASSERT_LT(first, size);
+    EXPECT_EQ(first.last(), localToUtf8(DownloadEngine::errorText(65)));
+    const std::int64_t firstBytes = site().bytesServed(video) - before;
+    ASSERT_GT(firstBytes, 0);
+    ASSERT_LT(firstBytes, size);
     EXPECT_FALSE(isCompleteDownload(temp("3001.mp4").string()));
 
     site().setBytesPerSecond(0);
     site().clearRequests();
-    runDownloadJob(view, 0);
-    EXPECT_EQ(view.state(0), "下载完成");
+    RecordingReport second;
+    runDownloadJob(part("p"), second);
+    EXPECT_EQ(second.last(), "下载完成");
     // The second task asked for the rest only, from where the first one stopped.
     std::int64_t resumedFrom = 0;
     for (const auto& request : site().requestsTo("/media/" + video)) {
@@ -405,7 +203,7 @@ TEST_F(DownloadJobTest, HalfWrittenStreamIsResumed) {
         }
     }
     EXPECT_GT(resumedFrom, 0);
-    EXPECT_LE(resumedFrom, first);
+    EXPECT_LE(resumedFrom, firstBytes);
     const StreamCounts counts = probe(output("01_p.mp4"));
     EXPECT_EQ(counts.video, 1);
     EXPECT_EQ(counts.frameSize, "768x432");
@@ -417,20 +215,20 @@ TEST_F(DownloadJobTest, FailedMergeKeepsBothStreams) {
     const fs::path empty = directory_ / "no-tools";
     fs::create_directories(empty);
     ::setenv("PATH", empty.c_str(), 1);
-    MemoryView view;
-    view.addRow("p", kOnePartCid);
-    runDownloadJob(view, 0);
+    RecordingReport first;
+    runDownloadJob(part("p"), first);
     ::setenv("PATH", path.c_str(), 1);
 
-    EXPECT_EQ(view.state(0), "音视频合成失败");
+    EXPECT_EQ(first.last(), "音视频合成失败");
     EXPECT_TRUE(isCompleteDownload(temp("3001.mp4").string()));
     EXPECT_TRUE(isCompleteDownload(temp("3001.mp3").string()));
     EXPECT_FALSE(fs::exists(output("01_p.mp4")));
     EXPECT_FALSE(fs::exists(output("01_p.mp4.part")));
 
     const size_t requests = mediaRequests();
-    runDownloadJob(view, 0);
-    EXPECT_EQ(view.state(0), "下载完成");
+    RecordingReport second;
+    runDownloadJob(part("p"), second);
+    EXPECT_EQ(second.last(), "下载完成");
     EXPECT_EQ(mediaRequests(), requests);
     EXPECT_TRUE(fs::is_empty(directory_ / "temp"));
 }
@@ -439,10 +237,9 @@ TEST_F(DownloadJobTest, FailedMergeKeepsBothStreams) {
 TEST_F(DownloadJobTest, RejectedStreamLeavesNoOutput) {
     std::ofstream(temp("3001.mp4")) << "not a media file";
     fs::copy_file(site().mediaPath(mediaName(kOnePartCid, 30280)), temp("3001.mp3"));
-    MemoryView view;
-    view.addRow("p", kOnePartCid);
-    runDownloadJob(view, 0);
-    EXPECT_EQ(view.state(0), "音视频合成失败");
+    RecordingReport report;
+    runDownloadJob(part("p"), report);
+    EXPECT_EQ(report.last(), "音视频合成失败");
     EXPECT_FALSE(fs::exists(output("01_p.mp4")));
     EXPECT_FALSE(fs::exists(output("01_p.mp4.part")));
     EXPECT_TRUE(fs::exists(temp("3001.mp4")));
@@ -467,8 +264,8 @@ TEST_F(DownloadJobTest, MergeQuotesEveryPath) {
 }
 
 // The merge leaves a whole MP4 or nothing. On a disk too full for it, whether full before
-// the merge or filled by another writer while ffmpeg runs, the row says so, no output
-// and no ".part" stay, and both streams are kept for the next press, which finishes.
+// the merge or filled by another writer while ffmpeg runs, the job says so, no output
+// and no ".part" stay, and both streams are kept for the next job, which finishes.
 TEST_F(DownloadJobTest, MergeOnAFullDiskFailsAndKeepsBothStreams) {
     const fs::path video = site().mediaPath(mediaName(kOnePartCid, 64));
     const fs::path audio = site().mediaPath(mediaName(kOnePartCid, 30280));
@@ -493,30 +290,30 @@ TEST_F(DownloadJobTest, MergeOnAFullDiskFailsAndKeepsBothStreams) {
         useDirectory(disk);
         fs::copy_file(video, temp("3001.mp4"));
         fs::copy_file(audio, temp("3001.mp3"));
-        MemoryView view;
-        view.addRow("p", kOnePartCid);
+        RecordingReport first;
         if (fullBefore) {
             small.fillLeaving(left);
-            runDownloadJob(view, 0);
+            runDownloadJob(part("p"), first);
         } else {
             ToolsFirst filling(tools);
-            runDownloadJob(view, 0);
+            runDownloadJob(part("p"), first);
         }
-        EXPECT_EQ(view.state(0), "音视频合成失败");
+        EXPECT_EQ(first.last(), "音视频合成失败");
         EXPECT_FALSE(fs::exists(output("01_p.mp4")));
         EXPECT_FALSE(fs::exists(output("01_p.mp4.part")));
         EXPECT_TRUE(isCompleteDownload(temp("3001.mp4").string()));
         EXPECT_TRUE(isCompleteDownload(temp("3001.mp3").string()));
 
         fs::remove(disk / "filler");
-        runDownloadJob(view, 0);
-        EXPECT_EQ(view.state(0), "下载完成");
+        RecordingReport second;
+        runDownloadJob(part("p"), second);
+        EXPECT_EQ(second.last(), "下载完成");
         EXPECT_EQ(probe(output("01_p.mp4")).audio, 1);
     }
 }
 
 // Only http and https stream addresses reach the engine: any other the site gives (a
-// swarm, a local file, a torrent or metalink file) fails the row at once.
+// swarm, a local file, a torrent or metalink file) fails the part at once.
 TEST_F(DownloadJobTest, StreamAddressesOtherThanHttpAreRefused) {
     setJobTimings({std::chrono::milliseconds(100), std::chrono::seconds(2)});
     const std::string video = site().baseUrl() + "/media/" + mediaName(kOnePartCid, 64);
@@ -534,10 +331,9 @@ TEST_F(DownloadJobTest, StreamAddressesOtherThanHttpAreRefused) {
         SCOPED_TRACE(videoAddress + " " + audioAddress);
         site().overrideAnswer("/x/player/playurl", 200, playurlAnswer(videoAddress, audioAddress),
                               "application/json", 1);
-        MemoryView view;
-        view.addRow("p", kOnePartCid);
-        runDownloadJob(view, 0);
-        EXPECT_EQ(view.history(0), (std::vector<std::string>{"正在解析", "视频解析失败"}));
+        RecordingReport report;
+        runDownloadJob(part("p"), report);
+        EXPECT_EQ(report.history(), (std::vector<std::string>{"正在解析", "视频解析失败"}));
     }
     EXPECT_EQ(mediaRequests(), 0u);
 }
@@ -557,37 +353,31 @@ TEST_F(DownloadJobTest, FolderAndFileNamesFitTheFileSystem) {
          "01_" + repeated("a", 150) + repeated("段", 31) + ".mp4"},
         {"", "p", devsite::kOnePartBvid, "01_p.mp4"},
     };
-    ASSERT_TRUE(threadPool().start(1));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.folder);
         VideoRecord record = sharedState().video.get();
         record.title = utf8ToLocalText(c.title);
-        sharedState().video.set(record);
-        auto view = std::make_shared<MemoryView>();
-        view->addRow(c.part, kOnePartCid);
-        setDownloadView(view);
-        startDownloads(*view);
-        EXPECT_TRUE(waitUntil([&] { return view->state(0) == "下载完成"; })) << view->state(0);
+        const DownloadRequest request = bindPart(record, {directory_.string(), 64, 30280}, 0,
+                                                 utf8ToLocalText(c.part), kOnePartCid);
+        RecordingReport report;
+        runDownloadJob(request, report);
+        EXPECT_EQ(report.last(), "下载完成");
         EXPECT_EQ(probe(directory_ / c.folder / c.file).video, 1);
     }
-    setDownloadView(nullptr);
-    threadPool().stop(0);
-    EXPECT_TRUE(takeRecordedMessages().empty());
 }
 
 // Only a non-empty file at the output path is a finished download: an empty one is
 // replaced by the merge, and a folder there fails the merge instead of passing for done.
 TEST_F(DownloadJobTest, EmptyFileOrFolderAtTheOutputPathIsNotFinished) {
-    MemoryView view;
-    view.addRow("empty", kOnePartCid);
-    view.addRow("folder", kOnePartCid);
     std::ofstream(output("01_empty.mp4")).close();
     fs::create_directories(output("02_folder.mp4"));
-    runDownloadJob(view, 0);
-    runDownloadJob(view, 1);
-    EXPECT_EQ(view.state(0), "下载完成");
+    RecordingReport empty;
+    RecordingReport folder;
+    runDownloadJob(part("empty"), empty);
+    runDownloadJob(part("folder", kOnePartCid, 1), folder);
+    EXPECT_EQ(empty.last(), "下载完成");
     EXPECT_EQ(probe(output("01_empty.mp4")).video, 1);
-    EXPECT_EQ(view.state(1), "音视频合成失败");
+    EXPECT_EQ(folder.last(), "音视频合成失败");
     EXPECT_TRUE(fs::is_directory(output("02_folder.mp4")));
 }
 
@@ -598,9 +388,8 @@ TEST_F(DownloadJobTest, StreamFinishedJustBeforeTheEngineStopsIsKept) {
     const auto size = static_cast<std::int64_t>(fs::file_size(site().mediaPath(videoName)));
     setJobTimings({std::chrono::seconds(4), std::chrono::seconds(90)});
     site().setBytesPerSecond(size / 2);  // about two seconds: the job looks once before the end
-    MemoryView view;
-    view.addRow("p", kOnePartCid);
-    std::thread job([&] { runDownloadJob(view, 0); });
+    RecordingReport first;
+    std::thread job([&] { runDownloadJob(part("p"), first); });
     const bool finished = waitUntil([&] {
         std::error_code ignored;
         return isCompleteDownload(temp("3001.mp4").string()) &&
@@ -615,25 +404,10 @@ TEST_F(DownloadJobTest, StreamFinishedJustBeforeTheEngineStopsIsKept) {
     site().setBytesPerSecond(0);
     setJobTimings({std::chrono::milliseconds(100), std::chrono::seconds(90)});
     const std::int64_t served = site().bytesServed(videoName);
-    runDownloadJob(view, 0);
-    EXPECT_EQ(view.state(0), "下载完成");
+    RecordingReport second;
+    runDownloadJob(part("p"), second);
+    EXPECT_EQ(second.last(), "下载完成");
     EXPECT_EQ(site().bytesServed(videoName), served);
-}
-
-TEST_F(DownloadJobTest, PoolEntryClearsTheBusyMarkOfItsRow) {
-    auto view = std::make_shared<MemoryView>();
-    view->addRow("done", kOnePartCid);
-    view->setState(0, "下载完成");
-    setDownloadView(view);
-    ASSERT_TRUE(markRowBusy(0));
-    EXPECT_FALSE(markRowBusy(0));
-    EXPECT_TRUE(isRowBusy(0));
-    downloadJob(0);
-    EXPECT_FALSE(isRowBusy(0));
-    setDownloadView(nullptr);
-    ASSERT_TRUE(markRowBusy(0));
-    downloadJob(0);  // no window: nothing to do, the mark still goes
-    EXPECT_FALSE(isRowBusy(0));
 }
 
 }  // namespace

@@ -1,0 +1,46 @@
+#include "app/desktop_notification.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QStringList>
+#include <QVariantMap>
+
+#include "app/controls_window.h"
+#include "base/gui_thread.h"
+
+namespace quivra {
+
+namespace {
+
+class FinishedVideoNotifier : public DownloadQueueListener {
+  public:
+    void itemChanged(const DownloadItem&) override {}
+    void itemRemoved(std::int64_t) override {}
+    void videoFinished(const std::string&, const std::string& videoTitle) override {
+        postToGui([title = toQString(videoTitle)] {
+            showDesktopNotification(QStringLiteral("下载完成"),
+                                    title + QStringLiteral(" 的全部分P已下载完成"));
+        });
+    }
+};
+
+}  // namespace
+
+bool showDesktopNotification(const QString& summary, const QString& body) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) return false;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"),
+        QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    // app name, replaces id, icon, summary, body, actions, hints, expiry (-1: the server's)
+    call << QStringLiteral("Quivra视频下载器") << 0u << QStringLiteral("quivra-downloader")
+         << summary << body << QStringList() << QVariantMap() << -1;
+    return bus.send(call);
+}
+
+std::shared_ptr<DownloadQueueListener> makeFinishedVideoNotifier() {
+    return std::make_shared<FinishedVideoNotifier>();
+}
+
+}  // namespace quivra

@@ -1,0 +1,270 @@
+#include "app/download_list_window.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QMenu>
+#include <QPainter>
+#include <QPointer>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <functional>
+#include <set>
+
+#include "app/download_list_model.h"
+#include "base/gui_thread.h"
+#include "net/text_encoding.h"
+
+namespace quivra {
+
+namespace {
+
+QPointer<DownloadListWindow> openList;
+
+// The 进度 cell as a progress bar.
+class ProgressDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionProgressBar bar;
+        bar.rect = option.rect.adjusted(2, 3, -2, -3);
+        bar.minimum = 0;
+        bar.maximum = 100;
+        bar.progress = index.data(DownloadListModel::PercentRole).toInt();
+        bar.text = index.data(Qt::DisplayRole).toString();
+        bar.textVisible = true;
+        bar.state = option.state | QStyle::State_Horizontal;
+        const QWidget* view = option.widget;
+        QStyle* style = view != nullptr ? view->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ProgressBar, &bar, painter, view);
+    }
+};
+
+// Hands the queue's events to the window on the GUI thread.
+class ListListener : public DownloadQueueListener {
+  public:
+    ListListener(DownloadListModel* model, std::function<void()> changed)
+        : model_(model), changed_(std::move(changed)) {}
+
+    void itemChanged(const DownloadItem& item) override {
+        postToGui([model = model_, changed = changed_, item] {
+            if (!model) return;
+            model->update(item);
+            changed();
+        });
+    }
+    void itemRemoved(std::int64_t id) override {
+        postToGui([model = model_, changed = changed_, id] {
+            if (!model) return;
+            model->removeItem(id);
+            changed();
+        });
+    }
+
+  private:
+    QPointer<DownloadListModel> model_;
+    std::function<void()> changed_;
+};
+
+bool pausable(ItemState state) {
+    return state == ItemState::Queued || state == ItemState::Running;
+}
+bool resumable(ItemState state) {
+    return state == ItemState::Paused;
+}
+bool cancellable(ItemState state) {
+    return pausable(state) || state == ItemState::Paused || state == ItemState::Failed;
+}
+bool retriable(ItemState state) {
+    return state == ItemState::Failed || state == ItemState::Cancelled;
+}
+bool any(ItemState) {
+    return true;
+}
+
+QUrl fileUrl(const std::string& localPath) {
+    return QUrl::fromLocalFile(QString::fromStdString(localToUtf8(localPath)));
+}
+
+}  // namespace
+
+DownloadListWindow* DownloadListWindow::showFor(std::shared_ptr<DownloadQueue> queue) {
+    if (!openList) {
+        openList = new DownloadListWindow(std::move(queue));
+        openList->setAttribute(Qt::WA_DeleteOnClose);
+        openList->move(80, 80);
+    }
+    openList->show();
+    openList->raise();
+    openList->activateWindow();
+    return openList;
+}
+
+DownloadListWindow::DownloadListWindow(std::shared_ptr<DownloadQueue> queue, QWidget* parent)
+    : QWidget(parent, Qt::Window), queue_(std::move(queue)) {
+    setObjectName(QStringLiteral("DownloadListWindow"));
+    setWindowTitle(QStringLiteral("下载列表"));
+    resize(900, 480);
+
+    model_ = new DownloadListModel(this);
+    table_ = new QTableView(this);
+    table_->setObjectName(QStringLiteral("超级列表框_downloads"));
+    table_->setModel(model_);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setShowGrid(false);
+    table_->setWordWrap(false);
+    table_->verticalHeader()->hide();
+    // Fixed row heights and column widths: nothing is measured per row, so 1,000 rows
+    // open and scroll as fast as a few.
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setDefaultSectionSize(24);
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    table_->horizontalHeader()->setStretchLastSection(true);
+    const int widths[] = {280, 90, 80, 120, 90, 70, 110, 120};
+    for (int column = 0; column < DownloadListModel::ColumnCount; ++column) {
+        table_->setColumnWidth(column, widths[column]);
+    }
+    table_->setItemDelegateForColumn(DownloadListModel::ProgressColumn,
+                                     new ProgressDelegate(table_));
+    table_->setContextMenuPolicy(Qt::CustomContextMenu);
+
+    summary_ = new QLabel(this);
+    summary_->setObjectName(QStringLiteral("标签_summary"));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(table_);
+    layout->addWidget(summary_);
+
+    contextMenu_ = new QMenu(this);
+    contextMenu_->setObjectName(QStringLiteral("下载列表菜单"));
+    pause_ =
+        contextMenu_->addAction(QStringLiteral("暂停"), this, &DownloadListWindow::pauseSelected);
+    resume_ =
+        contextMenu_->addAction(QStringLiteral("继续"), this, &DownloadListWindow::resumeSelected);
+    cancel_ =
+        contextMenu_->addAction(QStringLiteral("取消"), this, &DownloadListWindow::cancelSelected);
+    retry_ = contextMenu_->addAction(QStringLiteral("重新下载"), this,
+                                     &DownloadListWindow::retrySelected);
+    contextMenu_->addSeparator();
+    openFolder_ = contextMenu_->addAction(QStringLiteral("打开所在文件夹"), this,
+                                          &DownloadListWindow::openFolderOfSelected);
+    play_ =
+        contextMenu_->addAction(QStringLiteral("播放"), this, &DownloadListWindow::playSelected);
+    contextMenu_->addSeparator();
+    remove_ = contextMenu_->addAction(QStringLiteral("从列表中移除"), this,
+                                      &DownloadListWindow::removeSelected);
+    connect(table_, &QWidget::customContextMenuRequested, this, &DownloadListWindow::showMenu);
+
+    // Listening first, then the snapshot: events of the moment between come after it in
+    // order, so the rows end at the latest state.
+    QPointer<DownloadListWindow> self(this);
+    listener_ = std::make_shared<ListListener>(model_, [self] {
+        if (self) self->updateSummary();
+    });
+    queue_->addListener(listener_);
+    model_->reset(queue_->items());
+    updateSummary();
+}
+
+DownloadListWindow::~DownloadListWindow() {
+    queue_->removeListener(listener_.get());
+}
+
+void DownloadListWindow::updateSummary() {
+    const DownloadListModel::Totals totals = model_->totals();
+    summary_->setText(QStringLiteral("下载中 %1 个，等待 %2 个，已完成 %3 个，总速度 %4/s")
+                          .arg(totals.running)
+                          .arg(totals.queued)
+                          .arg(totals.done)
+                          .arg(byteSizeText(totals.speed)));
+}
+
+std::vector<DownloadItem> DownloadListWindow::selectedItems() const {
+    std::set<int> rows;
+    for (const QModelIndex& index : table_->selectionModel()->selectedRows()) {
+        rows.insert(index.row());
+    }
+    std::vector<DownloadItem> items;
+    for (int row : rows) items.push_back(model_->itemAt(row));
+    return items;
+}
+
+std::vector<std::int64_t> DownloadListWindow::selectedIds(bool (*wanted)(ItemState)) const {
+    std::vector<std::int64_t> ids;
+    for (const DownloadItem& item : selectedItems()) {
+        if (wanted(item.state)) ids.push_back(item.id);
+    }
+    return ids;
+}
+
+void DownloadListWindow::prepareMenu() {
+    const std::vector<DownloadItem> items = selectedItems();
+    auto some = [&](bool (*wanted)(ItemState)) {
+        return std::any_of(items.begin(), items.end(),
+                           [&](const DownloadItem& item) { return wanted(item.state); });
+    };
+    pause_->setEnabled(some(pausable));
+    resume_->setEnabled(some(resumable));
+    cancel_->setEnabled(some(cancellable));
+    retry_->setEnabled(some(retriable));
+    openFolder_->setEnabled(!items.empty());
+    play_->setEnabled(some([](ItemState state) { return state == ItemState::Done; }));
+    remove_->setEnabled(!items.empty());
+}
+
+void DownloadListWindow::showMenu(const QPoint& pos) {
+    if (selectedItems().empty()) return;
+    prepareMenu();
+    contextMenu_->popup(table_->viewport()->mapToGlobal(pos));
+}
+
+void DownloadListWindow::pauseSelected() {
+    queue_->pause(selectedIds(pausable));
+}
+
+void DownloadListWindow::resumeSelected() {
+    queue_->resume(selectedIds(resumable));
+}
+
+void DownloadListWindow::cancelSelected() {
+    queue_->cancel(selectedIds(cancellable));
+}
+
+void DownloadListWindow::retrySelected() {
+    queue_->retry(selectedIds(retriable));
+}
+
+void DownloadListWindow::removeSelected() {
+    queue_->remove(selectedIds(any));
+}
+
+// Each folder once, however many of its parts are selected.
+void DownloadListWindow::openFolderOfSelected() {
+    std::set<std::string> folders;
+    for (const DownloadItem& item : selectedItems()) {
+        const std::string folder =
+            item.request.outputPath.substr(0, item.request.outputPath.find_last_of('/'));
+        if (folders.insert(folder).second) QDesktopServices::openUrl(fileUrl(folder));
+    }
+}
+
+void DownloadListWindow::playSelected() {
+    for (const DownloadItem& item : selectedItems()) {
+        if (item.state == ItemState::Done) {
+            QDesktopServices::openUrl(fileUrl(item.request.outputPath));
+            return;
+        }
+    }
+}
+
+}  // namespace quivra

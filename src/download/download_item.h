@@ -1,0 +1,56 @@
+// One part in the download list: what it downloads, bound when it was submitted, and how
+// far it has come. Texts are local text; paths are local text as everywhere in the jobs.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quivra {
+
+// Everything a job needs, fixed at submission: a later parse or a changed choice in the
+// main window never reaches a submitted part.
+struct DownloadRequest {
+    std::string bvid;
+    std::string videoTitle;  // cleaned, as listed; its folder is videoFolderName of it
+    std::string cid;
+    std::string pageTitle;    // the part's "标题" as listed
+    int pageNumber = 1;       // the row number, counted from 1: the NN of the file name
+    int videoQuality = -1;    // the site's quality number; -1 none chosen
+    int audioQuality = -1;    // the site's audio stream id
+    std::string qualityName;  // the chosen quality as offered ("720P 高清")
+    std::string directory;    // the download folder; its temp/ holds the streams
+    std::string outputPath;   // <directory>/<video title>/NN_<page name>.mp4
+};
+
+enum class ItemState { Queued, Running, Paused, Merging, Done, Failed, Cancelled };
+
+struct DownloadItem {
+    std::int64_t id = 0;
+    DownloadRequest request;
+    ItemState state = ItemState::Queued;
+    std::string stageText;  // the latest "状态" text for the part's row in the main list
+    std::string errorText;  // why it failed
+    std::int64_t bytesDone = 0;
+    std::int64_t bytesTotal = 0;  // of the streams known so far
+    std::int64_t speed = 0;       // bytes a second while running; not stored
+    std::int64_t createdAt = 0;   // seconds since the epoch
+    std::int64_t finishedAt = 0;  // 0 until done
+};
+
+// Queued, running or merging: a job holds or will take the item.
+bool isUnfinished(ItemState state);
+
+// The names the store keeps ("queued", "running", ...).
+std::string_view itemStateName(ItemState state);
+std::optional<ItemState> itemStateFromName(std::string_view name);
+
+// The "状态" of the download list window.
+std::string itemStateText(const DownloadItem& item);
+
+// The temporary streams of a part: <directory>/temp/<cid>.mp4 and .mp3.
+std::string temporaryVideoPath(const DownloadRequest& request);
+std::string temporaryAudioPath(const DownloadRequest& request);
+
+}  // namespace quivra

@@ -1,0 +1,23 @@
+#include "download/download_list_start.h"
+
+#include <memory>
+
+#include "base/shared_state.h"
+#include "download/download_queue.h"
+#include "download/download_store.h"
+#include "download/thread_pool.h"
+
+namespace quivra {
+
+std::string openDownloadList() {
+    StoreOpening opening = DownloadStore::open(downloadStorePath(sharedState().configPath));
+    setCurrentDownloadQueue(std::make_shared<DownloadQueue>(threadPool(), std::move(opening.store),
+                                                            std::move(opening.items)));
+    return opening.movedAsideTo.empty() ? std::string() : brokenStoreMessage(opening.movedAsideTo);
+}
+
+void resumeUnfinishedDownloads() {
+    if (sharedState().download.get().resumeOnStart) currentDownloadQueue()->resumeInterrupted();
+}
+
+}  // namespace quivra

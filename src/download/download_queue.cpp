@@ -1,0 +1,425 @@
+#include "download/download_queue.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <system_error>
+
+#include "download/download_files.h"
+#include "download/download_job.h"
+#include "download/download_store.h"
+#include "download/thread_pool.h"
+#include "net/text_encoding.h"
+
+namespace quivra {
+
+namespace {
+
+std::int64_t secondsNow() {
+    return static_cast<std::int64_t>(std::time(nullptr));
+}
+
+std::int64_t fileSize(const std::string& localPath) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(localToUtf8(localPath), error);
+    return error ? 0 : static_cast<std::int64_t>(size);
+}
+
+void deleteStreams(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        deleteFile(path);
+        deleteFile(path + ".aria2");  // the engine's control file
+    }
+}
+
+}  // namespace
+
+struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
+    struct Entry {
+        DownloadItem item;
+        std::uint64_t runToken = 0;  // changes when the item's job must stop
+        bool inPool = false;         // a pool packet will run the item
+        bool running = false;        // a job runs the item
+    };
+
+    ThreadPool& pool;
+    std::unique_ptr<DownloadStore> store;
+
+    mutable std::mutex mutex;
+    std::condition_variable jobsEnded;
+    std::map<std::int64_t, Entry> entries;
+    std::map<std::string, std::int64_t> byOutput;
+    std::vector<std::int64_t> interrupted;
+    std::vector<std::shared_ptr<DownloadQueueListener>> listeners;
+    std::int64_t nextId = 1;
+    int runningJobs = 0;
+    bool closed = false;
+
+    Core(ThreadPool& threadPool, std::unique_ptr<DownloadStore> itemStore)
+        : pool(threadPool), store(std::move(itemStore)) {}
+
+    Entry* find(std::int64_t id) {
+        auto found = entries.find(id);
+        return found == entries.end() ? nullptr : &found->second;
+    }
+
+    // Under the lock: the store and the listeners learn of the change.
+    void changed(const Entry& entry, bool stateChange) {
+        if (store) store->save(entry.item, stateChange);
+        for (const auto& listener : listeners) listener->itemChanged(entry.item);
+    }
+
+    void setState(Entry& entry, ItemState state, const char* stageText) {
+        entry.item.state = state;
+        if (stageText != nullptr) entry.item.stageText = localText(stageText);
+        entry.item.speed = 0;
+        changed(entry, true);
+    }
+
+    // Hands the item to a worker unless one has it already.
+    void schedule(Entry& entry) {
+        if (entry.inPool || entry.running || closed) return;
+        auto* packet = new std::shared_ptr<Core>(shared_from_this());
+        if (pool.submit(&runPacket, static_cast<std::intptr_t>(entry.item.id),
+                        reinterpret_cast<std::intptr_t>(packet))) {
+            entry.inPool = true;
+        } else {
+            delete packet;
+        }
+    }
+
+    void requeue(Entry& entry) {
+        entry.item.errorText.clear();
+        entry.item.finishedAt = 0;
+        setState(entry, ItemState::Queued, "等待下载");
+        schedule(entry);
+    }
+
+    // The temporary streams of an item, unless another unfinished item uses them too.
+    std::vector<std::string> ownStreams(const Entry& entry) const {
+        const DownloadRequest& request = entry.item.request;
+        for (const auto& [id, other] : entries) {
+            if (id != entry.item.id && other.item.request.cid == request.cid &&
+                other.item.request.directory == request.directory &&
+                (isUnfinished(other.item.state) || other.item.state == ItemState::Paused)) {
+                return {};
+            }
+        }
+        return {temporaryVideoPath(request), temporaryAudioPath(request)};
+    }
+
+    // outputBytes: the size of the finished MP4, the item's size from now on.
+    void finishDone(Entry& entry, std::int64_t outputBytes) {
+        entry.item.errorText.clear();
+        entry.item.finishedAt = secondsNow();
+        entry.item.bytesDone = entry.item.bytesTotal = outputBytes;
+        setState(entry, ItemState::Done, "下载完成");
+        const std::string& bvid = entry.item.request.bvid;
+        const bool allDone = std::all_of(entries.begin(), entries.end(), [&](const auto& e) {
+            return e.second.item.request.bvid != bvid || e.second.item.state == ItemState::Done;
+        });
+        if (allDone) {
+            for (const auto& listener : listeners) {
+                listener->videoFinished(bvid, entry.item.request.videoTitle);
+            }
+        }
+    }
+
+    static void runPacket(std::intptr_t id, std::intptr_t packet) {
+        std::unique_ptr<std::shared_ptr<Core>> core(
+            reinterpret_cast<std::shared_ptr<Core>*>(packet));
+        (*core)->run(id);
+    }
+
+    class Report;
+    void run(std::int64_t id);
+    void finish(std::int64_t id, std::uint64_t token, const JobResult& result,
+                std::int64_t outputBytes);
+};
+
+// A job's reports, applied to its item while the job still owns it.
+class DownloadQueue::Core::Report : public JobReport {
+  public:
+    Report(Core& core, std::int64_t id, std::uint64_t token)
+        : core_(core), id_(id), token_(token) {}
+
+    void stage(const std::string& text) override {
+        std::lock_guard lock(core_.mutex);
+        if (Entry* entry = owned()) {
+            entry->item.stageText = text;
+            core_.changed(*entry, false);
+        }
+    }
+
+    void progress(std::int64_t done, std::int64_t total, std::int64_t speed,
+                  const std::string& text) override {
+        std::lock_guard lock(core_.mutex);
+        if (Entry* entry = owned()) {
+            entry->item.bytesDone = done;
+            entry->item.bytesTotal = total;
+            entry->item.speed = speed;
+            entry->item.stageText = text;
+            core_.changed(*entry, false);
+        }
+    }
+
+    void mergeStarted() override {
+        std::lock_guard lock(core_.mutex);
+        if (Entry* entry = owned()) core_.setState(*entry, ItemState::Merging, nullptr);
+    }
+
+    bool stopRequested() override {
+        std::lock_guard lock(core_.mutex);
+        return owned() == nullptr;
+    }
+
+  private:
+    Entry* owned() {
+        if (core_.closed) return nullptr;
+        Entry* entry = core_.find(id_);
+        return entry != nullptr && entry->runToken == token_ ? entry : nullptr;
+    }
+
+    Core& core_;
+    std::int64_t id_;
+    std::uint64_t token_;
+};
+
+void DownloadQueue::Core::run(std::int64_t id) {
+    DownloadRequest request;
+    std::uint64_t token = 0;
+    {
+        std::lock_guard lock(mutex);
+        Entry* entry = find(id);
+        if (entry == nullptr || closed) return;
+        entry->inPool = false;
+        // Paused, cancelled or removed while it waited for a worker.
+        if (entry->item.state != ItemState::Queued) return;
+        entry->running = true;
+        ++runningJobs;
+        token = entry->runToken;
+        request = entry->item.request;
+        setState(*entry, ItemState::Running, nullptr);
+    }
+    Report report(*this, id, token);
+    JobResult result;
+    try {
+        result = runDownloadJob(request, report);
+    } catch (...) {
+        // Out of memory or a failing library: the item fails with its last text.
+    }
+    const bool done = result.outcome == JobResult::Done;
+    finish(id, token, result, done ? fileSize(request.outputPath) : 0);
+}
+
+void DownloadQueue::Core::finish(std::int64_t id, std::uint64_t token, const JobResult& result,
+                                 std::int64_t outputBytes) {
+    std::vector<std::string> streamsToDelete;
+    {
+        std::lock_guard lock(mutex);
+        --runningJobs;
+        jobsEnded.notify_all();
+        Entry* entry = find(id);
+        if (closed || entry == nullptr) return;  // the end of the program, or removed
+        entry->running = false;
+        const bool stopAsked = entry->runToken != token;
+        if (result.outcome == JobResult::Done) {
+            finishDone(*entry, outputBytes);  // the file is there, whatever was asked meanwhile
+        } else if (!stopAsked) {
+            entry->item.errorText = result.errorText;
+            setState(*entry, ItemState::Failed, nullptr);
+        } else if (entry->item.state == ItemState::Cancelled) {
+            streamsToDelete = ownStreams(*entry);
+        } else if (entry->item.state == ItemState::Queued) {
+            schedule(*entry);  // resumed before the job had ended
+        }
+    }
+    deleteStreams(streamsToDelete);
+}
+
+DownloadQueue::DownloadQueue(ThreadPool& pool, std::unique_ptr<DownloadStore> store,
+                             std::vector<DownloadItem> items)
+    : core_(std::make_shared<Core>(pool, std::move(store))) {
+    for (DownloadItem& item : items) {
+        // Only the memory changes: the store keeps them unfinished until they are touched,
+        // so a start that ends early still finds them interrupted.
+        if (isUnfinished(item.state)) {
+            item.state = ItemState::Paused;
+            item.stageText = localText("已暂停");
+            core_->interrupted.push_back(item.id);
+        }
+        item.speed = 0;
+        core_->nextId = std::max(core_->nextId, item.id + 1);
+        core_->byOutput[item.request.outputPath] = item.id;
+        core_->entries[item.id].item = std::move(item);
+    }
+}
+
+DownloadQueue::~DownloadQueue() {
+    shutDown();
+    std::unique_lock lock(core_->mutex);
+    core_->jobsEnded.wait(lock, [this] { return core_->runningJobs == 0; });
+}
+
+DownloadQueue::Submission DownloadQueue::submit(const DownloadRequest& request) {
+    std::lock_guard lock(core_->mutex);
+    if (core_->closed) return {};
+    auto known = core_->byOutput.find(request.outputPath);
+    if (known != core_->byOutput.end()) {
+        Core::Entry& entry = *core_->find(known->second);
+        const ItemState state = entry.item.state;
+        const bool finished = state == ItemState::Done && isFinishedOutput(request.outputPath);
+        if (isUnfinished(state) || finished) return {entry.item, false};
+        if (state != ItemState::Paused) entry.item.request = request;
+        entry.item.bytesDone = 0;
+        core_->requeue(entry);
+        return {entry.item, true};
+    }
+    Core::Entry& entry = core_->entries[core_->nextId];
+    entry.item.id = core_->nextId++;
+    entry.item.request = request;
+    entry.item.createdAt = secondsNow();
+    core_->byOutput[request.outputPath] = entry.item.id;
+    core_->setState(entry, ItemState::Queued, nullptr);
+    core_->schedule(entry);
+    return {entry.item, true};
+}
+
+void DownloadQueue::pause(const std::vector<std::int64_t>& ids) {
+    std::lock_guard lock(core_->mutex);
+    for (std::int64_t id : ids) {
+        Core::Entry* entry = core_->find(id);
+        if (entry == nullptr || core_->closed) continue;
+        const ItemState state = entry->item.state;
+        if (state != ItemState::Queued && state != ItemState::Running) continue;
+        ++entry->runToken;
+        core_->setState(*entry, ItemState::Paused, "已暂停");
+    }
+}
+
+void DownloadQueue::resume(const std::vector<std::int64_t>& ids) {
+    std::lock_guard lock(core_->mutex);
+    for (std::int64_t id : ids) {
+        Core::Entry* entry = core_->find(id);
+        if (entry != nullptr && entry->item.state == ItemState::Paused) core_->requeue(*entry);
+    }
+}
+
+void DownloadQueue::retry(const std::vector<std::int64_t>& ids) {
+    std::lock_guard lock(core_->mutex);
+    for (std::int64_t id : ids) {
+        Core::Entry* entry = core_->find(id);
+        if (entry == nullptr) continue;
+        const ItemState state = entry->item.state;
+        if (state != ItemState::Failed && state != ItemState::Cancelled) continue;
+        entry->item.bytesDone = 0;
+        core_->requeue(*entry);
+    }
+}
+
+void DownloadQueue::cancel(const std::vector<std::int64_t>& ids) {
+    std::vector<std::string> streamsToDelete;
+    {
+        std::lock_guard lock(core_->mutex);
+        for (std::int64_t id : ids) {
+            Core::Entry* entry = core_->find(id);
+            if (entry == nullptr || core_->closed) continue;
+            const ItemState state = entry->item.state;
+            if (state == ItemState::Merging || state == ItemState::Done ||
+                state == ItemState::Cancelled) {
+                continue;
+            }
+            ++entry->runToken;
+            entry->item.bytesDone = 0;
+            core_->setState(*entry, ItemState::Cancelled, "已取消");
+            // A running job deletes them once it has let go of its task.
+            if (!entry->running) {
+                for (std::string& path : core_->ownStreams(*entry)) {
+                    streamsToDelete.push_back(std::move(path));
+                }
+            }
+        }
+    }
+    deleteStreams(streamsToDelete);
+}
+
+void DownloadQueue::remove(const std::vector<std::int64_t>& ids) {
+    std::lock_guard lock(core_->mutex);
+    for (std::int64_t id : ids) {
+        Core::Entry* entry = core_->find(id);
+        if (entry == nullptr || core_->closed) continue;
+        core_->byOutput.erase(entry->item.request.outputPath);
+        core_->entries.erase(id);
+        if (core_->store) core_->store->forget(id);
+        for (const auto& listener : core_->listeners) listener->itemRemoved(id);
+    }
+}
+
+void DownloadQueue::resumeInterrupted() {
+    std::vector<std::int64_t> ids;
+    {
+        std::lock_guard lock(core_->mutex);
+        ids.swap(core_->interrupted);
+    }
+    resume(ids);
+}
+
+std::vector<DownloadItem> DownloadQueue::items() const {
+    std::lock_guard lock(core_->mutex);
+    std::vector<DownloadItem> all;
+    all.reserve(core_->entries.size());
+    for (const auto& [id, entry] : core_->entries) all.push_back(entry.item);
+    return all;
+}
+
+std::optional<DownloadItem> DownloadQueue::item(std::int64_t id) const {
+    std::lock_guard lock(core_->mutex);
+    if (const Core::Entry* entry = core_->find(id)) return entry->item;
+    return std::nullopt;
+}
+
+void DownloadQueue::addListener(std::shared_ptr<DownloadQueueListener> listener) {
+    std::lock_guard lock(core_->mutex);
+    core_->listeners.push_back(std::move(listener));
+}
+
+void DownloadQueue::removeListener(const DownloadQueueListener* listener) {
+    std::lock_guard lock(core_->mutex);
+    std::erase_if(core_->listeners, [&](const auto& held) { return held.get() == listener; });
+}
+
+void DownloadQueue::shutDown() {
+    std::unique_ptr<DownloadStore> store;
+    {
+        std::lock_guard lock(core_->mutex);
+        core_->closed = true;
+        store = std::move(core_->store);
+    }
+    store.reset();  // writes what was handed over, then ends its writer
+}
+
+namespace {
+
+std::mutex currentMutex;
+std::shared_ptr<DownloadQueue>& currentSlot() {
+    static auto* slot = new std::shared_ptr<DownloadQueue>;  // outlives every worker
+    return *slot;
+}
+
+}  // namespace
+
+std::shared_ptr<DownloadQueue> currentDownloadQueue() {
+    std::lock_guard lock(currentMutex);
+    if (!currentSlot()) currentSlot() = std::make_shared<DownloadQueue>(threadPool());
+    return currentSlot();
+}
+
+void setCurrentDownloadQueue(std::shared_ptr<DownloadQueue> queue) {
+    std::lock_guard lock(currentMutex);
+    currentSlot() = std::move(queue);
+}
+
+}  // namespace quivra

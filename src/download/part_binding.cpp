@@ -1,0 +1,49 @@
+#include "download/part_binding.h"
+
+#include "base/config_file.h"
+#include "base/shared_state.h"
+#include "download/download_files.h"
+#include "download/download_job.h"
+
+namespace quivra {
+
+namespace {
+
+// The quality as the list of qualities offers it ("720P 高清").
+std::string qualityName(int quality) {
+    for (const QualityEntry& entry : sharedState().qualities.get().entries) {
+        if (textToInteger(entry.quality) == quality) return entry.newDescription;
+    }
+    return {};
+}
+
+}  // namespace
+
+DownloadRequest bindPart(const VideoRecord& video, const PartChoice& choice, int row,
+                         const std::string& pageTitle, const std::string& cid) {
+    DownloadRequest part;
+    part.bvid = video.bvid;
+    part.videoTitle = video.title;
+    part.cid = cid;
+    part.pageTitle = pageTitle;
+    part.pageNumber = row + 1;
+    part.videoQuality = choice.videoQuality;
+    part.audioQuality = choice.audioQuality;
+    part.qualityName = qualityName(choice.videoQuality);
+    part.directory = choice.directory;
+    part.outputPath =
+        outputFilePath(choice.directory, videoFolderName(video.title, video.bvid), row, pageTitle);
+    return part;
+}
+
+std::vector<DownloadRequest> bindVideoParts(const VideoRecord& video, const PartChoice& choice) {
+    std::vector<DownloadRequest> parts;
+    parts.reserve(video.pages.size());
+    for (const PageEntry& page : video.pages) {
+        parts.push_back(
+            bindPart(video, choice, static_cast<int>(parts.size()), page.part, page.cid));
+    }
+    return parts;
+}
+
+}  // namespace quivra

@@ -1,0 +1,206 @@
+// The download queue on a pool of its own, with the real engine, ffmpeg and store against
+// the local site: binding, pause and resume, cancel, and a kill in the middle.
+#include "download/download_queue.h"
+
+#include <signal.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+#include "download/download_store.h"
+#include "download/thread_pool.h"
+#include "job_fixture.h"
+#include "support/temp_folder.h"
+
+namespace quivra {
+namespace {
+
+using namespace test;
+using namespace std::chrono_literals;
+
+class EventLog : public DownloadQueueListener {
+  public:
+    void itemChanged(const DownloadItem& item) override {
+        std::lock_guard lock(mutex_);
+        states_.push_back(item.state);
+    }
+    void itemRemoved(std::int64_t) override {}
+    void videoFinished(const std::string& bvid, const std::string&) override {
+        std::lock_guard lock(mutex_);
+        finished_.push_back(bvid);
+    }
+    std::vector<std::string> finished() const {
+        std::lock_guard lock(mutex_);
+        return finished_;
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<ItemState> states_;
+    std::vector<std::string> finished_;
+};
+
+class DownloadQueueTest : public JobSiteTest {
+  protected:
+    void SetUp() override {
+        JobSiteTest::SetUp();
+        ASSERT_TRUE(pool_.start(1));
+    }
+    void TearDown() override {
+        pool_.stop(1, 60000);
+        JobSiteTest::TearDown();
+    }
+
+    ItemState stateOf(DownloadQueue& queue, std::int64_t id) const {
+        return queue.item(id).value_or(DownloadItem{}).state;
+    }
+    bool reaches(DownloadQueue& queue, std::int64_t id, ItemState state) const {
+        return waitUntil([&] { return stateOf(queue, id) == state; });
+    }
+    // Paces the video stream of the part so that a third of it takes about a second.
+    void slowVideo() {
+        const auto size = fs::file_size(site().mediaPath(mediaName(kOnePartCid, 64)));
+        site().setBytesPerSecond(std::max<std::int64_t>(size / 6, 4096));
+    }
+    bool partlyFetched(DownloadQueue& queue, std::int64_t id) const {
+        return waitUntil([&] { return queue.item(id).value_or(DownloadItem{}).bytesDone > 0; });
+    }
+    std::string reference() const {
+        const fs::path merged = directory_ / "reference.mp4";
+        mergeStreams(site().mediaPath(mediaName(kOnePartCid, 64)),
+                     site().mediaPath(mediaName(kOnePartCid, 30280)), merged.string());
+        return readBytes(merged.string());
+    }
+
+    ThreadPool pool_;
+};
+
+// One item per output path; the last done part of a video tells the listeners once.
+TEST_F(DownloadQueueTest, OneItemPerOutputPathAndAVideoIsFinishedOnce) {
+    DownloadQueue queue(pool_);
+    auto events = std::make_shared<EventLog>();
+    queue.addListener(events);
+    const auto first = queue.submit(part("a"));
+    const auto second = queue.submit(part("b", kOnePartCid, 1));
+    ASSERT_TRUE(first.started && second.started);
+    const auto again = queue.submit(part("a"));  // queued or running: not twice
+    EXPECT_FALSE(again.started);
+    EXPECT_EQ(again.item.id, first.item.id);
+    ASSERT_TRUE(reaches(queue, second.item.id, ItemState::Done));
+    EXPECT_EQ(stateOf(queue, first.item.id), ItemState::Done);
+    EXPECT_EQ(queue.item(second.item.id)->bytesTotal,
+              static_cast<std::int64_t>(fs::file_size(output("02_b.mp4"))));
+    EXPECT_EQ(events->finished(), std::vector<std::string>{devsite::kOnePartBvid});
+
+    const std::string video = mediaName(kOnePartCid, 64);
+    const std::int64_t served = site().bytesServed(video);
+    EXPECT_FALSE(queue.submit(part("a")).started);  // done, the file is there
+    fs::remove(output("01_a.mp4"));
+    EXPECT_TRUE(queue.submit(part("a")).started);  // done, but the file went
+    ASSERT_TRUE(reaches(queue, first.item.id, ItemState::Done));
+    EXPECT_GT(site().bytesServed(video), served);
+    EXPECT_EQ(queue.items().size(), 2u);
+    EXPECT_EQ(events->finished().size(), 2u);
+}
+
+// Pause ends the job and frees its worker for the next item, the control file stays; resume
+// continues from it and the MP4 is the one an unbroken download gives.
+TEST_F(DownloadQueueTest, PauseFreesTheWorkerAndResumeIsByteExact) {
+    DownloadQueue queue(pool_);
+    slowVideo();
+    const std::int64_t slow = queue.submit(part("slow")).item.id;
+    const std::int64_t next = queue.submit(part("next", "9999", 1)).item.id;
+    ASSERT_TRUE(partlyFetched(queue, slow));
+    EXPECT_EQ(stateOf(queue, next), ItemState::Queued);
+    queue.pause({slow});
+    EXPECT_EQ(localToUtf8(queue.item(slow)->stageText), "已暂停");
+    ASSERT_TRUE(reaches(queue, next, ItemState::Failed));  // ran on the freed worker
+    ASSERT_TRUE(waitUntil([&] { return pool_.isIdle(); }));
+    EXPECT_EQ(stateOf(queue, slow), ItemState::Paused);
+    EXPECT_TRUE(fs::exists(temp("3001.mp4.aria2")));
+
+    site().setBytesPerSecond(0);
+    site().clearRequests();
+    queue.resume({slow});
+    ASSERT_TRUE(reaches(queue, slow, ItemState::Done));
+    std::int64_t resumedFrom = 0;
+    for (const auto& request : site().requestsTo("/media/" + mediaName(kOnePartCid, 64))) {
+        long long from = 0;
+        if (std::sscanf(request.header("Range").c_str(), "bytes=%lld-", &from) == 1) {
+            resumedFrom = std::max<std::int64_t>(resumedFrom, from);
+        }
+    }
+    EXPECT_GT(resumedFrom, 0);
+    EXPECT_EQ(readBytes(output("01_slow.mp4").string()), reference());
+}
+
+// Cancel stops the job and deletes its temporary streams; a finished MP4 stays whatever is
+// asked of its item.
+TEST_F(DownloadQueueTest, CancelDeletesTheStreamsButNeverAFinishedFile) {
+    DownloadQueue queue(pool_);
+    const std::int64_t done = queue.submit(part("done", kOnePartCid, 1)).item.id;
+    ASSERT_TRUE(reaches(queue, done, ItemState::Done));
+    slowVideo();
+    const std::int64_t running = queue.submit(part("running")).item.id;
+    ASSERT_TRUE(partlyFetched(queue, running));
+
+    queue.cancel({running, done});
+    EXPECT_EQ(stateOf(queue, running), ItemState::Cancelled);
+    EXPECT_EQ(stateOf(queue, done), ItemState::Done);
+    ASSERT_TRUE(waitUntil([&] { return pool_.isIdle(); }));
+    EXPECT_TRUE(fs::is_empty(directory_ / "temp"));
+    queue.remove({done});
+    EXPECT_FALSE(queue.item(done));
+    EXPECT_EQ(probe(output("02_done.mp4")).video, 1);
+
+    site().setBytesPerSecond(0);
+    queue.retry({running});
+    ASSERT_TRUE(reaches(queue, running, ItemState::Done));
+    EXPECT_EQ(readBytes(output("01_running.mp4").string()), reference());
+}
+
+// A kill -9 while parts download loses no item: the next start lists them all, paused,
+// and resumed they end as valid MP4s.
+TEST_F(DownloadQueueTest, KillMidDownloadThenRestartListsEveryItemAndResumes) {
+    const std::string store = (folder() / "downloads.db").string();
+    for (const char* file : {"", "-wal", "-shm"}) fs::remove(store + file);
+    const std::vector<DownloadRequest> parts = {part("one"), part("two", "9999", 1),
+                                                part("three", kOnePartCid, 2)};
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            slowVideo();
+            StoreOpening opening = DownloadStore::open(store);
+            DownloadQueue queue(pool_, std::move(opening.store));
+            for (const DownloadRequest& request : parts) queue.submit(request);
+            if (!partlyFetched(queue, 1)) std::_Exit(3);
+            ::raise(SIGKILL);
+        },
+        ::testing::KilledBySignal(SIGKILL), "");
+
+    StoreOpening opening = DownloadStore::open(store);
+    EXPECT_TRUE(opening.movedAsideTo.empty());
+    ASSERT_EQ(opening.items.size(), 3u);
+    DownloadQueue queue(pool_, std::move(opening.store), std::move(opening.items));
+    for (const DownloadItem& item : queue.items()) {
+        EXPECT_EQ(item.request.outputPath, parts[item.id - 1].outputPath);
+    }
+    for (std::int64_t id : {1, 2, 3}) {
+        EXPECT_EQ(stateOf(queue, id), ItemState::Paused) << id;
+        EXPECT_EQ(localToUtf8(queue.item(id)->stageText), "已暂停");
+    }
+    site().setBytesPerSecond(0);
+    queue.resumeInterrupted();
+    ASSERT_TRUE(reaches(queue, 1, ItemState::Done));
+    ASSERT_TRUE(reaches(queue, 3, ItemState::Done));
+    EXPECT_EQ(stateOf(queue, 2), ItemState::Failed);
+    for (const char* name : {"01_one.mp4", "03_three.mp4"}) {
+        const StreamCounts counts = probe(output(name));
+        EXPECT_EQ(counts.video, 1) << name;
+        EXPECT_EQ(counts.audio, 1) << name;
+    }
+}
+
+}  // namespace
+}  // namespace quivra

@@ -1,0 +1,183 @@
+// downloads.db: what is written comes back, progress is written sparingly, and a store
+// that cannot be read is moved aside while one in use by another process is left alone.
+#include "download/download_store.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <thread>
+#include <tuple>
+
+#include "download/sqlite_database.h"
+#include "net/text_encoding.h"
+#include "support/temp_folder.h"
+
+namespace quivra {
+namespace {
+
+namespace fs = std::filesystem;
+
+DownloadItem sampleItem(std::int64_t id, ItemState state) {
+    DownloadItem item;
+    item.id = id;
+    item.request = {"BV1xx411c7mD",
+                    localText("视频 标题"),
+                    "3001",
+                    localText("第1集：开始"),
+                    static_cast<int>(id),
+                    64,
+                    30280,
+                    localText("720P 高清"),
+                    "/d",
+                    "/d/t/0" + std::to_string(id) + ".mp4"};
+    item.state = state;
+    item.stageText = localText("正在解析");
+    item.errorText = localText("任务超时");
+    item.bytesDone = 1234567;
+    item.bytesTotal = 7654321;
+    item.createdAt = 1700000000 + id;
+    item.finishedAt = state == ItemState::Done ? 1700000100 : 0;
+    return item;
+}
+
+void expectSameItem(const DownloadItem& a, const DownloadItem& b) {
+    const auto fields = [](const DownloadItem& i) {
+        const DownloadRequest& r = i.request;
+        return std::tuple(i.id, r.bvid, r.videoTitle, r.cid, r.pageTitle, r.pageNumber,
+                          r.videoQuality, r.audioQuality, r.qualityName, r.directory, r.outputPath,
+                          i.state, i.stageText, i.errorText, i.bytesDone, i.bytesTotal, i.createdAt,
+                          i.finishedAt);
+    };
+    EXPECT_EQ(fields(a), fields(b));
+}
+
+std::string queryText(const std::string& path, const std::string& sql) {
+    SqliteDatabase database;
+    if (!database.open(path)) return {};
+    SqliteStatement statement(database, sql);
+    return statement.step() == SqliteStatement::Step::Row ? statement.textColumn(0) : "";
+}
+
+TEST(DownloadStore, WrittenItemsComeBackFromAPrivateWalStore) {
+    test::TempFolder folder;
+    const std::string path = downloadStorePath(folder.file("config.ini"));
+    EXPECT_EQ(path, folder.file("downloads.db"));
+    {
+        StoreOpening opening = DownloadStore::open(path);
+        ASSERT_TRUE(opening.store);
+        EXPECT_TRUE(opening.items.empty());
+        EXPECT_TRUE(opening.movedAsideTo.empty());
+        for (std::int64_t id = 1; id <= 3; ++id) {
+            opening.store->save(sampleItem(id, ItemState::Running), true);
+        }
+        opening.store->save(sampleItem(2, ItemState::Done), true);
+        opening.store->forget(3);
+        opening.store->flush();
+        EXPECT_EQ(test::fileMode(path), 0600u);
+        EXPECT_EQ(test::fileMode(path + "-wal"), 0600u);
+        EXPECT_EQ(queryText(path, "PRAGMA journal_mode"), "wal");
+        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "1");
+    }
+    StoreOpening again = DownloadStore::open(path);
+    ASSERT_EQ(again.items.size(), 2u);
+    expectSameItem(again.items[0], sampleItem(1, ItemState::Running));
+    expectSameItem(again.items[1], sampleItem(2, ItemState::Done));
+}
+
+// Progress handed over many times a second costs at most one transaction a second per
+// item, and the last figures are the ones kept; a state change is written at once.
+TEST(DownloadStore, ProgressIsWrittenAtMostOnceASecondPerItem) {
+    test::TempFolder folder;
+    const std::string path = folder.file("downloads.db");
+    StoreOpening opening = DownloadStore::open(path);
+    ASSERT_TRUE(opening.store);
+    DownloadStore& store = *opening.store;
+    const auto began = std::chrono::steady_clock::now();
+    DownloadItem item = sampleItem(1, ItemState::Running);
+    for (int i = 1; i <= 300; ++i) {
+        item.bytesDone = i;
+        store.save(item, false);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - began)
+            .count();
+    EXPECT_LE(store.transactionCount(), seconds + 1);
+    item.state = ItemState::Paused;
+    store.save(item, true);
+    opening.store.reset();
+    const StoreOpening again = DownloadStore::open(path);
+    ASSERT_EQ(again.items.size(), 1u);
+    EXPECT_EQ(again.items[0].bytesDone, 300);
+    EXPECT_EQ(again.items[0].state, ItemState::Paused);
+}
+
+TEST(DownloadStore, UnreadableStoreIsMovedAsideAndAFreshOneTakesItsPlace) {
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& path)> make;
+    };
+    const auto sql = [](const std::string& statements) {
+        return [statements](const std::string& path) {
+            SqliteDatabase database;
+            ASSERT_TRUE(database.open(path));
+            ASSERT_TRUE(database.execute(statements));
+        };
+    };
+    const Case cases[] = {
+        {"garbage",
+         [](const std::string& path) { test::writeBytes(path, std::string(5000, 'x')); }},
+        {"another schema", sql("CREATE TABLE other (x); PRAGMA user_version = 1")},
+        {"a later version", sql("PRAGMA user_version = 7")},
+        {"an unknown state",
+         [](const std::string& path) {
+             DownloadStore::open(path).store->save(sampleItem(1, ItemState::Done), true);
+             SqliteDatabase database;
+             ASSERT_TRUE(database.open(path));
+             ASSERT_TRUE(database.execute("UPDATE items SET state = 'lost'"));
+         }},
+    };
+    for (const Case& c : cases) {
+        test::TempFolder folder;
+        const std::string path = folder.file("downloads.db");
+        ASSERT_NO_FATAL_FAILURE(c.make(path));
+        const std::string bytes = test::readBytes(path);
+
+        StoreOpening opening = DownloadStore::open(path);
+        ASSERT_FALSE(opening.movedAsideTo.empty()) << c.what;
+        EXPECT_TRUE(
+            fs::path(opening.movedAsideTo).filename().string().starts_with("downloads.db.broken-"))
+            << opening.movedAsideTo;
+        EXPECT_TRUE(test::readBytes(opening.movedAsideTo) == bytes) << c.what;
+        EXPECT_NE(localToUtf8(brokenStoreMessage(opening.movedAsideTo))
+                      .find(fs::path(opening.movedAsideTo).filename().string()),
+                  std::string::npos);
+        ASSERT_TRUE(opening.store) << c.what;
+        EXPECT_TRUE(opening.items.empty());
+        opening.store->save(sampleItem(1, ItemState::Queued), true);
+        opening.store.reset();
+        EXPECT_EQ(DownloadStore::open(path).items.size(), 1u) << c.what;
+    }
+}
+
+// Another process holding the store (a second program) is no reason to move it aside.
+TEST(DownloadStore, StoreLockedByAnotherConnectionIsLeftAlone) {
+    test::TempFolder folder;
+    const std::string path = folder.file("downloads.db");
+    DownloadStore::open(path).store->save(sampleItem(1, ItemState::Done), true);
+    SqliteDatabase holder;
+    ASSERT_TRUE(holder.open(path));
+    ASSERT_TRUE(holder.execute("PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE"));
+    const StoreOpening opening = DownloadStore::open(path);
+    EXPECT_FALSE(opening.store);
+    EXPECT_TRUE(opening.movedAsideTo.empty());
+    holder.execute("COMMIT");
+    holder.close();
+    EXPECT_EQ(DownloadStore::open(path).items.size(), 1u);
+}
+
+}  // namespace
+}  // namespace quivra
