@@ -2,7 +2,6 @@
 // unfinished parts continue, and the notification when a video is done.
 #include <QCheckBox>
 #include <QDBusConnection>
-#include <QProcess>
 
 #include <filesystem>
 #include <fstream>
@@ -15,6 +14,7 @@
 #include "download/download_queue.h"
 #include "download/thread_pool.h"
 #include "main_window_fixture.h"
+#include "support/run_program.h"
 
 namespace quivra {
 namespace {
@@ -112,10 +112,15 @@ class NotificationService : public QObject {
 };
 
 TEST(DesktopNotification, AFinishedVideoIsAnnouncedOnTheSessionBus) {
-    QProcess bus;
-    bus.start("dbus-daemon", {"--session", "--nofork", "--print-address=1"});
-    ASSERT_TRUE(bus.waitForReadyRead(10000));
-    const QByteArray address = bus.readLine().trimmed();
+    // A private session bus, started by a plain fork and exec: the daemon forks itself
+    // away and prints its address and process id.
+    const test::ProgramRun bus = test::runProgram(
+        "/usr/bin/dbus-daemon", {"--session", "--fork", "--print-address=1", "--print-pid=1"});
+    ASSERT_EQ(bus.status, 0) << bus.err;
+    const QList<QByteArray> printed = QByteArray::fromStdString(bus.out).trimmed().split('\n');
+    ASSERT_EQ(printed.size(), 2) << bus.out;
+    const QByteArray address = printed[0].trimmed();
+    const pid_t busPid = printed[1].trimmed().toInt();
     qputenv("DBUS_SESSION_BUS_ADDRESS", address);
 
     // No notification service on the bus: the call goes nowhere, quietly.
@@ -131,8 +136,7 @@ TEST(DesktopNotification, AFinishedVideoIsAnnouncedOnTheSessionBus) {
     EXPECT_EQ(service.texts, QStringList{"下载完成|我的视频 的全部分P已下载完成"});
 
     QDBusConnection::disconnectFromBus("service");
-    bus.terminate();
-    bus.waitForFinished();
+    ::kill(busPid, SIGTERM);
 }
 
 }  // namespace
