@@ -27,6 +27,8 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kProgressInterval = std::chrono::seconds(1);
+// After a failed write (a full disk) the changes wait this long before the next try.
+constexpr auto kRetryInterval = std::chrono::seconds(2);
 
 // The file exists and only its owner may read it before SQLite first opens it; the WAL
 // and shared-memory files SQLite makes later take the same mode.
@@ -91,6 +93,8 @@ struct DownloadStore::Writer {
     };
     std::map<std::int64_t, Pending> pending;
     std::map<std::int64_t, Clock::time_point> lastWrite;
+    std::optional<Clock::time_point> retryAt;  // set while writes fail
+    int failures = 0;
     int flushing = 0;
     bool writing = false;
     bool stopping = false;
@@ -99,7 +103,12 @@ struct DownloadStore::Writer {
 
     bool due(std::int64_t id, const Pending& change, Clock::time_point now,
              std::optional<Clock::time_point>& next) const {
-        if (change.now || flushing > 0 || stopping) return true;
+        if (flushing > 0 || stopping) return true;
+        if (retryAt && now < *retryAt) {
+            next = retryAt;
+            return false;
+        }
+        if (change.now) return true;
         const auto last = lastWrite.find(id);
         if (last == lastWrite.end() || now - last->second >= kProgressInterval) return true;
         const auto at = last->second + kProgressInterval;
@@ -123,9 +132,15 @@ struct DownloadStore::Writer {
             if (!batch.empty()) {
                 writing = true;
                 lock.unlock();
-                write(batch);
+                const bool stored = write(batch);
                 lock.lock();
                 writing = false;
+                if (!stored) {
+                    keepForRetry(std::move(batch), now);
+                    if (stopping) return;  // the disk is still full: nothing more to try
+                    continue;
+                }
+                retryAt.reset();
                 for (const auto& [id, change] : batch) {
                     if (change.item) {
                         lastWrite[id] = now;
@@ -145,15 +160,25 @@ struct DownloadStore::Writer {
         }
     }
 
-    // A failed write (a full disk) loses this batch only: every later change of an item
-    // writes the item whole again.
-    void write(const std::map<std::int64_t, Pending>& batch) {
+    bool write(const std::map<std::int64_t, Pending>& batch) {
         std::vector<StoreChange> changes;
         changes.reserve(batch.size());
         for (const auto& [id, change] : batch) {
             changes.push_back({id, change.item ? &*change.item : nullptr});
         }
-        if (writeChanges(database, changes)) transactions.fetch_add(1);
+        if (!writeChanges(database, changes)) return false;
+        transactions.fetch_add(1);
+        return true;
+    }
+
+    // Under the lock, after a failed write (a full disk): the batch goes back to the
+    // pending changes, where a change handed over meanwhile replaces its item's, and is
+    // tried again later; a waiting flush gives up on this round.
+    void keepForRetry(std::map<std::int64_t, Pending> batch, Clock::time_point now) {
+        for (auto& [id, change] : batch) pending.try_emplace(id, std::move(change));
+        retryAt = now + kRetryInterval;
+        ++failures;
+        written.notify_all();
     }
 
     void hand(std::int64_t id, std::optional<DownloadItem> item, bool now) {
@@ -169,8 +194,11 @@ struct DownloadStore::Writer {
     void flush() {
         std::unique_lock lock(mutex);
         ++flushing;
+        const int failuresBefore = failures;
         wake.notify_one();
-        written.wait(lock, [this] { return (pending.empty() && !writing) || stopping; });
+        written.wait(lock, [&] {
+            return (pending.empty() && !writing) || stopping || failures != failuresBefore;
+        });
         --flushing;
     }
 

@@ -37,11 +37,12 @@ class DownloadStore {
     DownloadStore& operator=(const DownloadStore&) = delete;
 
     // Hands over the item as it is now. stateChange: written at once; otherwise a progress
-    // change, written when the item's last write is a second old.
+    // change, written when the item's last write is a second old. Changes a write could not
+    // store (a full disk) are kept and tried again every two seconds.
     void save(const DownloadItem& item, bool stateChange);
     void forget(std::int64_t id);
 
-    // Blocks until everything handed over so far is on disk.
+    // Blocks until everything handed over so far is on disk, or a write of it failed.
     void flush();
 
     // Transactions committed since the store was opened.

@@ -1,5 +1,6 @@
-// downloads.db: what is written comes back, progress is written sparingly, and a store
-// that cannot be read is moved aside while one in use by another process is left alone.
+// downloads.db: what is written comes back, progress is written sparingly, a full disk
+// delays writes without losing them, and a store that cannot be read is moved aside while
+// one in use by another process is left alone.
 #include "download/download_store.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +14,7 @@
 
 #include "download/sqlite_database.h"
 #include "net/text_encoding.h"
+#include "support/small_disk.h"
 #include "support/temp_folder.h"
 
 namespace quivra {
@@ -177,6 +179,34 @@ TEST(DownloadStore, StoreLockedByAnotherConnectionIsLeftAlone) {
     holder.execute("COMMIT");
     holder.close();
     EXPECT_EQ(DownloadStore::open(path).items.size(), 1u);
+}
+
+// Changes made while the disk is full are not lost: once there is room they are written.
+TEST(DownloadStore, ChangesMadeOnAFullDiskAreWrittenOnceThereIsRoom) {
+    test::TempFolder folder;
+    test::SmallDisk disk(fs::path(folder.path()) / "disk", 4 << 20);
+    ASSERT_TRUE(disk.mounted());
+    const std::string path = (disk.path() / "downloads.db").string();
+    StoreOpening opening = DownloadStore::open(path);
+    ASSERT_TRUE(opening.store);
+    DownloadStore& store = *opening.store;
+    store.save(sampleItem(1, ItemState::Running), true);
+    store.save(sampleItem(2, ItemState::Running), true);
+    store.flush();
+
+    disk.fillLeaving(0);
+    store.save(sampleItem(1, ItemState::Done), true);
+    store.forget(2);
+    for (std::int64_t id = 3; id <= 40; ++id) store.save(sampleItem(id, ItemState::Queued), true);
+    store.flush();  // fails: nothing could be written
+
+    fs::remove(disk.path() / "filler");
+    store.flush();
+    opening.store.reset();
+    const StoreOpening again = DownloadStore::open(path);
+    ASSERT_EQ(again.items.size(), 39u);
+    expectSameItem(again.items[0], sampleItem(1, ItemState::Done));
+    expectSameItem(again.items[1], sampleItem(3, ItemState::Queued));
 }
 
 }  // namespace
