@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: setup build demo test sanitize package package-test clean
+.PHONY: setup build demo test sanitize bench package package-test clean
 
 setup:
 	@bash scripts/setup.sh
@@ -18,6 +18,10 @@ demo: build
 test: build
 	@bash scripts/check_layers.sh
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The benchmarks (bench/README.md says how to run each and what it measured).
+bench: build
+	@cmake --build $(BUILD) -j $(JOBS) --target bench
 
 # Every suite again under AddressSanitizer+UBSan, the threaded ones under ThreadSanitizer.
 sanitize: setup

@@ -15,11 +15,19 @@ test_targets() {
   ctest --test-dir "$1" -N | sed -n 's/^ *Test *#[0-9]*: *//p'
 }
 
+# -O1 with line tables only: what the sanitizers need for their reports, and close to half
+# the compile time of -O2 -g.
+configure() {  # folder sanitizer
+  cmake -S "$root" -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
+    -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" \
+    -DQUIVRA_SANITIZE="$2" >/dev/null
+}
+
 build_tests() {  # folder sanitizer [targets...]
   local dir=$1 kind=$2
   shift 2
-  cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DQUIVRA_SANITIZE="$kind" >/dev/null
+  configure "$dir" "$kind"
   local targets=("$@")
   if [ ${#targets[@]} -eq 0 ]; then mapfile -t targets < <(test_targets "$dir"); fi
   cmake --build "$dir" -j "$jobs" --target "${targets[@]}"
@@ -40,8 +48,7 @@ run_thread() {
   local threaded=(download_tests video_tests account_tests search_tests app_tests base_tests)
   local present=()
   # search_tests and app_tests exist only once their folders hold tests.
-  cmake -S "$root" -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DQUIVRA_SANITIZE=thread >/dev/null
+  configure build-tsan thread
   local known
   known=$(test_targets build-tsan)
   for t in "${threaded[@]}"; do
