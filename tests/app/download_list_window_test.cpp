@@ -15,6 +15,7 @@
 
 #include "app/download_list_model.h"
 #include "download/download_queue.h"
+#include "download/progress_text.h"
 #include "download/thread_pool.h"
 #include "main_window_fixture.h"
 

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "download/download_store.h"
+#include "download/part_lock.h"
 #include "download/thread_pool.h"
 #include "job_fixture.h"
 #include "support/temp_folder.h"
@@ -158,6 +159,28 @@ TEST_F(DownloadQueueTest, CancelDeletesTheStreamsButNeverAFinishedFile) {
     queue.retry({running});
     ASSERT_TRUE(reaches(queue, running, ItemState::Done));
     EXPECT_EQ(readBytes(output("01_running.mp4").string()), reference());
+}
+
+// Another program's job may be downloading the part this list cancels (each program has
+// its own list): its streams stay while it holds the part's lock.
+TEST_F(DownloadQueueTest, CancelKeepsTheStreamsOfAPartAnotherProgramRuns) {
+    // A folder of its own: the engine is shared with the next tests, and it must not know
+    // this paused stream's path there.
+    fs::remove_all(folder() / "elsewhere");
+    useDirectory(folder() / "elsewhere");
+    DownloadQueue queue(pool_);
+    slowVideo();
+    const DownloadItem item = queue.submit(part("elsewhere")).item;
+    ASSERT_TRUE(partlyFetched(queue, item.id));
+    queue.pause({item.id});
+    ASSERT_TRUE(waitUntil([&] { return pool_.isIdle(); }));
+    PartLock otherProgram;
+    ASSERT_EQ(otherProgram.tryTake(partLockPath(item.request)), PartLock::Taken);
+
+    queue.cancel({item.id});
+    EXPECT_EQ(stateOf(queue, item.id), ItemState::Cancelled);
+    EXPECT_TRUE(fs::exists(temp("3001.mp4")));
+    EXPECT_TRUE(fs::exists(temp("3001.mp4.aria2")));
 }
 
 // A kill -9 while parts download loses no item: the next start lists them all, paused,

@@ -7,7 +7,7 @@
 #include "app/cli/exit_status.h"
 #include "base/config_file.h"
 #include "base/shared_state.h"
-#include "download/download_job.h"
+#include "download/part_names.h"
 #include "net/text_encoding.h"
 #include "video/parse_procedure.h"
 
