@@ -1,6 +1,7 @@
 #include "download/download_queue.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <ctime>
 #include <filesystem>
@@ -21,6 +22,12 @@ namespace {
 
 std::int64_t secondsNow() {
     return static_cast<std::int64_t>(std::time(nullptr));
+}
+
+std::int64_t microsecondsNow() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
 }
 
 std::int64_t fileSize(const std::string& localPath) {
@@ -67,6 +74,14 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
 
     Core(ThreadPool& threadPool, std::unique_ptr<DownloadStore> itemStore)
         : pool(threadPool), store(std::move(itemStore)) {}
+
+    // Ids grow with the time of submission in microseconds: two programs adding to one
+    // downloads.db at once (the window and a command line) never pick the same id, which
+    // would make each replace the other's row.
+    std::int64_t newId() {
+        nextId = std::max(nextId, microsecondsNow());
+        return nextId++;
+    }
 
     Entry* find(std::int64_t id) {
         auto found = entries.find(id);
@@ -286,8 +301,9 @@ DownloadQueue::Submission DownloadQueue::submit(const DownloadRequest& request) 
         core_->requeue(entry);
         return {entry.item, true};
     }
-    Core::Entry& entry = core_->entries[core_->nextId];
-    entry.item.id = core_->nextId++;
+    const std::int64_t id = core_->newId();
+    Core::Entry& entry = core_->entries[id];
+    entry.item.id = id;
     entry.item.request = request;
     entry.item.createdAt = secondsNow();
     core_->byOutput[request.outputPath] = entry.item.id;

@@ -170,6 +170,7 @@ TEST_F(DownloadListWindowTest, MenuOpensOneListOfEveryItemNewestFirst) {
 
     // A running item's figures, as its job reports them.
     DownloadItem running = part(6);
+    running.id = queued_ + 1;  // the newest
     running.state = ItemState::Running;
     running.bytesDone = 1024 * 1024;
     running.bytesTotal = 6 * 1024 * 1024;

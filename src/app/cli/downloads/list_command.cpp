@@ -26,11 +26,10 @@ DownloadItem asItIs(DownloadItem item) {
     return item;
 }
 
-// "<id>  <state>  <title> / <NN name>  <quality>  <size>  <file>"
+// "<state>  <title> / <NN name>  <quality>  <size>  <file>"
 std::string itemLine(const DownloadItem& item) {
-    std::string line = std::to_string(item.id) + "  " + partStateText(item) + "  " +
-                       localToUtf8(item.request.videoTitle) + " / " + partLabel(item) + "  " +
-                       localToUtf8(item.request.qualityName);
+    std::string line = partStateText(item) + "  " + localToUtf8(item.request.videoTitle) + " / " +
+                       partLabel(item) + "  " + localToUtf8(item.request.qualityName);
     if (item.bytesTotal > 0) {
         line += "  " + byteSizeText(item.bytesDone) + "/" + byteSizeText(item.bytesTotal);
     }
