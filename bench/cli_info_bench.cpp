@@ -1,6 +1,7 @@
 // `quivra-downloader info` of the 1,000-part video, end to end: the real program started
 // as a process (command line, config.ini, parse, quality list, output) against the local
-// site in this process on loopback.
+// site in this process on loopback; beside it the same info from the program that also
+// links the download engine and SQLite.
 //   cli_info_bench [runs]
 #include <sys/resource.h>
 
@@ -30,10 +31,13 @@ int main(int argc, char** argv) {
     bench::LocalSite local("quivra-cli-bench");
     if (!local.start()) return 1;
     namespace fs = std::filesystem;
-    const fs::path program = local.folder() / "quivra-downloader";
-    std::error_code error;
-    fs::create_hard_link(QUIVRA_BINARY_DIR "/program/quivra-downloader", program, error);
-    if (error) fs::copy_file(QUIVRA_BINARY_DIR "/program/quivra-downloader", program);
+    for (const char* name : {"quivra-downloader", "quivra-downloader-downloads"}) {
+        std::error_code error;
+        fs::create_hard_link(fs::path(QUIVRA_BINARY_DIR "/program") / name, local.folder() / name,
+                             error);
+        if (error)
+            fs::copy_file(fs::path(QUIVRA_BINARY_DIR "/program") / name, local.folder() / name);
+    }
     const std::string base = local.site().baseUrl();
     if (std::FILE* config = std::fopen((local.folder() / "config.ini").c_str(), "w")) {
         std::fprintf(config, "[site]\napi=%s\nlogin=%s\nmain=%s\nspace=%s\n", base.c_str(),
@@ -41,29 +45,43 @@ int main(int argc, char** argv) {
         std::fclose(config);
     }
 
-    for (const bool json : {false, true}) {
+    // quivra-downloader runs info; quivra-downloader-downloads, which links everything the
+    // command line uses (the download engine and SQLite too), runs the same info for
+    // comparison. The runs take turns, so both see the same load.
+    struct Variant {
+        Variant(const char* name, bool asJson) : program(name), json(asJson) {}
+        const char* program;
+        bool json;
+        std::vector<double> wall, cpu;
+        size_t bytes = 0;
+    };
+    std::vector<Variant> variants = {{"quivra-downloader", false},
+                                     {"quivra-downloader", true},
+                                     {"quivra-downloader-downloads", false}};
+    const auto once = [&](Variant& variant) {
         std::vector<std::string> args = {"info", devsite::kThousandPartBvid};
-        if (json) args.push_back("--json");
-        size_t lines = 0;
-        auto once = [&] {
-            const quivra::test::ProgramRun run = quivra::test::runProgram(program.string(), args);
-            if (run.status != 0) std::fprintf(stderr, "info failed: %s\n", run.err.c_str());
-            lines = run.out.size();
-        };
-        once();  // warm-up: page cache, the site's first answer
-        std::vector<double> times, cpu;
-        for (int i = 0; i < runs; ++i) {
+        if (variant.json) args.push_back("--json");
+        const quivra::test::ProgramRun run =
+            quivra::test::runProgram((local.folder() / variant.program).string(), args);
+        if (run.status != 0) std::fprintf(stderr, "info failed: %s\n", run.err.c_str());
+        variant.bytes = run.out.size();
+    };
+    for (Variant& variant : variants) once(variant);  // warm-up: page cache, first answers
+    for (int i = 0; i < runs; ++i) {
+        for (Variant& variant : variants) {
             const double before = childCpuMilliseconds();
-            times.push_back(bench::millisecondsOf(once));
-            cpu.push_back(childCpuMilliseconds() - before);
+            variant.wall.push_back(bench::millisecondsOf([&] { once(variant); }));
+            variant.cpu.push_back(childCpuMilliseconds() - before);
         }
-        const bench::Spread wall = bench::spreadOf(times);
-        const bench::Spread used = bench::spreadOf(cpu);
+    }
+    for (const Variant& variant : variants) {
+        const bench::Spread wall = bench::spreadOf(variant.wall);
+        const bench::Spread used = bench::spreadOf(variant.cpu);
         std::printf(
-            "info%s (%zu bytes out, %d runs): wall median %.1f ms (min %.1f, max %.1f); "
+            "%s info%s (%zu bytes out, %d runs): wall median %.1f ms (min %.1f, max %.1f); "
             "program CPU median %.1f ms (min %.1f)\n",
-            json ? " --json" : "", lines, runs, wall.median, wall.min, wall.max, used.median,
-            used.min);
+            variant.program, variant.json ? " --json" : "", variant.bytes, runs, wall.median,
+            wall.min, wall.max, used.median, used.min);
     }
     return 0;
 }

@@ -43,6 +43,16 @@ otherwise in
 (by default
 .IR ~/.config/quivra-downloader/ ),
 and downloads go to the user's download folder + /Quivra.
+.TP
+.I downloads.db
+The download list, beside
+.IR config.ini ,
+shared with the windows: what
+.BR get ,
+.B list
+and
+.B resume
+work on.
 [EXIT STATUS]
 .TP
 .B 0
@@ -56,6 +66,13 @@ Bad usage.
 .TP
 .B 3
 The address named no video the site knows (the main window's message on standard error).
+.TP
+.B 130
+Ctrl-C (or SIGTERM) stopped the downloads; what they fetched stays, and the next
+.B get
+or
+.B resume
+continues it.
 TEXT
 } >"$sections"
 

@@ -2,7 +2,8 @@
 # The Debian package on a clean install: builds it (make package) and checks it with
 # desktop-file-validate, appstreamcli and lintian; installs it with apt-get; then, as an
 # unprivileged user made for the test, runs --version and info of a one-part video against
-# the local site and checks where the user's files landed and their modes; removes the
+# the local site, then get of it (checked with ffprobe), and checks where the user's
+# files (config.ini, downloads.db, the download) landed and their modes; removes the
 # package and checks the user's files stayed. Needs root. Usage: package_test.sh [BUILD]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -47,7 +48,9 @@ export DEBIAN_FRONTEND=noninteractive
 apt-get install -y -qq "$deb" >/dev/null
 [[ $(readlink -f /usr/bin/quivra-downloader) == /usr/lib/quivra-downloader/quivra-downloader ]] ||
   fail "/usr/bin/quivra-downloader does not lead to the program"
-[[ -x /usr/lib/quivra-downloader/quivra-downloader-window ]] || fail "the window program is missing"
+for program in quivra-downloader-window quivra-downloader-downloads; do
+  [[ -x /usr/lib/quivra-downloader/$program ]] || fail "$program is missing"
+done
 [[ -f /usr/lib/quivra-downloader/skin/简约白.qss ]] || fail "the skin is missing"
 
 useradd --create-home --home-dir "$home" --shell /bin/bash "$user"
@@ -87,11 +90,26 @@ grep -q '^cookie=SESSDATA=plain-sessdata$' "$folder/config.ini" || fail "the log
 [[ $(stat -c %U "$folder/config.ini") == "$user" ]] || fail "config.ini does not belong to $user"
 [[ ! -e /usr/lib/quivra-downloader/config.ini ]] || fail "a config.ini appeared in the program folder"
 
+# A download lands in the user's download folder; the list beside config.ini, private.
+out=$(as_user quivra-downloader get BV1xx411c7mD 2>&1) || fail "get failed: $out"
+video=$home/Downloads/Quivra/山间小路的清晨/01_山间小路的清晨.mp4
+[[ -f $video ]] || fail "get made no $video: $out"
+[[ $(stat -c %U "$video") == "$user" ]] || fail "the download does not belong to $user"
+streams=$(ffprobe -v error -show_entries stream=codec_type -of csv=p=0 "$video" | sort | tr '\n' ' ')
+[[ $streams == "audio video " ]] || fail "the download holds the streams: $streams"
+[[ -z $(ls -A "$home/Downloads/Quivra/temp") ]] || fail "get left files in temp/"
+[[ $(stat -c %a "$folder/downloads.db") == 600 ]] || fail "downloads.db is not 0600"
+[[ $(stat -c %U "$folder/downloads.db") == "$user" ]] || fail "downloads.db does not belong to $user"
+[[ ! -e /usr/lib/quivra-downloader/downloads.db ]] || fail "a downloads.db appeared in the program folder"
+as_user quivra-downloader list | grep -q "^下载完成  山间小路的清晨 / 01 山间小路的清晨 " ||
+  fail "list does not show the download done"
+
 # Removing the package leaves the user's files as they were.
-before=$(sha256sum "$folder/config.ini")
+before=$(sha256sum "$folder/config.ini" "$folder/downloads.db" "$video")
 apt-get remove -y -qq quivra-downloader >/dev/null
 [[ ! -e /usr/lib/quivra-downloader && ! -e /usr/bin/quivra-downloader ]] ||
   fail "the program is still there after removal"
-[[ $(sha256sum "$folder/config.ini") == "$before" ]] || fail "removal changed config.ini"
+[[ $(sha256sum "$folder/config.ini" "$folder/downloads.db" "$video") == "$before" ]] ||
+  fail "removal changed the user's files"
 [[ $(stat -c %a "$folder") == 700 ]] || fail "removal changed the user's folder"
 echo "package test: 1 passed, 0 failed"

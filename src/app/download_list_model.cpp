@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/controls_window.h"
+#include "download/progress_text.h"
 
 namespace quivra {
 
@@ -33,17 +34,17 @@ QString text(const DownloadItem& item, int column) {
             return part.qualityName.empty() ? QString::number(part.videoQuality)
                                             : toQString(part.qualityName);
         case DownloadListModel::SizeColumn:
-            return item.bytesTotal > 0 ? byteSizeText(item.bytesTotal) : QString();
+            return item.bytesTotal > 0 ? toQString(byteSizeText(item.bytesTotal)) : QString();
         case DownloadListModel::ProgressColumn:
             return QString::number(percentOf(item)) + u'%';
         case DownloadListModel::SpeedColumn:
             return item.state == ItemState::Running && item.speed > 0
-                       ? byteSizeText(item.speed) + QStringLiteral("/s")
+                       ? toQString(byteSizeText(item.speed)) + QStringLiteral("/s")
                        : QString();
         case DownloadListModel::RemainingColumn:
             if (item.state != ItemState::Running || item.speed <= 0) return {};
-            return remainingText(std::max<std::int64_t>(item.bytesTotal - item.bytesDone, 0) /
-                                 item.speed);
+            return toQString(remainingText(
+                std::max<std::int64_t>(item.bytesTotal - item.bytesDone, 0) / item.speed));
         case DownloadListModel::StateColumn:
             return toQString(itemStateText(item));
         case DownloadListModel::FinishedColumn:
@@ -55,22 +56,6 @@ QString text(const DownloadItem& item, int column) {
 }
 
 }  // namespace
-
-QString byteSizeText(std::int64_t bytes) {
-    const double kib = static_cast<double>(bytes) / 1024.0;
-    if (kib < 1024.0) return QString::number(kib, 'f', 0) + QStringLiteral(" KB");
-    if (kib < 1024.0 * 1024.0) return QString::number(kib / 1024.0, 'f', 1) + QStringLiteral(" MB");
-    return QString::number(kib / 1024.0 / 1024.0, 'f', 2) + QStringLiteral(" GB");
-}
-
-QString remainingText(std::int64_t seconds) {
-    const std::int64_t hours = seconds / 3600;
-    const QString minutesAndSeconds =
-        QStringLiteral("%1:%2")
-            .arg(static_cast<qlonglong>(seconds / 60 % 60), hours > 0 ? 2 : 1, 10, QChar(u'0'))
-            .arg(static_cast<qlonglong>(seconds % 60), 2, 10, QChar(u'0'));
-    return hours > 0 ? QString::number(hours) + u':' + minutesAndSeconds : minutesAndSeconds;
-}
 
 DownloadListModel::DownloadListModel(QObject* parent) : QAbstractTableModel(parent) {}
 

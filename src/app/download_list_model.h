@@ -59,9 +59,4 @@ class DownloadListModel : public QAbstractTableModel {
     std::unordered_map<std::int64_t, std::size_t> positions_;
 };
 
-// "850 KB", "12.3 MB", "1.20 GB".
-QString byteSizeText(std::int64_t bytes);
-// "m:ss" or "h:mm:ss".
-QString remainingText(std::int64_t seconds);
-
 }  // namespace quivra

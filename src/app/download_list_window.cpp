@@ -19,6 +19,7 @@
 
 #include "app/download_list_model.h"
 #include "base/gui_thread.h"
+#include "download/progress_text.h"
 #include "net/text_encoding.h"
 
 namespace quivra {
@@ -186,7 +187,7 @@ void DownloadListWindow::updateSummary() {
                           .arg(totals.running)
                           .arg(totals.queued)
                           .arg(totals.done)
-                          .arg(byteSizeText(totals.speed)));
+                          .arg(QString::fromStdString(byteSizeText(totals.speed))));
 }
 
 std::vector<DownloadItem> DownloadListWindow::selectedItems() const {

@@ -27,7 +27,7 @@ struct DownloadRequest {
 enum class ItemState { Queued, Running, Paused, Merging, Done, Failed, Cancelled };
 
 struct DownloadItem {
-    std::int64_t id = 0;
+    std::int64_t id = 0;  // grows with the time of submission (download_queue.cpp)
     DownloadRequest request;
     ItemState state = ItemState::Queued;
     std::string stageText;  // the latest "状态" text for the part's row in the main list

@@ -1,7 +1,6 @@
 #include "download/download_job.h"
 
 #include <algorithm>
-#include <cstring>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
@@ -12,10 +11,10 @@
 #include "download/download_engine.h"
 #include "download/download_files.h"
 #include "download/merge_command.h"
+#include "download/part_lock.h"
 #include "download/progress_text.h"
 #include "net/text_encoding.h"
 #include "video/stream_formats.h"
-#include "video/title_cleaning.h"
 
 namespace quivra {
 
@@ -143,6 +142,19 @@ JobResult downloadStream(Stages& stages, JobReport& report, const Stream& stream
     return {JobResult::Done, ""};
 }
 
+// Takes the part's lock, waiting while another job, of this program or another, runs the
+// part. False when the job must stop meanwhile. A folder where no lock can be made does
+// not hold the job up: the engine then reports why it cannot write there.
+bool takePartLock(PartLock& lock, const DownloadRequest& part, Stages& stages, JobReport& report) {
+    const std::string path = partLockPath(part);
+    while (lock.tryTake(path) == PartLock::Busy) {
+        stages.write("此分P正由另一个程序下载，等待中");
+        if (report.stopRequested()) return false;
+        waitResponsive(static_cast<int>(jobTimings().pollInterval.count()), 0);
+    }
+    return true;
+}
+
 bool isDecimalNumber(const std::string& text) {
     return !text.empty() &&
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -160,38 +172,28 @@ JobTimings jobTimings() {
     return currentTimings;
 }
 
-std::string rowNumberText(int row) {
-    std::string number = std::to_string(static_cast<long long>(row) + 1);
-    if (number.size() == 1) number.insert(0, "0");
-    return number;
-}
-
-std::string pageName(const std::string& pageTitle) {
-    std::string name = cleanTitle(pageTitle);
-    std::replace(name.begin(), name.end(), ' ', '_');
-    return name;
-}
-
-std::string outputFilePath(const std::string& directory, const std::string& videoTitle, int row,
-                           const std::string& pageTitle) {
-    // The page name is cut so that the whole name fits, with room for the merge's ".part".
-    const std::string number = rowNumberText(row) + "_";
-    const std::string suffix = ".mp4";
-    const std::size_t room = kNameBytes - std::strlen(kPartSuffix) - number.size() - suffix.size();
-    return directory + "/" + videoTitle + "/" + number + fitNameBytes(pageName(pageTitle), room) +
-           suffix;
-}
-
 JobResult runDownloadJob(const DownloadRequest& part, JobReport& report) {
     Stages stages(report);
     if (isFinishedOutput(part.outputPath)) {
         stages.write("下载完成");
         return {JobResult::Done, ""};
     }
+    // The cid names the temporary files: only digits may reach a path.
+    if (!isDecimalNumber(part.cid)) {
+        stages.write("正在解析");
+        return stages.fail("视频解析失败");
+    }
+    // A part resumed after a restart may find its folders gone.
+    const std::string tempFolder = part.directory + "/temp";
+    ensureFolder(tempFolder);
+    PartLock lock;
+    if (!takePartLock(lock, part, stages, report)) return {JobResult::Stopped, ""};
+    if (isFinishedOutput(part.outputPath)) {  // the job we waited for made it
+        stages.write("下载完成");
+        return {JobResult::Done, ""};
+    }
 
     stages.write("正在解析");
-    // The cid names the temporary files: only digits may reach a path.
-    if (!isDecimalNumber(part.cid)) return stages.fail("视频解析失败");
     VideoRecord video;
     video.bvid = part.bvid;
     const StreamAddresses addresses = resolveStreamAddresses(
@@ -199,10 +201,6 @@ JobResult runDownloadJob(const DownloadRequest& part, JobReport& report) {
     if (!isEngineAddress(addresses.video) || !isEngineAddress(addresses.audio)) {
         return stages.fail("视频解析失败");
     }
-
-    // A part resumed after a restart may find its folders gone.
-    const std::string tempFolder = part.directory + "/temp";
-    ensureFolder(tempFolder);
     ensureFolder(part.outputPath.substr(0, part.outputPath.rfind('/')));
 
     const std::string videoFile = temporaryVideoPath(part);
@@ -230,9 +228,10 @@ JobResult runDownloadJob(const DownloadRequest& part, JobReport& report) {
                       localToUtf8(part.outputPath))) {
         return stages.fail("音视频合成失败");  // both streams stay for the next press
     }
-    stages.write("下载完成");
     deleteFile(videoFile);
     deleteFile(audioFile);
+    lock.release();  // "下载完成" is shown with temp/ left as it was found
+    stages.write("下载完成");
     return {JobResult::Done, ""};
 }
 

@@ -21,15 +21,6 @@ struct JobTimings {
 void setJobTimings(JobTimings timings);
 JobTimings jobTimings();
 
-// NN: row index + 1 in decimal, at least two digits.
-std::string rowNumberText(int row);
-// The page title cleaned for a file name, blanks as "_".
-std::string pageName(const std::string& pageTitle);
-// <directory>/<video title>/NN_<page name>.mp4 (local text), the page name cut so that the
-// file name fits the file system.
-std::string outputFilePath(const std::string& directory, const std::string& videoTitle, int row,
-                           const std::string& pageTitle);
-
 // What a running job tells about itself, and whether it must stop. Texts are local text.
 class JobReport {
   public:
@@ -53,7 +44,8 @@ struct JobResult {
 };
 
 // Runs the whole job for one part; returns when the output exists, when the job failed,
-// or when it was asked to stop.
+// or when it was asked to stop. It holds the part's lock (part_lock.h) while it works and
+// waits, with its own "状态" text, while a job of another program holds it.
 JobResult runDownloadJob(const DownloadRequest& part, JobReport& report);
 
 }  // namespace quivra

@@ -1,6 +1,7 @@
 #include "download/download_queue.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <ctime>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include "download/download_files.h"
 #include "download/download_job.h"
 #include "download/download_store.h"
+#include "download/part_lock.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 
@@ -22,16 +24,28 @@ std::int64_t secondsNow() {
     return static_cast<std::int64_t>(std::time(nullptr));
 }
 
+std::int64_t microsecondsNow() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
 std::int64_t fileSize(const std::string& localPath) {
     std::error_code error;
     const auto size = std::filesystem::file_size(localToUtf8(localPath), error);
     return error ? 0 : static_cast<std::int64_t>(size);
 }
 
-void deleteStreams(const std::vector<std::string>& paths) {
-    for (const std::string& path : paths) {
-        deleteFile(path);
-        deleteFile(path + ".aria2");  // the engine's control file
+// A cancelled part's temporary streams go, unless a job of another program runs the part
+// now: its list knows nothing of this cancel.
+void deleteStreams(const std::vector<DownloadRequest>& parts) {
+    for (const DownloadRequest& part : parts) {
+        PartLock lock;
+        if (lock.tryTake(partLockPath(part)) == PartLock::Busy) continue;
+        for (const std::string& path : {temporaryVideoPath(part), temporaryAudioPath(part)}) {
+            deleteFile(path);
+            deleteFile(path + ".aria2");  // the engine's control file
+        }
     }
 }
 
@@ -60,6 +74,14 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
 
     Core(ThreadPool& threadPool, std::unique_ptr<DownloadStore> itemStore)
         : pool(threadPool), store(std::move(itemStore)) {}
+
+    // Ids grow with the time of submission in microseconds: two programs adding to one
+    // downloads.db at once (the window and a command line) never pick the same id, which
+    // would make each replace the other's row.
+    std::int64_t newId() {
+        nextId = std::max(nextId, microsecondsNow());
+        return nextId++;
+    }
 
     Entry* find(std::int64_t id) {
         auto found = entries.find(id);
@@ -98,8 +120,9 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
         schedule(entry);
     }
 
-    // The temporary streams of an item, unless another unfinished item uses them too.
-    std::vector<std::string> ownStreams(const Entry& entry) const {
+    // The part whose temporary streams the item may delete: none when another unfinished
+    // item uses them too.
+    std::vector<DownloadRequest> ownStreams(const Entry& entry) const {
         const DownloadRequest& request = entry.item.request;
         for (const auto& [id, other] : entries) {
             if (id != entry.item.id && other.item.request.cid == request.cid &&
@@ -108,7 +131,7 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
                 return {};
             }
         }
-        return {temporaryVideoPath(request), temporaryAudioPath(request)};
+        return {request};
     }
 
     // outputBytes: the size of the finished MP4, the item's size from now on.
@@ -217,7 +240,7 @@ void DownloadQueue::Core::run(std::int64_t id) {
 
 void DownloadQueue::Core::finish(std::int64_t id, std::uint64_t token, const JobResult& result,
                                  std::int64_t outputBytes) {
-    std::vector<std::string> streamsToDelete;
+    std::vector<DownloadRequest> streamsToDelete;
     {
         std::lock_guard lock(mutex);
         --runningJobs;
@@ -278,8 +301,9 @@ DownloadQueue::Submission DownloadQueue::submit(const DownloadRequest& request) 
         core_->requeue(entry);
         return {entry.item, true};
     }
-    Core::Entry& entry = core_->entries[core_->nextId];
-    entry.item.id = core_->nextId++;
+    const std::int64_t id = core_->newId();
+    Core::Entry& entry = core_->entries[id];
+    entry.item.id = id;
     entry.item.request = request;
     entry.item.createdAt = secondsNow();
     core_->byOutput[request.outputPath] = entry.item.id;
@@ -321,7 +345,7 @@ void DownloadQueue::retry(const std::vector<std::int64_t>& ids) {
 }
 
 void DownloadQueue::cancel(const std::vector<std::int64_t>& ids) {
-    std::vector<std::string> streamsToDelete;
+    std::vector<DownloadRequest> streamsToDelete;
     {
         std::lock_guard lock(core_->mutex);
         for (std::int64_t id : ids) {
@@ -337,8 +361,8 @@ void DownloadQueue::cancel(const std::vector<std::int64_t>& ids) {
             core_->setState(*entry, ItemState::Cancelled, "已取消");
             // A running job deletes them once it has let go of its task.
             if (!entry->running) {
-                for (std::string& path : core_->ownStreams(*entry)) {
-                    streamsToDelete.push_back(std::move(path));
+                for (DownloadRequest& part : core_->ownStreams(*entry)) {
+                    streamsToDelete.push_back(std::move(part));
                 }
             }
         }

@@ -1,12 +1,8 @@
 #include "download/download_start.h"
 
-#include <algorithm>
-
-#include "base/config_file.h"
 #include "base/message_box.h"
 #include "base/shared_state.h"
 #include "base/wait_responsive.h"
-#include "download/download_files.h"
 #include "download/part_binding.h"
 #include "net/text_encoding.h"
 
@@ -24,14 +20,10 @@ bool prepareDownloads(DownloadView& view) {
         showMessageBox(localText("请选择视频清晰度！"));
         return false;
     }
-    const std::string directory = sharedState().download.get().directory;
-    const VideoRecord video = sharedState().video.get();
-    if (!ensureFolder(directory + "/" + videoFolderName(video.title, video.bvid))) {
-        showMessageBox(localText("目录创建失败！"));
-        return false;
-    }
-    if (!ensureFolder(directory + "/temp")) {
-        showMessageBox(localText("临时目录创建失败！"));
+    const std::string refused =
+        makeVideoFolders(sharedState().download.get().directory, sharedState().video.get());
+    if (!refused.empty()) {
+        showMessageBox(refused);
         return false;
     }
     return true;
@@ -77,18 +69,8 @@ void startCheckedDownloads(DownloadView& view, DownloadQueue& queue) {
 
 void checkQualityAvailable(DownloadView& view) {
     const int wanted = view.videoQualityData().value_or(-1);
-    const QualityList qualities = sharedState().qualities.get();
-    bool available = false;
-    const int count = std::min<int>(qualities.count, static_cast<int>(qualities.entries.size()));
-    for (int i = 0; i < count; ++i) {
-        if (textToInteger(qualities.entries[i].quality) == wanted) {
-            available = qualities.entries[i].available;
-            break;
-        }
-    }
-    if (!available) {
-        showMessageBox(
-            localText("这个质量需要大会员才可以下载哦，您还不是大会员或还没有登录哟，请先登录~"));
+    if (!isQualityAvailable(sharedState().qualities.get(), wanted)) {
+        showMessageBox(memberQualityMessage());
         view.clearVideoQualitySelection();
     }
 }

@@ -2,7 +2,7 @@
 
 #include "base/shared_state.h"
 #include "download/download_files.h"
-#include "download/download_job.h"
+#include "download/part_names.h"
 
 namespace quivra {
 

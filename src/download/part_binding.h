@@ -25,4 +25,15 @@ DownloadRequest bindPart(const VideoRecord& video, const PartChoice& choice, int
 // Every part of the video as the list shows them, in order.
 std::vector<DownloadRequest> bindVideoParts(const VideoRecord& video, const PartChoice& choice);
 
+// Makes the folders a download of the video needs, as the download buttons do:
+// <directory>/<video folder> and <directory>/temp. Returns "" or the buttons' message
+// (local text).
+std::string makeVideoFolders(const std::string& directory, const VideoRecord& video);
+
+// Whether the account may download the quality: the available flag of the first entry of
+// the quality list (up to its count) with that number; false when there is none.
+bool isQualityAvailable(const QualityList& qualities, int quality);
+// The message that refuses a quality the account may not download (local text).
+std::string memberQualityMessage();
+
 }  // namespace quivra

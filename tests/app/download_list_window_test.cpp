@@ -15,6 +15,7 @@
 
 #include "app/download_list_model.h"
 #include "download/download_queue.h"
+#include "download/progress_text.h"
 #include "download/thread_pool.h"
 #include "main_window_fixture.h"
 
@@ -169,6 +170,7 @@ TEST_F(DownloadListWindowTest, MenuOpensOneListOfEveryItemNewestFirst) {
 
     // A running item's figures, as its job reports them.
     DownloadItem running = part(6);
+    running.id = queued_ + 1;  // the newest
     running.state = ItemState::Running;
     running.bytesDone = 1024 * 1024;
     running.bytesTotal = 6 * 1024 * 1024;

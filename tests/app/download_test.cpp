@@ -22,6 +22,7 @@
 #include "download/download_engine.h"
 #include "download/download_job.h"
 #include "download/merge_command.h"
+#include "download/part_names.h"
 #include "download/thread_pool.h"
 #include "main_window_fixture.h"
 #include "support/processes.h"

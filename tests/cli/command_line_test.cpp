@@ -1,5 +1,5 @@
-// The real program on the command line, in a portable program folder of its own whose
-// config.ini points at the local site.
+// The real program on the command line: the site's commands, usage, help and the
+// hand-over to the windows.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -14,56 +14,17 @@
 
 #include "base/config_file.h"
 #include "devsite/dev_site.h"
-#include "support/local_site.h"
-#include "support/run_program.h"
-#include "support/temp_folder.h"
+#include "program_folder.h"
 
 namespace quivra {
 namespace {
 
 namespace fs = std::filesystem;
 using test::fileMode;
+using test::linesOf;
 using test::ProgramRun;
 
-class CommandLineTest : public test::LocalSiteSuite {
-  protected:
-    static void SetUpTestSuite() {
-        startSite(test::processFolder("quivra-cli-test"));
-        // A copy of the program in that folder, which is writable: portable use.
-        for (const char* name : {"quivra-downloader", "quivra-downloader-window"}) {
-            const fs::path built = fs::path(QUIVRA_BINARY_DIR "/program") / name;
-            std::error_code error;
-            fs::create_hard_link(built, folder() / name, error);
-            if (error) fs::copy_file(built, folder() / name, fs::copy_options::overwrite_existing);
-        }
-    }
-    static void TearDownTestSuite() { stopSite(); }
-
-    void SetUp() override {
-        const std::string base = site().baseUrl();
-        test::writeBytes(configPath(), "[site]\napi=" + base + "\nlogin=" + base +
-                                           "\nmain=" + base + "\nspace=" + base + "\n");
-        site().clearOverrides();
-        site().clearRequests();
-    }
-
-    static std::string program() { return (folder() / "quivra-downloader").string(); }
-    static ProgramRun run(const std::vector<std::string>& args, const std::string& input = "") {
-        return test::runProgram(program(), args, input);
-    }
-    static std::string stored(const char* key) { return readConfigItem(configPath(), "user", key); }
-};
-
-// The lines of a text, without the line breaks.
-std::vector<std::string> linesOf(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-        lines.push_back(text.substr(start, end - start));
-    }
-    if (start < text.size()) lines.push_back(text.substr(start));
-    return lines;
-}
+class CommandLineTest : public test::ProgramFolderSuite {};
 
 TEST_F(CommandLineTest, BadUsageExitsTwoHelpAndVersionZero) {
     struct Case {
@@ -82,6 +43,13 @@ TEST_F(CommandLineTest, BadUsageExitsTwoHelpAndVersionZero) {
         {{"login"}, 2, ""},
         {{"login", "--cookie", "--qr"}, 2, ""},
         {{"login", "--cookie", "SESSDATA=x"}, 2, ""},
+        {{"get"}, 2, ""},
+        {{"get", "av2", "-p", "3-1"}, 2, ""},
+        {{"get", "av2", "-p", "0,2"}, 2, ""},
+        {{"get", "av2", "-p", "1,,2"}, 2, ""},
+        {{"get", "av2", "-a", "loud"}, 2, ""},
+        {{"get", "av2", "-j", "0"}, 2, ""},
+        {{"list", "av2"}, 2, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args.front() + (c.args.size() > 1 ? " " + c.args[1] : ""));
@@ -308,7 +276,8 @@ TEST(CommandLineDocs, CompletionAndManPageFollowTheCommands) {
     const std::string offered = completions({""});
     const std::string manPage =
         test::readBytes(QUIVRA_BINARY_DIR "/resources/cli/quivra-downloader.1");
-    for (const char* command : {"info", "search", "login", "logout", "whoami"}) {
+    for (const char* command :
+         {"get", "list", "resume", "info", "search", "login", "logout", "whoami"}) {
         EXPECT_NE(offered.find(command), std::string::npos) << command << " in " << offered;
         EXPECT_NE(manPage.find(std::string(".SS ") + command + "\n"), std::string::npos) << command;
     }

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "download/download_store.h"
+#include "download/part_lock.h"
 #include "download/thread_pool.h"
 #include "job_fixture.h"
 #include "support/temp_folder.h"
@@ -160,6 +161,43 @@ TEST_F(DownloadQueueTest, CancelDeletesTheStreamsButNeverAFinishedFile) {
     EXPECT_EQ(readBytes(output("01_running.mp4").string()), reference());
 }
 
+// Another program's job may be downloading the part this list cancels (each program has
+// its own list): its streams stay while it holds the part's lock.
+TEST_F(DownloadQueueTest, CancelKeepsTheStreamsOfAPartAnotherProgramRuns) {
+    // A folder of its own: the engine is shared with the next tests, and it must not know
+    // this paused stream's path there.
+    fs::remove_all(folder() / "elsewhere");
+    useDirectory(folder() / "elsewhere");
+    DownloadQueue queue(pool_);
+    slowVideo();
+    const DownloadItem item = queue.submit(part("elsewhere")).item;
+    ASSERT_TRUE(partlyFetched(queue, item.id));
+    queue.pause({item.id});
+    ASSERT_TRUE(waitUntil([&] { return pool_.isIdle(); }));
+    PartLock otherProgram;
+    ASSERT_EQ(otherProgram.tryTake(partLockPath(item.request)), PartLock::Taken);
+
+    queue.cancel({item.id});
+    EXPECT_EQ(stateOf(queue, item.id), ItemState::Cancelled);
+    EXPECT_TRUE(fs::exists(temp("3001.mp4")));
+    EXPECT_TRUE(fs::exists(temp("3001.mp4.aria2")));
+}
+
+// Two programs add to one downloads.db at once (the window and a command line, each with
+// a list of its own): neither overwrites the other's items.
+TEST_F(DownloadQueueTest, TwoListsOnOneStoreKeepEachOthersItems) {
+    const std::string store = (folder() / "downloads.db").string();
+    for (const char* file : {"", "-wal", "-shm"}) fs::remove(store + file);
+    {
+        ThreadPool idle;  // not started: the items only wait
+        DownloadQueue window(idle, DownloadStore::open(store).store);
+        DownloadQueue commandLine(idle, DownloadStore::open(store).store);
+        window.submit(part("window"));
+        commandLine.submit(part("command", "9999", 1));
+    }
+    EXPECT_EQ(DownloadStore::open(store).items.size(), 2u);
+}
+
 // A kill -9 while parts download loses no item: the next start lists them all, paused,
 // and resumed they end as valid MP4s.
 TEST_F(DownloadQueueTest, KillMidDownloadThenRestartListsEveryItemAndResumes) {
@@ -173,8 +211,9 @@ TEST_F(DownloadQueueTest, KillMidDownloadThenRestartListsEveryItemAndResumes) {
             slowVideo();
             StoreOpening opening = DownloadStore::open(store);
             DownloadQueue queue(pool_, std::move(opening.store));
-            for (const DownloadRequest& request : parts) queue.submit(request);
-            if (!partlyFetched(queue, 1)) std::_Exit(3);
+            const std::int64_t first = queue.submit(parts[0]).item.id;
+            for (size_t i = 1; i < parts.size(); ++i) queue.submit(parts[i]);
+            if (!partlyFetched(queue, first)) std::_Exit(3);
             ::raise(SIGKILL);
         },
         ::testing::KilledBySignal(SIGKILL), "");
@@ -183,18 +222,18 @@ TEST_F(DownloadQueueTest, KillMidDownloadThenRestartListsEveryItemAndResumes) {
     EXPECT_TRUE(opening.movedAsideTo.empty());
     ASSERT_EQ(opening.items.size(), 3u);
     DownloadQueue queue(pool_, std::move(opening.store), std::move(opening.items));
+    std::vector<std::int64_t> ids;  // in the order of submission
     for (const DownloadItem& item : queue.items()) {
-        EXPECT_EQ(item.request.outputPath, parts[item.id - 1].outputPath);
-    }
-    for (std::int64_t id : {1, 2, 3}) {
-        EXPECT_EQ(stateOf(queue, id), ItemState::Paused) << id;
-        EXPECT_EQ(localToUtf8(queue.item(id)->stageText), "已暂停");
+        EXPECT_EQ(item.request.outputPath, parts[ids.size()].outputPath);
+        EXPECT_EQ(item.state, ItemState::Paused) << item.id;
+        EXPECT_EQ(localToUtf8(item.stageText), "已暂停");
+        ids.push_back(item.id);
     }
     site().setBytesPerSecond(0);
     queue.resumeInterrupted();
-    ASSERT_TRUE(reaches(queue, 1, ItemState::Done));
-    ASSERT_TRUE(reaches(queue, 3, ItemState::Done));
-    EXPECT_EQ(stateOf(queue, 2), ItemState::Failed);
+    ASSERT_TRUE(reaches(queue, ids[0], ItemState::Done));
+    ASSERT_TRUE(reaches(queue, ids[2], ItemState::Done));
+    EXPECT_EQ(stateOf(queue, ids[1]), ItemState::Failed);
     for (const char* name : {"01_one.mp4", "03_three.mp4"}) {
         const StreamCounts counts = probe(output(name));
         EXPECT_EQ(counts.video, 1) << name;

@@ -21,6 +21,7 @@
 #include "download/download_engine.h"
 #include "download/download_job.h"
 #include "download/merge_command.h"
+#include "download/part_names.h"
 #include "net/text_encoding.h"
 #include "support/local_site.h"
 

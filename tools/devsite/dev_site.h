@@ -14,6 +14,7 @@ namespace devsite {
 // Well-known fixtures (see tools/devsite/README.md).
 inline constexpr const char* kOnePartBvid = "BV1xx411c7mD";         // av2, one part
 inline constexpr const char* kTwelvePartBvid = "BV17x411w7KC";      // av170001, twelve parts
+inline constexpr const char* kThreePartBvid = "BV1Tr411c7Tp";       // three parts
 inline constexpr const char* kOddTitleBvid = "BV1Q4411c7Tt";        // blanks, slashes, Chinese
 inline constexpr const char* kFailingStreamsBvid = "BV1Ff411c7Er";  // stream files 404
 inline constexpr const char* kLargeBvid = "BV1Lg411c7Bz";           // one part, large streams

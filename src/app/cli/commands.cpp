@@ -8,10 +8,14 @@ void addSearchCommand(CLI::App& app, CommandAction& chosen);
 void addLoginCommand(CLI::App& app, CommandAction& chosen);
 void addLogoutCommand(CLI::App& app, CommandAction& chosen);
 void addWhoamiCommand(CLI::App& app, CommandAction& chosen);
+void addGetCommand(CLI::App& app, CommandAction& chosen);
+void addListCommand(CLI::App& app, CommandAction& chosen);
+void addResumeCommand(CLI::App& app, CommandAction& chosen);
 
 const std::vector<CommandAdder>& commandAdders() {
     static const std::vector<CommandAdder> adders = {
-        addInfoCommand, addSearchCommand, addLoginCommand, addLogoutCommand, addWhoamiCommand,
+        addGetCommand,    addListCommand,  addResumeCommand, addInfoCommand,
+        addSearchCommand, addLoginCommand, addLogoutCommand, addWhoamiCommand,
     };
     return adders;
 }

@@ -5,9 +5,10 @@
 
 #include "app/cli/command.h"
 #include "app/cli/exit_status.h"
+#include "app/cli/memory_parse_view.h"
 #include "base/config_file.h"
 #include "base/shared_state.h"
-#include "download/download_job.h"
+#include "download/part_names.h"
 #include "net/text_encoding.h"
 #include "video/parse_procedure.h"
 
@@ -17,34 +18,6 @@ namespace {
 struct InfoOptions {
     std::string address;  // UTF-8, as typed
     bool json = false;
-};
-
-// The main window's side of a parse, kept in memory: the address box holds the typed
-// address, the list and the status line are read once the parse is over.
-class InfoParseView : public ParseView {
-  public:
-    explicit InfoParseView(std::string address) : address_(std::move(address)) {}
-
-    std::string videoUrlText() override { return address_; }
-    void setParseButton(const std::string&, bool) override {}
-    void clearQualityItems() override {}
-    void addQualityItem(const std::string&, int) override {}
-    void clearRows() override { rows_.clear(); }
-    void appendRows(const std::vector<PageEntry>& pages) override {
-        rows_.insert(rows_.end(), pages.begin(), pages.end());
-    }
-    void setStatusText(const std::string& text) override { status_ = text; }
-    void showMessage(const std::string& text) override { message_ = text; }
-
-    const std::vector<PageEntry>& rows() const { return rows_; }
-    const std::string& status() const { return status_; }
-    const std::string& message() const { return message_; }
-
-  private:
-    std::string address_;
-    std::vector<PageEntry> rows_;
-    std::string status_;
-    std::string message_;
 };
 
 nlohmann::ordered_json infoJson(const VideoRecord& video, const std::vector<PageEntry>& rows,
@@ -85,15 +58,11 @@ void writeInfo(Terminal& terminal, const VideoRecord& video, const std::vector<P
 }
 
 int runInfo(const InfoOptions& options, Terminal& terminal) {
-    InfoParseView view(utf8ToLocalText(options.address));
+    MemoryParseView view(utf8ToLocalText(options.address));
     runParse(view);
-    if (!view.message().empty()) {
-        terminal.localError(view.message());
-        return kExitUnresolved;
-    }
-    if (view.rows().empty()) {
-        // The site did not know the video or did not answer: the window's status line.
-        terminal.localError(view.status());
+    const std::string failure = view.failure();
+    if (!failure.empty()) {
+        terminal.localError(failure);
         return kExitUnresolved;
     }
     const VideoRecord video = sharedState().video.get();

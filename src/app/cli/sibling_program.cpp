@@ -1,4 +1,4 @@
-#include "app/cli/window_program.h"
+#include "app/cli/sibling_program.h"
 
 #include <unistd.h>
 
@@ -12,10 +12,10 @@
 
 namespace quivra {
 
-int runWindowProgram(char* argv[]) {
-    const std::string path = executableDirectory() + "/" + kWindowProgramName;
+int runSiblingProgram(const char* name, char* argv[]) {
+    const std::string path = executableDirectory() + "/" + name;
     ::execv(path.c_str(), argv);
-    std::fprintf(stderr, "cannot start the window: %s: %s\n", path.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "cannot start %s: %s\n", path.c_str(), std::strerror(errno));
     return kExitFailed;
 }
 

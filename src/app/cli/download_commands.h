@@ -1,0 +1,37 @@
+// The commands that use the download list: get, list and resume. Both programs read their
+// options (command line, help, man page, completion); they run in
+// quivra-downloader-downloads, the one command program that loads the download engine and
+// downloads.db. In quivra-downloader these functions hand the process over to it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/cli/output.h"
+
+namespace quivra {
+
+struct GetOptions {
+    std::vector<std::string> addresses;  // UTF-8, as typed
+    std::string quality;                 // an id or a name (UTF-8); "": the best one allowed
+    int audio = 30280;                   // the site's audio stream id (高)
+    std::vector<int> parts;              // part numbers from 1, ascending; empty: all
+    std::string folder;                  // UTF-8; "": the stored download folder
+    int threads = 0;                     // 0: the stored number
+    bool json = false;
+};
+
+struct ListOptions {
+    bool json = false;
+};
+
+struct ResumeOptions {
+    bool json = false;
+};
+
+// Each returns the exit status (exit_status.h).
+int runGet(const GetOptions& options, Terminal& terminal);
+int runList(const ListOptions& options, Terminal& terminal);
+int runResume(const ResumeOptions& options, Terminal& terminal);
+
+}  // namespace quivra

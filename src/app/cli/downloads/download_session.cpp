@@ -1,0 +1,137 @@
+#include "app/cli/downloads/download_session.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include "app/cli/downloads/item_text.h"
+#include "app/cli/exit_status.h"
+#include "base/shared_state.h"
+#include "download/command_runner.h"
+#include "download/download_engine.h"
+#include "download/download_list_start.h"
+#include "download/thread_pool.h"
+#include "net/text_encoding.h"
+
+namespace quivra {
+
+namespace {
+
+constexpr auto kTick = std::chrono::milliseconds(200);
+// How long the jobs may take to let go after a signal (a stream request in flight ends
+// with its own time limit); then the program ends without them.
+constexpr int kStopLimitMs = 30000;
+
+bool isOver(ItemState state) {
+    return state == ItemState::Done || state == ItemState::Failed || state == ItemState::Cancelled;
+}
+
+}  // namespace
+
+// The queue's changes, handed from the workers to the command's thread.
+class DownloadSession::Events : public DownloadQueueListener {
+  public:
+    void itemChanged(const DownloadItem& item) override {
+        {
+            std::lock_guard lock(mutex_);
+            changes_.push_back(item);
+        }
+        arrived_.notify_one();
+    }
+    void itemRemoved(std::int64_t) override {}
+
+    // The changes so far, after waiting up to `limit` for one.
+    std::deque<DownloadItem> take(std::chrono::milliseconds limit) {
+        std::unique_lock lock(mutex_);
+        arrived_.wait_for(lock, limit, [this] { return !changes_.empty(); });
+        return std::exchange(changes_, {});
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::deque<DownloadItem> changes_;
+};
+
+std::unique_ptr<DownloadSession> DownloadSession::start(int threads, ProgressOutput& output,
+                                                        Interrupts& interrupts) {
+    if (!downloadEngine().init(sharedState().programDirectory, true, true)) {
+        output.error("the download engine did not start");
+        return nullptr;
+    }
+    const int workers = threads > 0 ? threads : sharedState().download.get().threadNumber;
+    if (!threadPool().start(workers)) {
+        output.error("线程池创建失败");  // the main window's message
+        downloadEngine().uninit();
+        return nullptr;
+    }
+    const std::string storeMessage = openDownloadList();
+    if (!storeMessage.empty()) output.error(localToUtf8(storeMessage));
+    return std::unique_ptr<DownloadSession>(new DownloadSession(output, interrupts));
+}
+
+DownloadSession::DownloadSession(ProgressOutput& output, Interrupts& interrupts)
+    : output_(output),
+      interrupts_(interrupts),
+      queue_(currentDownloadQueue()),
+      events_(std::make_shared<Events>()) {
+    queue_->addListener(events_);
+}
+
+DownloadSession::~DownloadSession() {
+    output_.finish();
+    // First: from here on nothing reaches the store, so parts still running stay
+    // unfinished in it; their jobs see the end and let go of their streams.
+    queue_->shutDown();
+    if (interrupted_) {
+        refuseNewCommands();
+        terminateStartedCommands();
+    }
+    const bool stopped = threadPool().stop(0, kStopLimitMs);
+    downloadEngine().uninit();
+    if (!stopped) {
+        // A worker still runs: the program must not wind down around it.
+        std::fflush(nullptr);
+        ::_exit(kExitInterrupted);
+    }
+}
+
+void DownloadSession::follow(const DownloadItem& item) {
+    interrupts_.arm();
+    followed_.try_emplace(item.id, ItemState::Queued);
+    show(item);
+}
+
+void DownloadSession::show(const DownloadItem& item) {
+    output_.part(item);
+    ItemState& known = followed_[item.id];
+    if (item.state == ItemState::Failed && known != ItemState::Failed) {
+        output_.error(partLabel(item) + ": " + partStateText(item));
+    }
+    known = item.state;
+}
+
+DownloadSession::Outcome DownloadSession::wait() {
+    Outcome outcome;
+    for (;;) {
+        for (const DownloadItem& item : events_->take(kTick)) {
+            if (followed_.count(item.id) > 0) show(item);
+        }
+        output_.tick();
+        bool allOver = true;
+        for (const auto& [id, state] : followed_) allOver = allOver && isOver(state);
+        if (allOver) break;
+        if (interrupts_.requested()) {
+            interrupted_ = outcome.interrupted = true;
+            break;
+        }
+    }
+    for (const auto& [id, state] : followed_) {
+        outcome.done += state == ItemState::Done ? 1 : 0;
+        outcome.failed += state == ItemState::Failed ? 1 : 0;
+    }
+    return outcome;
+}
+
+}  // namespace quivra

@@ -1,0 +1,134 @@
+// get: each address parsed as the main window parses it, its parts bound and handed to the
+// download list as "下载全部" does, then the wait for them.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/cli/download_commands.h"
+#include "app/cli/downloads/download_session.h"
+#include "app/cli/downloads/quality_choice.h"
+#include "app/cli/exit_status.h"
+#include "app/cli/memory_parse_view.h"
+#include "base/shared_state.h"
+#include "download/part_binding.h"
+#include "net/text_encoding.h"
+#include "video/parse_procedure.h"
+
+namespace quivra {
+
+namespace {
+
+// The download folder of this run (local text): the one given, made absolute, or the
+// stored one.
+std::string downloadFolder(const GetOptions& options) {
+    if (options.folder.empty()) return sharedState().download.get().directory;
+    std::error_code error;
+    std::string folder = std::filesystem::absolute(options.folder, error).lexically_normal();
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return utf8ToLocalText(folder);
+}
+
+// The rows to download (from 0): the PARTS the video has, every row without PARTS. A part
+// it does not have is named through output.
+std::vector<int> chosenRows(const GetOptions& options, const VideoRecord& video, int rowCount,
+                            ProgressOutput& output) {
+    std::vector<int> rows;
+    if (options.parts.empty()) {
+        for (int row = 0; row < rowCount; ++row) rows.push_back(row);
+        return rows;
+    }
+    for (int number : options.parts) {
+        if (number <= rowCount) {
+            rows.push_back(number - 1);
+        } else {
+            output.error(localToUtf8(video.bvid) + " has no part " + std::to_string(number) +
+                         " (it has " + std::to_string(rowCount) + ")");
+        }
+    }
+    return rows;
+}
+
+class GetRun {
+  public:
+    GetRun(const GetOptions& options, Terminal& terminal)
+        : options_(options),
+          output_(makeProgressOutput(terminal, options.json)),
+          directory_(downloadFolder(options)) {}
+
+    int run() {
+        for (const std::string& address : options_.addresses) {
+            if (interrupts_.requested()) break;
+            fetch(address);
+        }
+        if (!session_) return status(false);
+        const DownloadSession::Outcome outcome = session_->wait();
+        failed_ = failed_ || outcome.failed > 0;
+        session_.reset();
+        return status(outcome.interrupted);
+    }
+
+  private:
+    // Parses one address and hands its chosen parts to the list.
+    void fetch(const std::string& address) {
+        MemoryParseView view(utf8ToLocalText(address));
+        runParse(view);
+        const std::string failure = view.failure();
+        if (!failure.empty()) {
+            output_->error(localToUtf8(failure));
+            unresolved_ = true;
+            return;
+        }
+        const VideoRecord video = sharedState().video.get();
+        const QualityChoice quality =
+            chooseQuality(sharedState().qualities.get(), options_.quality);
+        if (!quality.refusal.empty()) return fail(quality.refusal);
+        const std::vector<PageEntry>& rows = view.rows();
+        const std::vector<int> chosen =
+            chosenRows(options_, video, static_cast<int>(rows.size()), *output_);
+        failed_ = failed_ || chosen.size() < options_.parts.size();
+        if (chosen.empty()) return;
+        const std::string refused = makeVideoFolders(directory_, video);
+        if (!refused.empty()) return fail(localToUtf8(refused));
+        if (!session_) {
+            session_ = DownloadSession::start(options_.threads, *output_, interrupts_);
+            if (!session_) return fail("");
+        }
+
+        const PartChoice choice{directory_, quality.quality, options_.audio};
+        std::vector<DownloadRequest> parts;
+        for (int row : chosen) {
+            parts.push_back(bindPart(video, choice, row, rows[row].part, rows[row].cid));
+        }
+        output_->video(parts.front(), static_cast<int>(parts.size()));
+        for (const DownloadRequest& part : parts) {
+            session_->follow(session_->queue().submit(part).item);
+        }
+    }
+
+    void fail(const std::string& reason) {
+        if (!reason.empty()) output_->error(reason);
+        failed_ = true;
+    }
+
+    int status(bool interrupted) const {
+        if (interrupted) return kExitInterrupted;
+        if (unresolved_) return kExitUnresolved;
+        return failed_ ? kExitFailed : kExitDone;
+    }
+
+    const GetOptions& options_;
+    Interrupts interrupts_;
+    std::unique_ptr<ProgressOutput> output_;
+    const std::string directory_;
+    std::unique_ptr<DownloadSession> session_;
+    bool unresolved_ = false;
+    bool failed_ = false;
+};
+
+}  // namespace
+
+int runGet(const GetOptions& options, Terminal& terminal) {
+    return GetRun(options, terminal).run();
+}
+
+}  // namespace quivra

@@ -1,0 +1,56 @@
+#include "app/cli/downloads/quality_choice.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "base/config_file.h"
+#include "download/part_binding.h"
+#include "net/text_encoding.h"
+
+namespace quivra {
+
+namespace {
+
+std::string lowerCase(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+bool isNumber(const std::string& text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(),
+                                        [](unsigned char c) { return std::isdigit(c) != 0; });
+}
+
+bool names(const QualityEntry& entry, const std::string& wanted) {
+    if (isNumber(wanted)) return entry.quality == wanted;
+    const std::string name = lowerCase(localToUtf8(entry.newDescription));
+    const std::string asked = lowerCase(wanted);
+    return name == asked || name.substr(0, name.find(' ')) == asked;
+}
+
+}  // namespace
+
+QualityChoice chooseQuality(const QualityList& qualities, const std::string& wanted) {
+    const int count = std::min<int>(qualities.count, static_cast<int>(qualities.entries.size()));
+    const std::vector<QualityEntry> offered(qualities.entries.begin(),
+                                            qualities.entries.begin() + std::max(count, 0));
+    if (offered.empty()) return {-1, "请选择视频清晰度！"};
+    for (const QualityEntry& entry : offered) {
+        if (wanted.empty() ? !entry.available : !names(entry, wanted)) continue;
+        const int quality = textToInteger(entry.quality);
+        if (!isQualityAvailable(qualities, quality)) {
+            return {-1, localToUtf8(memberQualityMessage())};
+        }
+        return {quality, ""};
+    }
+    if (wanted.empty()) return {-1, localToUtf8(memberQualityMessage())};
+    std::string known;
+    for (const QualityEntry& entry : offered) {
+        known +=
+            (known.empty() ? "" : ", ") + entry.quality + " " + localToUtf8(entry.newDescription);
+    }
+    return {-1, "the video offers no quality " + wanted + " (it offers " + known + ")"};
+}
+
+}  // namespace quivra

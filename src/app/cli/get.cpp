@@ -1,0 +1,69 @@
+// get ADDRESS... [-q QUALITY] [-a AUDIO] [-p PARTS] [-o FOLDER] [-j THREADS] [--json]
+#include <map>
+#include <memory>
+
+#include "app/cli/command.h"
+#include "app/cli/download_commands.h"
+#include "app/cli/part_numbers.h"
+#include "download/thread_pool.h"
+
+namespace quivra {
+
+namespace {
+
+// The audio choices of the main window, by their Chinese and English names.
+const std::map<std::string, int> kAudioNames = {
+    {"高", 30280}, {"中", 30232}, {"低", 30216}, {"high", 30280}, {"medium", 30232}, {"low", 30216},
+};
+
+}  // namespace
+
+void addGetCommand(CLI::App& app, CommandAction& chosen) {
+    auto options = std::make_shared<GetOptions>();
+    CLI::App* command = app.add_subcommand(
+        "get",
+        "Download videos as the main window does: one MP4 per part, named and placed as the "
+        "window names them, through the same download list. Finished parts are skipped, "
+        "parts stopped half-way resume. Ctrl-C stops cleanly; get again to continue");
+    command
+        ->add_option("ADDRESS", options->addresses,
+                     "Video page addresses, BV identifiers or av numbers")
+        ->required();
+    command
+        ->add_option("-q,--quality", options->quality,
+                     "Video quality by id (80) or name (1080P); default the best this account "
+                     "may download")
+        ->type_name("QUALITY");
+    command
+        ->add_option("-a,--audio", options->audio,
+                     "Audio quality: 高|中|低 or high|medium|low (default 高)")
+        ->type_name("AUDIO")
+        ->transform(CLI::CheckedTransformer(kAudioNames, CLI::ignore_case).description(""));
+    command
+        ->add_option_function<std::string>(
+            "-p,--parts",
+            [options](const std::string& text) { options->parts = *parsePartNumbers(text); },
+            "Parts by number, like 1,3-5 (default all)")
+        ->type_name("PARTS")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                return parsePartNumbers(text) ? std::string() : "not part numbers: " + text;
+            },
+            ""));
+    command
+        ->add_option("-o,--folder", options->folder,
+                     "Download folder for this run (default the stored one; not stored)")
+        ->type_name("FOLDER");
+    command
+        ->add_option("-j,--threads", options->threads,
+                     "Parts downloading at once for this run (default the stored number; not "
+                     "stored)")
+        ->type_name("THREADS")
+        ->check(CLI::Range(1, ThreadPool::kMaxThreads).description(""));
+    command->add_flag("--json", options->json, "Write one JSON object per event");
+    command->callback([&chosen, options] {
+        chosen = [options](Terminal& terminal) { return runGet(*options, terminal); };
+    });
+}
+
+}  // namespace quivra
