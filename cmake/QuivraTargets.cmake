@@ -26,6 +26,8 @@ function(quivra_test_executable name folder)
   target_compile_definitions(${name} PRIVATE
     QUIVRA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     QUIVRA_BINARY_DIR="${PROJECT_BINARY_DIR}")
+  # Tests run as well at -O1 with line tables and compile in about two thirds of the time.
+  target_compile_options(${name} PRIVATE -O1 -g1)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"

@@ -45,19 +45,11 @@ run_address() {
 
 run_thread() {
   local start=$SECONDS
-  local threaded=(download_tests video_tests account_tests search_tests app_tests base_tests)
-  local present=()
-  # search_tests and app_tests exist only once their folders hold tests.
-  configure build-tsan thread
-  local known
-  known=$(test_targets build-tsan)
-  for t in "${threaded[@]}"; do
-    if grep -qx "$t" <<<"$known"; then present+=("$t"); fi
-  done
-  build_tests build-tsan thread "${present[@]}"
+  local threaded=(download_tests video_tests account_tests search_tests app_tests base_tests cli_tests)
+  build_tests build-tsan thread "${threaded[@]}"
   export TSAN_OPTIONS="suppressions=$supp/tsan.supp:halt_on_error=1:second_deadlock_stack=1:report_signal_unsafe=0"
   local pattern
-  pattern="^($(IFS='|'; echo "${present[*]}"))\$"
+  pattern="^($(IFS='|'; echo "${threaded[*]}"))\$"
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" -R "$pattern"
   echo "thread: $((SECONDS - start)) s"
 }

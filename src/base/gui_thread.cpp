@@ -40,6 +40,11 @@ bool isGuiThread() {
     return app == nullptr || QThread::currentThread() == app->thread();
 }
 
+bool onApplicationThread() {
+    QCoreApplication* app = QCoreApplication::instance();
+    return app != nullptr && QThread::currentThread() == app->thread();
+}
+
 void postToGui(std::function<void()> fn) {
     if (shuttingDown.load() || !fn) {
         return;

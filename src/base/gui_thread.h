@@ -9,6 +9,10 @@ namespace quivra {
 // application object every thread counts as the GUI thread.
 bool isGuiThread();
 
+// True only when an application object exists and this is its thread: where pumping its
+// events while waiting makes sense.
+bool onApplicationThread();
+
 // Runs fn on the GUI thread later and returns at once. Runs it inline when there is no
 // application object; drops it once the application is shutting down.
 void postToGui(std::function<void()> fn);

@@ -1,4 +1,5 @@
 #include "download/command_runner.h"
+#include "base/gui_thread.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -27,11 +28,6 @@ namespace {
 std::mutex registryMutex;
 std::set<pid_t> runningChildren;
 bool refusing = false;  // the program is closing: nothing starts any more
-
-bool onGuiThread() {
-    auto* app = QCoreApplication::instance();
-    return app != nullptr && QThread::currentThread() == app->thread();
-}
 
 // Waits for the child to end without reaping it, unregisters it, then reaps it; a pid
 // is thus never signalled after the system may have handed it to another process.
@@ -131,7 +127,7 @@ std::string runCommand(const std::string& command, const OutputReceiver& receive
     }
 
     // With the GUI thread waiting here, Qt events keep being handled between looks.
-    const bool gui = onGuiThread();
+    const bool gui = onApplicationThread();
     bool stoppedByReceiver = false;
     bool open = true;
     while (open) {

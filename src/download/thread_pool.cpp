@@ -1,4 +1,5 @@
 #include "download/thread_pool.h"
+#include "base/gui_thread.h"
 
 #include <pthread.h>
 
@@ -53,13 +54,8 @@ struct Port {
     }
 };
 
-bool onGuiThread() {
-    auto* app = QCoreApplication::instance();
-    return app != nullptr && QThread::currentThread() == app->thread();
-}
-
 void processEventsIf(bool processMessages) {
-    if (processMessages && onGuiThread()) QCoreApplication::processEvents();
+    if (processMessages && onApplicationThread()) QCoreApplication::processEvents();
 }
 
 struct PoolData {
@@ -196,7 +192,7 @@ bool ThreadPool::start(std::optional<int> threads, bool processMessages,
 
     if (started > 0) {
         const auto limit = std::chrono::milliseconds(started * 2 + 1000);
-        bool guiWait = processMessages && onGuiThread();
+        bool guiWait = processMessages && onApplicationThread();
         auto deadline = std::chrono::steady_clock::now() + limit;
         std::unique_lock lock(impl_->data->eventMutex);
         while (impl_->data->threadCount.load() < started) {
@@ -255,7 +251,7 @@ bool ThreadPool::stop(std::optional<int> mode, std::optional<int> timeoutMs, boo
 
     const int timeout = timeoutMs.value_or(0);
     const auto began = std::chrono::steady_clock::now();
-    const bool guiWait = processMessages && onGuiThread();
+    const bool guiWait = processMessages && onApplicationThread();
     std::unique_lock lock(impl_->data->eventMutex);
     while (impl_->data->state.load() == Stopping) {
         auto waited = std::chrono::steady_clock::now() - began;

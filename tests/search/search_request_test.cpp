@@ -14,8 +14,6 @@
 namespace quivra {
 namespace {
 
-constexpr const char* kSearchPath = "/x/web-interface/search/all/v2";
-
 class SearchRequestTest : public test::LocalSiteTest {
   protected:
     static SearchState page(int number) {
@@ -42,7 +40,7 @@ TEST_F(SearchRequestTest, KeywordAndPageReachTheSiteEncodedWithTheBrowserLineAnd
     const std::string keyword = "练习 abc-1.5";
     ASSERT_EQ(searchRequest(keyword, state, hits), 20);
 
-    const auto requests = site().requestsTo(kSearchPath);
+    const auto requests = site().requestsTo(devsite::kSearchPath);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].method, "GET");
     EXPECT_EQ(requests[0].query, "keyword=%E7%BB%83%E4%B9%A0%20abc-1.5&page=3&pagesize=20");
@@ -87,7 +85,7 @@ TEST_F(SearchRequestTest, FieldsAreReadFromTheirOwnKeysAndOnlyTheExactTagsAreRem
         "title":"<em class=\"keyword\">猫</em>和<em class=\"keyword\">猫</em> <EM>x</EM> <em>y</em>",
         "pic":"//img.example.invalid/a.jpg","play":"12345","video_review":7,"favorites":8,
         "review":9,"pubdate":1600000000,"duration":"12:05"})";
-    site().overrideAnswer(kSearchPath, 200, answerWithVideos(entry), "application/json");
+    site().overrideAnswer(devsite::kSearchPath, 200, answerWithVideos(entry), "application/json");
     SearchState state = page(1);
     std::vector<SearchHit> hits;
     ASSERT_EQ(searchRequest("x", state, hits), 1);
@@ -123,8 +121,9 @@ TEST_F(SearchRequestTest, FewAndNoResultsGiveTheirCountsAndHits) {
 
     // An accepted answer without the video section empties the hits too.
     hits.resize(2);
-    site().overrideAnswer(kSearchPath, 200, R"({"code":0,"data":{"numResults":5,"numPages":2}})",
-                          "application/json", 1);
+    site().overrideAnswer(devsite::kSearchPath, 200,
+                          R"({"code":0,"data":{"numResults":5,"numPages":2}})", "application/json",
+                          1);
     EXPECT_EQ(searchRequest("few", state, hits), 0);
     EXPECT_TRUE(hits.empty());
     EXPECT_EQ(state.pageCount, 2);
@@ -144,7 +143,7 @@ TEST_F(SearchRequestTest, UnusableAnswersGiveMinusOneAndKeepStateAndHits) {
         {502, "Bad Gateway"},
     };
     for (const auto& [status, body] : answers) {
-        site().overrideAnswer(kSearchPath, status, body, "text/html", 1);
+        site().overrideAnswer(devsite::kSearchPath, status, body, "text/html", 1);
         EXPECT_EQ(searchRequest("few", state, hits), -1) << body;
         EXPECT_EQ(hits.size(), 7u) << body;
         EXPECT_EQ(state.pageCount, 1) << body;

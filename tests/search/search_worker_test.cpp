@@ -19,8 +19,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr const char* kSearchPath = "/x/web-interface/search/all/v2";
-
 // The window's part in memory: a page is shown only when the state accepts it.
 class RecordingView : public SearchView {
   public:
@@ -119,7 +117,7 @@ TEST_F(SearchWorkerTest, AFailedSearchShowsTheMessageAndNoPage) {
     ASSERT_EQ(view.shown().size(), 1u);
     EXPECT_EQ(view.shown()[0].hits.size(), 7u);
 
-    site().overrideAnswer(kSearchPath, 200, "<html>busy</html>", "text/html", 1);
+    site().overrideAnswer(devsite::kSearchPath, 200, "<html>busy</html>", "text/html", 1);
     runSearch("few", 1, view);
     EXPECT_EQ(view.shown().size(), 1u);
     const std::vector<std::string> messages = takeRecordedMessages();
@@ -129,13 +127,13 @@ TEST_F(SearchWorkerTest, AFailedSearchShowsTheMessageAndNoPage) {
 
 TEST_F(SearchWorkerTest, ASlowFirstSearchFinishingAfterAFastSecondIsNotShown) {
     auto view = std::make_shared<RecordingView>();
-    site().setDelayMs(kSearchPath, 600, 1);
+    site().setDelayMs(devsite::kSearchPath, 600, 1);
     ASSERT_TRUE(startSearchWorker("slow", 5, view));
     std::this_thread::sleep_for(100ms);  // the slow request has reached the site
     ASSERT_TRUE(startSearchWorker("few", 1, view));
     ASSERT_TRUE(waitForWorkers());
 
-    ASSERT_EQ(site().requestsTo(kSearchPath).size(), 2u);
+    ASSERT_EQ(site().requestsTo(devsite::kSearchPath).size(), 2u);
     const auto shown = view->shown();
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].state.currentPage, 1);

@@ -20,6 +20,9 @@ inline constexpr const char* kFailingStreamsBvid = "BV1Ff411c7Er";  // stream fi
 inline constexpr const char* kLargeBvid = "BV1Lg411c7Bz";           // one part, large streams
 inline constexpr const char* kThousandPartBvid = "BV1Kk411c7Pm";    // 1,000 parts (benchmarks)
 
+// The search endpoint's path.
+inline constexpr const char* kSearchPath = "/x/web-interface/search/all/v2";
+
 // Cookies the account and stream endpoints recognise.
 inline constexpr const char* kMemberCookie = "SESSDATA=member-sessdata";
 inline constexpr const char* kPlainCookie = "SESSDATA=plain-sessdata";

@@ -108,7 +108,7 @@ void answerSearch(const httplib::Request& request, httplib::Response& response) 
 }  // namespace
 
 void registerSearchEndpoints(httplib::Server& server, SiteState& state) {
-    addRoute(server, state, "GET", "/x/web-interface/search/all/v2",
+    addRoute(server, state, "GET", kSearchPath,
              [](const httplib::Request& request, httplib::Response& response) {
                  answerSearch(request, response);
              });
