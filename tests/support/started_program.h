@@ -1,6 +1,6 @@
 // A program started as a child process that a test watches while it runs: its standard
-// output and error read as they come, signals sent to it, its end awaited. Standard input
-// is /dev/null.
+// input given, its standard output and error read as they come, signals sent to it, its
+// end awaited.
 #pragma once
 
 #include <fcntl.h>
@@ -14,29 +14,44 @@
 #include <string>
 #include <vector>
 
-#include "support/run_program.h"
-
 namespace quivra::test {
+
+struct ProgramRun {
+    int status = -1;  // the exit status; 128 + the signal when a signal ended it
+    std::string out;
+    std::string err;
+};
 
 class StartedProgram {
   public:
-    StartedProgram(const std::string& program, const std::vector<std::string>& args) {
-        int out[2], err[2];
-        if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return;
+    // input is written to the program's standard input, which is then closed.
+    StartedProgram(const std::string& program, const std::vector<std::string>& args,
+                   const std::string& input = "") {
+        int in[2], out[2], err[2];
+        if (::pipe2(in, O_CLOEXEC) != 0 || ::pipe2(out, O_CLOEXEC) != 0 ||
+            ::pipe2(err, O_CLOEXEC) != 0) {
+            return;
+        }
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
         argv.push_back(nullptr);
         child_ = ::fork();
         if (child_ == 0) {
-            const int none = ::open("/dev/null", O_RDONLY);
-            ::dup2(none, STDIN_FILENO);
+            ::dup2(in[0], STDIN_FILENO);
             ::dup2(out[1], STDOUT_FILENO);
             ::dup2(err[1], STDERR_FILENO);
             ::execv(program.c_str(), argv.data());
             ::_exit(127);
         }
+        ::close(in[0]);
         ::close(out[1]);
         ::close(err[1]);
+        // Small inputs fit the pipe; a child that ends early must not stop this process.
+        ::signal(SIGPIPE, SIG_IGN);
+        if (!input.empty() && ::write(in[1], input.data(), input.size()) < 0) {
+            // The child did not read its input; its exit status tells the test.
+        }
+        ::close(in[1]);
         streams_[0] = {out[0], POLLIN, 0};
         streams_[1] = {err[0], POLLIN, 0};
     }
