@@ -76,7 +76,7 @@ class ListListener : public DownloadQueueListener {
 };
 
 bool pausable(ItemState state) {
-    return state == ItemState::Queued || state == ItemState::Running;
+    return state == ItemState::Queued || state == ItemState::Running || state == ItemState::Waiting;
 }
 bool resumable(ItemState state) {
     return state == ItemState::Paused;
@@ -85,7 +85,8 @@ bool cancellable(ItemState state) {
     return pausable(state) || state == ItemState::Paused || state == ItemState::Failed;
 }
 bool retriable(ItemState state) {
-    return state == ItemState::Failed || state == ItemState::Cancelled;
+    return state == ItemState::Failed || state == ItemState::Cancelled ||
+           state == ItemState::Waiting;
 }
 bool any(ItemState) {
     return true;

@@ -31,10 +31,14 @@ struct UserRecord {
     std::string cookie;
 };
 
+// The most automatic retries the [download] key retries may ask for.
+inline constexpr int kMaxRetries = 20;
+
 struct DownloadSettings {
     std::string directory;  // local text
     int threadNumber = 3;
     bool resumeOnStart = true;  // parts left unfinished continue at the next start
+    int retries = 5;            // automatic retries of a part after a failure; 0 none
 };
 
 struct VideoOwner {

@@ -80,6 +80,11 @@ std::string DownloadEngine::taskErrorText(std::uint32_t task) {
     return snapshot ? errorText(snapshot->error) : "";
 }
 
+int DownloadEngine::taskErrorCode(std::uint32_t task) {
+    auto snapshot = impl_->thread.snapshot(task);
+    return snapshot ? snapshot->error : 0;
+}
+
 std::int64_t DownloadEngine::taskTotalSize(std::uint32_t task) {
     auto snapshot = impl_->thread.snapshot(task);
     return snapshot ? snapshot->totalSize : 0;

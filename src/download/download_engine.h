@@ -33,6 +33,7 @@ class DownloadEngine {
 
     std::string taskStateName(std::uint32_t task);
     std::string taskErrorText(std::uint32_t task);
+    int taskErrorCode(std::uint32_t task);  // the code errorText names; 0 when none is known
     std::int64_t taskTotalSize(std::uint32_t task);
     std::int64_t taskDownloadedSize(std::uint32_t task);
     std::uint32_t taskPercent(std::uint32_t task);

@@ -1,15 +1,18 @@
 #include "download/download_item.h"
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <utility>
 
+#include "download/progress_text.h"
 #include "net/text_encoding.h"
 
 namespace quivra {
 
 namespace {
 
-constexpr std::array<std::pair<ItemState, std::string_view>, 7> kStateNames = {{
+constexpr std::array<std::pair<ItemState, std::string_view>, 8> kStateNames = {{
     {ItemState::Queued, "queued"},
     {ItemState::Running, "running"},
     {ItemState::Paused, "paused"},
@@ -17,12 +20,14 @@ constexpr std::array<std::pair<ItemState, std::string_view>, 7> kStateNames = {{
     {ItemState::Done, "done"},
     {ItemState::Failed, "failed"},
     {ItemState::Cancelled, "cancelled"},
+    {ItemState::Waiting, "waiting"},
 }};
 
 }  // namespace
 
 bool isUnfinished(ItemState state) {
-    return state == ItemState::Queued || state == ItemState::Running || state == ItemState::Merging;
+    return state == ItemState::Queued || state == ItemState::Running ||
+           state == ItemState::Merging || state == ItemState::Waiting;
 }
 
 std::string_view itemStateName(ItemState state) {
@@ -39,7 +44,7 @@ std::optional<ItemState> itemStateFromName(std::string_view name) {
     return std::nullopt;
 }
 
-std::string itemStateText(const DownloadItem& item) {
+std::string itemStateText(const DownloadItem& item, std::int64_t nowMs) {
     switch (item.state) {
         case ItemState::Queued:
             return localText("等待下载");
@@ -55,8 +60,20 @@ std::string itemStateText(const DownloadItem& item) {
             return item.errorText.empty() ? localText("下载失败") : item.errorText;
         case ItemState::Cancelled:
             return localText("已取消");
+        case ItemState::Waiting: {
+            const std::int64_t seconds =
+                std::max<std::int64_t>(item.retryAt - nowMs + 999, 0) / 1000;
+            return localText("等待重试（") + std::to_string(item.retry) + "/" +
+                   std::to_string(item.retryLimit) + localText("）") + " " + remainingText(seconds);
+        }
     }
     return {};
+}
+
+std::int64_t epochMilliseconds() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
 }
 
 std::string temporaryVideoPath(const DownloadRequest& request) {

@@ -38,6 +38,11 @@ class Stages {
         return {JobResult::Failed, text};
     }
     JobResult fail(const char* utf8) { return fail(localText(utf8)); }
+    JobResult failForNow(const std::string& text) {
+        JobResult result = fail(text);
+        result.mendable = true;
+        return result;
+    }
     void progress(std::int64_t done, std::int64_t total, std::int64_t speed) {
         const std::string text = progressText(done, total);
         if (done == lastDone_ && total == lastTotal_ && speed == lastSpeed_) return;
@@ -76,6 +81,12 @@ void abandonTask(DownloadEngine& engine, std::uint32_t task, const std::string& 
     dropUnresumable(path);
 }
 
+// Engine failures a later task may not meet: no answer or a cut one (0, 48), an address
+// answered 403, 404 or 5xx (16), a timeout (64), a full disk (2).
+bool isMendableEngineError(int code) {
+    return code == 0 || code == 2 || code == 16 || code == 48 || code == 64;
+}
+
 // The bytes of a whole stream already on disk.
 std::int64_t fileBytes(const std::string& localPath) {
     std::error_code error;
@@ -110,10 +121,10 @@ JobResult downloadStream(Stages& stages, JobReport& report, const Stream& stream
             return {JobResult::Stopped, ""};
         }
         if (name == "ERROR") {
-            std::string text = engine.taskErrorText(task);
-            if (text.empty()) text = DownloadEngine::errorText(0);
+            const int code = engine.taskErrorCode(task);
+            const std::string text = DownloadEngine::errorText(code);
             abandonTask(engine, task, path);
-            return stages.fail(text);
+            return isMendableEngineError(code) ? stages.failForNow(text) : stages.fail(text);
         }
         // The engine was released under the job. Its release left a control file beside
         // every file it had not finished, so the files tell whether this one is whole,
@@ -134,7 +145,7 @@ JobResult downloadStream(Stages& stages, JobReport& report, const Stream& stream
             lastArrival = now;
         } else if (now - lastArrival >= timings.stallLimit) {
             abandonTask(engine, task, path);
-            return stages.fail(DownloadEngine::errorText(64));
+            return stages.failForNow(DownloadEngine::errorText(64));
         }
         waitResponsive(static_cast<int>(timings.pollInterval.count()), 0);
     }
@@ -198,6 +209,7 @@ JobResult runDownloadJob(const DownloadRequest& part, JobReport& report) {
     video.bvid = part.bvid;
     const StreamAddresses addresses = resolveStreamAddresses(
         video, part.cid, std::to_string(part.videoQuality), std::to_string(part.audioQuality));
+    if (addresses.unanswered) return stages.failForNow(localText("视频解析失败"));
     if (!isEngineAddress(addresses.video) || !isEngineAddress(addresses.audio)) {
         return stages.fail("视频解析失败");
     }

@@ -8,6 +8,7 @@
 #include <map>
 #include <mutex>
 #include <system_error>
+#include <thread>
 
 #include "download/download_files.h"
 #include "download/download_job.h"
@@ -64,6 +65,9 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
 
     mutable std::mutex mutex;
     std::condition_variable jobsEnded;
+    RetryPolicy retryPolicy;
+    std::thread retryTimer;  // started with the first wait; queues waiting items when due
+    std::condition_variable retryTimerWake;
     std::map<std::int64_t, Entry> entries;
     std::map<std::string, std::int64_t> byOutput;
     std::vector<std::int64_t> interrupted;
@@ -114,6 +118,7 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
     }
 
     void requeue(Entry& entry) {
+        entry.item.retry = 0;
         entry.item.errorText.clear();
         entry.item.finishedAt = 0;
         setState(entry, ItemState::Queued, "等待下载");
@@ -147,6 +152,46 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
         if (allDone) {
             for (const auto& listener : listeners) {
                 listener->videoFinished(bvid, entry.item.request.videoTitle);
+            }
+        }
+    }
+
+    // A failure a later try may mend: the item waits for its next try while any are left.
+    void fail(Entry& entry, const JobResult& result) {
+        entry.item.errorText = result.errorText;
+        if (!result.mendable || entry.item.retry >= retryPolicy.tries) {
+            setState(entry, ItemState::Failed, nullptr);
+            return;
+        }
+        ++entry.item.retry;
+        entry.item.retryLimit = retryPolicy.tries;
+        entry.item.retryAt = epochMilliseconds() + retryPolicy.delayBefore(entry.item.retry).count();
+        setState(entry, ItemState::Waiting, nullptr);  // the row keeps the failure's text
+        if (!retryTimer.joinable()) {
+            retryTimer = std::thread([this] { runRetryTimer(); });
+        }
+        retryTimerWake.notify_all();
+    }
+
+    // Queues the waiting items whose time has come, then sleeps until the next one's.
+    void runRetryTimer() {
+        std::unique_lock lock(mutex);
+        while (!closed) {
+            std::int64_t next = 0;
+            const std::int64_t now = epochMilliseconds();
+            for (auto& [id, entry] : entries) {
+                if (entry.item.state != ItemState::Waiting) continue;
+                if (entry.item.retryAt <= now) {
+                    setState(entry, ItemState::Queued, nullptr);
+                    schedule(entry);
+                } else if (next == 0 || entry.item.retryAt < next) {
+                    next = entry.item.retryAt;
+                }
+            }
+            if (next == 0) {
+                retryTimerWake.wait(lock);
+            } else {
+                retryTimerWake.wait_for(lock, std::chrono::milliseconds(next - now));
             }
         }
     }
@@ -252,8 +297,7 @@ void DownloadQueue::Core::finish(std::int64_t id, std::uint64_t token, const Job
         if (result.outcome == JobResult::Done) {
             finishDone(*entry, outputBytes);  // the file is there, whatever was asked meanwhile
         } else if (!stopAsked) {
-            entry->item.errorText = result.errorText;
-            setState(*entry, ItemState::Failed, nullptr);
+            fail(*entry, result);
         } else if (entry->item.state == ItemState::Cancelled) {
             streamsToDelete = ownStreams(*entry);
         } else if (entry->item.state == ItemState::Queued) {
@@ -283,6 +327,8 @@ DownloadQueue::DownloadQueue(ThreadPool& pool, std::unique_ptr<DownloadStore> st
 
 DownloadQueue::~DownloadQueue() {
     shutDown();
+    // No timer starts once the queue is closed.
+    if (core_->retryTimer.joinable()) core_->retryTimer.join();
     std::unique_lock lock(core_->mutex);
     core_->jobsEnded.wait(lock, [this] { return core_->runningJobs == 0; });
 }
@@ -318,7 +364,10 @@ void DownloadQueue::pause(const std::vector<std::int64_t>& ids) {
         Core::Entry* entry = core_->find(id);
         if (entry == nullptr || core_->closed) continue;
         const ItemState state = entry->item.state;
-        if (state != ItemState::Queued && state != ItemState::Running) continue;
+        if (state != ItemState::Queued && state != ItemState::Running &&
+            state != ItemState::Waiting) {
+            continue;
+        }
         ++entry->runToken;
         core_->setState(*entry, ItemState::Paused, "已暂停");
     }
@@ -338,6 +387,10 @@ void DownloadQueue::retry(const std::vector<std::int64_t>& ids) {
         Core::Entry* entry = core_->find(id);
         if (entry == nullptr) continue;
         const ItemState state = entry->item.state;
+        if (state == ItemState::Waiting) {
+            core_->requeue(*entry);
+            continue;
+        }
         if (state != ItemState::Failed && state != ItemState::Cancelled) continue;
         entry->item.bytesDone = 0;
         core_->requeue(*entry);
@@ -382,6 +435,16 @@ void DownloadQueue::remove(const std::vector<std::int64_t>& ids) {
     }
 }
 
+void DownloadQueue::setRetryPolicy(RetryPolicy policy) {
+    std::lock_guard lock(core_->mutex);
+    core_->retryPolicy = std::move(policy);
+}
+
+RetryPolicy DownloadQueue::retryPolicy() const {
+    std::lock_guard lock(core_->mutex);
+    return core_->retryPolicy;
+}
+
 void DownloadQueue::resumeInterrupted() {
     std::vector<std::int64_t> ids;
     {
@@ -422,6 +485,7 @@ void DownloadQueue::shutDown() {
         core_->closed = true;
         store = std::move(core_->store);
     }
+    core_->retryTimerWake.notify_all();
     store.reset();  // writes what was handed over, then ends its writer
 }
 
