@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <map>
 #include <string>
 
 #include "net/text_encoding.h"
@@ -21,12 +22,30 @@ const char* const kUpgrades[] = {
     " state TEXT NOT NULL, stage_text TEXT NOT NULL, error_text TEXT NOT NULL,"
     " bytes_done INTEGER NOT NULL, bytes_total INTEGER NOT NULL,"
     " created_at INTEGER NOT NULL, finished_at INTEGER NOT NULL)",
+    // What another program asks of the program that runs the item ("pause", ...).
+    "ALTER TABLE items ADD COLUMN command TEXT NOT NULL DEFAULT ''",
 };
 
 constexpr const char* kColumns =
     "id, bvid, video_title, cid, page_title, page_number, video_quality, audio_quality,"
     " quality_name, directory, output_path, state, stage_text, error_text, bytes_done,"
     " bytes_total, created_at, finished_at";
+
+// "bvid = excluded.bvid, ...": every column but the id and the command, so a program
+// writing its item never drops what another program asked of it meanwhile.
+std::string updateOfEveryColumn() {
+    std::string update;
+    const std::string columns = kColumns;
+    for (std::size_t start = columns.find(',') + 1; start != 0;) {
+        const std::size_t end = columns.find(',', start);
+        std::string name = columns.substr(start, end == std::string::npos ? end : end - start);
+        name.erase(0, name.find_first_not_of(' '));
+        if (!update.empty()) update += ", ";
+        update += name + " = excluded." + name;
+        start = end == std::string::npos ? 0 : end + 1;
+    }
+    return update;
+}
 
 StoreCheck failure(const SqliteDatabase& database) {
     switch (database.errorCode()) {
@@ -108,12 +127,37 @@ StoreCheck readItems(SqliteDatabase& database, std::vector<DownloadItem>& items)
     }
 }
 
+StoreCheck readCommands(SqliteDatabase& database, std::map<std::int64_t, std::string>& commands) {
+    SqliteStatement row(database, "SELECT id, command FROM items WHERE command != ''");
+    if (!row.isValid()) return failure(database);
+    for (;;) {
+        const SqliteStatement::Step step = row.step();
+        if (step == SqliteStatement::Step::Done) return StoreCheck::Ready;
+        if (step == SqliteStatement::Step::Error) return failure(database);
+        commands[row.integerColumn(0)] = row.textColumn(1);
+    }
+}
+
+bool writeCommand(SqliteDatabase& database, std::int64_t id, const std::string& command,
+                  const std::string& replaced) {
+    SqliteStatement update(database, replaced.empty()
+                                         ? "UPDATE items SET command = ?2 WHERE id = ?1"
+                                         : "UPDATE items SET command = ?2 WHERE id = ?1"
+                                           " AND command = ?3");
+    update.bind(1, id);
+    update.bind(2, command);
+    if (!replaced.empty()) update.bind(3, replaced);
+    return update.step() == SqliteStatement::Step::Done;
+}
+
 bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& changes) {
     SqliteTransaction transaction(database);
     if (!transaction.isActive()) return false;
-    SqliteStatement put(database, std::string("INSERT OR REPLACE INTO items (") + kColumns +
+    SqliteStatement put(database, std::string("INSERT INTO items (") + kColumns +
                                       ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10,"
-                                      " ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18)");
+                                      " ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18)"
+                                      " ON CONFLICT (id) DO UPDATE SET " +
+                                      updateOfEveryColumn());
     SqliteStatement remove(database, "DELETE FROM items WHERE id = ?1");
     for (const StoreChange& change : changes) {
         SqliteStatement& statement = change.item != nullptr ? put : remove;

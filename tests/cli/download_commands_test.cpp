@@ -168,6 +168,8 @@ TEST_F(DownloadCommandTest, GetExitStatusNamesWhatFailed) {
         {{"get", kOnePartBvid, "-p", "2"}, 1, "BV1xx411c7mD has no part 2 (it has 1)\n"},
         {{"get", devsite::kFailingStreamsBvid}, 1, "01 唯一的一集: "},
     };
+    // One automatic retry: what a retry mends is tried once more, what none mends is not.
+    writeConfigItem(configPath(), "download", "retries", "1");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[1] + " " + c.args.back());
         std::vector<std::string> args = c.args;
@@ -176,10 +178,16 @@ TEST_F(DownloadCommandTest, GetExitStatusNamesWhatFailed) {
         EXPECT_EQ(get.status, c.status) << get.err;
         EXPECT_EQ(get.err.rfind(c.err, 0), 0u) << get.err;
     }
-    // Nothing refused ever reached the media server.
+    // Nothing refused ever reached the media server; the streams that answer 404 were
+    // tried twice, each time with addresses asked anew.
     for (const auto& request : site().requestsTo("/media")) {
         EXPECT_NE(request.path.find(devsite::kFailingStreamsBvid), std::string::npos);
     }
+    std::size_t asked = 0;
+    for (const auto& request : site().requestsTo("/x/player/playurl")) {
+        asked += request.query.find(devsite::kFailingStreamsBvid) != std::string::npos;
+    }
+    EXPECT_EQ(asked, 3u);  // the parse, the try and its retry
 }
 
 TEST_F(DownloadCommandTest, InterruptedGetLeavesNoMp4AndTheNextGetAndResumeFinishByteExactly) {

@@ -318,6 +318,36 @@ TEST_F(DownloadQueueTest, TwoListsOnOneStoreKeepEachOthersItems) {
     EXPECT_EQ(DownloadStore::open(store).items.size(), 2u);
 }
 
+// Two programs on one downloads.db: a list sees within seconds the part another list
+// runs and how far it is, and its pause, resume and cancel reach the list that runs it.
+TEST_F(DownloadQueueTest, AListSeesAndStopsThePartAnotherListRuns) {
+    const std::string store = (folder() / "downloads.db").string();
+    for (const char* file : {"", "-wal", "-shm"}) fs::remove(store + file);
+    DownloadQueue runner(pool_, DownloadStore::open(store).store);
+    ThreadPool idle;  // not started: this list runs nothing itself
+    DownloadQueue window(idle, DownloadStore::open(store).store);
+    slowVideo();
+    const std::int64_t id = runner.submit(part("elsewhere")).item.id;
+    const auto seen = [&](ItemState state) {
+        return waitUntil([&] { return stateOf(window, id) == state; }, 5s);
+    };
+    ASSERT_TRUE(
+        waitUntil([&] { return window.item(id).value_or(DownloadItem{}).bytesDone > 0; }, 5s));
+    EXPECT_EQ(window.item(id)->request.outputPath, part("elsewhere").outputPath);
+
+    window.pause({id});
+    EXPECT_TRUE(waitUntil([&] { return stateOf(runner, id) == ItemState::Paused; }, 5s));
+    EXPECT_TRUE(seen(ItemState::Paused));
+    window.resume({id});
+    EXPECT_TRUE(waitUntil([&] { return stateOf(runner, id) == ItemState::Running; }, 5s));
+    window.cancel({id});
+    EXPECT_TRUE(waitUntil([&] { return stateOf(runner, id) == ItemState::Cancelled; }, 5s));
+    EXPECT_TRUE(seen(ItemState::Cancelled));
+
+    window.retry({id});  // cancelled there: this list takes it on
+    EXPECT_EQ(stateOf(window, id), ItemState::Queued);
+}
+
 // A kill -9 while parts download loses no item: the next start lists them all, paused,
 // and resumed they end as valid MP4s.
 TEST_F(DownloadQueueTest, KillMidDownloadThenRestartListsEveryItemAndResumes) {
