@@ -43,7 +43,7 @@ ParseResult runParse(ParseView& view) {
     SharedState& state = sharedState();
     VideoInfoAnswer info = fetchVideoInfo(*bvid);
     // A failed request keeps the previous video's fields, with the new identifier.
-    result.video = info.parts >= 0 ? std::move(info.record) : state.video.get();
+    result.video = info.failure == ParseFailure::None ? std::move(info.record) : state.video.get();
     result.video.bvid = *bvid;
     state.video.set(result.video);
 
@@ -62,7 +62,7 @@ ParseResult runParse(ParseView& view) {
 
     const std::string status = statusText(info.parts, video.videos, info.reason);
     if (rows == 0) {
-        result.failure = info.parts < 0 ? info.failure : ParseFailure::Unusable;
+        result.failure = info.failure == ParseFailure::None ? ParseFailure::Unusable : info.failure;
         result.failureText = status;
     }
     view.keepResult(result);

@@ -86,7 +86,7 @@ VideoInfoAnswer fetchVideoInfo(const std::string& bvid) {
 
 int requestVideoInfo(const std::string& bvid, VideoRecord& record, std::string* failureReason) {
     VideoInfoAnswer answer = fetchVideoInfo(bvid);
-    if (answer.parts < 0) {
+    if (answer.failure != ParseFailure::None) {
         if (failureReason) *failureReason = answer.reason;
         return -1;
     }

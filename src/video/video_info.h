@@ -12,10 +12,10 @@ namespace quivra {
 // cannot make the program exhaust memory.
 inline constexpr int kMaxListedParts = 10000;
 
-// The site's answer for bvid as a value. parts: `videos`, or -1 when the answer was not
-// usable; then failure says whether the site knows no such video (UnknownVideo) or gave
-// nothing usable (Unusable), and reason why (local text). record.pages holds at most
-// kMaxListedParts entries; record.bvid is bvid.
+// The site's answer for bvid as a value. parts: `videos` (as the answer says, even below
+// 0), or -1 when the answer was not usable; then failure says whether the site knows no such video
+// (UnknownVideo) or gave nothing usable (Unusable), and reason why (local text). record.pages holds
+// at most kMaxListedParts entries; record.bvid is bvid.
 struct VideoInfoAnswer {
     int parts = -1;
     VideoRecord record;
