@@ -30,6 +30,27 @@ bool isUnfinished(ItemState state) {
            state == ItemState::Merging || state == ItemState::Waiting;
 }
 
+bool isOver(ItemState state) {
+    return state == ItemState::Done || state == ItemState::Failed || state == ItemState::Cancelled;
+}
+
+bool canPause(ItemState state) {
+    return state == ItemState::Queued || state == ItemState::Running || state == ItemState::Waiting;
+}
+
+bool canResume(ItemState state) {
+    return state == ItemState::Paused;
+}
+
+bool canCancel(ItemState state) {
+    return canPause(state) || state == ItemState::Paused || state == ItemState::Failed;
+}
+
+bool canRetry(ItemState state) {
+    return state == ItemState::Failed || state == ItemState::Cancelled ||
+           state == ItemState::Waiting;
+}
+
 std::string_view itemStateName(ItemState state) {
     for (const auto& [value, name] : kStateNames) {
         if (value == state) return name;

@@ -33,12 +33,6 @@ std::int64_t microsecondsNow() {
         .count();
 }
 
-std::int64_t fileSize(const std::string& localPath) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(localToUtf8(localPath), error);
-    return error ? 0 : static_cast<std::int64_t>(size);
-}
-
 // A cancelled part's temporary streams go, unless a job of another program runs the part
 // now: its list knows nothing of this cancel.
 void deleteStreams(const std::vector<DownloadRequest>& parts) {
@@ -291,36 +285,24 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
     }
 
     void pauseOne(Entry& entry) {
-        const ItemState state = entry.item.state;
-        if (state != ItemState::Queued && state != ItemState::Running &&
-            state != ItemState::Waiting) {
-            return;
-        }
+        if (!canPause(entry.item.state)) return;
         ++entry.runToken;
         setState(entry, ItemState::Paused, "已暂停");
     }
 
     void resumeOne(Entry& entry) {
-        if (entry.item.state == ItemState::Paused) requeue(entry);
+        if (canResume(entry.item.state)) requeue(entry);
     }
 
     void retryOne(Entry& entry) {
-        const ItemState state = entry.item.state;
-        if (state == ItemState::Waiting) {
-            requeue(entry);
-            return;
-        }
-        if (state != ItemState::Failed && state != ItemState::Cancelled) return;
-        entry.item.bytesDone = 0;
+        if (!canRetry(entry.item.state)) return;
+        // A waiting part goes on from where it is; a failed or cancelled one starts afresh.
+        if (entry.item.state != ItemState::Waiting) entry.item.bytesDone = 0;
         requeue(entry);
     }
 
     void cancelOne(Entry& entry, std::vector<DownloadRequest>& streams) {
-        const ItemState state = entry.item.state;
-        if (state == ItemState::Merging || state == ItemState::Done ||
-            state == ItemState::Cancelled) {
-            return;
-        }
+        if (!canCancel(entry.item.state)) return;
         ++entry.runToken;
         entry.item.bytesDone = 0;
         setState(entry, ItemState::Cancelled, "已取消");
