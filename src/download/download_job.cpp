@@ -13,6 +13,7 @@
 #include "download/merge_command.h"
 #include "download/part_lock.h"
 #include "download/progress_text.h"
+#include "download/video_cover.h"
 #include "net/text_encoding.h"
 #include "video/stream_formats.h"
 
@@ -224,8 +225,9 @@ JobResult runDownloadJob(const DownloadRequest& part, JobReport& report) {
 
     stages.write("正在合成音视频");
     report.mergeStarted();
-    if (!mergeStreams(localToUtf8(videoFile), localToUtf8(audioFile),
-                      localToUtf8(part.outputPath))) {
+    const MergeExtras extras{partTags(part), localToUtf8(fetchVideoCover(part))};
+    if (!mergeStreams(localToUtf8(videoFile), localToUtf8(audioFile), localToUtf8(part.outputPath),
+                      extras)) {
         return stages.fail("音视频合成失败");  // both streams stay for the next press
     }
     deleteFile(videoFile);

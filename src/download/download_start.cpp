@@ -33,9 +33,10 @@ bool prepareDownloads(DownloadView& view) {
 // one-second waits changes none of them.
 std::vector<DownloadRequest> bindRows(DownloadView& view, bool checkedOnly) {
     const VideoRecord video = sharedState().video.get();
-    const PartChoice choice{sharedState().download.get().directory,
-                            view.videoQualityData().value_or(-1),
-                            view.audioQualityData().value_or(-1)};
+    const DownloadSettings settings = sharedState().download.get();
+    const PartChoice choice{settings.directory, view.videoQualityData().value_or(-1),
+                            view.audioQualityData().value_or(-1), settings.writeTags,
+                            settings.saveCover};
     std::vector<DownloadRequest> parts;
     const std::string done = localText("下载完成");
     for (int row = 0; row < view.rowCount(); ++row) {

@@ -29,7 +29,8 @@ MediaSummary probeMedia(const std::string& path) {
     MediaSummary summary;
     int status = -1;
     const std::string out = runCommand(
-        "ffprobe -v error -show_entries stream=codec_type:format=duration "
+        "ffprobe -v error -show_entries "
+        "stream=codec_type:stream_disposition=attached_pic:format=duration "
         "-of default=noprint_wrappers=1 " +
             shellQuote("file:" + path),
         nullptr, &status);
@@ -41,6 +42,8 @@ MediaSummary probeMedia(const std::string& path) {
             ++summary.videoStreams;
         } else if (line == "codec_type=audio") {
             ++summary.audioStreams;
+        } else if (line == "DISPOSITION:attached_pic=1") {
+            --summary.videoStreams;  // a cover picture follows its codec_type=video
         } else if (line.rfind("duration=", 0) == 0) {
             summary.seconds = parseSeconds(line.substr(9));
         }

@@ -7,7 +7,7 @@
 namespace quivra {
 
 struct MediaSummary {
-    int videoStreams = 0;
+    int videoStreams = 0;  // an attached cover picture is none of them
     int audioStreams = 0;
     double seconds = -1;  // the container's duration; -1 when unknown
 };

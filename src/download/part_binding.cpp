@@ -20,6 +20,22 @@ std::string qualityName(int quality) {
     return {};
 }
 
+// The date of the publication text ("2021-08-27 01:46:40" gives 2021-08-27).
+std::string publicationDay(const std::string& pubdate) {
+    return pubdate.substr(0, pubdate.find(' '));
+}
+
+VideoTags videoTags(const VideoRecord& video) {
+    VideoTags tags;
+    tags.videoTitle = video.siteTitle;
+    tags.author = video.owner.name;
+    tags.date = publicationDay(video.stat.pubdate);
+    tags.pageAddress = utf8ToLocalText(sharedState().site.main) + "/video/" + video.bvid;
+    tags.description = video.desc;
+    tags.parts = std::max(1, static_cast<int>(video.pages.size()));
+    return tags;
+}
+
 }  // namespace
 
 DownloadRequest bindPart(const VideoRecord& video, const PartChoice& choice, int row,
@@ -36,6 +52,8 @@ DownloadRequest bindPart(const VideoRecord& video, const PartChoice& choice, int
     part.directory = choice.directory;
     part.outputPath =
         outputFilePath(choice.directory, videoFolderName(video.title, video.bvid), row, pageTitle);
+    if (choice.tags) part.tags = videoTags(video);
+    if (choice.cover) part.coverAddress = video.pic;
     return part;
 }
 
