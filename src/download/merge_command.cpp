@@ -99,9 +99,6 @@ bool mergeStreams(const std::string& videoPath, const std::string& audioPath,
         }
     }
     fs::remove(part, error);
-    if (!extras.coverPath.empty()) {
-        return mergeStreams(videoPath, audioPath, outputPath, {extras.tags, ""});
-    }
     return false;
 }
 

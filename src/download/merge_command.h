@@ -33,8 +33,7 @@ std::string mergeCommandLine(const std::string& videoPath, const std::string& au
 // there was room for at least both streams before ffmpeg started, ffmpeg exited with 0,
 // the file reached the disk (fsync) and ffprobe finds one video and one audio stream
 // lasting as long as the streams. False when anything failed; then no file is left
-// under either name and both streams stay as they were. A cover that ffmpeg cannot read
-// costs the part nothing: the merge is made once more without it.
+// under either name and both streams stay as they were.
 bool mergeStreams(const std::string& videoPath, const std::string& audioPath,
                   const std::string& outputPath, const MergeExtras& extras = {});
 
