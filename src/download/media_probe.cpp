@@ -1,13 +1,15 @@
 #include "download/media_probe.h"
 
+#include <dlfcn.h>
+
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/log.h>
+#include <libavutil/macros.h>
 }
 
 #include <algorithm>
 #include <cmath>
-#include <mutex>
 
 namespace quivra {
 
@@ -18,10 +20,37 @@ namespace {
 constexpr double kToleratedSeconds = 0.5;
 constexpr double kToleratedShare = 0.01;
 
-// A file that is not whole is an expected answer, not something to print.
-void silenceLibraryLog() {
-    static std::once_flag once;
-    std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
+// libavformat, loaded at the first check and kept for the process: with its hundred-odd
+// libraries linked, every start of every command would pay for them.
+struct MediaLibrary {
+    decltype(&avformat_open_input) open = nullptr;
+    decltype(&avformat_find_stream_info) findStreamInfo = nullptr;
+    decltype(&avformat_close_input) close = nullptr;
+};
+
+template <typename Function>
+void findFunction(void* library, const char* name, Function& function) {
+    function = reinterpret_cast<Function>(dlsym(library, name));
+}
+
+MediaLibrary loadMediaLibrary() {
+    MediaLibrary functions;
+    void* library =
+        dlopen("libavformat.so." AV_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) return functions;
+    // A file that is not whole is an expected answer, not something to print.
+    decltype(&av_log_set_level) setLogLevel = nullptr;
+    findFunction(library, "av_log_set_level", setLogLevel);
+    if (setLogLevel != nullptr) setLogLevel(AV_LOG_QUIET);
+    findFunction(library, "avformat_open_input", functions.open);
+    findFunction(library, "avformat_find_stream_info", functions.findStreamInfo);
+    findFunction(library, "avformat_close_input", functions.close);
+    return functions;
+}
+
+const MediaLibrary& mediaLibrary() {
+    static const MediaLibrary functions = loadMediaLibrary();
+    return functions;
 }
 
 double streamSeconds(const AVStream& stream) {
@@ -29,7 +58,7 @@ double streamSeconds(const AVStream& stream) {
     return static_cast<double>(stream.duration) * av_q2d(stream.time_base);
 }
 
-void count(const AVStream& stream, MediaSummary& summary) {
+void countStream(const AVStream& stream, MediaSummary& summary) {
     if (stream.disposition & AV_DISPOSITION_ATTACHED_PIC) {
         ++summary.pictureStreams;
     } else if (stream.codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
@@ -52,19 +81,21 @@ double lengthOf(double stream, const MediaSummary& file) {
 }  // namespace
 
 MediaSummary probeMedia(const std::string& path) {
-    silenceLibraryLog();
     MediaSummary summary;
+    const MediaLibrary& library = mediaLibrary();
+    if (!library.open || !library.findStreamInfo || !library.close) return summary;
     AVFormatContext* context = nullptr;
     // "file:" keeps a name from being taken for another protocol.
     const std::string address = "file:" + path;
-    if (avformat_open_input(&context, address.c_str(), nullptr, nullptr) != 0) return summary;
-    if (avformat_find_stream_info(context, nullptr) >= 0) {
-        for (unsigned i = 0; i < context->nb_streams; ++i) count(*context->streams[i], summary);
+    if (library.open(&context, address.c_str(), nullptr, nullptr) != 0) return summary;
+    if (library.findStreamInfo(context, nullptr) >= 0) {
+        for (unsigned i = 0; i < context->nb_streams; ++i)
+            countStream(*context->streams[i], summary);
         if (context->duration != AV_NOPTS_VALUE && context->duration >= 0) {
             summary.seconds = static_cast<double>(context->duration) / AV_TIME_BASE;
         }
     }
-    avformat_close_input(&context);
+    library.close(&context);
     return summary;
 }
 

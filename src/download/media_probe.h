@@ -16,7 +16,8 @@ struct MediaSummary {
     double audioSeconds = -1;
 };
 
-// Nothing counted when the file cannot be opened or read as media.
+// Nothing counted when the file cannot be opened or read as media, or libavformat is
+// missing.
 MediaSummary probeMedia(const std::string& path);
 
 // Whether a merged file is whole: exactly one video and one audio stream (beside at most
