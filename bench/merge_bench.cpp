@@ -1,8 +1,9 @@
 // What checking a merge costs: the bare ffmpeg run that writes the MP4, against the whole
-// mergeStreams (room check, ffmpeg, fsync, ffprobe of the result and of both streams,
-// rename), for one part of quality 80 (932 kB video, 34 kB audio); and what the tags and
-// the cover add: the same mergeStreams with the tags of a part of a three-part video and
-// the local site's cover attached, in the same rounds, plus the one fetch of the cover.
+// mergeStreams (room check, ffmpeg, fsync, the in-process read of the result and of both
+// streams, rename), for one part of quality 80 (932 kB video, 34 kB audio); and what the
+// tags and the cover add: the same mergeStreams with the tags of a part of a three-part
+// video and the local site's cover attached, in the same rounds, plus the one fetch of the
+// cover.
 //   merge_bench [runs=20]
 // Prints the median, the fastest and the slowest of each, and the ratio of the medians.
 #include <cstdio>
