@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <mutex>
 #include <system_error>
+#include <vector>
 
 #include "base/records.h"
 #include "base/shared_state.h"
@@ -13,6 +14,7 @@
 #include "download/merge_command.h"
 #include "download/part_lock.h"
 #include "download/progress_text.h"
+#include "download/video_cover.h"
 #include "net/text_encoding.h"
 #include "video/stream_formats.h"
 
@@ -148,6 +150,21 @@ bool takePartLock(PartLock& lock, const DownloadRequest& part, Stages& stages, J
     return true;
 }
 
+// Merges the part with its tags and cover. A cover ffmpeg cannot read costs the part
+// nothing: the merge is made once more without it, and the unreadable cover.jpg goes.
+bool mergePart(const std::string& videoFile, const std::string& audioFile,
+               const DownloadRequest& part) {
+    const std::string video = localToUtf8(videoFile);
+    const std::string audio = localToUtf8(audioFile);
+    const std::string output = localToUtf8(part.outputPath);
+    const std::vector<MetadataTag> tags = partTags(part);
+    const std::string cover = fetchVideoCover(part);
+    if (mergeStreams(video, audio, output, {tags, localToUtf8(cover)})) return true;
+    if (cover.empty() || !mergeStreams(video, audio, output, {tags, ""})) return false;
+    deleteFile(cover);
+    return true;
+}
+
 bool isDecimalNumber(const std::string& text) {
     return !text.empty() &&
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -217,8 +234,7 @@ JobResult runDownloadJob(const DownloadRequest& part, JobReport& report) {
 
     stages.write("正在合成音视频");
     report.mergeStarted();
-    if (!mergeStreams(localToUtf8(videoFile), localToUtf8(audioFile),
-                      localToUtf8(part.outputPath))) {
+    if (!mergePart(videoFile, audioFile, part)) {
         return stages.fail("音视频合成失败");  // both streams stay for the next press
     }
     deleteFile(videoFile);

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <thread>
 
+#include "download/merge_tags.h"
 #include "download/part_binding.h"
 #include "download/progress_text.h"
 #include "job_fixture.h"
@@ -64,6 +65,17 @@ TEST(DownloadNames, ProgressTextRoundsHalvesAwayFromZero) {
     EXPECT_EQ(megabyteText(349525), "0.33");
     EXPECT_EQ(megabyteText(1048575), "1");
     EXPECT_EQ(megabyteText(5000LL * 1048576), "5000");
+}
+
+// A long description is cut to the limit at a character's start, never inside one.
+TEST(DownloadNames, LongDescriptionIsCutAtACharacter) {
+    DownloadRequest part;
+    part.tags = VideoTags{};
+    part.tags->description = localText(repeated("字", 1000).c_str());  // 3 bytes each in UTF-8
+    const std::vector<MetadataTag> tags = partTags(part);
+    ASSERT_EQ(tags.size(), 1u);
+    EXPECT_EQ(tags[0].key, "description");
+    EXPECT_EQ(tags[0].value, repeated("字", kMaxDescriptionBytes / 3));
 }
 
 using DownloadJobTest = JobSiteTest;
