@@ -250,6 +250,8 @@ DownloadSettings loadDownloadSettings(const std::string& file, const std::string
         readConfigItem(file, "download", "directory", utf8ToLocalText(defaultFolder));
     settings.threadNumber = textToInteger(readConfigItem(file, "download", "threadNumber", "3"));
     settings.resumeOnStart = readConfigItem(file, "download", "resumeOnStart", "1") == "1";
+    settings.writeTags = readConfigItem(file, "download", "writeTags", "1") == "1";
+    settings.saveCover = readConfigItem(file, "download", "saveCover", "1") == "1";
     settings.retries =
         std::clamp(textToInteger(readConfigItem(file, "download", "retries", "5")), 0, kMaxRetries);
     return settings;

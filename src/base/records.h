@@ -38,6 +38,8 @@ struct DownloadSettings {
     std::string directory;  // local text
     int threadNumber = 3;
     bool resumeOnStart = true;  // parts left unfinished continue at the next start
+    bool writeTags = true;      // the MP4 carries title, author, date ... (写入视频信息)
+    bool saveCover = true;      // cover.jpg saved and attached to the MP4 (保存封面)
     int retries = 5;            // automatic retries of a part after a failure; 0 none
 };
 
@@ -76,6 +78,7 @@ struct VideoRecord {
     int videos = 0;
     std::string cid;
     std::vector<PageEntry> pages;
+    std::string siteTitle;  // data.title as the site gives it, not cleaned
 };
 
 struct QualityEntry {
