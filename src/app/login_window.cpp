@@ -1,5 +1,6 @@
 #include "app/login_window.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
@@ -12,6 +13,7 @@
 #include <system_error>
 #include <thread>
 
+#include "account/browser/browser_login.h"
 #include "account/user_info.h"
 #include "app/controls_window.h"
 #include "app/main_window.h"
@@ -111,12 +113,15 @@ LoginWindow::LoginWindow(std::chrono::milliseconds qrPollInterval, QWidget* pare
     auto* accountPage = new QWidget;
     auto* qrPage = new QWidget;
     auto* cookiePage = new QWidget;
+    auto* browserPage = new QWidget;
     buildAccountPage(accountPage);
     buildQrPage(qrPage);
     buildCookiePage(cookiePage);
+    buildBrowserPage(browserPage);
     tabs_->addTab(accountPage, QStringLiteral("账号密码登录"));
     tabs_->addTab(qrPage, QStringLiteral("扫码登录(推荐)"));
     tabs_->addTab(cookiePage, QStringLiteral("Cookie登录"));
+    tabs_->addTab(browserPage, QStringLiteral("从浏览器导入"));
     tabs_->setCurrentIndex(0);
     fitToPages();
 
@@ -176,6 +181,21 @@ void LoginWindow::buildCookiePage(QWidget* page) {
     cookieLogin_ = newButton(page, "按钮_three_login", QStringLiteral("登录"), {200, 168, 80, 32});
 }
 
+void LoginWindow::buildBrowserPage(QWidget* page) {
+    auto* note = newLabel(page, "透明标签4",
+                          QStringLiteral("读取浏览器中本站的登录Cookie（不读取其他网站的）："),
+                          {8, 24, 272, 48});
+    note->setWordWrap(true);
+    firefoxLogin_ =
+        newButton(page, "按钮_four_firefox", QStringLiteral("从Firefox导入"), {8, 88, 128, 32});
+    chromiumLogin_ =
+        newButton(page, "按钮_four_chromium", QStringLiteral("从Chromium导入"), {152, 88, 128, 32});
+    connect(firefoxLogin_, &QPushButton::clicked, this,
+            [this] { loginFromBrowser(Browser::Firefox); });
+    connect(chromiumLogin_, &QPushButton::clicked, this,
+            [this] { loginFromBrowser(Browser::Chromium); });
+}
+
 void LoginWindow::setQrPictureData(const std::string& bmp) {
     QPixmap pixmap;
     if (bmp.empty() || !pixmap.loadFromData(reinterpret_cast<const uchar*>(bmp.data()),
@@ -203,8 +223,22 @@ void LoginWindow::restartQrLogin() {
 // The account request may take up to two minutes: it runs on a thread of its own, so the
 // window stays responsive and can be closed meanwhile.
 void LoginWindow::loginWithCookie() {
-    const std::string cookie =
-        tidyPastedCookie(utf8ToLocalText(cookie_->toPlainText().toStdString()));
+    startCookieLogin(tidyPastedCookie(utf8ToLocalText(cookie_->toPlainText().toStdString())));
+}
+
+// The store is a local file, read in milliseconds; the login then goes as a pasted
+// cookie's does.
+void LoginWindow::loginFromBrowser(Browser browser) {
+    const BrowserCookies found =
+        readBrowserLogin(browser, QDir::homePath().toStdString(), sharedState().site.main);
+    if (!found.failure.empty()) {
+        showMessageBox(found.failure);
+        return;
+    }
+    startCookieLogin(tidyPastedCookie(found.cookie));
+}
+
+void LoginWindow::startCookieLogin(const std::string& cookie) {
     cookieLogin_->setEnabled(false);
     try {
         std::thread(runCookieLogin, cookie, QPointer<LoginWindow>(this)).detach();

@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "app/controls_window.h"
+#include "app/desktop_tray.h"
 #include "app/download_list_window.h"
 #include "app/download_view_window.h"
 #include "app/login_window.h"
@@ -117,10 +118,11 @@ class WindowParseView : public ParseView {
     QPointer<MainWindow> window_;  // read on the GUI thread only
 };
 
-// Closing the main window ends the program at once: no merge starts any more, our own
-// running ones are ended and the engine is released first; workers may still run, so no
-// static destructors run after.
-[[noreturn]] void endProgram() {
+}  // namespace
+
+// No merge starts any more, our own running ones are ended and the engine is released
+// first; workers may still run, so no static destructors run after.
+void endProgram() {
     beginGuiShutdown();
     // First: the list keeps running parts unfinished, whatever closing does to their jobs.
     currentDownloadQueue()->shutDown();
@@ -130,8 +132,6 @@ class WindowParseView : public ParseView {
     std::fflush(nullptr);
     _exit(0);
 }
-
-}  // namespace
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent), queue_(currentDownloadQueue()), rowStates_(makeRowStateListener(this)) {
@@ -368,6 +368,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (closesToTray()) {
+        event->ignore();
+        hide();
+        return;
+    }
     event->accept();
     endProgram();
 }

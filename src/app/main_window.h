@@ -18,6 +18,9 @@ class QTreeWidget;
 
 namespace quivra {
 
+// Ends the program at once, as closing the main window does (and 退出 of the tray menu).
+[[noreturn]] void endProgram();
+
 class MainWindow : public QMainWindow {
     Q_OBJECT
 

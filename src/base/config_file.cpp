@@ -249,6 +249,9 @@ DownloadSettings loadDownloadSettings(const std::string& file, const std::string
         readConfigItem(file, "download", "directory", utf8ToLocalText(defaultFolder));
     settings.threadNumber = textToInteger(readConfigItem(file, "download", "threadNumber", "3"));
     settings.resumeOnStart = readConfigItem(file, "download", "resumeOnStart", "1") == "1";
+    settings.minimizeToTray = readConfigItem(file, "download", "minimizeToTray", "0") == "1";
+    settings.notifyOnFinish = readConfigItem(file, "download", "notifyOnFinish", "1") == "1";
+    settings.watchClipboard = readConfigItem(file, "download", "watchClipboard", "0") == "1";
     return settings;
 }
 

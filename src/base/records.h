@@ -34,7 +34,10 @@ struct UserRecord {
 struct DownloadSettings {
     std::string directory;  // local text
     int threadNumber = 3;
-    bool resumeOnStart = true;  // parts left unfinished continue at the next start
+    bool resumeOnStart = true;    // parts left unfinished continue at the next start
+    bool minimizeToTray = false;  // closing the main window hides it in the tray
+    bool notifyOnFinish = true;   // a desktop notification when a video is done
+    bool watchClipboard = false;  // a copied address fills the address box
 };
 
 struct VideoOwner {
