@@ -1,5 +1,7 @@
 #include "account/browser/browser_login.h"
 
+#include <openssl/sha.h>
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -22,10 +24,18 @@ constexpr size_t kHostHashBytes = 32;
 // A name and value that a Cookie header can carry as they are.
 bool usable(const std::string& text) {
     return std::none_of(text.begin(), text.end(),
-                        [](unsigned char c) { return c < 0x20 || c == 0x7f || c == ';'; });
+                        [](unsigned char c) { return c < 0x20 || c >= 0x7f || c == ';'; });
 }
 
-// Chromium's plain value, or its encrypted one opened with the keys it may use.
+std::string sha256(const std::string& text) {
+    unsigned char hash[SHA256_DIGEST_LENGTH];
+    SHA256(reinterpret_cast<const unsigned char*>(text.data()), text.size(), hash);
+    return {reinterpret_cast<const char*>(hash), sizeof hash};
+}
+
+// Chromium's plain value, or its encrypted one opened with the keys it may use. A wrong
+// key can still end in valid padding: the host's hash (or, in older stores, text a
+// header can carry) tells the right one.
 std::optional<std::string> chromiumValue(const StoredCookie& cookie, int version,
                                          const std::vector<std::string>& keys) {
     if (!cookie.value.empty() || cookie.encryptedValue.empty()) return cookie.value;
@@ -33,8 +43,10 @@ std::optional<std::string> chromiumValue(const StoredCookie& cookie, int version
         std::optional<std::string> plain = decryptChromiumValue(cookie.encryptedValue, key);
         if (!plain) continue;
         if (version >= kHashedValueVersion) {
-            if (plain->size() < kHostHashBytes) continue;
+            if (plain->compare(0, kHostHashBytes, sha256(cookie.host)) != 0) continue;
             plain->erase(0, kHostHashBytes);
+        } else if (!usable(*plain)) {
+            continue;
         }
         return plain;
     }
