@@ -1,5 +1,5 @@
 // Start of the program: one copy per config.ini (a second start hands its addresses to
-// the running one), shared state, download engine, skin, main window, tray, event loop.
+// the running one), shared state, download core, skin, main window, tray, event loop.
 #include <QApplication>
 
 #include <cstdio>
@@ -15,8 +15,7 @@
 #include "base/file_location.h"
 #include "base/message_box.h"
 #include "base/shared_state.h"
-#include "download/download_engine.h"
-#include "download/download_list_start.h"
+#include "download/download_core.h"
 
 int main(int argc, char* argv[]) {
     const std::string programDirectory = quivra::executableDirectory();
@@ -37,12 +36,16 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
     quivra::installMessageBoxPresenter();
 
-    quivra::downloadEngine().init(programDirectory, true, true);
-    app.setStyleSheet(quivra::loadSkinSheet(quivra::skinFilePath(programDirectory)));
     quivra::loadSharedState(programDirectory);
-    const std::string storeMessage = quivra::openDownloadList();
+    app.setStyleSheet(quivra::loadSkinSheet(quivra::skinFilePath(programDirectory)));
+    const quivra::CoreStart core =
+        quivra::startDownloadCore(quivra::sharedState().download.get().threadNumber, true);
+    if (!core.failure.empty()) {
+        quivra::showMessageBox(core.failure);
+        quivra::endProgram();
+    }
 
-    auto* window = new quivra::MainWindow;  // starts the thread pool
+    auto* window = new quivra::MainWindow;
     window->move(50, 50);
     window->show();
     quivra::startDownloadList();
@@ -54,6 +57,6 @@ int main(int argc, char* argv[]) {
     QObject::connect(server, &quivra::RunningCopyServer::addressesArrived,
                      &quivra::receiveSecondStart);
     server->listen(dataFolder);
-    if (!storeMessage.empty()) quivra::showMessageBox(storeMessage);
+    if (!core.storeMessage.empty()) quivra::showMessageBox(core.storeMessage);
     return app.exec();
 }
