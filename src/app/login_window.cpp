@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+#include <functional>
 #include <memory>
 #include <system_error>
 #include <thread>
@@ -78,22 +79,26 @@ class WindowQrView : public QrLoginView {
     std::shared_ptr<CancelToken> token_;
 };
 
-// On the cookie login's thread. A window closed meanwhile is left alone: an accepted
-// account is still stored, but nothing is shown.
-void runCookieLogin(std::string cookie, QPointer<LoginWindow> window) {
-    const bool accepted = fetchUserInfo(cookie);
+// On the cookie login's thread, with the cookie as pasted or as read from a browser (which
+// may wait for the secret service or for a store the browser holds). A window closed
+// meanwhile is left alone: an accepted account is still stored, but nothing is shown.
+void runCookieLogin(const std::function<BrowserCookies()>& obtain, QPointer<LoginWindow> window) {
+    const BrowserCookies found = obtain();
+    std::string cookie = tidyPastedCookie(found.cookie);
+    const bool accepted = found.failure.empty() && fetchUserInfo(cookie);
     bool open = false;
     callOnGui([&] { open = !window.isNull(); });
     if (!open) return;
     const UserRecord user = sharedState().user.get();
-    showMessageBox(accepted ? localText("登录成功，欢迎您：") + user.name
-                            : localText("登录失败，原因：") + user.failureMessage);
+    showMessageBox(!found.failure.empty() ? found.failure
+                   : accepted             ? localText("登录成功，欢迎您：") + user.name
+                              : localText("登录失败，原因：") + user.failureMessage);
     callOnGui([&] {
         if (window.isNull()) return;
         if (accepted) {
             window->close();
         } else {
-            window->cookieLoginButton()->setEnabled(true);
+            window->enableLogins(true);
         }
     });
 }
@@ -223,27 +228,30 @@ void LoginWindow::restartQrLogin() {
 // The account request may take up to two minutes: it runs on a thread of its own, so the
 // window stays responsive and can be closed meanwhile.
 void LoginWindow::loginWithCookie() {
-    startCookieLogin(tidyPastedCookie(utf8ToLocalText(cookie_->toPlainText().toStdString())));
+    startCookieLogin([cookie = utf8ToLocalText(cookie_->toPlainText().toStdString())] {
+        return BrowserCookies{cookie, {}};
+    });
 }
 
-// The store is a local file, read in milliseconds; the login then goes as a pasted
-// cookie's does.
 void LoginWindow::loginFromBrowser(Browser browser) {
-    const BrowserCookies found =
-        readBrowserLogin(browser, QDir::homePath().toStdString(), sharedState().site.main);
-    if (!found.failure.empty()) {
-        showMessageBox(found.failure);
-        return;
-    }
-    startCookieLogin(tidyPastedCookie(found.cookie));
+    startCookieLogin(
+        [browser, home = QDir::homePath().toStdString(), site = sharedState().site.main] {
+            return readBrowserLogin(browser, home, site);
+        });
 }
 
-void LoginWindow::startCookieLogin(const std::string& cookie) {
-    cookieLogin_->setEnabled(false);
+void LoginWindow::enableLogins(bool enabled) {
+    for (QPushButton* button : {cookieLogin_, firefoxLogin_, chromiumLogin_}) {
+        button->setEnabled(enabled);
+    }
+}
+
+void LoginWindow::startCookieLogin(std::function<BrowserCookies()> obtain) {
+    enableLogins(false);
     try {
-        std::thread(runCookieLogin, cookie, QPointer<LoginWindow>(this)).detach();
+        std::thread(runCookieLogin, std::move(obtain), QPointer<LoginWindow>(this)).detach();
     } catch (const std::system_error&) {
-        cookieLogin_->setEnabled(true);  // no thread: the click has no effect
+        enableLogins(true);  // no thread: the click has no effect
     }
 }
 

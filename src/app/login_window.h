@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 #include "account/browser/browser_login.h"
@@ -46,6 +47,8 @@ class LoginWindow : public QWidget {
     void loginWithCookie();
     // 从浏览器导入: the site's cookie from the browser's profile, then as loginWithCookie.
     void loginFromBrowser(Browser browser);
+    // The cookie and browser buttons wait while a login runs.
+    void enableLogins(bool enabled);
 
   private:
     void fitToPages();
@@ -53,7 +56,7 @@ class LoginWindow : public QWidget {
     void buildQrPage(QWidget* page);
     void buildCookiePage(QWidget* page);
     void buildBrowserPage(QWidget* page);
-    void startCookieLogin(const std::string& cookie);
+    void startCookieLogin(std::function<BrowserCookies()> obtain);
     void onPageChanged(int index);
 
     std::chrono::milliseconds qrPollInterval_;

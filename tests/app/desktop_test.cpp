@@ -132,6 +132,7 @@ TEST_F(DesktopTest, BrowserImportLogsInWithTheSiteCookieOnly) {
     login->show();
     login->tabs()->setCurrentIndex(3);
     QTest::mouseClick(login->firefoxLoginButton(), Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return login->firefoxLoginButton()->isEnabled(); }, 5000));
     EXPECT_EQ(messages_.texts(), std::vector<std::string>{"没有找到Firefox的用户配置"});
     QTest::mouseClick(login->chromiumLoginButton(), Qt::LeftButton);
     const bool closed = QTest::qWaitFor([&] { return login.isNull(); }, 10000);
