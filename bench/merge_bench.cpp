@@ -1,5 +1,5 @@
 // What checking a merge costs: the bare ffmpeg run that writes the MP4, against the whole
-// mergeStreams (room check, ffmpeg, fsync, ffprobe of the result and of both streams,
+// mergeStreams (room check, ffmpeg, fsync, the in-process read of the result and of both streams,
 // rename), for one part of quality 80 (932 kB video, 34 kB audio).
 //   merge_bench [runs=20]
 // Prints the median, the fastest and the slowest of each.

@@ -95,29 +95,28 @@ JobResult downloadStream(Stages& stages, JobReport& report, const Stream& stream
     using Clock = std::chrono::steady_clock;
     auto lastArrival = Clock::now();
     std::int64_t lastBytes = -1;
+    EngineState state = engine.taskState(task);
     for (;;) {
-        const std::string name = engine.taskStateName(task);
-        if (name == "COMPLETE") break;
+        if (state == kStateComplete) break;
         if (report.stopRequested()) {
             abandonTask(engine, task, path);
             return {JobResult::Stopped, ""};
         }
-        if (name == "ERROR") {
-            std::string text = engine.taskErrorText(task);
-            if (text.empty()) text = DownloadEngine::errorText(0);
+        if (state == kStateError) {
+            const std::string text = DownloadEngine::errorText(engine.taskError(task));
             abandonTask(engine, task, path);
             return stages.fail(text);
         }
         // The engine was released under the job. Its release left a control file beside
         // every file it had not finished, so the files tell whether this one is whole,
         // whatever the job's last look at the task saw: nothing is dropped.
-        if (name == "NOITEM") {
-            return stages.fail(DownloadEngine::errorText(65));
+        if (state == kStateNoItem) {
+            return stages.fail(DownloadEngine::errorText(kErrorCancelled));
         }
         const std::int64_t downloaded = engine.taskDownloadedSize(task);
-        if (name == "STARTPENDING") {
+        if (state == kStateStartPending) {
             stages.write(stream.startText);
-        } else if (name == "DOWNLOAD") {
+        } else if (state == kStateDownload) {
             stages.progress(wholeBytes + downloaded, wholeBytes + engine.taskTotalSize(task),
                             engine.taskSpeed(task));
         }
@@ -127,9 +126,10 @@ JobResult downloadStream(Stages& stages, JobReport& report, const Stream& stream
             lastArrival = now;
         } else if (now - lastArrival >= timings.stallLimit) {
             abandonTask(engine, task, path);
-            return stages.fail(DownloadEngine::errorText(64));
+            return stages.fail(DownloadEngine::errorText(kErrorTimeout));
         }
-        waitResponsive(static_cast<int>(timings.pollInterval.count()), 0);
+        // The progress keeps its rhythm; a finished or failed stream ends the wait at once.
+        state = engine.waitTaskState(task, state, timings.pollInterval);
     }
     stages.write(stream.finalText);
     return {JobResult::Done, ""};

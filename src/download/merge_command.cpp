@@ -80,7 +80,7 @@ bool mergeStreams(const std::string& videoPath, const std::string& audioPath,
 
     const bool whole = status == 0 && fs::is_regular_file(part, error) &&
                        syncToDisk(partPath, O_RDONLY) &&
-                       isWholeMerge(partPath, longerStreamSeconds(videoPath, audioPath));
+                       isWholeMerge(partPath, videoPath, audioPath);
     if (whole) {
         fs::rename(part, fs::path(outputPath), error);
         if (!error) {

@@ -20,8 +20,8 @@ std::string mergeCommandLine(const std::string& videoPath, const std::string& au
 
 // Merges into "<output>.part" beside the output and renames it only once it is whole:
 // there was room for at least both streams before ffmpeg started, ffmpeg exited with 0,
-// the file reached the disk (fsync) and ffprobe finds one video and one audio stream
-// lasting as long as the streams. False when anything failed; then no file is left
+// the file reached the disk (fsync) and it holds one video and one audio stream
+// each lasting as long as its stream file. False when anything failed; then no file is left
 // under either name and both streams stay as they were.
 bool mergeStreams(const std::string& videoPath, const std::string& audioPath,
                   const std::string& outputPath);

@@ -96,6 +96,16 @@ TEST_F(DownloadJobTest, DownloadsOnePartThroughTheEngineAndMerges) {
     EXPECT_GT(site().bytesServed(mediaName(kOnePartCid, 30280)), 0);
 }
 
+// The engine tells the job when a stream is whole: with a minute between its looks at a
+// task, a part still takes seconds, not the two minutes that waiting out both looks takes.
+TEST_F(DownloadJobTest, WholeStreamEndsTheWaitAtOnce) {
+    setJobTimings({std::chrono::seconds(60), std::chrono::seconds(90)});
+    RecordingReport report;
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_EQ(runDownloadJob(part("p"), report).outcome, JobResult::Done);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(30));
+}
+
 TEST_F(DownloadJobTest, ExistingOutputIsNotDownloaded) {
     std::ofstream(output("01_there.mp4")) << "already here";
     RecordingReport report;
