@@ -22,15 +22,15 @@ constexpr const char* kSite = "https://www.quivra.com";
 const std::vector<ProfileCookie> kCookies = {
     {".quivra.com", "SESSDATA", "parent-sessdata"},
     {"www.quivra.com", "SESSDATA", "own-sessdata"},
-    {".quivra.com", "bili_jct", "csrf"},
-    {"WWW.quivra.com", "DedeUserID", "42"},
+    {".quivra.com", "csrf_token", "csrf"},
+    {"WWW.quivra.com", "UserID", "42"},
     {".evilquivra.com", "stolen", "1"},
     {"space.quivra.com", "sibling", "1"},
     {"www.quivra.com.example.org", "suffix", "1"},
     {".quivra.com", "old", "1", true},
     {".example.org", "other", "1"},
 };
-constexpr const char* kSiteCookie = "DedeUserID=42; SESSDATA=own-sessdata; bili_jct=csrf";
+constexpr const char* kSiteCookie = "SESSDATA=own-sessdata; UserID=42; csrf_token=csrf";
 
 TEST(BrowserLogin, OnlyTheSiteHostAndParentDomainCookiesAreRead) {
     struct Case {
