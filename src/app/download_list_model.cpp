@@ -1,6 +1,7 @@
 #include "app/download_list_model.h"
 
 #include <QDateTime>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -46,7 +47,7 @@ QString text(const DownloadItem& item, int column) {
             return toQString(remainingText(
                 std::max<std::int64_t>(item.bytesTotal - item.bytesDone, 0) / item.speed));
         case DownloadListModel::StateColumn:
-            return toQString(itemStateText(item));
+            return toQString(itemStateText(item, QDateTime::currentMSecsSinceEpoch()));
         case DownloadListModel::FinishedColumn:
             return item.finishedAt > 0 ? QDateTime::fromSecsSinceEpoch(item.finishedAt)
                                              .toString(QStringLiteral("yyyy-MM-dd HH:mm"))
@@ -57,7 +58,18 @@ QString text(const DownloadItem& item, int column) {
 
 }  // namespace
 
-DownloadListModel::DownloadListModel(QObject* parent) : QAbstractTableModel(parent) {}
+DownloadListModel::DownloadListModel(QObject* parent) : QAbstractTableModel(parent) {
+    // A waiting item's "状态" counts down its time left.
+    auto* clock = new QTimer(this);
+    connect(clock, &QTimer::timeout, this, [this] {
+        for (int row = 0; row < rowCount(); ++row) {
+            if (itemAt(row).state != ItemState::Waiting) continue;
+            const QModelIndex cell = index(row, StateColumn);
+            emit dataChanged(cell, cell);
+        }
+    });
+    clock->start(1000);
+}
 
 void DownloadListModel::reset(std::vector<DownloadItem> items) {
     beginResetModel();

@@ -11,6 +11,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace quivra {
 
@@ -35,6 +36,7 @@ class SettingsWindow : public QWidget {
     QLabel* threadLimitLabel() const { return threadLimit_; }
     QPushButton* chooseButton() const { return choose_; }
     QCheckBox* resumeOnStartBox() const { return resumeOnStart_; }
+    QSpinBox* retriesBox() const { return retries_; }
 
   public slots:
     void chooseFolder();
@@ -54,6 +56,7 @@ class SettingsWindow : public QWidget {
     QLineEdit* threadNumber_ = nullptr;
     QCheckBox* resumeOnStart_ = nullptr;
     QLabel* threadLimit_ = nullptr;
+    QSpinBox* retries_ = nullptr;
     bool threadNumberEdited_ = false;
 };
 

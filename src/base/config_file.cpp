@@ -1,5 +1,6 @@
 #include "base/config_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -254,6 +255,8 @@ DownloadSettings loadDownloadSettings(const std::string& file, const std::string
     settings.minimizeToTray = readConfigItem(file, "download", "minimizeToTray", "0") == "1";
     settings.notifyOnFinish = readConfigItem(file, "download", "notifyOnFinish", "1") == "1";
     settings.watchClipboard = readConfigItem(file, "download", "watchClipboard", "0") == "1";
+    settings.retries =
+        std::clamp(textToInteger(readConfigItem(file, "download", "retries", "5")), 0, kMaxRetries);
     return settings;
 }
 

@@ -31,6 +31,9 @@ struct UserRecord {
     std::string cookie;
 };
 
+// The most automatic retries the [download] key retries may ask for.
+inline constexpr int kMaxRetries = 20;
+
 struct DownloadSettings {
     std::string directory;  // local text
     int threadNumber = 3;
@@ -40,6 +43,7 @@ struct DownloadSettings {
     bool minimizeToTray = false;  // closing the main window hides it in the tray
     bool notifyOnFinish = true;   // a desktop notification when a video is done
     bool watchClipboard = false;  // a copied address fills the address box
+    int retries = 5;              // automatic retries of a part after a failure; 0 none
 };
 
 struct VideoOwner {

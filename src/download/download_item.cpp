@@ -1,15 +1,18 @@
 #include "download/download_item.h"
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <utility>
 
+#include "download/progress_text.h"
 #include "net/text_encoding.h"
 
 namespace quivra {
 
 namespace {
 
-constexpr std::array<std::pair<ItemState, std::string_view>, 7> kStateNames = {{
+constexpr std::array<std::pair<ItemState, std::string_view>, 8> kStateNames = {{
     {ItemState::Queued, "queued"},
     {ItemState::Running, "running"},
     {ItemState::Paused, "paused"},
@@ -17,12 +20,14 @@ constexpr std::array<std::pair<ItemState, std::string_view>, 7> kStateNames = {{
     {ItemState::Done, "done"},
     {ItemState::Failed, "failed"},
     {ItemState::Cancelled, "cancelled"},
+    {ItemState::Waiting, "waiting"},
 }};
 
 }  // namespace
 
 bool isUnfinished(ItemState state) {
-    return state == ItemState::Queued || state == ItemState::Running || state == ItemState::Merging;
+    return state == ItemState::Queued || state == ItemState::Running ||
+           state == ItemState::Merging || state == ItemState::Waiting;
 }
 
 bool isOver(ItemState state) {
@@ -30,7 +35,7 @@ bool isOver(ItemState state) {
 }
 
 bool canPause(ItemState state) {
-    return state == ItemState::Queued || state == ItemState::Running;
+    return state == ItemState::Queued || state == ItemState::Running || state == ItemState::Waiting;
 }
 
 bool canResume(ItemState state) {
@@ -42,7 +47,8 @@ bool canCancel(ItemState state) {
 }
 
 bool canRetry(ItemState state) {
-    return state == ItemState::Failed || state == ItemState::Cancelled;
+    return state == ItemState::Failed || state == ItemState::Cancelled ||
+           state == ItemState::Waiting;
 }
 
 std::string_view itemStateName(ItemState state) {
@@ -59,7 +65,7 @@ std::optional<ItemState> itemStateFromName(std::string_view name) {
     return std::nullopt;
 }
 
-std::string itemStateText(const DownloadItem& item) {
+std::string itemStateText(const DownloadItem& item, std::int64_t nowMs) {
     switch (item.state) {
         case ItemState::Queued:
             return localText("等待下载");
@@ -75,8 +81,20 @@ std::string itemStateText(const DownloadItem& item) {
             return item.errorText.empty() ? localText("下载失败") : item.errorText;
         case ItemState::Cancelled:
             return localText("已取消");
+        case ItemState::Waiting: {
+            const std::int64_t seconds =
+                std::max<std::int64_t>(item.retryAt - nowMs + 999, 0) / 1000;
+            return localText("等待重试（") + std::to_string(item.retry) + "/" +
+                   std::to_string(item.retryLimit) + localText("）") + " " + remainingText(seconds);
+        }
     }
     return {};
+}
+
+std::int64_t epochMilliseconds() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
 }
 
 std::string temporaryVideoPath(const DownloadRequest& request) {

@@ -37,7 +37,8 @@ struct DownloadRequest {
     std::string coverAddress;       // the video's cover picture; "": none attached
 };
 
-enum class ItemState { Queued, Running, Paused, Merging, Done, Failed, Cancelled };
+// Waiting: failed for a reason a later try may mend; queued again when its time comes.
+enum class ItemState { Queued, Running, Paused, Merging, Done, Failed, Cancelled, Waiting };
 
 struct DownloadItem {
     std::int64_t id = 0;  // grows with the time of submission (download_queue.cpp)
@@ -50,15 +51,18 @@ struct DownloadItem {
     std::int64_t speed = 0;       // bytes a second while running; not stored
     std::int64_t createdAt = 0;   // seconds since the epoch
     std::int64_t finishedAt = 0;  // 0 until done
+    int retry = 0;                // the automatic retry waited for or running; 0 none
+    int retryLimit = 0;           // how many automatic retries the failures may take
+    std::int64_t retryAt = 0;     // milliseconds since the epoch when the wait ends
 };
 
-// Queued, running or merging: a job holds or will take the item.
+// Queued, running, merging or waiting: a job holds or will take the item.
 bool isUnfinished(ItemState state);
 // Done, failed or cancelled: nothing more happens to the item by itself.
 bool isOver(ItemState state);
-// What the list allows in each state: pause a queued or running item, resume a paused
-// one, cancel any that is neither merging nor over (a failed one too), retry a failed or
-// cancelled one.
+// What the list allows in each state: pause a queued, running or waiting item, resume a
+// paused one, cancel any that is neither merging nor over (a failed one too), retry a
+// failed, cancelled or waiting one (a waiting one at once).
 bool canPause(ItemState state);
 bool canResume(ItemState state);
 bool canCancel(ItemState state);
@@ -68,8 +72,9 @@ bool canRetry(ItemState state);
 std::string_view itemStateName(ItemState state);
 std::optional<ItemState> itemStateFromName(std::string_view name);
 
-// The "状态" of the download list window.
-std::string itemStateText(const DownloadItem& item);
+// The "状态" of the download list window; a waiting item's counts the time left to nowMs.
+std::string itemStateText(const DownloadItem& item, std::int64_t nowMs);
+std::int64_t epochMilliseconds();  // now, on the clock of retryAt
 
 // The temporary streams of a part: <directory>/temp/<cid>.mp4 and .mp3.
 std::string temporaryVideoPath(const DownloadRequest& request);

@@ -40,6 +40,11 @@ class Stages {
         return {JobResult::Failed, text};
     }
     JobResult fail(const char* utf8) { return fail(localText(utf8)); }
+    JobResult failForNow(const std::string& text) {
+        JobResult result = fail(text);
+        result.mendable = true;
+        return result;
+    }
     void progress(std::int64_t done, std::int64_t total, std::int64_t speed) {
         const std::string text = progressText(done, total);
         if (done == lastDone_ && total == lastTotal_ && speed == lastSpeed_) return;
@@ -78,6 +83,13 @@ void abandonTask(DownloadEngine& engine, std::uint32_t task, const std::string& 
     dropUnresumable(path);
 }
 
+// Engine failures a later task may not meet: no answer or a cut one, an address answered
+// 403, 404 or 5xx, a timeout, a full disk.
+bool isMendableEngineError(EngineError code) {
+    return code == kErrorUnknown || code == kErrorWriteFile || code == kErrorBadAddress ||
+           code == kErrorNoAddress || code == kErrorTimeout;
+}
+
 // Fetches one stream into the temporary folder, reporting its stages; wholeBytes (the
 // streams of the part finished before) is added to the progress.
 JobResult downloadStream(Stages& stages, JobReport& report, const Stream& stream,
@@ -105,9 +117,10 @@ JobResult downloadStream(Stages& stages, JobReport& report, const Stream& stream
             return {JobResult::Stopped, ""};
         }
         if (state == kStateError) {
-            const std::string text = DownloadEngine::errorText(engine.taskError(task));
+            const EngineError code = engine.taskError(task);
+            const std::string text = DownloadEngine::errorText(code);
             abandonTask(engine, task, path);
-            return stages.fail(text);
+            return isMendableEngineError(code) ? stages.failForNow(text) : stages.fail(text);
         }
         // The engine was released under the job. Its release left a control file beside
         // every file it had not finished, so the files tell whether this one is whole,
@@ -128,7 +141,7 @@ JobResult downloadStream(Stages& stages, JobReport& report, const Stream& stream
             lastArrival = now;
         } else if (now - lastArrival >= timings.stallLimit) {
             abandonTask(engine, task, path);
-            return stages.fail(DownloadEngine::errorText(kErrorTimeout));
+            return stages.failForNow(DownloadEngine::errorText(kErrorTimeout));
         }
         // The progress keeps its rhythm; a finished or failed stream ends the wait at once.
         state = engine.waitTaskState(task, state, timings.pollInterval);
@@ -208,6 +221,7 @@ JobResult runDownloadJob(const DownloadRequest& part, JobReport& report) {
     video.bvid = part.bvid;
     const StreamAddresses addresses = resolveStreamAddresses(
         video, part.cid, std::to_string(part.videoQuality), std::to_string(part.audioQuality));
+    if (addresses.unanswered) return stages.failForNow(localText("视频解析失败"));
     if (!isEngineAddress(addresses.video) || !isEngineAddress(addresses.audio)) {
         return stages.fail("视频解析失败");
     }

@@ -41,6 +41,9 @@ class JobReport {
 struct JobResult {
     enum Outcome { Done, Failed, Stopped } outcome = Failed;
     std::string errorText;  // why it failed ("" when the engine gave no task)
+    // Failed for a reason a later job may not meet: the network, the site's servers, a
+    // stream address that expired, an answer that could not be read, a full disk.
+    bool mendable = false;
 };
 
 // Runs the whole job for one part; returns when the output exists, when the job failed,

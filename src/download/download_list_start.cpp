@@ -11,8 +11,12 @@ namespace quivra {
 
 std::string openDownloadList() {
     StoreOpening opening = DownloadStore::open(downloadStorePath(sharedState().configPath));
-    setCurrentDownloadQueue(std::make_shared<DownloadQueue>(threadPool(), std::move(opening.store),
-                                                            std::move(opening.items)));
+    auto queue = std::make_shared<DownloadQueue>(threadPool(), std::move(opening.store),
+                                                 std::move(opening.items));
+    RetryPolicy retries;
+    retries.tries = sharedState().download.get().retries;
+    queue->setRetryPolicy(retries);
+    setCurrentDownloadQueue(std::move(queue));
     return opening.movedAsideTo.empty() ? std::string() : brokenStoreMessage(opening.movedAsideTo);
 }
 

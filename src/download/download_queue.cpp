@@ -7,12 +7,15 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <set>
 #include <system_error>
+#include <thread>
 
 #include "download/download_files.h"
 #include "download/download_job.h"
 #include "download/download_store.h"
 #include "download/part_lock.h"
+#include "download/store_watch.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 
@@ -51,6 +54,7 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
         std::uint64_t runToken = 0;  // changes when the item's job must stop
         bool inPool = false;         // a pool packet will run the item
         bool running = false;        // a job runs the item
+        bool foreign = false;        // another program runs it: its changes come from the store
     };
 
     ThreadPool& pool;
@@ -58,6 +62,14 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
 
     mutable std::mutex mutex;
     std::condition_variable jobsEnded;
+    RetryPolicy retryPolicy;
+    // Queues waiting items when their time comes and looks at the store every second;
+    // started with the queue when it has a store, else with the first wait.
+    std::thread background;
+    std::condition_variable backgroundWake;
+    std::unique_ptr<StoreWatch> watch;
+    std::vector<std::pair<std::int64_t, std::string>> asks;  // commands for other programs
+    std::set<std::int64_t> removed;  // their rows may still be read before they go
     std::map<std::int64_t, Entry> entries;
     std::map<std::string, std::int64_t> byOutput;
     std::vector<std::int64_t> interrupted;
@@ -67,7 +79,9 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
     bool closed = false;
 
     Core(ThreadPool& threadPool, std::unique_ptr<DownloadStore> itemStore)
-        : pool(threadPool), store(std::move(itemStore)) {}
+        : pool(threadPool), store(std::move(itemStore)) {
+        if (store) watch = std::make_unique<StoreWatch>(store->path());
+    }
 
     // Ids grow with the time of submission in microseconds: two programs adding to one
     // downloads.db at once (the window and a command line) never pick the same id, which
@@ -97,7 +111,7 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
 
     // Hands the item to a worker unless one has it already.
     void schedule(Entry& entry) {
-        if (entry.inPool || entry.running || closed) return;
+        if (entry.inPool || entry.running || entry.foreign || closed) return;
         auto* packet = new std::shared_ptr<Core>(shared_from_this());
         if (pool.submit(&runPacket, static_cast<std::intptr_t>(entry.item.id),
                         reinterpret_cast<std::intptr_t>(packet))) {
@@ -108,6 +122,7 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
     }
 
     void requeue(Entry& entry) {
+        entry.item.retry = 0;
         entry.item.errorText.clear();
         entry.item.finishedAt = 0;
         setState(entry, ItemState::Queued, "等待下载");
@@ -142,6 +157,158 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
             for (const auto& listener : listeners) {
                 listener->videoFinished(bvid, entry.item.request.videoTitle);
             }
+        }
+    }
+
+    // A failure a later try may mend: the item waits for its next try while any are left.
+    void fail(Entry& entry, const JobResult& result) {
+        entry.item.errorText = result.errorText;
+        if (!result.mendable || entry.item.retry >= retryPolicy.tries) {
+            setState(entry, ItemState::Failed, nullptr);
+            return;
+        }
+        ++entry.item.retry;
+        entry.item.retryLimit = retryPolicy.tries;
+        entry.item.retryAt =
+            epochMilliseconds() + retryPolicy.delayBefore(entry.item.retry).count();
+        setState(entry, ItemState::Waiting, nullptr);  // the row keeps the failure's text
+        startBackground();
+        backgroundWake.notify_all();
+    }
+
+    void startBackground() {
+        if (!background.joinable()) background = std::thread([this] { runBackground(); });
+    }
+
+    // Queues the waiting items whose time has come; the next one's time, 0 when none waits.
+    std::int64_t queueDueRetries(std::int64_t now) {
+        std::int64_t next = 0;
+        for (auto& [id, entry] : entries) {
+            if (entry.item.state != ItemState::Waiting || entry.foreign) continue;
+            if (entry.item.retryAt <= now) {
+                setState(entry, ItemState::Queued, nullptr);
+                schedule(entry);
+            } else if (next == 0 || entry.item.retryAt < next) {
+                next = entry.item.retryAt;
+            }
+        }
+        return next;
+    }
+
+    void runBackground() {
+        using Steady = std::chrono::steady_clock;
+        std::unique_lock lock(mutex);
+        auto nextLook = Steady::now();
+        while (!closed) {
+            const std::int64_t now = epochMilliseconds();
+            const std::int64_t nextRetry = queueDueRetries(now);
+            if (watch && Steady::now() >= nextLook) {
+                lookAtStore(lock);
+                nextLook = Steady::now() + std::chrono::seconds(1);
+                continue;
+            }
+            if (nextRetry == 0 && !watch) {
+                backgroundWake.wait(lock);
+                continue;
+            }
+            auto until = nextRetry == 0
+                             ? nextLook
+                             : Steady::now() + std::chrono::milliseconds(nextRetry - now);
+            if (watch) until = std::min(until, nextLook);
+            backgroundWake.wait_until(lock, until);
+        }
+    }
+
+    // Hands the asked commands to the store, then takes in what other programs changed
+    // and obeys what they asked. The store is read and written with the lock let go.
+    void lookAtStore(std::unique_lock<std::mutex>& lock) {
+        const auto asked = std::exchange(asks, {});
+        lock.unlock();
+        for (const auto& [id, command] : asked) watch->ask(id, command);
+        std::optional<StoreLook> look = watch->look();
+        lock.lock();
+        if (!look || closed) return;
+        std::vector<DownloadRequest> streams;
+        std::vector<std::pair<std::int64_t, std::string>> obeyed;
+        for (DownloadItem& stored : look->items)
+            takeStored(stored, look->commands, streams, obeyed);
+        lock.unlock();
+        for (const auto& [id, command] : obeyed) watch->done(id, command);
+        deleteStreams(streams);
+        lock.lock();
+    }
+
+    void takeStored(DownloadItem& stored, const std::map<std::int64_t, std::string>& commands,
+                    std::vector<DownloadRequest>& streams,
+                    std::vector<std::pair<std::int64_t, std::string>>& obeyed) {
+        if (removed.count(stored.id) != 0) return;
+        Entry* entry = find(stored.id);
+        if (entry == nullptr) {  // another program added it
+            Entry& added = entries[stored.id];
+            added.foreign = true;
+            added.item = std::move(stored);
+            byOutput.try_emplace(added.item.request.outputPath, added.item.id);
+            for (const auto& listener : listeners) listener->itemChanged(added.item);
+            return;
+        }
+        if (entry->foreign) {
+            const DownloadItem& known = entry->item;
+            if (known.state == stored.state && known.bytesDone == stored.bytesDone &&
+                known.bytesTotal == stored.bytesTotal && known.stageText == stored.stageText &&
+                known.errorText == stored.errorText) {
+                return;
+            }
+            entry->item = std::move(stored);
+            for (const auto& listener : listeners) listener->itemChanged(entry->item);
+            return;
+        }
+        const auto command = commands.find(stored.id);
+        if (command == commands.end()) return;
+        obey(*entry, command->second, streams);
+        obeyed.push_back(*command);
+    }
+
+    // What another program asked of an item this one runs.
+    void obey(Entry& entry, const std::string& command, std::vector<DownloadRequest>& streams) {
+        if (command == "pause") pauseOne(entry);
+        if (command == "resume") resumeOne(entry);
+        if (command == "retry") retryOne(entry);
+        if (command == "cancel") cancelOne(entry, streams);
+    }
+
+    // An item another program runs is asked of that program, through the store.
+    bool forwarded(Entry& entry, const char* command) {
+        if (!entry.foreign) return false;
+        asks.emplace_back(entry.item.id, command);
+        backgroundWake.notify_all();
+        return true;
+    }
+
+    void pauseOne(Entry& entry) {
+        if (!canPause(entry.item.state)) return;
+        ++entry.runToken;
+        setState(entry, ItemState::Paused, "已暂停");
+    }
+
+    void resumeOne(Entry& entry) {
+        if (canResume(entry.item.state)) requeue(entry);
+    }
+
+    void retryOne(Entry& entry) {
+        if (!canRetry(entry.item.state)) return;
+        // A waiting part goes on from where it is; a failed or cancelled one starts afresh.
+        if (entry.item.state != ItemState::Waiting) entry.item.bytesDone = 0;
+        requeue(entry);
+    }
+
+    void cancelOne(Entry& entry, std::vector<DownloadRequest>& streams) {
+        if (!canCancel(entry.item.state)) return;
+        ++entry.runToken;
+        entry.item.bytesDone = 0;
+        setState(entry, ItemState::Cancelled, "已取消");
+        // A running job deletes them once it has let go of its task.
+        if (!entry.running) {
+            for (DownloadRequest& part : ownStreams(entry)) streams.push_back(std::move(part));
         }
     }
 
@@ -246,8 +413,7 @@ void DownloadQueue::Core::finish(std::int64_t id, std::uint64_t token, const Job
         if (result.outcome == JobResult::Done) {
             finishDone(*entry, outputBytes);  // the file is there, whatever was asked meanwhile
         } else if (!stopAsked) {
-            entry->item.errorText = result.errorText;
-            setState(*entry, ItemState::Failed, nullptr);
+            fail(*entry, result);
         } else if (entry->item.state == ItemState::Cancelled) {
             streamsToDelete = ownStreams(*entry);
         } else if (entry->item.state == ItemState::Queued) {
@@ -263,7 +429,9 @@ DownloadQueue::DownloadQueue(ThreadPool& pool, std::unique_ptr<DownloadStore> st
     for (DownloadItem& item : items) {
         // Only the memory changes: the store keeps them unfinished until they are touched,
         // so a start that ends early still finds them interrupted.
-        if (isUnfinished(item.state)) {
+        // A part whose lock is held runs in another program now: it stays that program's.
+        const bool foreign = isUnfinished(item.state) && isPartLocked(item.request);
+        if (isUnfinished(item.state) && !foreign) {
             item.state = ItemState::Paused;
             item.stageText = localText("已暂停");
             core_->interrupted.push_back(item.id);
@@ -271,12 +439,20 @@ DownloadQueue::DownloadQueue(ThreadPool& pool, std::unique_ptr<DownloadStore> st
         item.speed = 0;
         core_->nextId = std::max(core_->nextId, item.id + 1);
         core_->byOutput[item.request.outputPath] = item.id;
-        core_->entries[item.id].item = std::move(item);
+        Core::Entry& entry = core_->entries[item.id];
+        entry.item = std::move(item);
+        entry.foreign = foreign;
+    }
+    if (core_->watch) {
+        std::lock_guard lock(core_->mutex);
+        core_->startBackground();
     }
 }
 
 DownloadQueue::~DownloadQueue() {
     shutDown();
+    // Nothing starts it once the queue is closed.
+    if (core_->background.joinable()) core_->background.join();
     std::unique_lock lock(core_->mutex);
     core_->jobsEnded.wait(lock, [this] { return core_->runningJobs == 0; });
 }
@@ -290,6 +466,7 @@ DownloadQueue::Submission DownloadQueue::submit(const DownloadRequest& request) 
         const ItemState state = entry.item.state;
         const bool finished = state == ItemState::Done && isFinishedOutput(request.outputPath);
         if (isUnfinished(state) || finished) return {entry.item, false};
+        entry.foreign = false;  // ended in another program: this one takes it on
         if (state != ItemState::Paused) entry.item.request = request;
         entry.item.bytesDone = 0;
         core_->requeue(entry);
@@ -310,10 +487,8 @@ void DownloadQueue::pause(const std::vector<std::int64_t>& ids) {
     std::lock_guard lock(core_->mutex);
     for (std::int64_t id : ids) {
         Core::Entry* entry = core_->find(id);
-        if (entry == nullptr || core_->closed) continue;
-        if (!canPause(entry->item.state)) continue;
-        ++entry->runToken;
-        core_->setState(*entry, ItemState::Paused, "已暂停");
+        if (entry == nullptr || core_->closed || core_->forwarded(*entry, "pause")) continue;
+        core_->pauseOne(*entry);
     }
 }
 
@@ -321,7 +496,8 @@ void DownloadQueue::resume(const std::vector<std::int64_t>& ids) {
     std::lock_guard lock(core_->mutex);
     for (std::int64_t id : ids) {
         Core::Entry* entry = core_->find(id);
-        if (entry != nullptr && canResume(entry->item.state)) core_->requeue(*entry);
+        if (entry == nullptr || core_->forwarded(*entry, "resume")) continue;
+        core_->resumeOne(*entry);
     }
 }
 
@@ -329,9 +505,12 @@ void DownloadQueue::retry(const std::vector<std::int64_t>& ids) {
     std::lock_guard lock(core_->mutex);
     for (std::int64_t id : ids) {
         Core::Entry* entry = core_->find(id);
-        if (entry == nullptr || !canRetry(entry->item.state)) continue;
-        entry->item.bytesDone = 0;
-        core_->requeue(*entry);
+        if (entry == nullptr) continue;
+        // One that failed or was cancelled elsewhere is this program's to run again.
+        const ItemState state = entry->item.state;
+        if (state == ItemState::Failed || state == ItemState::Cancelled) entry->foreign = false;
+        if (core_->forwarded(*entry, "retry")) continue;
+        core_->retryOne(*entry);
     }
 }
 
@@ -341,16 +520,8 @@ void DownloadQueue::cancel(const std::vector<std::int64_t>& ids) {
         std::lock_guard lock(core_->mutex);
         for (std::int64_t id : ids) {
             Core::Entry* entry = core_->find(id);
-            if (entry == nullptr || core_->closed || !canCancel(entry->item.state)) continue;
-            ++entry->runToken;
-            entry->item.bytesDone = 0;
-            core_->setState(*entry, ItemState::Cancelled, "已取消");
-            // A running job deletes them once it has let go of its task.
-            if (!entry->running) {
-                for (DownloadRequest& part : core_->ownStreams(*entry)) {
-                    streamsToDelete.push_back(std::move(part));
-                }
-            }
+            if (entry == nullptr || core_->closed || core_->forwarded(*entry, "cancel")) continue;
+            core_->cancelOne(*entry, streamsToDelete);
         }
     }
     deleteStreams(streamsToDelete);
@@ -363,9 +534,20 @@ void DownloadQueue::remove(const std::vector<std::int64_t>& ids) {
         if (entry == nullptr || core_->closed) continue;
         core_->byOutput.erase(entry->item.request.outputPath);
         core_->entries.erase(id);
+        core_->removed.insert(id);
         if (core_->store) core_->store->forget(id);
         for (const auto& listener : core_->listeners) listener->itemRemoved(id);
     }
+}
+
+void DownloadQueue::setRetryPolicy(RetryPolicy policy) {
+    std::lock_guard lock(core_->mutex);
+    core_->retryPolicy = std::move(policy);
+}
+
+RetryPolicy DownloadQueue::retryPolicy() const {
+    std::lock_guard lock(core_->mutex);
+    return core_->retryPolicy;
 }
 
 void DownloadQueue::resumeInterrupted() {
@@ -408,6 +590,7 @@ void DownloadQueue::shutDown() {
         core_->closed = true;
         store = std::move(core_->store);
     }
+    core_->backgroundWake.notify_all();
     store.reset();  // writes what was handed over, then ends its writer
 }
 

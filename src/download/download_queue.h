@@ -13,6 +13,7 @@
 
 #include "download/download_item.h"
 #include "download/download_store.h"
+#include "download/retry_policy.h"
 
 namespace quivra {
 
@@ -51,12 +52,18 @@ class DownloadQueue {
     // new request.
     Submission submit(const DownloadRequest& request);
 
-    void pause(const std::vector<std::int64_t>& ids);   // queued or running
+    void pause(const std::vector<std::int64_t>& ids);   // queued, running or waiting
     void resume(const std::vector<std::int64_t>& ids);  // paused
-    // Queued, running, paused or failed: the job stops, the temporary streams go. A
-    // finished MP4 is never deleted.
+    // Queued, running, waiting, paused or failed: the job stops, the temporary streams
+    // go. A finished MP4 is never deleted.
     void cancel(const std::vector<std::int64_t>& ids);
-    void retry(const std::vector<std::int64_t>& ids);  // failed or cancelled
+    void retry(const std::vector<std::int64_t>& ids);  // failed, cancelled or waiting: now
+
+    // A job that fails for a reason a later try may mend leaves its item waiting
+    // ("等待重试（2/5）"), queued again once the policy's wait is over; a try that a user
+    // starts (submit, resume, retry) counts the retries afresh.
+    void setRetryPolicy(RetryPolicy policy);
+    RetryPolicy retryPolicy() const;
     // Forgets the items; every file stays.
     void remove(const std::vector<std::int64_t>& ids);
     void resumeInterrupted();

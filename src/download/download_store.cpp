@@ -82,6 +82,7 @@ std::string moveAside(const std::string& path) {
 
 struct DownloadStore::Writer {
     SqliteDatabase database;  // the writer thread's alone once it runs
+    std::string path;
 
     std::mutex mutex;
     std::condition_variable wake;
@@ -224,6 +225,7 @@ StoreOpening DownloadStore::open(const std::string& path) {
         check = openAndRead(writer->database, path, opening.items);
     }
     if (check != StoreCheck::Ready) return opening;
+    writer->path = path;
     writer->thread = std::thread([raw = writer.get()] {
         pthread_setname_np(pthread_self(), "quivra-store");  // for top and the benchmarks
         raw->run();
@@ -252,6 +254,10 @@ void DownloadStore::flush() {
 
 std::int64_t DownloadStore::transactionCount() const {
     return writer_->transactions.load();
+}
+
+const std::string& DownloadStore::path() const {
+    return writer_->path;
 }
 
 std::string downloadStorePath(const std::string& configPath) {

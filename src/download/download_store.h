@@ -24,7 +24,7 @@ struct StoreOpening {
 class DownloadStore {
   public:
     // The schema version this program writes (PRAGMA user_version).
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     // Opens or creates the store at path (UTF-8) and reads its items. A file that is not a
     // store, or one of another schema, is renamed to "<path>.broken-<time>" and a fresh
@@ -47,6 +47,7 @@ class DownloadStore {
 
     // Transactions committed since the store was opened.
     std::int64_t transactionCount() const;
+    const std::string& path() const;  // UTF-8
 
     struct Writer;
 

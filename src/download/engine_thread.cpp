@@ -184,6 +184,24 @@ struct EngineThread::Impl {
         return snapshot.state != before;
     }
 
+    bool stillOpen(aria2::A2Gid gid) const {
+        aria2::DownloadHandle* handle = aria2::getDownloadHandle(session, gid);
+        if (handle == nullptr) return false;
+        const aria2::DownloadStatus status = handle->getStatus();
+        aria2::deleteDownloadHandle(handle);
+        return status == aria2::DOWNLOAD_ACTIVE || status == aria2::DOWNLOAD_WAITING;
+    }
+
+    // Runs the session until a removed download has wound down: its connections are
+    // closed and it writes nothing more, so the caller may delete its files at once. Left
+    // to the next task's rounds, a given-up download kept its connections open.
+    void windDown(aria2::A2Gid gid) {
+        const auto began = Clock::now();
+        while (stillOpen(gid) && Clock::now() - began < std::chrono::seconds(5)) {
+            aria2::run(session, aria2::RUN_ONCE);
+        }
+    }
+
     void lookAtAll() {
         live = false;
         bool changed = false;
@@ -368,11 +386,15 @@ bool EngineThread::pauseTask(std::uint32_t task, bool force) {
 bool EngineThread::removeTask(std::uint32_t task) {
     bool done = false;
     impl_->call([&](aria2::Session* session) {
-        std::lock_guard lock(impl_->taskMutex);
+        std::unique_lock lock(impl_->taskMutex);
         auto found = impl_->tasks.find(task);
         if (found == impl_->tasks.end()) return;
-        if (!found->second.finished) aria2::removeDownload(session, found->second.gid, true);
+        const aria2::A2Gid gid = found->second.gid;
+        const bool removed =
+            !found->second.finished && aria2::removeDownload(session, gid, true) == 0;
         impl_->tasks.erase(found);
+        lock.unlock();  // looks at other tasks go on meanwhile
+        if (removed) impl_->windDown(gid);
         done = true;
     });
     if (done) impl_->stateChanged.notify_all();

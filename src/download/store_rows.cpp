@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <map>
 #include <string>
 
 #include "net/text_encoding.h"
@@ -30,6 +31,8 @@ const char* const kUpgrades[] = {
     "ALTER TABLE items ADD COLUMN tag_description TEXT NOT NULL DEFAULT '';"
     "ALTER TABLE items ADD COLUMN tag_parts INTEGER NOT NULL DEFAULT 1;"
     "ALTER TABLE items ADD COLUMN cover_address TEXT NOT NULL DEFAULT ''",
+    // What another program asks of the program that runs the item ("pause", ...).
+    "ALTER TABLE items ADD COLUMN command TEXT NOT NULL DEFAULT ''",
 };
 
 constexpr const char* kColumns =
@@ -37,6 +40,22 @@ constexpr const char* kColumns =
     " quality_name, directory, output_path, state, stage_text, error_text, bytes_done,"
     " bytes_total, created_at, finished_at, tagged, tag_video_title, tag_author, tag_date,"
     " tag_page_address, tag_description, tag_parts, cover_address";
+
+// "bvid = excluded.bvid, ...": every column but the id and the command, so a program
+// writing its item never drops what another program asked of it meanwhile.
+std::string updateOfEveryColumn() {
+    std::string update;
+    const std::string columns = kColumns;
+    for (std::size_t start = columns.find(',') + 1; start != 0;) {
+        const std::size_t end = columns.find(',', start);
+        std::string name = columns.substr(start, end == std::string::npos ? end : end - start);
+        name.erase(0, name.find_first_not_of(' '));
+        if (!update.empty()) update += ", ";
+        update += name + " = excluded." + name;
+        start = end == std::string::npos ? 0 : end + 1;
+    }
+    return update;
+}
 
 StoreCheck failure(const SqliteDatabase& database) {
     switch (database.errorCode()) {
@@ -136,13 +155,38 @@ StoreCheck readItems(SqliteDatabase& database, std::vector<DownloadItem>& items)
     }
 }
 
+StoreCheck readCommands(SqliteDatabase& database, std::map<std::int64_t, std::string>& commands) {
+    SqliteStatement row(database, "SELECT id, command FROM items WHERE command != ''");
+    if (!row.isValid()) return failure(database);
+    for (;;) {
+        const SqliteStatement::Step step = row.step();
+        if (step == SqliteStatement::Step::Done) return StoreCheck::Ready;
+        if (step == SqliteStatement::Step::Error) return failure(database);
+        commands[row.integerColumn(0)] = row.textColumn(1);
+    }
+}
+
+bool writeCommand(SqliteDatabase& database, std::int64_t id, const std::string& command,
+                  const std::string& replaced) {
+    SqliteStatement update(database, replaced.empty()
+                                         ? "UPDATE items SET command = ?2 WHERE id = ?1"
+                                         : "UPDATE items SET command = ?2 WHERE id = ?1"
+                                           " AND command = ?3");
+    update.bind(1, id);
+    update.bind(2, command);
+    if (!replaced.empty()) update.bind(3, replaced);
+    return update.step() == SqliteStatement::Step::Done;
+}
+
 bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& changes) {
     SqliteTransaction transaction(database);
     if (!transaction.isActive()) return false;
-    SqliteStatement put(database, std::string("INSERT OR REPLACE INTO items (") + kColumns +
+    SqliteStatement put(database, std::string("INSERT INTO items (") + kColumns +
                                       ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10,"
                                       " ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20,"
-                                      " ?21, ?22, ?23, ?24, ?25, ?26)");
+                                      " ?21, ?22, ?23, ?24, ?25, ?26)"
+                                      " ON CONFLICT (id) DO UPDATE SET " +
+                                      updateOfEveryColumn());
     SqliteStatement remove(database, "DELETE FROM items WHERE id = ?1");
     for (const StoreChange& change : changes) {
         SqliteStatement& statement = change.item != nullptr ? put : remove;

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "download/download_item.h"
@@ -26,6 +28,12 @@ bool useWriteAheadLog(SqliteDatabase& database);
 
 // Reads every item, oldest first.
 StoreCheck readItems(SqliteDatabase& database, std::vector<DownloadItem>& items);
+
+// The commands other programs left for items (id to "pause", "cancel", ...).
+StoreCheck readCommands(SqliteDatabase& database, std::map<std::int64_t, std::string>& commands);
+// Sets an item's command; with `replaced`, only while the command is still that one.
+bool writeCommand(SqliteDatabase& database, std::int64_t id, const std::string& command,
+                  const std::string& replaced = "");
 
 // Writes items whole (insert or replace) and deletes forgotten ones, in one transaction.
 struct StoreChange {

@@ -10,9 +10,11 @@
 namespace quivra {
 namespace {
 
+enum class PlayurlAnswer { Read, Refused, Unreadable };
+
 // Sends the playurl request with the user's cookie and parses the answer into json.
 // Cookies the answer sets are merged into the user record's cookie, in memory only.
-bool requestPlayurl(const std::string& bvid, const std::string& cid, JsonObject& json) {
+PlayurlAnswer requestPlayurl(const std::string& bvid, const std::string& cid, JsonObject& json) {
     SharedState& state = sharedState();
     const std::string sentCookie = state.user.get().cookie;
     std::string cookie = sentCookie;
@@ -27,12 +29,12 @@ bool requestPlayurl(const std::string& bvid, const std::string& cid, JsonObject&
         if (user.cookie == sentCookie) user.cookie = std::move(cookie);
     });
 
-    if (!json.parse(utf8ToLocalText(body))) return false;
+    if (!json.parse(utf8ToLocalText(body))) return PlayurlAnswer::Unreadable;
     if (json.valueText("code") != "0") {
         json.clear();
-        return false;
+        return PlayurlAnswer::Refused;
     }
-    return true;
+    return PlayurlAnswer::Read;
 }
 
 std::string videoPath(int index, const char* field) {
@@ -44,7 +46,7 @@ std::string videoPath(int index, const char* field) {
 QualityList fetchQualityList(const std::string& bvid, const std::string& cid) {
     QualityList list;
     JsonObject json;
-    if (!requestPlayurl(bvid, cid, json)) {
+    if (requestPlayurl(bvid, cid, json) != PlayurlAnswer::Read) {
         list.count = -1;
         return list;
     }
@@ -89,7 +91,11 @@ StreamAddresses resolveStreamAddresses(const VideoRecord& record, const std::str
                                        const std::string& wantedAudio) {
     StreamAddresses addresses;
     JsonObject json;
-    if (!requestPlayurl(record.bvid, cid, json)) return addresses;
+    const PlayurlAnswer answer = requestPlayurl(record.bvid, cid, json);
+    if (answer != PlayurlAnswer::Read) {
+        addresses.unanswered = answer == PlayurlAnswer::Unreadable;
+        return addresses;
+    }
 
     const int evenStreams = json.count("data.dash.video") / 2;
     for (int k = 0; k < evenStreams; ++k) {

@@ -11,6 +11,9 @@ namespace quivra {
 struct StreamAddresses {
     std::string video;  // empty when none was found
     std::string audio;
+    // No answer came, or one that could not be read: a later request may bring addresses.
+    // False when the site answered and refused (a video or part it does not know).
+    bool unanswered = false;
 };
 
 // The qualities the site offers for the video, with this user's cookie; count -1 and no

@@ -21,6 +21,7 @@
 #include "download/command_runner.h"
 #include "download/download_engine.h"
 #include "download/download_job.h"
+#include "download/download_queue.h"
 #include "download/merge_command.h"
 #include "download/part_names.h"
 #include "download/thread_pool.h"
@@ -92,7 +93,12 @@ class DownloadWindowTest : public MainWindowTest {
     }
 
     void TearDown() override {
-        // Jobs of a failed test must not run into the next one.
+        // Jobs of a failed test must not run into the next one, nor its automatic retries.
+        std::vector<std::int64_t> waiting;
+        for (const DownloadItem& item : currentDownloadQueue()->items()) {
+            if (item.state == ItemState::Waiting) waiting.push_back(item.id);
+        }
+        currentDownloadQueue()->pause(waiting);
         EXPECT_TRUE(QTest::qWaitFor([] { return threadPool().isIdle(); }, 60000));
         MainWindowTest::TearDown();
     }

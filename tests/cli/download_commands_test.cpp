@@ -7,11 +7,16 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "devsite/dev_site.h"
+#include "download/download_queue.h"
+#include "download/download_store.h"
+#include "download/thread_pool.h"
 #include "program_folder.h"
 #include "support/started_program.h"
 
@@ -326,6 +331,8 @@ TEST_F(DownloadCommandTest, GetExitStatusNamesWhatFailed) {
         {{"get", kOnePartBvid, "-p", "2"}, 1, "BV1xx411c7mD has no part 2 (it has 1)\n"},
         {{"get", devsite::kFailingStreamsBvid}, 1, "01 唯一的一集: "},
     };
+    // One automatic retry: what a retry mends is tried once more, what none mends is not.
+    writeConfigItem(configPath(), "download", "retries", "1");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args[1] + " " + c.args.back());
         std::vector<std::string> args = c.args;
@@ -334,10 +341,49 @@ TEST_F(DownloadCommandTest, GetExitStatusNamesWhatFailed) {
         EXPECT_EQ(get.status, c.status) << get.err;
         EXPECT_EQ(get.err.rfind(c.err, 0), 0u) << get.err;
     }
-    // Nothing refused ever reached the media server.
+    // Nothing refused ever reached the media server; the streams that answer 404 were
+    // tried twice, each time with addresses asked anew.
     for (const auto& request : site().requestsTo("/media")) {
         EXPECT_NE(request.path.find(devsite::kFailingStreamsBvid), std::string::npos);
     }
+    std::size_t asked = 0;
+    for (const auto& request : site().requestsTo("/x/player/playurl")) {
+        asked += request.query.find(devsite::kFailingStreamsBvid) != std::string::npos;
+    }
+    EXPECT_EQ(asked, 3u);  // the parse, the try and its retry
+}
+
+// A get in another process shows in a list opened on the same downloads.db, as the window
+// opens it, with its progress; that list's pause stops the part in the get.
+TEST_F(DownloadCommandTest, AGetShowsInTheWindowsListAndObeysItsPause) {
+    site().setBytesPerSecond(8 * 1024);
+    StartedProgram get(program(), {"get", kOnePartBvid, "-o", downloads().string(), "--json"});
+    ThreadPool idle;  // the window's list, running nothing itself
+    DownloadQueue window(idle, DownloadStore::open((folder() / "downloads.db").string()).store);
+    std::optional<DownloadItem> seen;
+    for (int look = 0; look < 100 && !(seen && seen->bytesDone > 0); ++look) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const std::vector<DownloadItem> items = window.items();
+        if (!items.empty()) seen = items.front();
+    }
+    ASSERT_TRUE(seen && seen->bytesDone > 0) << get.err();
+    EXPECT_EQ(seen->request.bvid, kOnePartBvid);
+
+    window.pause({seen->id});
+    EXPECT_TRUE(get.waitForOutput(
+        [&](const std::string& out) {
+            for (const std::string& line : test::linesOf(out)) {
+                const auto event = nlohmann::json::parse(line, nullptr, false);
+                if (!event.is_object()) continue;
+                if (event.value("id", 0LL) == seen->id && event.value("state", "") == "paused")
+                    return true;
+            }
+            return false;
+        },
+        std::chrono::seconds(10)))
+        << get.out();
+    get.signal(SIGINT);
+    EXPECT_EQ(get.finish(kLimit).status, 130) << get.err();
 }
 
 TEST_F(DownloadCommandTest, InterruptedGetLeavesNoMp4AndTheNextGetAndResumeFinishByteExactly) {
@@ -398,20 +444,16 @@ TEST_F(DownloadCommandTest, TwoProgramsNeverRunOnePartAtOnce) {
     site().setBytesPerSecond(8 * 1024);
     StartedProgram first(program(), {"get", kOnePartBvid, "-o", downloads().string(), "--json"});
     ASSERT_TRUE(fetching(first, 1)) << first.out() << first.err();
-    StartedProgram second(program(), {"get", kOnePartBvid, "-o", downloads().string()});
-    EXPECT_TRUE(second.waitForOutput(
-        [](const std::string& out) {
-            return out.find("01 山间小路的清晨: 此分P正由另一个程序下载，等待中\n") !=
-                   std::string::npos;
-        },
-        kLimit))
-        << second.out() << second.err();
+    // The second finds the part in the list as the first runs it, and follows its progress.
+    StartedProgram second(program(), {"get", kOnePartBvid, "-o", downloads().string(), "--json"});
+    EXPECT_TRUE(fetching(second, 1)) << second.out() << second.err();
 
     site().setBytesPerSecond(0);
     EXPECT_EQ(first.finish(kLimit).status, 0) << first.err();
     const ProgramRun waited = second.finish(kLimit);
     EXPECT_EQ(waited.status, 0) << waited.err;
-    EXPECT_EQ(test::linesOf(waited.out).back(), "01 山间小路的清晨: 下载完成");
+    const auto last = nlohmann::json::parse(test::linesOf(waited.out).back(), nullptr, false);
+    EXPECT_EQ(last.is_object() ? last.value("state", "") : "", "done") << waited.out;
     EXPECT_EQ(site().bytesServed(stream) - servedBefore,
               static_cast<std::int64_t>(fs::file_size(site().mediaPath(stream))));
     EXPECT_EQ(streamsOf(downloads() / "山间小路的清晨" / "01_山间小路的清晨.mp4"),

@@ -144,6 +144,7 @@ TEST_F(DownloadJobTest, NoStreamAddressEndsTheJob) {
         const JobResult result = runDownloadJob(part("p", cid), report);
         EXPECT_EQ(result.outcome, JobResult::Failed);
         EXPECT_EQ(localToUtf8(result.errorText), "视频解析失败");
+        EXPECT_FALSE(result.mendable) << cid;  // the site refused: no later try changes that
         EXPECT_EQ(report.history(), (std::vector<std::string>{"正在解析", "视频解析失败"})) << cid;
     }
     EXPECT_EQ(mediaRequests(), 0u);
@@ -166,6 +167,7 @@ TEST_F(DownloadJobTest, MissingStreamShowsTheEngineErrorAndEnds) {
     RecordingReport report;
     const JobResult result = runDownloadJob(part("p"), report);
     EXPECT_EQ(result.errorText, DownloadEngine::errorText(16));
+    EXPECT_TRUE(result.mendable);  // a stream address that answers 404 may be replaced
     EXPECT_EQ(report.last(), localToUtf8(DownloadEngine::errorText(16)));
     EXPECT_TRUE(appearInOrder(report.history(), {"视频下载完毕"}));
     EXPECT_FALSE(fs::exists(output("01_p.mp4")));
@@ -177,7 +179,7 @@ TEST_F(DownloadJobTest, StalledStreamIsGivenUpAndFetchedByTheNextJob) {
     setJobTimings({std::chrono::milliseconds(100), std::chrono::milliseconds(1500)});
     site().setFault(mediaName(kOnePartCid, 64), {devsite::FaultKind::Stall});
     RecordingReport first;
-    runDownloadJob(part("p"), first);
+    EXPECT_TRUE(runDownloadJob(part("p"), first).mendable);
     EXPECT_EQ(first.last(), localToUtf8(DownloadEngine::errorText(64)));
     EXPECT_FALSE(isCompleteDownload(temp("3001.mp4").string()));
 
@@ -354,10 +356,30 @@ TEST_F(DownloadJobTest, StreamAddressesOtherThanHttpAreRefused) {
         site().overrideAnswer("/x/player/playurl", 200, playurlAnswer(videoAddress, audioAddress),
                               "application/json", 1);
         RecordingReport report;
-        runDownloadJob(part("p"), report);
+        EXPECT_FALSE(runDownloadJob(part("p"), report).mendable);
         EXPECT_EQ(report.history(), (std::vector<std::string>{"正在解析", "视频解析失败"}));
     }
     EXPECT_EQ(mediaRequests(), 0u);
+}
+
+// A stream list that could not be had or read may come whole next time; the streams'
+// servers failing may mend too.
+TEST_F(DownloadJobTest, FailuresOfTheNetworkAndTheServersMayMend) {
+    const std::string video = mediaName(kOnePartCid, 64);
+    const std::function<void()> faults[] = {
+        [&] { site().cutAnswer("/x/player/playurl", R"({"code":0,"data":{"dash")", 4096); },
+        [&] { site().overrideAnswer("/x/player/playurl", 502, "<html>bad gateway</html>"); },
+        [&] { site().setFault(video, {devsite::FaultKind::ServerError}); },
+    };
+    for (const auto& fault : faults) {
+        site().clearOverrides();
+        site().clearFaults();
+        fault();
+        RecordingReport report;
+        const JobResult result = runDownloadJob(part("p"), report);
+        EXPECT_EQ(result.outcome, JobResult::Failed) << report.last();
+        EXPECT_TRUE(result.mendable) << report.last();
+    }
 }
 
 // Names longer than the file system holds are cut at a character to 255 bytes of UTF-8

@@ -4,6 +4,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <thread>
@@ -34,6 +35,10 @@ class EventLog : public DownloadQueueListener {
     std::vector<std::string> finished() const {
         std::lock_guard lock(mutex_);
         return finished_;
+    }
+    std::vector<ItemState> states() const {
+        std::lock_guard lock(mutex_);
+        return states_;
     }
 
   private:
@@ -72,6 +77,23 @@ class DownloadQueueTest : public JobSiteTest {
         mergeStreams(site().mediaPath(mediaName(kOnePartCid, 64)),
                      site().mediaPath(mediaName(kOnePartCid, 30280)), merged.string());
         return readBytes(merged.string());
+    }
+
+    // The largest first byte of the ranged requests for a media file.
+    std::int64_t furthestRangeStart(const std::string& media) const {
+        std::int64_t furthest = 0;
+        for (const auto& request : site().requestsTo("/media/" + media)) {
+            long long from = 0;
+            if (std::sscanf(request.header("Range").c_str(), "bytes=%lld-", &from) == 1) {
+                furthest = std::max<std::int64_t>(furthest, from);
+            }
+        }
+        return furthest;
+    }
+    static RetryPolicy quickRetries(std::chrono::milliseconds delay) {
+        RetryPolicy policy;
+        policy.delays = {delay};
+        return policy;
     }
 
     ThreadPool pool_;
@@ -125,15 +147,113 @@ TEST_F(DownloadQueueTest, PauseFreesTheWorkerAndResumeIsByteExact) {
     site().clearRequests();
     queue.resume({slow});
     ASSERT_TRUE(reaches(queue, slow, ItemState::Done));
-    std::int64_t resumedFrom = 0;
-    for (const auto& request : site().requestsTo("/media/" + mediaName(kOnePartCid, 64))) {
-        long long from = 0;
-        if (std::sscanf(request.header("Range").c_str(), "bytes=%lld-", &from) == 1) {
-            resumedFrom = std::max<std::int64_t>(resumedFrom, from);
-        }
-    }
-    EXPECT_GT(resumedFrom, 0);
+    EXPECT_GT(furthestRangeStart(mediaName(kOnePartCid, 64)), 0);
     EXPECT_EQ(readBytes(output("01_slow.mp4").string()), reference());
+}
+
+// A paused part lets go of the site: none of its connections stays open, though the
+// engine runs no other task that would wind them down.
+TEST_F(DownloadQueueTest, APausedPartHoldsNoConnection) {
+    DownloadQueue queue(pool_);
+    site().setBytesPerSecond(256 * 1024);  // the large stream over its 16 connections
+    DownloadRequest large = part("large", "6101");
+    large.bvid = devsite::kLargeBvid;
+    large.videoQuality = 80;
+    const std::int64_t id = queue.submit(large).item.id;
+    ASSERT_TRUE(waitUntil([&] { return site().openMediaAnswers() > 1; }));
+    queue.pause({id});
+    EXPECT_TRUE(waitUntil([&] { return site().openMediaAnswers() == 0; }, 3s))
+        << site().openMediaAnswers() << " answers still open";
+}
+
+// The site stops answering in the middle of a part for longer than the engine's own
+// retries last: the part waits ("等待重试（1/5）" with the engine's text on its row), is
+// tried again with addresses asked anew, continues where it broke off and ends as the
+// MP4 an unbroken download gives.
+TEST_F(DownloadQueueTest, AnOutageIsOutlastedByRetriesThatContinueThePart) {
+    DownloadQueue queue(pool_);
+    queue.setRetryPolicy(quickRetries(3s));
+    auto events = std::make_shared<EventLog>();
+    queue.addListener(events);
+    slowVideo();
+    const std::string video = mediaName(kOnePartCid, 64);
+    const auto size = static_cast<std::int64_t>(fs::file_size(site().mediaPath(video)));
+    site().setFault(video, {devsite::FaultKind::Outage, size / 3, 1, 8000});
+    const std::int64_t servedBefore = site().bytesServed(video);
+    const std::int64_t id = queue.submit(part("outage")).item.id;
+
+    ASSERT_TRUE(reaches(queue, id, ItemState::Waiting));
+    const DownloadItem waiting = *queue.item(id);
+    EXPECT_EQ(waiting.retry, 1);
+    EXPECT_FALSE(waiting.errorText.empty());
+    EXPECT_EQ(waiting.stageText, waiting.errorText);
+    EXPECT_TRUE(
+        localToUtf8(itemStateText(waiting, epochMilliseconds())).starts_with("等待重试（1/5） 0:0"))
+        << localToUtf8(itemStateText(waiting, epochMilliseconds()));
+    const size_t asked = site().requestsTo("/x/player/playurl").size();
+
+    ASSERT_TRUE(reaches(queue, id, ItemState::Done));
+    EXPECT_GT(site().requestsTo("/x/player/playurl").size(), asked);
+    EXPECT_GT(furthestRangeStart(video), 0);
+    EXPECT_LT(site().bytesServed(video) - servedBefore, size * 3 / 2);  // not fetched afresh
+    EXPECT_EQ(readBytes(output("01_outage.mp4").string()), reference());
+    const std::vector<ItemState> states = events->states();
+    EXPECT_EQ(std::count(states.begin(), states.end(), ItemState::Failed), 0);
+}
+
+// Stream addresses expire while the part downloads (403 for the old ones): the next try
+// asks for new ones and finishes the part.
+TEST_F(DownloadQueueTest, ExpiredAddressesAreAskedForAnew) {
+    DownloadQueue queue(pool_);
+    queue.setRetryPolicy(quickRetries(200ms));
+    slowVideo();
+    const std::string video = mediaName(kOnePartCid, 64);
+    const auto size = static_cast<std::int64_t>(fs::file_size(site().mediaPath(video)));
+    site().setFault(video, {devsite::FaultKind::DropAfterBytes, size / 2, 1});
+    const std::int64_t id = queue.submit(part("expired")).item.id;
+    ASSERT_TRUE(partlyFetched(queue, id));
+    site().expireAddresses();
+
+    ASSERT_TRUE(reaches(queue, id, ItemState::Done));
+    EXPECT_GE(queue.item(id)->retry, 1);  // the engine alone cannot get past a 403
+    bool renewed = false;
+    for (const auto& request : site().requestsTo("/media/" + video)) {
+        renewed = renewed || request.query == "expires=1";
+    }
+    EXPECT_TRUE(renewed);
+    EXPECT_EQ(readBytes(output("01_expired.mp4").string()), reference());
+}
+
+// A failure no retry mends fails at once; a waiting part that is paused or cancelled is
+// tried no more; the tries, used up, end in the failure.
+TEST_F(DownloadQueueTest, RetriesStopAtRefusalsPausesCancelsAndTheLimit) {
+    DownloadQueue queue(pool_);
+    queue.setRetryPolicy(quickRetries(300ms));
+    const std::int64_t unknown = queue.submit(part("unknown", "9999")).item.id;
+    ASSERT_TRUE(reaches(queue, unknown, ItemState::Failed));
+    EXPECT_EQ(site().requestsTo("/x/player/playurl").size(), 1u);
+
+    site().setFault(mediaName(kOnePartCid, 64), {devsite::FaultKind::ServerError});
+    RetryPolicy slow = quickRetries(1h);
+    queue.setRetryPolicy(slow);
+    const std::int64_t paused = queue.submit(part("paused", kOnePartCid, 1)).item.id;
+    const std::int64_t cancelled = queue.submit(part("cancelled", kOnePartCid, 2)).item.id;
+    ASSERT_TRUE(reaches(queue, paused, ItemState::Waiting));
+    ASSERT_TRUE(reaches(queue, cancelled, ItemState::Waiting));
+    queue.pause({paused});
+    queue.cancel({cancelled});
+    EXPECT_EQ(stateOf(queue, paused), ItemState::Paused);
+    EXPECT_EQ(stateOf(queue, cancelled), ItemState::Cancelled);
+
+    slow.tries = 2;
+    slow.delays = {100ms};
+    queue.setRetryPolicy(slow);
+    site().clearRequests();
+    queue.resume({paused});
+    ASSERT_TRUE(reaches(queue, paused, ItemState::Failed));
+    EXPECT_EQ(queue.item(paused)->retry, 2);
+    EXPECT_EQ(site().requestsTo("/x/player/playurl").size(), 3u);  // the try and two retries
+    EXPECT_EQ(stateOf(queue, cancelled), ItemState::Cancelled);
 }
 
 // Cancel stops the job and deletes its temporary streams; a finished MP4 stays whatever is
@@ -196,6 +316,36 @@ TEST_F(DownloadQueueTest, TwoListsOnOneStoreKeepEachOthersItems) {
         commandLine.submit(part("command", "9999", 1));
     }
     EXPECT_EQ(DownloadStore::open(store).items.size(), 2u);
+}
+
+// Two programs on one downloads.db: a list sees within seconds the part another list
+// runs and how far it is, and its pause, resume and cancel reach the list that runs it.
+TEST_F(DownloadQueueTest, AListSeesAndStopsThePartAnotherListRuns) {
+    const std::string store = (folder() / "downloads.db").string();
+    for (const char* file : {"", "-wal", "-shm"}) fs::remove(store + file);
+    DownloadQueue runner(pool_, DownloadStore::open(store).store);
+    ThreadPool idle;  // not started: this list runs nothing itself
+    DownloadQueue window(idle, DownloadStore::open(store).store);
+    slowVideo();
+    const std::int64_t id = runner.submit(part("elsewhere")).item.id;
+    const auto seen = [&](ItemState state) {
+        return waitUntil([&] { return stateOf(window, id) == state; }, 5s);
+    };
+    ASSERT_TRUE(
+        waitUntil([&] { return window.item(id).value_or(DownloadItem{}).bytesDone > 0; }, 5s));
+    EXPECT_EQ(window.item(id)->request.outputPath, part("elsewhere").outputPath);
+
+    window.pause({id});
+    EXPECT_TRUE(waitUntil([&] { return stateOf(runner, id) == ItemState::Paused; }, 5s));
+    EXPECT_TRUE(seen(ItemState::Paused));
+    window.resume({id});
+    EXPECT_TRUE(waitUntil([&] { return stateOf(runner, id) == ItemState::Running; }, 5s));
+    window.cancel({id});
+    EXPECT_TRUE(waitUntil([&] { return stateOf(runner, id) == ItemState::Cancelled; }, 5s));
+    EXPECT_TRUE(seen(ItemState::Cancelled));
+
+    window.retry({id});  // cancelled there: this list takes it on
+    EXPECT_EQ(stateOf(window, id), ItemState::Queued);
 }
 
 // A kill -9 while parts download loses no item: the next start lists them all, paused,

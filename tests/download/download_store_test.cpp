@@ -13,6 +13,7 @@
 #include <tuple>
 
 #include "download/sqlite_database.h"
+#include "download/store_watch.h"
 #include "net/text_encoding.h"
 #include "support/small_disk.h"
 #include "support/temp_folder.h"
@@ -92,7 +93,7 @@ TEST(DownloadStore, WrittenItemsComeBackFromAPrivateWalStore) {
         EXPECT_EQ(test::fileMode(path), 0600u);
         EXPECT_EQ(test::fileMode(path + "-wal"), 0600u);
         EXPECT_EQ(queryText(path, "PRAGMA journal_mode"), "wal");
-        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "2");
+        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "3");
     }
     StoreOpening again = DownloadStore::open(path);
     ASSERT_EQ(again.items.size(), 2u);
@@ -126,6 +127,38 @@ TEST(DownloadStore, ProgressIsWrittenAtMostOnceASecondPerItem) {
     ASSERT_EQ(again.items.size(), 1u);
     EXPECT_EQ(again.items[0].bytesDone, 300);
     EXPECT_EQ(again.items[0].state, ItemState::Paused);
+}
+
+// A store of the version before is upgraded with its items; what another program asks of
+// an item survives the writes of the program that runs it.
+TEST(DownloadStore, AnOlderStoreKeepsItsItemsAndWritesKeepWhatOthersAsked) {
+    test::TempFolder folder;
+    const std::string path = folder.file("downloads.db");
+    DownloadStore::open(path).store->save(sampleItem(1, ItemState::Running), true);
+    {
+        SqliteDatabase database;
+        ASSERT_TRUE(database.open(path));
+        ASSERT_TRUE(
+            database.execute("ALTER TABLE items DROP COLUMN command;"
+                             " PRAGMA user_version = 2"));
+    }
+    StoreOpening opening = DownloadStore::open(path);
+    ASSERT_EQ(opening.items.size(), 1u);
+    expectSameItem(opening.items[0], sampleItem(1, ItemState::Running));
+
+    StoreWatch other(path);
+    ASSERT_TRUE(other.ask(1, "pause"));
+    DownloadItem item = sampleItem(1, ItemState::Running);
+    item.bytesDone += 1;
+    opening.store->save(item, true);
+    opening.store->flush();
+    const std::optional<StoreLook> look = other.look();
+    ASSERT_TRUE(look);
+    ASSERT_EQ(look->items.size(), 1u);
+    EXPECT_EQ(look->items[0].bytesDone, item.bytesDone);
+    EXPECT_EQ(look->commands, (std::map<std::int64_t, std::string>{{1, "pause"}}));
+    ASSERT_TRUE(other.done(1, "pause"));
+    EXPECT_TRUE(other.look()->commands.empty());
 }
 
 TEST(DownloadStore, UnreadableStoreIsMovedAsideAndAFreshOneTakesItsPlace) {
@@ -202,7 +235,7 @@ TEST(DownloadStore, StoreOfTheFirstVersionIsUpgradedWithItsItems) {
     EXPECT_EQ(opening.items[0].request.outputPath, "/d/t/01_p.mp4");
     EXPECT_FALSE(opening.items[0].request.tags.has_value());
     EXPECT_EQ(opening.items[0].request.coverAddress, "");
-    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "2");
+    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "3");
 }
 
 // Another process holding the store (a second program) is no reason to move it aside.

@@ -23,7 +23,8 @@ bool parseFaultKind(const std::string& text, FaultKind& kind) {
     static const std::map<std::string, FaultKind> kinds = {
         {"none", FaultKind::None},    {"drop", FaultKind::DropAfterBytes},
         {"404", FaultKind::NotFound}, {"500", FaultKind::ServerError},
-        {"stall", FaultKind::Stall},  {"long", FaultKind::LongerLength}};
+        {"stall", FaultKind::Stall},  {"long", FaultKind::LongerLength},
+        {"outage", FaultKind::Outage}};
     const auto it = kinds.find(text);
     if (it == kinds.end()) return false;
     kind = it->second;
@@ -75,22 +76,32 @@ void refuse(httplib::Response& response, const std::string& why) {
 
 void registerControlEndpoints(httplib::Server& server, SiteState& state) {
     const std::string prefix = kPrefix;
-    server.Post(prefix + "/fault",
-                [&state](const httplib::Request& request, httplib::Response& response) {
-                    Fault fault;
-                    if (!request.has_param("file") ||
-                        !parseFaultKind(request.get_param_value("kind"), fault.kind))
-                        return refuse(response, "file and kind=none|drop|404|500|stall are needed");
-                    fault.afterBytes = number(request, "after", 0);
-                    fault.times = static_cast<int>(number(request, "times", -1));
-                    state.setFault(request.get_param_value("file"), fault);
-                    ok(response);
-                });
+    server.Post(prefix + "/fault", [&state](const httplib::Request& request,
+                                            httplib::Response& response) {
+        Fault fault;
+        if (!request.has_param("file") ||
+            !parseFaultKind(request.get_param_value("kind"), fault.kind))
+            return refuse(response, "file and kind=none|drop|404|500|stall|long|outage are needed");
+        fault.afterBytes = number(request, "after", 0);
+        fault.outageMs = static_cast<int>(number(request, "ms", 0));
+        fault.times = static_cast<int>(number(request, "times", -1));
+        state.setFault(request.get_param_value("file"), fault);
+        ok(response);
+    });
     server.Post(prefix + "/faults/clear",
                 [&state](const httplib::Request&, httplib::Response& response) {
                     state.clearFaults();
                     ok(response);
                 });
+    server.Post(prefix + "/expire-addresses",
+                [&state](const httplib::Request&, httplib::Response& response) {
+                    ++state.addressGeneration;
+                    ok(response);
+                });
+    server.Get(prefix + "/open-media",
+               [&state](const httplib::Request&, httplib::Response& response) {
+                   sendJson(response, {{"answers", state.openMedia()}});
+               });
     server.Post(prefix + "/speed",
                 [&state](const httplib::Request& request, httplib::Response& response) {
                     state.bytesPerSecond = number(request, "bytesPerSecond", 0);

@@ -209,6 +209,14 @@ std::int64_t DevSite::bytesServed(const std::string& mediaFile) const {
     return impl_->state.bytesServed(mediaFile);
 }
 
+void DevSite::expireAddresses() {
+    ++impl_->state.addressGeneration;
+}
+
+int DevSite::openMediaAnswers() const {
+    return impl_->state.openMedia();
+}
+
 std::string DevSite::mediaPath(const std::string& mediaFile) const {
     return resolveMediaFile(impl_->state, mediaFile);
 }

@@ -48,14 +48,16 @@ struct RecordedRequest {
 };
 
 // LongerLength: Content-Length claims afterBytes more than the answer's body; the
-// connection closes once the body is out.
-enum class FaultKind { None, DropAfterBytes, NotFound, ServerError, Stall, LongerLength };
+// connection closes once the body is out. Outage: after afterBytes the connection is cut,
+// and for outageMs every connection to the file is cut and every request answered 503.
+enum class FaultKind { None, DropAfterBytes, NotFound, ServerError, Stall, LongerLength, Outage };
 
 struct Fault {
     FaultKind kind = FaultKind::None;
     std::int64_t afterBytes = 0;  // DropAfterBytes: bytes sent before closing; LongerLength:
                                   // bytes claimed beyond the file's end
     int times = -1;               // how many requests it hits; -1: every one
+    int outageMs = 0;             // Outage: how long the file stays unanswered
 };
 
 // One step of a scripted QR login: the poll answers status=false with data=code
@@ -89,6 +91,10 @@ class DevSite {
     void setBytesPerSecond(std::int64_t bytesPerSecond);
     std::int64_t bytesServed(const std::string& mediaFile) const;
     std::string mediaPath(const std::string& mediaFile) const;  // the file on disk
+    // Stream addresses handed out so far expire: requests to them are answered 403, and
+    // the stream lists carry new ones from now on.
+    void expireAddresses();
+    int openMediaAnswers() const;  // media answers being sent now
 
     // getLoginUrl hands out a new key each call; its polls walk this script (the last
     // step repeats). Keys without a script walk the default: -4, -5, success.

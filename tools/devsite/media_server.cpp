@@ -136,6 +136,12 @@ struct Transfer {
 
     bool sendChunk(std::size_t offset, std::size_t remaining, httplib::DataSink& sink) {
         if (fault.kind == FaultKind::Stall) return stall();
+        if (state.inOutage(name)) return false;
+        if (fault.kind == FaultKind::Outage &&
+            static_cast<std::int64_t>(offset) >= fault.afterBytes) {
+            state.startOutage(name, std::chrono::milliseconds(fault.outageMs));
+            return false;
+        }
         const std::int64_t rate = state.bytesPerSecond.load();
         std::size_t chunk =
             rate > 0
@@ -146,7 +152,7 @@ struct Transfer {
         const std::int64_t body = range.last - range.first + 1;
         if (static_cast<std::int64_t>(offset) >= body) return false;
         chunk = std::min<std::size_t>(chunk, static_cast<std::size_t>(body) - offset);
-        if (fault.kind == FaultKind::DropAfterBytes) {
+        if (fault.kind == FaultKind::DropAfterBytes || fault.kind == FaultKind::Outage) {
             const std::int64_t allowed = fault.afterBytes - static_cast<std::int64_t>(offset);
             if (allowed <= 0) return false;
             chunk = std::min<std::size_t>(chunk, static_cast<std::size_t>(allowed));
@@ -181,6 +187,17 @@ void answerMedia(const httplib::Request& request, httplib::Response& response, S
     if (fault.kind == FaultKind::ServerError) {
         response.status = 500;
         response.set_content("server error", "text/plain");
+        return;
+    }
+    const int generation = state.addressGeneration.load();
+    if (generation > 0 && request.get_param_value("expires") != std::to_string(generation)) {
+        response.status = 403;
+        response.set_content("address expired", "text/plain");
+        return;
+    }
+    if (state.inOutage(name)) {
+        response.status = 503;
+        response.set_content("unavailable", "text/plain");
         return;
     }
     auto transfer = std::make_shared<Transfer>(state, name);

@@ -28,6 +28,7 @@ void SiteState::setFault(const std::string& mediaFile, Fault fault) {
 void SiteState::clearFaults() {
     std::lock_guard lock(mutex);
     faults.clear();
+    outages.clear();
 }
 
 Fault SiteState::takeFault(const std::string& mediaFile) {
@@ -47,6 +48,22 @@ std::int64_t SiteState::bytesServed(const std::string& mediaFile) const {
     std::lock_guard lock(mutex);
     const auto it = served.find(mediaFile);
     return it == served.end() ? 0 : it->second;
+}
+
+void SiteState::startOutage(const std::string& mediaFile, std::chrono::milliseconds length) {
+    std::lock_guard lock(mutex);
+    outages[mediaFile] = std::chrono::steady_clock::now() + length;
+}
+
+bool SiteState::inOutage(const std::string& mediaFile) const {
+    std::lock_guard lock(mutex);
+    const auto it = outages.find(mediaFile);
+    return it != outages.end() && std::chrono::steady_clock::now() < it->second;
+}
+
+int SiteState::openMedia() const {
+    std::lock_guard lock(mutex);
+    return activeMedia;
 }
 
 bool SiteState::enterMedia() {

@@ -50,12 +50,15 @@ struct SiteState {
     std::atomic<int> port{0};
     std::atomic<bool> stopping{false};
     std::atomic<std::int64_t> bytesPerSecond{0};
+    // Stream addresses carry "?expires=N" once N > 0; older ones are answered 403.
+    std::atomic<int> addressGeneration{0};
 
     mutable std::mutex mutex;  // guards everything below
     std::condition_variable wake;
     std::map<std::string, Fault> faults;
     std::map<std::string, std::int64_t> served;
     int activeMedia = 0;
+    std::map<std::string, std::chrono::steady_clock::time_point> outages;  // until when
     std::map<std::string, Override> overrides;
     std::map<std::string, Delay> delays;
     std::vector<QrStep> qrScript;
@@ -72,7 +75,10 @@ struct SiteState {
     Fault takeFault(const std::string& mediaFile);
     void addServed(const std::string& mediaFile, std::int64_t bytes);
     std::int64_t bytesServed(const std::string& mediaFile) const;
+    void startOutage(const std::string& mediaFile, std::chrono::milliseconds length);
+    bool inOutage(const std::string& mediaFile) const;
     bool enterMedia();  // false when the connection cap is reached
+    int openMedia() const;
     void leaveMedia();
 
     void setOverride(const std::string& path, Override answer);

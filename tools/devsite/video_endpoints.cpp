@@ -61,6 +61,8 @@ void answerPlayurl(const httplib::Request& request, httplib::Response& response,
     const bool member = isMemberCookie(request.get_header_value("Cookie"));
     const bool fourk = request.get_param_value("fourk") == "1";
     const std::string base = mediaBase(request, state) + bvid + "-" + cid + "-";
+    const int generation = state.addressGeneration.load();
+    const std::string expiry = generation > 0 ? "?expires=" + std::to_string(generation) : "";
 
     Json formats = Json::array();
     Json video = Json::array();
@@ -70,11 +72,11 @@ void answerPlayurl(const httplib::Request& request, httplib::Response& response,
                            {"new_description", quality.description},
                            {"membersOnly", quality.memberOnly}});
         if (!quality.memberOnly || member)
-            addVideoStreams(video, quality, base + std::to_string(quality.id) + ".m4s");
+            addVideoStreams(video, quality, base + std::to_string(quality.id) + ".m4s" + expiry);
     }
     Json audio = Json::array();
     for (int id : kAudioIds) {
-        const std::string url = base + std::to_string(id) + ".m4s";
+        const std::string url = base + std::to_string(id) + ".m4s" + expiry;
         audio.push_back(
             {{"id", id}, {"baseUrl", url}, {"mimeType", "audio/mp4"}, {"codecs", "mp4a.40.2"}});
     }

@@ -17,7 +17,9 @@ std::string partLabel(const DownloadItem& item) {
 
 std::string partStateText(const DownloadItem& item) {
     const bool working = item.state == ItemState::Running || item.state == ItemState::Merging;
-    return localToUtf8(working && !item.stageText.empty() ? item.stageText : itemStateText(item));
+    return localToUtf8(working && !item.stageText.empty()
+                           ? item.stageText
+                           : itemStateText(item, epochMilliseconds()));
 }
 
 bool isProgressOnly(const DownloadItem& item) {
