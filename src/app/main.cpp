@@ -10,6 +10,7 @@
 #include "base/shared_state.h"
 #include "download/download_engine.h"
 #include "download/download_list_start.h"
+#include "download/engine_settings.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -21,6 +22,7 @@ int main(int argc, char* argv[]) {
     quivra::downloadEngine().init(programDirectory, true, true);
     app.setStyleSheet(quivra::loadSkinSheet(quivra::skinFilePath(programDirectory)));
     quivra::loadSharedState(programDirectory);
+    quivra::followDownloadSettings(quivra::downloadEngine(), quivra::sharedState().download.get());
     const std::string storeMessage = quivra::openDownloadList();
 
     auto* window = new quivra::MainWindow;  // starts the thread pool

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/file_lock.h"
+#include "base/network_settings.h"
 #include "base/private_file.h"
 #include "base/profile_line.h"
 #include "net/text_encoding.h"
@@ -249,6 +250,8 @@ DownloadSettings loadDownloadSettings(const std::string& file, const std::string
         readConfigItem(file, "download", "directory", utf8ToLocalText(defaultFolder));
     settings.threadNumber = textToInteger(readConfigItem(file, "download", "threadNumber", "3"));
     settings.resumeOnStart = readConfigItem(file, "download", "resumeOnStart", "1") == "1";
+    loadSpeedLimit(file, settings);
+    settings.proxy = loadProxySetting(file);
     return settings;
 }
 

@@ -5,6 +5,7 @@
 
 #include "account/date_text.h"
 #include "base/config_file.h"
+#include "base/proxy_route.h"
 #include "base/shared_state.h"
 #include "net/answer_reason.h"
 #include "net/http_request.h"
@@ -33,7 +34,7 @@ int requestVideoInfo(const std::string& bvid, VideoRecord& record, std::string* 
     HttpOutcome outcome = HttpOutcome::NoAnswer;
     options.outcome = &outcome;
     const std::string body = utf8ToLocalText(
-        httpRequest(sharedState().site.api + "/x/web-interface/view?bvid=" + bvid, options));
+        siteRequest(sharedState().site.api + "/x/web-interface/view?bvid=" + bvid, options));
 
     JsonObject json;
     if (!json.parse(body)) {

@@ -11,6 +11,7 @@
 #include "download/command_runner.h"
 #include "download/download_engine.h"
 #include "download/download_list_start.h"
+#include "download/engine_settings.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 
@@ -60,6 +61,7 @@ std::unique_ptr<DownloadSession> DownloadSession::start(int threads, ProgressOut
         output.error("the download engine did not start");
         return nullptr;
     }
+    followDownloadSettings(downloadEngine(), sharedState().download.get());
     const int workers = threads > 0 ? threads : sharedState().download.get().threadNumber;
     if (!threadPool().start(workers)) {
         output.error("线程池创建失败");  // the main window's message
