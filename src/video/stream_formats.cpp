@@ -42,14 +42,14 @@ std::string videoPath(int index, const char* field) {
 
 }  // namespace
 
-int requestQualityList(const std::string& bvid, const std::string& cid) {
+QualityList fetchQualityList(const std::string& bvid, const std::string& cid) {
+    QualityList list;
     JsonObject json;
     if (!requestPlayurl(bvid, cid, json)) {
-        sharedState().qualities.update([](QualityList& list) { list.count = -1; });
-        return -1;
+        list.count = -1;
+        return list;
     }
 
-    QualityList list;
     const int formats = json.count("data.support_formats");
     const int evenStreams = json.count("data.dash.video") / 2;
     list.entries.reserve(formats > 0 ? formats : 0);
@@ -69,8 +69,20 @@ int requestQualityList(const std::string& bvid, const std::string& cid) {
     }
     list.count = formats;
     json.clear();
-    sharedState().qualities.set(std::move(list));
-    return formats;
+    return list;
+}
+
+int keepQualityList(const QualityList& fetched) {
+    if (fetched.count < 0) {
+        sharedState().qualities.update([](QualityList& list) { list.count = -1; });
+    } else {
+        sharedState().qualities.set(fetched);
+    }
+    return fetched.count;
+}
+
+int requestQualityList(const std::string& bvid, const std::string& cid) {
+    return keepQualityList(fetchQualityList(bvid, cid));
 }
 
 StreamAddresses resolveStreamAddresses(const VideoRecord& record, const std::string& cid,

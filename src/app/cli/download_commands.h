@@ -8,16 +8,17 @@
 #include <vector>
 
 #include "app/cli/output.h"
+#include "video/audio_choices.h"
 
 namespace quivra {
 
 struct GetOptions {
-    std::vector<std::string> addresses;  // UTF-8, as typed
-    std::string quality;                 // an id or a name (UTF-8); "": the best one allowed
-    int audio = 30280;                   // the site's audio stream id (高)
-    std::vector<int> parts;              // part numbers from 1, ascending; empty: all
-    std::string folder;                  // UTF-8; "": the stored download folder
-    int threads = 0;                     // 0: the stored number
+    std::vector<std::string> addresses;     // UTF-8, as typed
+    std::string quality;                    // an id or a name (UTF-8); "": the best one allowed
+    int audio = kAudioChoices[0].streamId;  // the site's audio stream id (高)
+    std::vector<int> parts;                 // part numbers from 1, ascending; empty: all
+    std::string folder;                     // UTF-8; "": the stored download folder
+    int threads = 0;                        // 0: the stored number
     bool json = false;
 };
 
