@@ -4,15 +4,10 @@
 #include <cctype>
 
 #include "net/text_encoding.h"
+#include "net/text_helpers.h"
 
 namespace quivra {
 namespace {
-
-std::string schemeInLowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 int hexDigitValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -64,7 +59,7 @@ ParsedProxy parseProxyAddress(const std::string& text) {
     std::string rest = text;
     const size_t schemeEnd = rest.find("://");
     if (schemeEnd != std::string::npos) {
-        const std::string scheme = schemeInLowerCase(rest.substr(0, schemeEnd));
+        const std::string scheme = lowerAscii(rest.substr(0, schemeEnd));
         if (scheme.starts_with("socks")) {
             return refusedProxy("下载引擎不能使用SOCKS代理，请填写HTTP代理（http://主机:端口）");
         }

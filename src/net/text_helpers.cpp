@@ -72,4 +72,11 @@ size_t findLocal(const std::string& haystack, const std::string& needle, size_t 
     }
 }
 
+std::string lowerAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
 }  // namespace quivra
