@@ -9,13 +9,6 @@
 namespace quivra {
 namespace {
 
-int hexDigitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // "%40" stands for "@" in a user name or password that holds one.
 std::string percentDecoded(const std::string& text) {
     std::string out;
