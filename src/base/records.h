@@ -46,7 +46,9 @@ struct ProxySetting {
 struct DownloadSettings {
     std::string directory;  // local text
     int threadNumber = 3;
-    bool resumeOnStart = true;    // parts left unfinished continue at the next start
+    bool resumeOnStart = true;  // parts left unfinished continue at the next start
+    bool writeTags = true;      // the MP4 carries title, author, date ... (写入视频信息)
+    bool saveCover = true;      // cover.jpg saved and attached to the MP4 (保存封面)
     std::int64_t speedLimit = 0;  // bytes per second over all parts; 0: none
     bool speedLimitOn = true;     // the list window's switch between the limit and none
     ProxySetting proxy;
@@ -87,6 +89,7 @@ struct VideoRecord {
     int videos = 0;
     std::string cid;
     std::vector<PageEntry> pages;
+    std::string siteTitle;  // data.title as the site gives it, not cleaned
 };
 
 struct QualityEntry {

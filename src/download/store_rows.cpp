@@ -21,12 +21,22 @@ const char* const kUpgrades[] = {
     " state TEXT NOT NULL, stage_text TEXT NOT NULL, error_text TEXT NOT NULL,"
     " bytes_done INTEGER NOT NULL, bytes_total INTEGER NOT NULL,"
     " created_at INTEGER NOT NULL, finished_at INTEGER NOT NULL)",
+    // What the MP4 carries besides its streams; rows of before carry nothing.
+    "ALTER TABLE items ADD COLUMN tagged INTEGER NOT NULL DEFAULT 0;"
+    "ALTER TABLE items ADD COLUMN tag_video_title TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE items ADD COLUMN tag_author TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE items ADD COLUMN tag_date TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE items ADD COLUMN tag_page_address TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE items ADD COLUMN tag_description TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE items ADD COLUMN tag_parts INTEGER NOT NULL DEFAULT 1;"
+    "ALTER TABLE items ADD COLUMN cover_address TEXT NOT NULL DEFAULT ''",
 };
 
 constexpr const char* kColumns =
     "id, bvid, video_title, cid, page_title, page_number, video_quality, audio_quality,"
     " quality_name, directory, output_path, state, stage_text, error_text, bytes_done,"
-    " bytes_total, created_at, finished_at";
+    " bytes_total, created_at, finished_at, tagged, tag_video_title, tag_author, tag_date,"
+    " tag_page_address, tag_description, tag_parts, cover_address";
 
 StoreCheck failure(const SqliteDatabase& database) {
     switch (database.errorCode()) {
@@ -49,6 +59,19 @@ std::string local(const SqliteStatement& row, int column) {
 
 int number(const SqliteStatement& row, int column) {
     return static_cast<int>(row.integerColumn(column));
+}
+
+// Columns 19 to 26: the tags (all empty without them) and the cover's address.
+void bindTags(SqliteStatement& statement, const DownloadRequest& request) {
+    const VideoTags tags = request.tags.value_or(VideoTags{});
+    statement.bind(19, std::int64_t{request.tags.has_value()});
+    const std::string texts[] = {tags.videoTitle, tags.author, tags.date, tags.pageAddress,
+                                 tags.description};
+    for (size_t i = 0; i < std::size(texts); ++i) {
+        statement.bind(20 + static_cast<int>(i), localToUtf8(texts[i]));
+    }
+    statement.bind(25, std::int64_t{tags.parts});
+    statement.bind(26, localToUtf8(request.coverAddress));
 }
 
 }  // namespace
@@ -104,6 +127,11 @@ StoreCheck readItems(SqliteDatabase& database, std::vector<DownloadItem>& items)
         item.bytesTotal = row.integerColumn(15);
         item.createdAt = row.integerColumn(16);
         item.finishedAt = row.integerColumn(17);
+        if (row.integerColumn(18) != 0) {
+            request.tags = VideoTags{local(row, 19), local(row, 20), local(row, 21),
+                                     local(row, 22), local(row, 23), number(row, 24)};
+        }
+        request.coverAddress = local(row, 25);
         items.push_back(std::move(item));
     }
 }
@@ -113,7 +141,8 @@ bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& chan
     if (!transaction.isActive()) return false;
     SqliteStatement put(database, std::string("INSERT OR REPLACE INTO items (") + kColumns +
                                       ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10,"
-                                      " ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18)");
+                                      " ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20,"
+                                      " ?21, ?22, ?23, ?24, ?25, ?26)");
     SqliteStatement remove(database, "DELETE FROM items WHERE id = ?1");
     for (const StoreChange& change : changes) {
         SqliteStatement& statement = change.item != nullptr ? put : remove;
@@ -137,6 +166,7 @@ bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& chan
             statement.bind(16, item->bytesTotal);
             statement.bind(17, item->createdAt);
             statement.bind(18, item->finishedAt);
+            bindTags(statement, request);
         }
         if (statement.step() != SqliteStatement::Step::Done) return false;
         statement.reset();

@@ -59,7 +59,8 @@ VideoInfoAnswer fetchVideoInfo(const std::string& bvid) {
     VideoRecord& filled = answer.record;
     filled.bvid = bvid;
     filled.videos = textToInteger(json.valueText("data.videos"));
-    filled.title = cleanTitle(json.getText("data.title"));
+    filled.siteTitle = json.getText("data.title");
+    filled.title = cleanTitle(filled.siteTitle);
     filled.desc = json.getText("data.desc");
     filled.pic = json.getText("data.pic");
     filled.duration = formatDuration(textToInteger(json.valueText("data.duration")));

@@ -34,7 +34,18 @@ DownloadItem sampleItem(std::int64_t id, ItemState state) {
                     30280,
                     localText("720P 高清"),
                     "/d",
-                    "/d/t/0" + std::to_string(id) + ".mp4"};
+                    "/d/t/0" + std::to_string(id) + ".mp4",
+                    std::nullopt,
+                    ""};
+    if (id % 2 == 1) {
+        item.request.tags = VideoTags{localText("视频 标题?"),
+                                      localText("作者"),
+                                      "2021-08-27",
+                                      "http://127.0.0.1:1/video/BV1xx411c7mD",
+                                      localText("简介\n第二行"),
+                                      3};
+        item.request.coverAddress = "http://127.0.0.1:1/cover/BV1xx411c7mD.jpg";
+    }
     item.state = state;
     item.stageText = localText("正在解析");
     item.errorText = localText("任务超时");
@@ -51,7 +62,7 @@ void expectSameItem(const DownloadItem& a, const DownloadItem& b) {
         return std::tuple(i.id, r.bvid, r.videoTitle, r.cid, r.pageTitle, r.pageNumber,
                           r.videoQuality, r.audioQuality, r.qualityName, r.directory, r.outputPath,
                           i.state, i.stageText, i.errorText, i.bytesDone, i.bytesTotal, i.createdAt,
-                          i.finishedAt);
+                          i.finishedAt, r.tags, r.coverAddress);
     };
     EXPECT_EQ(fields(a), fields(b));
 }
@@ -81,7 +92,7 @@ TEST(DownloadStore, WrittenItemsComeBackFromAPrivateWalStore) {
         EXPECT_EQ(test::fileMode(path), 0600u);
         EXPECT_EQ(test::fileMode(path + "-wal"), 0600u);
         EXPECT_EQ(queryText(path, "PRAGMA journal_mode"), "wal");
-        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "1");
+        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "2");
     }
     StoreOpening again = DownloadStore::open(path);
     ASSERT_EQ(again.items.size(), 2u);
@@ -163,6 +174,35 @@ TEST(DownloadStore, UnreadableStoreIsMovedAsideAndAFreshOneTakesItsPlace) {
         opening.store.reset();
         EXPECT_EQ(DownloadStore::open(path).items.size(), 1u) << c.what;
     }
+}
+
+// A store of the program before tags keeps its items, which carry no tags and no cover.
+TEST(DownloadStore, StoreOfTheFirstVersionIsUpgradedWithItsItems) {
+    test::TempFolder folder;
+    const std::string path = folder.file("downloads.db");
+    {
+        SqliteDatabase database;
+        ASSERT_TRUE(database.open(path));
+        ASSERT_TRUE(database.execute(
+            "CREATE TABLE items (id INTEGER PRIMARY KEY, bvid TEXT NOT NULL,"
+            " video_title TEXT NOT NULL, cid TEXT NOT NULL, page_title TEXT NOT NULL,"
+            " page_number INTEGER NOT NULL, video_quality INTEGER NOT NULL,"
+            " audio_quality INTEGER NOT NULL, quality_name TEXT NOT NULL,"
+            " directory TEXT NOT NULL, output_path TEXT NOT NULL, state TEXT NOT NULL,"
+            " stage_text TEXT NOT NULL, error_text TEXT NOT NULL, bytes_done INTEGER NOT NULL,"
+            " bytes_total INTEGER NOT NULL, created_at INTEGER NOT NULL,"
+            " finished_at INTEGER NOT NULL);"
+            "INSERT INTO items VALUES (7, 'BV1xx411c7mD', 't', '3001', 'p', 1, 64, 30280, 'q',"
+            " '/d', '/d/t/01_p.mp4', 'paused', '', '', 5, 10, 1700000000, 0);"
+            "PRAGMA user_version = 1"));
+    }
+    const StoreOpening opening = DownloadStore::open(path);
+    ASSERT_TRUE(opening.movedAsideTo.empty());
+    ASSERT_EQ(opening.items.size(), 1u);
+    EXPECT_EQ(opening.items[0].request.outputPath, "/d/t/01_p.mp4");
+    EXPECT_FALSE(opening.items[0].request.tags.has_value());
+    EXPECT_EQ(opening.items[0].request.coverAddress, "");
+    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "2");
 }
 
 // Another process holding the store (a second program) is no reason to move it aside.

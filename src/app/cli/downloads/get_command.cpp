@@ -92,7 +92,10 @@ class GetRun {
             if (!session_) return fail("");
         }
 
-        const PartChoice choice{directory_, quality.quality, options_.audio};
+        const DownloadSettings settings = sharedState().download.get();
+        const PartChoice choice{directory_, quality.quality, options_.audio,
+                                settings.writeTags && !options_.noTags,
+                                settings.saveCover && !options_.noCover};
         std::vector<DownloadRequest> parts;
         for (int row : chosen) {
             parts.push_back(bindPart(parsed, choice, row));
