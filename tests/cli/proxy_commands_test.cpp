@@ -64,9 +64,10 @@ TEST_F(ProxyCommandTest, EveryRequestOfLoginSearchAndGetGoesThroughTheProxy) {
         const std::string target = entry.target.substr(site().baseUrl().size());
         paths.insert(target.substr(0, target.find('?')));
     }
-    for (const std::string path :
-         {"/qrcode/getLoginUrl", "/qrcode/getLoginInfo", "/x/web-interface/nav",
-          "/x/web-interface/search/all/v2", "/x/web-interface/view", "/x/player/playurl"}) {
+    for (const std::string& path : std::vector<std::string>{
+             "/qrcode/getLoginUrl", "/qrcode/getLoginInfo", "/x/web-interface/nav",
+             "/x/web-interface/search/all/v2", "/x/web-interface/view", "/x/player/playurl",
+             "/cover/" + std::string(devsite::kOnePartBvid) + ".jpg"}) {
         EXPECT_EQ(paths.count(path), 1u) << path;
     }
     const auto streams = std::count_if(paths.begin(), paths.end(), [](const std::string& path) {
