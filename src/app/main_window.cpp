@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "app/controls_window.h"
+#include "app/desktop_tray.h"
 #include "app/download_list_window.h"
 #include "app/download_view_window.h"
 #include "app/login_window.h"
@@ -370,6 +371,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (closesToTray()) {
+        event->ignore();
+        hide();
+        return;
+    }
     event->accept();
     endProgram();
 }

@@ -46,9 +46,12 @@ struct ProxySetting {
 struct DownloadSettings {
     std::string directory;  // local text
     int threadNumber = 3;
-    bool resumeOnStart = true;  // parts left unfinished continue at the next start
-    bool writeTags = true;      // the MP4 carries title, author, date ... (写入视频信息)
-    bool saveCover = true;      // cover.jpg saved and attached to the MP4 (保存封面)
+    bool resumeOnStart = true;    // parts left unfinished continue at the next start
+    bool writeTags = true;        // the MP4 carries title, author, date ... (写入视频信息)
+    bool saveCover = true;        // cover.jpg saved and attached to the MP4 (保存封面)
+    bool minimizeToTray = false;  // closing the main window hides it in the tray
+    bool notifyOnFinish = true;   // a desktop notification when a video is done
+    bool watchClipboard = false;  // a copied address fills the address box
     std::int64_t speedLimit = 0;  // bytes per second over all parts; 0: none
     bool speedLimitOn = true;     // the list window's switch between the limit and none
     ProxySetting proxy;

@@ -78,7 +78,7 @@ TEST_F(SettingsWindowTest, OpensInPlaceOfTheMainWindowAndBringsItBack) {
     EXPECT_TRUE(settings_->isVisible());
     EXPECT_FALSE(window_->isVisible());
     EXPECT_EQ(settings_->windowTitle(), "下载设置");
-    // As wide as described; taller only by the rows of the settings added below.
+    // The described controls keep their places; the settings added below them make it taller.
     EXPECT_EQ(settings_->width(), 390);
     EXPECT_GE(settings_->height(), 234);
 
