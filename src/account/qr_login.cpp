@@ -9,6 +9,7 @@
 #include "account/qr_image.h"
 #include "account/user_info.h"
 #include "base/gui_thread.h"
+#include "base/proxy_route.h"
 #include "base/shared_state.h"
 #include "net/http_request.h"
 #include "net/json_object.h"
@@ -103,7 +104,7 @@ void runQrLogin(QrLoginView& qrView, CancelToken& token, std::chrono::millisecon
     if (!view.live()) return;
     HttpRequestOptions ask;
     ask.headers = kBrowserUserAgentLine;
-    if (!json.parse(utf8ToLocalText(httpRequest(site.login + "/qrcode/getLoginUrl", ask)))) {
+    if (!json.parse(utf8ToLocalText(siteRequest(site.login + "/qrcode/getLoginUrl", ask)))) {
         return;
     }
     std::string loginAddress = json.getText("data.url");
@@ -122,7 +123,7 @@ void runQrLogin(QrLoginView& qrView, CancelToken& token, std::chrono::millisecon
         poll.postText = pollBody;
         poll.cookies = &cookie;
         poll.headers = kBrowserUserAgentLine;
-        const std::string answer = httpRequest(site.login + "/qrcode/getLoginInfo", poll);
+        const std::string answer = siteRequest(site.login + "/qrcode/getLoginInfo", poll);
         if (!json.parse(utf8ToLocalText(answer))) return;
 
         const std::string state = json.getJson("status");

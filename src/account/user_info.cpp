@@ -5,6 +5,7 @@
 
 #include "account/date_text.h"
 #include "base/config_file.h"
+#include "base/proxy_route.h"
 #include "base/shared_state.h"
 #include "net/answer_reason.h"
 #include "net/cookies.h"
@@ -49,7 +50,7 @@ bool fetchUserInfo(std::string& cookie) {
     HttpOutcome outcome = HttpOutcome::NoAnswer;
     options.outcome = &outcome;
     const std::string body = utf8ToLocalText(
-        httpRequest(state.site.api + "/x/web-interface/nav?build=0&mobi_app=web", options));
+        siteRequest(state.site.api + "/x/web-interface/nav?build=0&mobi_app=web", options));
 
     // A failure always says why: the site's message, or what was wrong with the answer.
     auto fail = [&](const std::string& reason) {

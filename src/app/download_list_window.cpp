@@ -18,6 +18,7 @@
 #include <set>
 
 #include "app/download_list_model.h"
+#include "app/speed_limit_switch.h"
 #include "base/gui_thread.h"
 #include "download/progress_text.h"
 #include "net/text_encoding.h"
@@ -152,6 +153,7 @@ DownloadListWindow::DownloadListWindow(std::shared_ptr<DownloadQueue> queue, QWi
     contextMenu_->addSeparator();
     remove_ = contextMenu_->addAction(QStringLiteral("从列表中移除"), this,
                                       &DownloadListWindow::removeSelected);
+    addSpeedLimitSwitch(contextMenu_);
     connect(table_, &QWidget::customContextMenuRequested, this, &DownloadListWindow::showMenu);
 
     // Listening first, then the snapshot: events of the moment between come after it in

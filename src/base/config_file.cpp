@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/file_lock.h"
+#include "base/network_settings.h"
 #include "base/private_file.h"
 #include "base/profile_line.h"
 #include "net/text_encoding.h"
@@ -257,6 +258,8 @@ DownloadSettings loadDownloadSettings(const std::string& file, const std::string
     settings.watchClipboard = readConfigItem(file, "download", "watchClipboard", "0") == "1";
     settings.retries =
         std::clamp(textToInteger(readConfigItem(file, "download", "retries", "5")), 0, kMaxRetries);
+    loadSpeedLimit(file, settings);
+    settings.proxy = loadProxySetting(file);
     return settings;
 }
 

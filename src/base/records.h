@@ -1,6 +1,7 @@
 // The shared records of the program. All texts are local text (GBK bytes).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,16 @@ struct UserRecord {
 
 // The most automatic retries the [download] key retries may ask for.
 inline constexpr int kMaxRetries = 20;
+// How the program's requests reach the site: directly, through the proxies that the
+// environment names (http_proxy, https_proxy, no_proxy), or through one given address.
+enum class ProxyMode { None, System, Address };
+
+struct ProxySetting {
+    ProxyMode mode = ProxyMode::None;
+    std::string address;  // "http://host:port" for ProxyMode::Address
+    std::string user;
+    std::string password;  // kept in config.ini like the cookie; never shown or printed
+};
 
 struct DownloadSettings {
     std::string directory;  // local text
@@ -44,6 +55,9 @@ struct DownloadSettings {
     bool notifyOnFinish = true;   // a desktop notification when a video is done
     bool watchClipboard = false;  // a copied address fills the address box
     int retries = 5;              // automatic retries of a part after a failure; 0 none
+    std::int64_t speedLimit = 0;  // bytes per second over all parts; 0: none
+    bool speedLimitOn = true;     // the list window's switch between the limit and none
+    ProxySetting proxy;
 };
 
 struct VideoOwner {

@@ -5,6 +5,7 @@
 #include "download/download_engine.h"
 #include "download/download_list_start.h"
 #include "download/download_queue.h"
+#include "download/engine_settings.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 
@@ -13,6 +14,7 @@ namespace quivra {
 CoreStart startDownloadCore(int threads, bool processMessages) {
     CoreStart start;
     start.engineStarted = downloadEngine().init(sharedState().programDirectory, true, true);
+    followDownloadSettings(downloadEngine(), sharedState().download.get());
     if (threadPool().state() == ThreadPool::NotRunning &&
         !threadPool().start(threads, processMessages)) {
         start.failure = localText("线程池创建失败");

@@ -1,5 +1,8 @@
 #include "download/download_engine.h"
 
+#include <algorithm>
+
+#include "base/proxy_route.h"
 #include "download/control_file.h"
 #include "download/engine_texts.h"
 #include "download/engine_thread.h"
@@ -162,6 +165,28 @@ std::string DownloadEngine::stateName(int code) {
 void DownloadEngine::setUploadSpeedLimit(std::int32_t first, std::int32_t /*second*/) {
     // Only the overall limit exists in aria2; the first value is taken as KiB/s.
     impl_->thread.setUploadLimit(static_cast<std::int64_t>(first) * 1024);
+}
+
+bool DownloadEngine::setSpeedLimit(std::int64_t bytesPerSecond) {
+    return impl_->thread.changeGlobalOptions(
+        {{"max-overall-download-limit",
+          std::to_string(std::max<std::int64_t>(0, bytesPerSecond))}});
+}
+
+bool DownloadEngine::setProxy(const ProxyRoute& route) {
+    std::vector<std::pair<std::string, std::string>> options = {
+        // Empty values clear what the environment put into the session when it began.
+        {"all-proxy", ""},
+        {"no-proxy", route.noProxy},
+    };
+    auto add = [&](const std::string& prefix, const std::optional<ProxyServer>& server) {
+        options.emplace_back(prefix, server ? proxyUrl(*server) : "");
+        options.emplace_back(prefix + "-user", server ? localToUtf8(server->user) : "");
+        options.emplace_back(prefix + "-passwd", server ? localToUtf8(server->password) : "");
+    };
+    add("http-proxy", route.http);
+    add("https-proxy", route.https);
+    return impl_->thread.changeGlobalOptions(options);
 }
 
 DownloadEngine& downloadEngine() {

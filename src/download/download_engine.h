@@ -11,6 +11,8 @@
 
 namespace quivra {
 
+struct ProxyRoute;
+
 class DownloadEngine {
   public:
     DownloadEngine();
@@ -61,6 +63,13 @@ class DownloadEngine {
     static std::string errorText(int code);
     static std::string stateName(int code);
     void setUploadSpeedLimit(std::int32_t first, std::int32_t second);
+
+    // Bytes per second over all tasks, 0 for none; running tasks slow down or speed up
+    // at once.
+    bool setSpeedLimit(std::int64_t bytesPerSecond);
+    // The proxies of the tasks created from now on (the engine's own proxy options;
+    // proxies named by the environment count only through the route).
+    bool setProxy(const ProxyRoute& route);
 
   private:
     struct Impl;

@@ -1,17 +1,9 @@
-#include <algorithm>
-#include <cctype>
-
 #include "download/download_engine.h"
+#include "net/text_helpers.h"
 
 namespace quivra {
 
 namespace {
-
-std::string lowerAscii(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 bool startsWith(const std::string& text, const std::string& prefix) {
     return text.size() > prefix.size() && text.compare(0, prefix.size(), prefix) == 0;

@@ -402,11 +402,16 @@ bool EngineThread::removeTask(std::uint32_t task) {
 }
 
 bool EngineThread::setUploadLimit(std::int64_t bytesPerSecond) {
+    return changeGlobalOptions(
+        {{"max-overall-upload-limit", std::to_string(bytesPerSecond < 0 ? 0 : bytesPerSecond)}});
+}
+
+bool EngineThread::changeGlobalOptions(
+    const std::vector<std::pair<std::string, std::string>>& options) {
     bool done = false;
     impl_->call([&](aria2::Session* session) {
-        aria2::KeyVals options = {
-            {"max-overall-upload-limit", std::to_string(bytesPerSecond < 0 ? 0 : bytesPerSecond)}};
-        done = aria2::changeGlobalOption(session, options) == 0;
+        done =
+            aria2::changeGlobalOption(session, aria2::KeyVals(options.begin(), options.end())) == 0;
     });
     return done;
 }

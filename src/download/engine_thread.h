@@ -12,6 +12,8 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "download/engine_texts.h"
 
@@ -56,6 +58,9 @@ class EngineThread {
     bool pauseTask(std::uint32_t task, bool force);
     bool removeTask(std::uint32_t task);
     bool setUploadLimit(std::int64_t bytesPerSecond);
+    // Options of the whole session (aria2's names): a limit applies to running tasks at
+    // once, other options to the tasks added after.
+    bool changeGlobalOptions(const std::vector<std::pair<std::string, std::string>>& options);
     std::optional<TaskSnapshot> snapshot(std::uint32_t task) const;
     // Waits until the task's state is no longer `seen` or `longest` has passed, and
     // returns the state then (kStateNoItem for a task the engine no longer has). The

@@ -9,6 +9,7 @@
 #include <system_error>
 #include <thread>
 
+#include "base/proxy_route.h"
 #include "download/download_files.h"
 #include "download/part_lock.h"
 #include "net/http_request.h"
@@ -33,7 +34,8 @@ bool isJpegFile(const std::string& utf8Path) {
 }
 
 // The answer's body when it is a whole 200 answer holding a JPEG; "" otherwise. The
-// request is the interface's: its header, its timeouts, its cap on an answer's size.
+// request is the interface's: its header, its timeouts, its cap on an answer's size, its
+// proxy.
 std::string downloadJpeg(const std::string& address) {
     HttpRequestOptions options;
     options.headers = kBrowserUserAgentLine;
@@ -41,7 +43,7 @@ std::string downloadJpeg(const std::string& address) {
     options.statusCode = &status;
     HttpOutcome outcome = HttpOutcome::NoAnswer;
     options.outcome = &outcome;
-    std::string body = httpRequest(address, options);
+    std::string body = siteRequest(address, options);
     return outcome == HttpOutcome::Whole && status == 200 && isJpeg(body) ? body : "";
 }
 

@@ -32,6 +32,8 @@ std::string unreadableAnswerReason(HttpOutcome outcome, const std::string& body)
             return localText("回答不完整");
         case HttpOutcome::TooLarge:
             return localText("回答过大");
+        case HttpOutcome::ProxyUnreachable:
+            return localText("无法连接代理服务器");
         case HttpOutcome::Whole:
             break;
     }

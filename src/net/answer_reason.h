@@ -9,7 +9,8 @@
 namespace quivra {
 
 // An answer that gave no JSON document: how the body (local text) came back decides.
-// "服务器没有回应", "回答不完整", "回答过大", "回答嵌套过深" or "回答不是JSON".
+// "服务器没有回应", "无法连接代理服务器", "回答不完整", "回答过大", "回答嵌套过深" or
+// "回答不是JSON".
 std::string unreadableAnswerReason(HttpOutcome outcome, const std::string& body);
 
 // An answer whose code is not "0": the site's message and the code, cut to a length a

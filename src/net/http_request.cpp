@@ -202,7 +202,7 @@ void configureTransport(CURL* handle, const std::string& url, const HttpRequestO
     applyTimeouts(handle, options.timeoutSeconds);
     // An empty proxy also keeps proxies named by the environment out.
     curl_easy_setopt(handle, CURLOPT_PROXY, localToUtf8(options.proxy.value_or("")).c_str());
-    curl_easy_setopt(handle, CURLOPT_NOPROXY, "");
+    curl_easy_setopt(handle, CURLOPT_NOPROXY, options.noProxy.value_or("").c_str());
 
     curl_easy_setopt(handle, CURLOPT_URL, escapeUrl(localToUtf8(url)).c_str());
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -308,8 +308,12 @@ Slist curlHeaderList(const RequestHeaders& headers, bool sendsBody) {
     return list;
 }
 
-HttpOutcome outcomeOf(bool arrived, const Response& response) {
-    if (arrived) return HttpOutcome::Whole;
+HttpOutcome outcomeOf(CURLcode code, bool proxied, const Response& response) {
+    if (code == CURLE_OK) return HttpOutcome::Whole;
+    // Through a proxy, a connection that could not be made is one to the proxy.
+    if (code == CURLE_COULDNT_RESOLVE_PROXY || (proxied && code == CURLE_COULDNT_CONNECT)) {
+        return HttpOutcome::ProxyUnreachable;
+    }
     if (response.tooLarge) return HttpOutcome::TooLarge;
     return response.began ? HttpOutcome::Cut : HttpOutcome::NoAnswer;
 }
@@ -331,7 +335,8 @@ std::string perform(const std::string& url, const HttpRequestOptions& options, C
     curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, onHeader);
     curl_easy_setopt(handle, CURLOPT_HEADERDATA, &response);
 
-    const bool arrived = curl_easy_perform(handle) == CURLE_OK;
+    const CURLcode code = curl_easy_perform(handle);
+    const bool arrived = code == CURLE_OK;
     long status = 0;
     if (arrived) curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
     // The handle may outlive this call (a session): leave no pointer to our locals.
@@ -340,7 +345,8 @@ std::string perform(const std::string& url, const HttpRequestOptions& options, C
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, nullptr);
     curl_easy_setopt(handle, CURLOPT_HEADERDATA, nullptr);
 
-    if (options.outcome) *options.outcome = outcomeOf(arrived, response);
+    if (options.outcome)
+        *options.outcome = outcomeOf(code, !options.proxy.value_or("").empty(), response);
     const std::string responseHeaders = arrived ? headerBlock(response.headerLines) : "";
     if (options.responseHeaders) *options.responseHeaders = responseHeaders;
     if (options.statusCode) *options.statusCode = arrived ? static_cast<int>(status) : 0;

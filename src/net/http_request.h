@@ -16,9 +16,10 @@ class HttpSession;  // a reusable connection cache; see http_session.h
 // result is empty.
 enum class HttpOutcome {
     Whole,
-    NoAnswer,  // no response began: no connection, refused, timed out before an answer
-    Cut,       // the response began but ended early (connection lost, stalled, short body)
-    TooLarge,  // larger than an answer of the site's interface can be
+    NoAnswer,          // no response began: no connection, refused, timed out before an answer
+    Cut,               // the response began but ended early (connection lost, stalled, short body)
+    TooLarge,          // larger than an answer of the site's interface can be
+    ProxyUnreachable,  // the named proxy could not be reached: no request left this machine
 };
 
 // The optional parameters 2..19 of httpRequest, in their order, then outcome. A parameter
@@ -44,6 +45,8 @@ struct HttpRequestOptions {
     std::optional<bool> addDefaultHeaders;  // default true
     std::optional<bool> normalizeHeaders;   // default true
     HttpOutcome* outcome = nullptr;         // out: whether the body came whole
+    // Hosts reached without the proxy, comma-separated ("*" all); not given: none.
+    std::optional<std::string> noProxy;
 };
 
 std::string httpRequest(const std::string& url, const HttpRequestOptions& options = {});

@@ -2,21 +2,16 @@
 
 #include <cstdint>
 
+#include "net/text_helpers.h"
+
 namespace quivra {
 namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 bool readHex(std::string_view text, size_t pos, int digits, uint32_t& value) {
     if (pos + digits > text.size()) return false;
     value = 0;
     for (int i = 0; i < digits; ++i) {
-        int v = hexValue(text[pos + i]);
+        int v = hexDigitValue(text[pos + i]);
         if (v < 0) return false;
         value = value * 16 + static_cast<uint32_t>(v);
     }

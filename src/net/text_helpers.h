@@ -12,6 +12,12 @@ std::string base64Encode(const std::string& bytes);
 // CR LF is one character. Replaces the array's contents; returns the count.
 int splitCharacters(const std::string& text, std::vector<std::string>& characters);
 
+// The value of a hexadecimal digit in either case, or -1.
+int hexDigitValue(char c);
+
+// A to Z as a to z; every other byte as it is (GBK trail bytes too).
+std::string lowerAscii(std::string text);
+
 // Trims blanks (" ") at both ends.
 std::string trimBlanks(const std::string& text);
 

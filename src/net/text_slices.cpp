@@ -6,13 +6,6 @@
 namespace quivra {
 namespace {
 
-std::string lowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
 void replaceQuotePlaceholder(std::string& marker) {
     static const std::string placeholder = localText("#引号");
     std::string out;

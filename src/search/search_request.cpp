@@ -2,6 +2,7 @@
 
 #include "account/date_text.h"
 #include "base/config_file.h"
+#include "base/proxy_route.h"
 #include "base/shared_state.h"
 #include "net/http_request.h"
 #include "net/json_object.h"
@@ -47,7 +48,7 @@ int searchRequest(const std::string& keyword, SearchState& state, std::vector<Se
     options.method = 0;
     options.headers = kBrowserUserAgentLine;
     JsonObject json;
-    if (!json.parse(utf8ToLocalText(httpRequest(url, options)))) return -1;
+    if (!json.parse(utf8ToLocalText(siteRequest(url, options)))) return -1;
     if (json.valueText("code") != "0") {
         json.clear();
         return -1;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/proxy_route.h"
 #include "base/shared_state.h"
 #include "net/http_request.h"
 #include "net/json_object.h"
@@ -21,7 +22,7 @@ PlayurlAnswer requestPlayurl(const std::string& bvid, const std::string& cid, Js
     HttpRequestOptions options;
     options.cookies = &cookie;
     options.headers = kBrowserUserAgentLine;
-    const std::string body = httpRequest(
+    const std::string body = siteRequest(
         state.site.api + "/x/player/playurl?cid=" + cid + "&bvid=" + bvid + "&fourk=1&fnval=80",
         options);
     // A login that replaced the cookie while the request ran keeps its newer cookie.

@@ -5,6 +5,7 @@
 
 #include "account/date_text.h"
 #include "base/config_file.h"
+#include "base/proxy_route.h"
 #include "base/shared_state.h"
 #include "net/answer_reason.h"
 #include "net/http_request.h"
@@ -38,7 +39,7 @@ VideoInfoAnswer fetchVideoInfo(const std::string& bvid) {
     HttpOutcome outcome = HttpOutcome::NoAnswer;
     options.outcome = &outcome;
     const std::string body = utf8ToLocalText(
-        httpRequest(sharedState().site.api + "/x/web-interface/view?bvid=" + bvid, options));
+        siteRequest(sharedState().site.api + "/x/web-interface/view?bvid=" + bvid, options));
 
     VideoInfoAnswer answer;
     JsonObject json;

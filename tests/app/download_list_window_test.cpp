@@ -14,6 +14,8 @@
 #include <fstream>
 
 #include "app/download_list_model.h"
+#include "base/config_file.h"
+#include "base/network_settings.h"
 #include "download/download_queue.h"
 #include "download/progress_text.h"
 #include "download/thread_pool.h"
@@ -237,3 +239,29 @@ TEST_F(DownloadListWindowTest, ContextMenuCommandsActOnTheSelectedItems) {
 }  // namespace quivra
 
 #include "download_list_window_test.moc"
+
+namespace quivra {
+namespace {
+
+TEST_F(DownloadListWindowTest, MenuSwitchesBetweenTheStoredLimitAndNone) {
+    auto* limit = list_->findChild<QAction*>(QStringLiteral("菜单_speedLimit"));
+    ASSERT_NE(limit, nullptr);
+    EXPECT_FALSE(limit->isEnabled());  // no limit set: nothing to switch
+
+    keepSpeedLimit(512 << 10, true);  // as the settings window stores it
+    emit list_->contextMenu()->aboutToShow();
+    EXPECT_EQ(limit->text(), "限速下载（512 KB/s）");
+    EXPECT_TRUE(limit->isEnabled());
+    EXPECT_TRUE(limit->isChecked());
+
+    limit->trigger();
+    EXPECT_FALSE(sharedState().download.get().speedLimitOn);
+    EXPECT_EQ(effectiveSpeedLimit(sharedState().download.get()), 0);
+    EXPECT_EQ(readConfigItem(sharedState().configPath, "download", "speedLimitOn"), "0");
+    EXPECT_EQ(readConfigItem(sharedState().configPath, "download", "speedLimit"), "512");
+    limit->trigger();
+    EXPECT_EQ(effectiveSpeedLimit(sharedState().download.get()), 512 << 10);
+}
+
+}  // namespace
+}  // namespace quivra

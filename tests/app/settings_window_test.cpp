@@ -1,9 +1,11 @@
 #include "app/settings_window.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QSpinBox>
 
 #include <fstream>
 
@@ -223,6 +225,61 @@ TEST_F(SettingsWindowTest, TagAndCoverSwitchesAreStoredAsTheyChange) {
         EXPECT_EQ(stored(c.key), "1");
         EXPECT_TRUE(sharedState().download.get().*c.field);
     }
+}
+
+}  // namespace
+}  // namespace quivra
+
+namespace quivra {
+namespace {
+
+TEST_F(SettingsWindowTest, SpeedLimitAndProxyAreStoredAndAProxyTheEngineCannotUseIsRefused) {
+    auto* limit = settings_->findChild<QSpinBox*>(QStringLiteral("编辑框_speedLimit"));
+    auto* mode = settings_->findChild<QComboBox*>(QStringLiteral("组合框_proxyMode"));
+    auto edit = [&](const char* name) { return settings_->findChild<QLineEdit*>(name); };
+    QLineEdit* address = edit("编辑框_proxyAddress");
+    QLineEdit* user = edit("编辑框_proxyUser");
+    QLineEdit* password = edit("编辑框_proxyPassword");
+    ASSERT_TRUE(limit && mode && address && user && password);
+
+    limit->setValue(512);
+    emit limit->editingFinished();
+    EXPECT_EQ(stored("speedLimit"), "512");
+    EXPECT_EQ(sharedState().download.get().speedLimit, 512 << 10);
+
+    // Choosing an address waits for it to be typed.
+    mode->setCurrentIndex(2);
+    emit mode->activated(2);
+    EXPECT_TRUE(messages_.texts().empty());
+    EXPECT_FALSE(stored("proxyMode"));
+
+    address->setText("socks5://127.0.0.1:1080");
+    emit address->editingFinished();
+    EXPECT_EQ(
+        messages_.texts(),
+        std::vector<std::string>{"下载引擎不能使用SOCKS代理，请填写HTTP代理（http://主机:端口）"});
+    EXPECT_FALSE(stored("proxyMode"));
+    EXPECT_EQ(sharedState().download.get().proxy.mode, ProxyMode::None);
+
+    address->setText("http://127.0.0.1:3128");
+    user->setText("fern");
+    password->setText("pw-7fq2");
+    emit password->editingFinished();
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(stored("proxyMode"), "address");
+    EXPECT_EQ(stored("proxyAddress"), "http://127.0.0.1:3128");
+    EXPECT_EQ(stored("proxyUser"), "fern");
+    EXPECT_EQ(stored("proxyPassword"), "pw-7fq2");
+    EXPECT_EQ(std::filesystem::status(configFile()).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(sharedState().download.get().proxy.user, "fern");
+
+    // A reopened window shows what was stored.
+    delete settings_.data();
+    openFromMenu();
+    EXPECT_EQ(settings_->findChild<QComboBox*>(QStringLiteral("组合框_proxyMode"))->currentIndex(),
+              2);
+    EXPECT_EQ(settings_->findChild<QSpinBox*>(QStringLiteral("编辑框_speedLimit"))->value(), 512);
 }
 
 }  // namespace

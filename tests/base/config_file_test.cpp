@@ -73,6 +73,31 @@ TEST_F(ConfigFileTest, EmptyValueIsPresentNotAbsent) {
     EXPECT_EQ(settings.threadNumber, 0);
 }
 
+TEST_F(ConfigFileTest, SpeedLimitAndProxyKeysReadSafely) {
+    struct Case {
+        const char* file;
+        std::int64_t speedLimit;
+        bool on;
+        ProxyMode mode;
+    };
+    const Case cases[] = {
+        {"", 0, true, ProxyMode::None},
+        {"[download]\nspeedLimit=512\nspeedLimitOn=0\nproxyMode=system\n", 512 << 10, false,
+         ProxyMode::System},
+        // A negative limit is none; an unknown mode uses no proxy.
+        {"[download]\nspeedLimit=-5\nproxyMode=socks\n", 0, true, ProxyMode::None},
+        {"[download]\nspeedLimit=99999999999\nproxyMode=address\n", std::int64_t{INT_MAX} * 1024,
+         true, ProxyMode::Address},
+    };
+    for (const Case& c : cases) {
+        write(c.file);
+        const DownloadSettings settings = loadDownloadSettings(config, "/p");
+        EXPECT_EQ(settings.speedLimit, c.speedLimit) << c.file;
+        EXPECT_EQ(settings.speedLimitOn, c.on) << c.file;
+        EXPECT_EQ(settings.proxy.mode, c.mode) << c.file;
+    }
+}
+
 TEST_F(ConfigFileTest, NamesMatchWithoutCaseAndSkipLeadingControlBytes) {
     write("  [ User ]  \r\n  MID =  12345  \r\nName\t=\tA b\t\r\n");
     EXPECT_EQ(readConfigItem(config, "user", "mid"), "12345");

@@ -14,9 +14,11 @@
 #include <thread>
 #include <vector>
 
+#include "base/proxy_route.h"
 #include "devsite/dev_site.h"
 #include "download/control_file.h"
 #include "net/text_encoding.h"
+#include "support/http_proxy.h"
 #include "support/small_disk.h"
 
 namespace quivra {
@@ -489,6 +491,76 @@ TEST(CompleteDownload, ControlFileMarksAPartialFile) {
     EXPECT_FALSE(isCompleteDownload(folder.string()));  // a folder is no download
     EXPECT_FALSE(isCompleteDownload(""));
     fs::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace quivra
+
+namespace quivra {
+namespace {
+
+// Bytes the task fetched over `span`, once it is under way.
+std::int64_t fetchedOver(DownloadEngine& engine, std::uint32_t task, std::chrono::seconds span) {
+    const std::int64_t before = engine.taskDownloadedSize(task);
+    std::this_thread::sleep_for(span);
+    return engine.taskDownloadedSize(task) - before;
+}
+
+// The engine keeps the average of its last ten seconds under the limit, so that is the
+// span each figure is taken over; after a change the next ten seconds are the new limit's.
+TEST_F(DownloadEngineTest, SpeedLimitHoldsOverTenSecondsAndAChangeAppliesToARunningTask) {
+    constexpr std::int64_t kLimit = 150 << 10;
+    DownloadEngine engine;
+    ASSERT_TRUE(engine.init(folder.string(), true, true));
+    ASSERT_TRUE(engine.setSpeedLimit(kLimit));
+    const std::uint32_t task =
+        engine.createTask(mediaUrl(), "", "", "stream.m4s", folder.string(), 0, 1, 1);
+    ASSERT_TRUE(engine.startTask(task));
+    std::this_thread::sleep_for(1s);  // past the connections' first burst
+
+    const double limited = static_cast<double>(fetchedOver(engine, task, 10s)) / 10;
+    EXPECT_NEAR(limited, kLimit, kLimit * 0.15);
+
+    ASSERT_TRUE(engine.setSpeedLimit(2 * kLimit));
+    const double raised = static_cast<double>(fetchedOver(engine, task, 10s)) / 10;
+    EXPECT_NEAR(raised, 2 * kLimit, 2 * kLimit * 0.15);
+
+    ASSERT_TRUE(engine.setSpeedLimit(0));
+    ASSERT_EQ(waitForEnd(engine, task, nullptr, 10s), "COMPLETE");
+    EXPECT_TRUE(readFile(folder / "stream.m4s") == *expected);
+}
+
+TEST_F(DownloadEngineTest, TasksTakeTheRoutesProxyAndNoneFromTheEnvironment) {
+    test::HttpProxy dead;
+    dead.stop();
+    // The environment's proxy counts only through the route: with none, tasks go direct.
+    ::setenv("http_proxy", dead.url().c_str(), 1);
+    ::setenv("all_proxy", dead.url().c_str(), 1);
+    DownloadEngine engine;
+    const bool started = engine.init(folder.string(), true, true);
+    ::unsetenv("http_proxy");
+    ::unsetenv("all_proxy");
+    ASSERT_TRUE(started);
+    ASSERT_TRUE(engine.setProxy(ProxyRoute{}));
+    std::uint32_t task =
+        engine.createTask(mediaUrl(), "", "", "direct.m4s", folder.string(), 0, 1, 1);
+    ASSERT_TRUE(engine.startTask(task));
+    ASSERT_EQ(waitForEnd(engine, task), "COMPLETE");
+
+    test::HttpProxy proxy;
+    ProxyRoute route;
+    route.http = parseProxyAddress("http://u:p@127.0.0.1:" + std::to_string(proxy.port())).server;
+    ASSERT_TRUE(engine.setProxy(route));
+    task = engine.createTask(mediaUrl(), "", "", "proxied.m4s", folder.string(), 0, 1, 1);
+    ASSERT_TRUE(engine.startTask(task));
+    ASSERT_EQ(waitForEnd(engine, task), "COMPLETE");
+    EXPECT_TRUE(readFile(folder / "proxied.m4s") == *expected);
+    const auto log = proxy.log();
+    ASSERT_FALSE(log.empty());
+    for (const auto& entry : log) {
+        EXPECT_EQ(entry.target, mediaUrl());
+        EXPECT_EQ(entry.authorization, "Basic dTpw");
+    }
 }
 
 }  // namespace

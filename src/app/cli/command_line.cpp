@@ -6,6 +6,7 @@
 
 #include "app/cli/command.h"
 #include "app/cli/exit_status.h"
+#include "app/cli/network_options.h"
 #include "base/message_box.h"
 #include "base/shared_state.h"
 
@@ -19,6 +20,8 @@ int runCommandLine(int argc, char* argv[]) {
     app.set_version_flag("--version", "quivra-downloader " QUIVRA_VERSION);
     bool quiet = false;
     app.add_flag("--quiet", quiet, "Print errors only");
+    NetworkOptions network;
+    addNetworkOptions(app, network);
     app.require_subcommand(1);
     app.fallthrough();
     CommandAction chosen;
@@ -33,6 +36,7 @@ int runCommandLine(int argc, char* argv[]) {
 
     QCoreApplication core(argc, argv);
     loadSharedState(executableDirectory());
+    useNetworkOptions(network);
     Terminal terminal(quiet);
     // A message box of the core becomes a line on standard error.
     setMessagePresenter([&terminal](const std::string& text) { terminal.localError(text); });

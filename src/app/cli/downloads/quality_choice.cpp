@@ -6,16 +6,11 @@
 #include "base/config_file.h"
 #include "download/part_binding.h"
 #include "net/text_encoding.h"
+#include "net/text_helpers.h"
 
 namespace quivra {
 
 namespace {
-
-std::string lowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 bool isNumber(const std::string& text) {
     return !text.empty() && std::all_of(text.begin(), text.end(),
@@ -24,8 +19,8 @@ bool isNumber(const std::string& text) {
 
 bool names(const QualityEntry& entry, const std::string& wanted) {
     if (isNumber(wanted)) return entry.quality == wanted;
-    const std::string name = lowerCase(localToUtf8(entry.newDescription));
-    const std::string asked = lowerCase(wanted);
+    const std::string name = lowerAscii(localToUtf8(entry.newDescription));
+    const std::string asked = lowerAscii(wanted);
     return name == asked || name.substr(0, name.find(' ')) == asked;
 }
 

@@ -1,0 +1,104 @@
+#include "app/settings_network_controls.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSpinBox>
+
+#include "app/controls_window.h"
+#include "base/message_box.h"
+#include "base/network_settings.h"
+#include "base/proxy_route.h"
+#include "base/shared_state.h"
+#include "download/download_engine.h"
+#include "download/engine_settings.h"
+#include "net/text_encoding.h"
+
+namespace quivra {
+namespace {
+
+constexpr int kMaxKilobytesPerSecond = 10 * 1024 * 1024;  // 10 GB/s: far above any line
+
+void followSettings() {
+    followDownloadSettings(downloadEngine(), sharedState().download.get());
+}
+
+struct ProxyControls {
+    QComboBox* mode;
+    QLineEdit* address;
+    QLineEdit* user;
+    QLineEdit* password;
+
+    ProxySetting setting() const {
+        auto local = [](const QLineEdit* edit) {
+            return utf8ToLocalText(edit->text().trimmed().toStdString());
+        };
+        return {static_cast<ProxyMode>(mode->currentIndex()), local(address), local(user),
+                utf8ToLocalText(password->text().toStdString())};
+    }
+
+    // A proxy the engine cannot use is refused with its reason and not stored; an address
+    // not typed yet waits for the typing.
+    void store() const {
+        const ProxySetting proxy = setting();
+        if (proxy.mode == ProxyMode::Address && proxy.address.empty()) return;
+        const ProxyRoute route = proxyRoute(proxy, systemProxyEnvironment());
+        if (!route.failure.empty()) {
+            showMessageBox(route.failure);
+            return;
+        }
+        keepProxySetting(proxy);
+        followSettings();
+    }
+};
+
+QSpinBox* addSpeedLimit(QWidget* window, int top, const DownloadSettings& settings) {
+    newLabel(window, "透明标签_speedLimit", QStringLiteral("下载限速："), {8, top, 64, 32});
+    auto* limit = new QSpinBox(window);
+    limit->setObjectName(QStringLiteral("编辑框_speedLimit"));
+    limit->setGeometry(72, top, 160, 32);
+    limit->setRange(0, kMaxKilobytesPerSecond);
+    limit->setSuffix(QStringLiteral(" KB/s"));
+    limit->setSpecialValueText(QStringLiteral("不限速"));
+    limit->setValue(static_cast<int>(settings.speedLimit / 1024));
+    QObject::connect(limit, &QSpinBox::editingFinished, window, [limit] {
+        keepSpeedLimit(std::int64_t{limit->value()} * 1024,
+                       sharedState().download.get().speedLimitOn);
+        followSettings();
+    });
+    return limit;
+}
+
+}  // namespace
+
+int addNetworkControls(QWidget* window, int top) {
+    const DownloadSettings settings = sharedState().download.get();
+    addSpeedLimit(window, top, settings);
+
+    newLabel(window, "透明标签_proxy", QStringLiteral("代理："), {8, top + 40, 64, 32});
+    ProxyControls proxy{new QComboBox(window),
+                        newEdit(window, "编辑框_proxyAddress", {200, top + 40, 176, 32}),
+                        newEdit(window, "编辑框_proxyUser", {72, top + 80, 120, 32}),
+                        newEdit(window, "编辑框_proxyPassword", {200, top + 80, 176, 32})};
+    proxy.mode->setObjectName(QStringLiteral("组合框_proxyMode"));
+    proxy.mode->setGeometry(72, top + 40, 120, 32);
+    // In the order of ProxyMode.
+    proxy.mode->addItems({QStringLiteral("不使用代理"), QStringLiteral("使用系统代理"),
+                          QStringLiteral("使用以下代理")});
+    proxy.address->setPlaceholderText(QStringLiteral("http://主机:端口"));
+    proxy.user->setPlaceholderText(QStringLiteral("代理用户名"));
+    proxy.password->setPlaceholderText(QStringLiteral("代理密码"));
+    proxy.password->setEchoMode(QLineEdit::Password);
+
+    proxy.mode->setCurrentIndex(static_cast<int>(settings.proxy.mode));
+    proxy.address->setText(toQString(settings.proxy.address));
+    proxy.user->setText(toQString(settings.proxy.user));
+    proxy.password->setText(toQString(settings.proxy.password));
+
+    QObject::connect(proxy.mode, &QComboBox::activated, window, [proxy] { proxy.store(); });
+    for (QLineEdit* edit : {proxy.address, proxy.user, proxy.password}) {
+        QObject::connect(edit, &QLineEdit::editingFinished, window, [proxy] { proxy.store(); });
+    }
+    return top + 120;
+}
+
+}  // namespace quivra
