@@ -35,6 +35,10 @@ struct DownloadSettings {
     std::string directory;  // local text
     int threadNumber = 3;
     bool resumeOnStart = true;  // parts left unfinished continue at the next start
+    // What batch, search and the command line download when no quality is named: a
+    // ceiling name ("最高可用", "1080P", ...) and an audio name ("高", "中", "低").
+    std::string defaultVideoQuality;  // local text
+    std::string defaultAudioQuality;  // local text
 };
 
 struct VideoOwner {
@@ -72,6 +76,7 @@ struct VideoRecord {
     int videos = 0;
     std::string cid;
     std::vector<PageEntry> pages;
+    std::string siteTitle;  // the title as the site gives it, for showing; title names folders
 };
 
 struct QualityEntry {

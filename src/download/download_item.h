@@ -22,6 +22,7 @@ struct DownloadRequest {
     std::string qualityName;  // the chosen quality as offered ("720P 高清")
     std::string directory;    // the download folder; its temp/ holds the streams
     std::string outputPath;   // <directory>/<video title>/NN_<page name>.mp4
+    std::string siteTitle;    // the video's title as the site gives it; "" in older lists
 };
 
 enum class ItemState { Queued, Running, Paused, Merging, Done, Failed, Cancelled };

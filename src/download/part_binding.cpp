@@ -27,6 +27,7 @@ DownloadRequest bindPart(const VideoRecord& video, const PartChoice& choice, int
     DownloadRequest part;
     part.bvid = video.bvid;
     part.videoTitle = video.title;
+    part.siteTitle = video.siteTitle;
     part.cid = cid;
     part.pageTitle = pageTitle;
     part.pageNumber = row + 1;

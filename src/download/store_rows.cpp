@@ -21,12 +21,13 @@ const char* const kUpgrades[] = {
     " state TEXT NOT NULL, stage_text TEXT NOT NULL, error_text TEXT NOT NULL,"
     " bytes_done INTEGER NOT NULL, bytes_total INTEGER NOT NULL,"
     " created_at INTEGER NOT NULL, finished_at INTEGER NOT NULL)",
+    "ALTER TABLE items ADD COLUMN site_title TEXT NOT NULL DEFAULT ''",
 };
 
 constexpr const char* kColumns =
     "id, bvid, video_title, cid, page_title, page_number, video_quality, audio_quality,"
     " quality_name, directory, output_path, state, stage_text, error_text, bytes_done,"
-    " bytes_total, created_at, finished_at";
+    " bytes_total, created_at, finished_at, site_title";
 
 StoreCheck failure(const SqliteDatabase& database) {
     switch (database.errorCode()) {
@@ -104,6 +105,7 @@ StoreCheck readItems(SqliteDatabase& database, std::vector<DownloadItem>& items)
         item.bytesTotal = row.integerColumn(15);
         item.createdAt = row.integerColumn(16);
         item.finishedAt = row.integerColumn(17);
+        request.siteTitle = local(row, 18);
         items.push_back(std::move(item));
     }
 }
@@ -113,17 +115,17 @@ bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& chan
     if (!transaction.isActive()) return false;
     SqliteStatement put(database, std::string("INSERT OR REPLACE INTO items (") + kColumns +
                                       ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10,"
-                                      " ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18)");
+                                      " ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19)");
     SqliteStatement remove(database, "DELETE FROM items WHERE id = ?1");
     for (const StoreChange& change : changes) {
         SqliteStatement& statement = change.item != nullptr ? put : remove;
         statement.bind(1, change.id);
         if (const DownloadItem* item = change.item) {
             const DownloadRequest& request = item->request;
-            const std::string texts[] = {request.bvid,      request.videoTitle,  request.cid,
-                                         request.pageTitle, request.qualityName, request.directory,
-                                         request.outputPath};
-            const int textColumns[] = {2, 3, 4, 5, 9, 10, 11};
+            const std::string texts[] = {request.bvid,       request.videoTitle,  request.cid,
+                                         request.pageTitle,  request.qualityName, request.directory,
+                                         request.outputPath, request.siteTitle};
+            const int textColumns[] = {2, 3, 4, 5, 9, 10, 11, 19};
             for (size_t i = 0; i < std::size(texts); ++i) {
                 statement.bind(textColumns[i], localToUtf8(texts[i]));
             }

@@ -41,14 +41,13 @@ std::string videoPath(int index, const char* field) {
 
 }  // namespace
 
-int requestQualityList(const std::string& bvid, const std::string& cid) {
+QualityList fetchQualityList(const std::string& bvid, const std::string& cid) {
+    QualityList list;
     JsonObject json;
     if (!requestPlayurl(bvid, cid, json)) {
-        sharedState().qualities.update([](QualityList& list) { list.count = -1; });
-        return -1;
+        list.count = -1;
+        return list;
     }
-
-    QualityList list;
     const int formats = json.count("data.support_formats");
     const int evenStreams = json.count("data.dash.video") / 2;
     list.entries.reserve(formats > 0 ? formats : 0);
@@ -68,8 +67,18 @@ int requestQualityList(const std::string& bvid, const std::string& cid) {
     }
     list.count = formats;
     json.clear();
-    sharedState().qualities.set(std::move(list));
-    return formats;
+    return list;
+}
+
+int requestQualityList(const std::string& bvid, const std::string& cid) {
+    QualityList list = fetchQualityList(bvid, cid);
+    const int count = list.count;
+    if (count < 0) {
+        sharedState().qualities.update([](QualityList& kept) { kept.count = -1; });
+    } else {
+        sharedState().qualities.set(std::move(list));
+    }
+    return count;
 }
 
 StreamAddresses resolveStreamAddresses(const VideoRecord& record, const std::string& cid,

@@ -13,6 +13,9 @@ struct StreamAddresses {
     std::string audio;
 };
 
+// The qualities the video offers, as a value; count -1 when the request failed.
+QualityList fetchQualityList(const std::string& bvid, const std::string& cid);
+
 // Refills the shared quality list (entries and count in one step) and returns the number
 // of qualities; -1 when the request failed, which keeps the entries and sets the count to
 // -1.

@@ -50,7 +50,8 @@ int requestVideoInfo(const std::string& bvid, VideoRecord& record, std::string* 
     VideoRecord filled = record;
     filled.pages.clear();
     filled.videos = textToInteger(json.valueText("data.videos"));
-    filled.title = cleanTitle(json.getText("data.title"));
+    filled.siteTitle = json.getText("data.title");
+    filled.title = cleanTitle(filled.siteTitle);
     filled.desc = json.getText("data.desc");
     filled.pic = json.getText("data.pic");
     filled.duration = formatDuration(textToInteger(json.valueText("data.duration")));
