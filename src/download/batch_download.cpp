@@ -72,7 +72,11 @@ void BatchRun::work() {
         view_->showAddressState(
             index, addParsedVideo(parseVideoAddress(addresses_[index]), settings_, *queue_));
     }
-    if (--working_ == 0) view_->batchFinished();
+    // The other threads are past their loops: none reads the queue any more.
+    if (--working_ == 0) {
+        queue_.reset();
+        view_->batchFinished();
+    }
 }
 
 }  // namespace quivra

@@ -21,7 +21,8 @@ class BatchView {
     // The state of address `index` (local text): "解析中", "已加入N个分P" or
     // "解析失败：" and the reason. Called from the batch's threads.
     virtual void showAddressState(size_t index, const std::string& text) = 0;
-    // Every address is over (or the batch was stopped).
+    // Every address is over (or the batch was stopped) and the batch holds the queue no
+    // more: its owner may end it. The threads still hold the view a moment after.
     virtual void batchFinished() = 0;
 };
 
@@ -51,7 +52,7 @@ class BatchRun : public std::enable_shared_from_this<BatchRun> {
 
     const std::vector<std::string> addresses_;
     const DownloadSettings settings_;
-    const std::shared_ptr<DownloadQueue> queue_;
+    std::shared_ptr<DownloadQueue> queue_;  // let go before batchFinished
     const std::shared_ptr<BatchView> view_;
     std::atomic<size_t> next_{0};
     std::atomic<int> working_{0};
