@@ -13,6 +13,7 @@
 #include "download/batch_download.h"
 #include "download/download_queue.h"
 #include "download/thread_pool.h"
+#include "video/address_parse.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ int main(int argc, char** argv) {
     const auto oneByOne = [&] {
         quivra::DownloadQueue queue(idle);
         for (const std::string& address : addresses()) {
-            quivra::addParsedVideo(quivra::parseVideoAddress(address), settings, queue);
+            quivra::addParsedVideo(quivra::parseAddress(address), settings, queue);
         }
         return queue.items().size();
     };

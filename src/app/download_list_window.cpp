@@ -115,18 +115,6 @@ int openingWidth(const QTableView* table, const QLayout* layout) {
            margins.left() + margins.right();
 }
 
-bool pausable(ItemState state) {
-    return state == ItemState::Queued || state == ItemState::Running;
-}
-bool resumable(ItemState state) {
-    return state == ItemState::Paused;
-}
-bool cancellable(ItemState state) {
-    return pausable(state) || state == ItemState::Paused || state == ItemState::Failed;
-}
-bool retriable(ItemState state) {
-    return state == ItemState::Failed || state == ItemState::Cancelled;
-}
 bool any(ItemState) {
     return true;
 }
@@ -256,10 +244,10 @@ void DownloadListWindow::prepareMenu() {
         return std::any_of(items.begin(), items.end(),
                            [&](const DownloadItem& item) { return wanted(item.state); });
     };
-    pause_->setEnabled(some(pausable));
-    resume_->setEnabled(some(resumable));
-    cancel_->setEnabled(some(cancellable));
-    retry_->setEnabled(some(retriable));
+    pause_->setEnabled(some(canPause));
+    resume_->setEnabled(some(canResume));
+    cancel_->setEnabled(some(canCancel));
+    retry_->setEnabled(some(canRetry));
     openFolder_->setEnabled(!items.empty());
     play_->setEnabled(some([](ItemState state) { return state == ItemState::Done; }));
     remove_->setEnabled(!items.empty());
@@ -272,19 +260,19 @@ void DownloadListWindow::showMenu(const QPoint& pos) {
 }
 
 void DownloadListWindow::pauseSelected() {
-    queue_->pause(selectedIds(pausable));
+    queue_->pause(selectedIds(canPause));
 }
 
 void DownloadListWindow::resumeSelected() {
-    queue_->resume(selectedIds(resumable));
+    queue_->resume(selectedIds(canResume));
 }
 
 void DownloadListWindow::cancelSelected() {
-    queue_->cancel(selectedIds(cancellable));
+    queue_->cancel(selectedIds(canCancel));
 }
 
 void DownloadListWindow::retrySelected() {
-    queue_->retry(selectedIds(retriable));
+    queue_->retry(selectedIds(canRetry));
 }
 
 void DownloadListWindow::removeSelected() {

@@ -6,6 +6,7 @@
 
 #include "app/main_window.h"
 #include "base/gui_thread.h"
+#include "base/message_box.h"
 #include "net/text_encoding.h"
 
 namespace quivra {
@@ -16,20 +17,10 @@ class WindowDownloadView : public DownloadView {
   public:
     explicit WindowDownloadView(MainWindow* window) : window_(window) {}
 
-    int rowCount() override {
-        int count = 0;
-        onWindow([&](MainWindow& w) { count = w.list()->topLevelItemCount(); });
-        return count;
-    }
-
-    std::string cellText(int row, int column) override {
-        std::string text;
-        onWindow([&](MainWindow& w) {
-            if (QTreeWidgetItem* item = w.list()->topLevelItem(row)) {
-                text = utf8ToLocalText(item->text(column).toStdString());
-            }
-        });
-        return text;
+    std::shared_ptr<const ParseResult> shownParse() override {
+        std::shared_ptr<const ParseResult> shown;
+        onWindow([&](MainWindow& w) { shown = w.shownParse(); });
+        return shown;
     }
 
     bool isChecked(int row) override {
@@ -65,6 +56,8 @@ class WindowDownloadView : public DownloadView {
             }
         });
     }
+
+    void showMessage(const std::string& text) override { showMessageBox(text); }
 
   private:
     static std::optional<int> selectedData(QComboBox* box) {

@@ -1,4 +1,4 @@
-// Start of the program: shared state, download engine, skin, main window, event loop.
+// Start of the program: shared state, download core, skin, main window, event loop.
 #include <QApplication>
 
 #include <string>
@@ -8,8 +8,7 @@
 #include "app/startup.h"
 #include "base/message_box.h"
 #include "base/shared_state.h"
-#include "download/download_engine.h"
-#include "download/download_list_start.h"
+#include "download/download_core.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -18,15 +17,19 @@ int main(int argc, char* argv[]) {
     quivra::installMessageBoxPresenter();
 
     const std::string programDirectory = quivra::executableDirectory();
-    quivra::downloadEngine().init(programDirectory, true, true);
-    app.setStyleSheet(quivra::loadSkinSheet(quivra::skinFilePath(programDirectory)));
     quivra::loadSharedState(programDirectory);
-    const std::string storeMessage = quivra::openDownloadList();
+    app.setStyleSheet(quivra::loadSkinSheet(quivra::skinFilePath(programDirectory)));
+    const quivra::CoreStart core =
+        quivra::startDownloadCore(quivra::sharedState().download.get().threadNumber, true);
+    if (!core.failure.empty()) {
+        quivra::showMessageBox(core.failure);
+        quivra::endProgram();
+    }
 
-    auto* window = new quivra::MainWindow;  // starts the thread pool
+    auto* window = new quivra::MainWindow;
     window->move(50, 50);
     window->show();
     quivra::startDownloadList();
-    if (!storeMessage.empty()) quivra::showMessageBox(storeMessage);
+    if (!core.storeMessage.empty()) quivra::showMessageBox(core.storeMessage);
     return app.exec();
 }

@@ -30,11 +30,11 @@
 #include "base/gui_thread.h"
 #include "base/message_box.h"
 #include "base/shared_state.h"
-#include "download/command_runner.h"
-#include "download/download_engine.h"
+#include "download/download_core.h"
 #include "download/download_start.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
+#include "video/audio_choices.h"
 #include "video/parse_procedure.h"
 
 namespace quivra {
@@ -80,7 +80,10 @@ class WindowParseView : public ParseView {
     }
 
     void clearRows() override {
-        onWindow([](MainWindow& w) { w.list()->clear(); });
+        onWindow([](MainWindow& w) {
+            w.list()->clear();
+            w.setShownParse(nullptr);
+        });
     }
 
     void appendRows(const std::vector<PageEntry>& pages) override {
@@ -105,6 +108,12 @@ class WindowParseView : public ParseView {
 
     void showMessage(const std::string& text) override { showMessageBox(text); }
 
+    // The rows listed now belong to this parse.
+    void keepResult(const ParseResult& result) override {
+        auto shown = std::make_shared<const ParseResult>(result);
+        onWindow([&](MainWindow& w) { w.setShownParse(shown); });
+    }
+
   private:
     template <class Fn>
     void onWindow(Fn&& fn) {
@@ -118,21 +127,14 @@ class WindowParseView : public ParseView {
     QPointer<MainWindow> window_;  // read on the GUI thread only
 };
 
-// Closing the main window ends the program at once: no merge starts any more, our own
-// running ones are ended and the engine is released first; workers may still run, so no
-// static destructors run after.
-[[noreturn]] void endProgram() {
+}  // namespace
+
+void endProgram() {
     beginGuiShutdown();
-    // First: the list keeps running parts unfinished, whatever closing does to their jobs.
-    currentDownloadQueue()->shutDown();
-    refuseNewCommands();
-    terminateStartedCommands();
-    downloadEngine().uninit();
+    stopDownloadCore(0);
     std::fflush(nullptr);
     _exit(0);
 }
-
-}  // namespace
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent), queue_(currentDownloadQueue()), rowStates_(makeRowStateListener(this)) {
@@ -142,7 +144,7 @@ MainWindow::MainWindow(QWidget* parent)
     queue_->addListener(rowStates_);
     openWindow = this;
     startThreadPool();
-    setWindowTitle(QStringLiteral("Quivra视频下载器1.0.6"));
+    setWindowTitle(QStringLiteral("Quivra视频下载器" QUIVRA_VERSION));
 }
 
 MainWindow::~MainWindow() {
@@ -191,9 +193,9 @@ void MainWindow::buildControls() {
     audioQuality_ = new QComboBox(group_);
     audioQuality_->setObjectName(QStringLiteral("组合框_audioQuality"));
     audioQuality_->setGeometry(264, 12, 40, 24);
-    audioQuality_->addItem(QStringLiteral("高"), 30280);
-    audioQuality_->addItem(QStringLiteral("中"), 30232);
-    audioQuality_->addItem(QStringLiteral("低"), 30216);
+    for (const AudioChoice& choice : kAudioChoices) {
+        audioQuality_->addItem(QString::fromUtf8(choice.name), choice.streamId);
+    }
     audioQuality_->setCurrentIndex(0);
 
     videoNumber_ = newLabel(group_, "透明标签_videoNumber", QString(), {312, 8, 256, 32});

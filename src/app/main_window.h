@@ -5,6 +5,8 @@
 #include <QMainWindow>
 #include <QString>
 
+#include <memory>
+
 #include "download/download_queue.h"
 #include "download/download_view.h"
 
@@ -17,6 +19,10 @@ class QPushButton;
 class QTreeWidget;
 
 namespace quivra {
+
+// Closing the main window ends the program at once through stopDownloadCore, without
+// waiting for the workers; they may still run, so no static destructors run after.
+[[noreturn]] void endProgram();
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -49,6 +55,12 @@ class MainWindow : public QMainWindow {
     QPushButton* parseButton() const { return parseButton_; }
     QLineEdit* videoUrlEdit() const { return videoUrl_; }
     QMenu* contextMenu() const { return contextMenu_; }
+
+    // The parse whose rows the list shows: null while a parse runs, then its result.
+    std::shared_ptr<const ParseResult> shownParse() const { return shownParse_; }
+    void setShownParse(std::shared_ptr<const ParseResult> parsed) {
+        shownParse_ = std::move(parsed);
+    }
 
   public slots:
     // The four commands of the context menu 菜单.
@@ -86,6 +98,7 @@ class MainWindow : public QMainWindow {
     QPushButton* downloadAll_ = nullptr;
     QPushButton* downloadSelected_ = nullptr;
     QMenu* contextMenu_ = nullptr;
+    std::shared_ptr<const ParseResult> shownParse_;
 
     // The queue the buttons submit to, and the listener that shows its items in the rows.
     std::shared_ptr<DownloadQueue> queue_;

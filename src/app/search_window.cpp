@@ -45,6 +45,8 @@ class WindowSearchView : public SearchView {
         });
     }
 
+    void showMessage(const std::string& text) override { showMessageBox(text); }
+
   private:
     QPointer<SearchWindow> window_;  // read on the GUI thread only
 };

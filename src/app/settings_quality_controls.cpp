@@ -9,6 +9,7 @@
 #include "base/shared_state.h"
 #include "download/default_quality.h"
 #include "net/text_encoding.h"
+#include "video/audio_choices.h"
 
 namespace quivra {
 
@@ -38,7 +39,7 @@ QComboBox* newChoice(QWidget* window, const char* name, const QRect& geometry,
 void addQualityControls(QWidget* window, int y) {
     const DownloadSettings settings = sharedState().download.get();
     std::vector<std::string> audioNames;
-    for (const AudioName& audio : audioQualityNames()) audioNames.emplace_back(audio.name);
+    for (const AudioChoice& audio : kAudioChoices) audioNames.emplace_back(audio.name);
 
     newLabel(window, "透明标签_defaultVideoQuality", QStringLiteral("默认视频质量："),
              {8, y, 96, 32});

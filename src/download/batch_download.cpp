@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <thread>
 
-#include "base/config_file.h"
 #include "download/default_quality.h"
 #include "download/part_binding.h"
 #include "net/text_encoding.h"
+#include "video/address_parse.h"
 
 namespace quivra {
 
@@ -16,31 +16,21 @@ std::string failed(const std::string& reason) {
     return localText("解析失败：") + reason;
 }
 
-// The quality as the video offers it ("720P 高清").
-std::string qualityName(const QualityList& qualities, int quality) {
-    for (const QualityEntry& entry : qualities.entries) {
-        if (textToInteger(entry.quality) == quality) return entry.newDescription;
-    }
-    return {};
-}
-
 }  // namespace
 
-std::string addParsedVideo(const ParsedVideo& parsed, const DownloadSettings& settings,
+std::string addParsedVideo(const ParseResult& parsed, const DownloadSettings& settings,
                            DownloadQueue& queue) {
-    if (!parsed.failure.empty()) return failed(parsed.failure);
+    // The message box's text becomes a reason; a failed request says 解析失败： already.
+    if (parsed.failure == ParseFailure::NoIdentifier) return failed(parsed.failureText);
+    if (parsed.failure != ParseFailure::None) return parsed.failureText;
     const DefaultChoice quality = chooseDefaultQualities(parsed.qualities, settings);
     if (!quality.refusal.empty()) return failed(quality.refusal);
     const std::string refused = makeVideoFolders(settings.directory, parsed.video);
     if (!refused.empty()) return failed(refused);
 
     const PartChoice choice{settings.directory, quality.videoQuality, quality.audioQuality};
-    std::vector<DownloadRequest> parts = bindVideoParts(parsed.video, choice);
-    const std::string name = qualityName(parsed.qualities, quality.videoQuality);
-    for (DownloadRequest& part : parts) {
-        part.qualityName = name;  // of this video's list, not of the main window's last parse
-        queue.submit(part);
-    }
+    const std::vector<DownloadRequest> parts = bindVideoParts(parsed, choice);
+    for (const DownloadRequest& part : parts) queue.submit(part);
     return localText("已加入") + std::to_string(parts.size()) + localText("个分P");
 }
 
@@ -70,7 +60,7 @@ void BatchRun::work() {
         if (stopped_ || index >= addresses_.size()) break;
         view_->showAddressState(index, localText("解析中"));
         view_->showAddressState(
-            index, addParsedVideo(parseVideoAddress(addresses_[index]), settings_, *queue_));
+            index, addParsedVideo(parseAddress(addresses_[index]), settings_, *queue_));
     }
     // The other threads are past their loops: none reads the queue any more.
     if (--working_ == 0) {

@@ -11,7 +11,7 @@
 
 #include "base/records.h"
 #include "download/download_queue.h"
-#include "download/video_parse.h"
+#include "video/parse_result.h"
 
 namespace quivra {
 
@@ -28,7 +28,7 @@ class BatchView {
 
 // Binds every part of the parsed video at the settings' folder and default qualities and
 // submits them: the "已加入N个分P" or "解析失败：" text of the address (local text).
-std::string addParsedVideo(const ParsedVideo& parsed, const DownloadSettings& settings,
+std::string addParsedVideo(const ParseResult& parsed, const DownloadSettings& settings,
                            DownloadQueue& queue);
 
 class BatchRun : public std::enable_shared_from_this<BatchRun> {

@@ -6,6 +6,7 @@
 #include "base/config_file.h"
 #include "download/part_binding.h"
 #include "net/text_encoding.h"
+#include "video/audio_choices.h"
 
 namespace quivra {
 
@@ -29,10 +30,10 @@ int ceilingOf(const std::string& localName) {
 }  // namespace
 
 int defaultAudioStream(const DownloadSettings& settings) {
-    for (const AudioName& audio : audioQualityNames()) {
+    for (const AudioChoice& audio : kAudioChoices) {
         if (localText(audio.name) == settings.defaultAudioQuality) return audio.streamId;
     }
-    return audioQualityNames().front().streamId;
+    return kAudioChoices.front().streamId;
 }
 
 const std::vector<std::string>& videoCeilingNames() {
@@ -41,11 +42,6 @@ const std::vector<std::string>& videoCeilingNames() {
         for (const Ceiling& ceiling : kCeilings) list.emplace_back(ceiling.name);
         return list;
     }();
-    return names;
-}
-
-const std::vector<AudioName>& audioQualityNames() {
-    static const std::vector<AudioName> names = {{"高", 30280}, {"中", 30232}, {"低", 30216}};
     return names;
 }
 

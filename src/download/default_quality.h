@@ -11,14 +11,8 @@ namespace quivra {
 
 // The names 默认视频质量 offers (UTF-8), best first; the first, 最高可用, sets no ceiling.
 const std::vector<std::string>& videoCeilingNames();
-// The names 默认音频质量 offers (UTF-8), with the main window's audio choices' stream ids.
-struct AudioName {
-    const char* name;
-    int streamId;
-};
-const std::vector<AudioName>& audioQualityNames();
-
-// The stream id of 默认音频质量 (an unknown or empty name is 高).
+// The stream id of 默认音频质量, one of kAudioChoices by name (an unknown or empty name is
+// the first, 高).
 int defaultAudioStream(const DownloadSettings& settings);
 
 struct DefaultChoice {

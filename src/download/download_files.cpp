@@ -38,6 +38,12 @@ bool isFinishedOutput(const std::string& path) {
            std::filesystem::file_size(file, error) > 0 && !error;
 }
 
+std::int64_t fileSize(const std::string& path) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(toPath(path), error);
+    return error ? 0 : static_cast<std::int64_t>(size);
+}
+
 std::string videoFolderName(const std::string& title, const std::string& bvid) {
     return title.empty() ? bvid : fitNameBytes(title, kNameBytes);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace quivra {
@@ -15,6 +16,9 @@ bool fileExists(const std::string& path);
 // Whether the path holds a finished download: a file with something in it (an empty
 // file or a folder there is not one).
 bool isFinishedOutput(const std::string& path);
+
+// The size of the file at the path in bytes; 0 when there is none.
+std::int64_t fileSize(const std::string& path);
 
 // Bytes one name of a file or folder may take on the file system, in UTF-8.
 inline constexpr std::size_t kNameBytes = 255;

@@ -25,6 +25,26 @@ bool isUnfinished(ItemState state) {
     return state == ItemState::Queued || state == ItemState::Running || state == ItemState::Merging;
 }
 
+bool isOver(ItemState state) {
+    return state == ItemState::Done || state == ItemState::Failed || state == ItemState::Cancelled;
+}
+
+bool canPause(ItemState state) {
+    return state == ItemState::Queued || state == ItemState::Running;
+}
+
+bool canResume(ItemState state) {
+    return state == ItemState::Paused;
+}
+
+bool canCancel(ItemState state) {
+    return canPause(state) || state == ItemState::Paused || state == ItemState::Failed;
+}
+
+bool canRetry(ItemState state) {
+    return state == ItemState::Failed || state == ItemState::Cancelled;
+}
+
 std::string_view itemStateName(ItemState state) {
     for (const auto& [value, name] : kStateNames) {
         if (value == state) return name;

@@ -42,6 +42,15 @@ struct DownloadItem {
 
 // Queued, running or merging: a job holds or will take the item.
 bool isUnfinished(ItemState state);
+// Done, failed or cancelled: nothing more happens to the item by itself.
+bool isOver(ItemState state);
+// What the list allows in each state: pause a queued or running item, resume a paused
+// one, cancel any that is neither merging nor over (a failed one too), retry a failed or
+// cancelled one.
+bool canPause(ItemState state);
+bool canResume(ItemState state);
+bool canCancel(ItemState state);
+bool canRetry(ItemState state);
 
 // The names the store keeps ("queued", "running", ...).
 std::string_view itemStateName(ItemState state);

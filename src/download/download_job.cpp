@@ -76,13 +76,6 @@ void abandonTask(DownloadEngine& engine, std::uint32_t task, const std::string& 
     dropUnresumable(path);
 }
 
-// The bytes of a whole stream already on disk.
-std::int64_t fileBytes(const std::string& localPath) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(localToUtf8(localPath), error);
-    return error ? 0 : static_cast<std::int64_t>(size);
-}
-
 // Fetches one stream into the temporary folder, reporting its stages; wholeBytes (the
 // streams of the part finished before) is added to the progress.
 JobResult downloadStream(Stages& stages, JobReport& report, const Stream& stream,
@@ -218,7 +211,7 @@ JobResult runDownloadJob(const DownloadRequest& part, JobReport& report) {
             JobResult result = downloadStream(stages, report, streams[i], tempFolder, wholeBytes);
             if (result.outcome != JobResult::Done) return result;
         }
-        wholeBytes += fileBytes(*files[i]);
+        wholeBytes += fileSize(*files[i]);
     }
     if (report.stopRequested()) return {JobResult::Stopped, ""};
 

@@ -30,12 +30,6 @@ std::int64_t microsecondsNow() {
         .count();
 }
 
-std::int64_t fileSize(const std::string& localPath) {
-    std::error_code error;
-    const auto size = std::filesystem::file_size(localToUtf8(localPath), error);
-    return error ? 0 : static_cast<std::int64_t>(size);
-}
-
 // A cancelled part's temporary streams go, unless a job of another program runs the part
 // now: its list knows nothing of this cancel.
 void deleteStreams(const std::vector<DownloadRequest>& parts) {
@@ -317,8 +311,7 @@ void DownloadQueue::pause(const std::vector<std::int64_t>& ids) {
     for (std::int64_t id : ids) {
         Core::Entry* entry = core_->find(id);
         if (entry == nullptr || core_->closed) continue;
-        const ItemState state = entry->item.state;
-        if (state != ItemState::Queued && state != ItemState::Running) continue;
+        if (!canPause(entry->item.state)) continue;
         ++entry->runToken;
         core_->setState(*entry, ItemState::Paused, "已暂停");
     }
@@ -328,7 +321,7 @@ void DownloadQueue::resume(const std::vector<std::int64_t>& ids) {
     std::lock_guard lock(core_->mutex);
     for (std::int64_t id : ids) {
         Core::Entry* entry = core_->find(id);
-        if (entry != nullptr && entry->item.state == ItemState::Paused) core_->requeue(*entry);
+        if (entry != nullptr && canResume(entry->item.state)) core_->requeue(*entry);
     }
 }
 
@@ -336,9 +329,7 @@ void DownloadQueue::retry(const std::vector<std::int64_t>& ids) {
     std::lock_guard lock(core_->mutex);
     for (std::int64_t id : ids) {
         Core::Entry* entry = core_->find(id);
-        if (entry == nullptr) continue;
-        const ItemState state = entry->item.state;
-        if (state != ItemState::Failed && state != ItemState::Cancelled) continue;
+        if (entry == nullptr || !canRetry(entry->item.state)) continue;
         entry->item.bytesDone = 0;
         core_->requeue(*entry);
     }
@@ -350,12 +341,7 @@ void DownloadQueue::cancel(const std::vector<std::int64_t>& ids) {
         std::lock_guard lock(core_->mutex);
         for (std::int64_t id : ids) {
             Core::Entry* entry = core_->find(id);
-            if (entry == nullptr || core_->closed) continue;
-            const ItemState state = entry->item.state;
-            if (state == ItemState::Merging || state == ItemState::Done ||
-                state == ItemState::Cancelled) {
-                continue;
-            }
+            if (entry == nullptr || core_->closed || !canCancel(entry->item.state)) continue;
             ++entry->runToken;
             entry->item.bytesDone = 0;
             core_->setState(*entry, ItemState::Cancelled, "已取消");

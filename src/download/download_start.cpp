@@ -1,6 +1,7 @@
 #include "download/download_start.h"
 
-#include "base/message_box.h"
+#include <set>
+
 #include "base/shared_state.h"
 #include "base/wait_responsive.h"
 #include "download/part_binding.h"
@@ -10,46 +11,51 @@ namespace quivra {
 
 namespace {
 
-// The checks and folders every start needs; false (after its message) when refused.
-bool prepareDownloads(DownloadView& view) {
-    if (view.rowCount() <= 0) {
-        showMessageBox(localText("请先解析视频！"));
-        return false;
+// The checks and folders every start needs; the parse to bind from, or null (after its
+// message) when refused.
+std::shared_ptr<const ParseResult> prepareDownloads(DownloadView& view) {
+    std::shared_ptr<const ParseResult> shown = view.shownParse();
+    if (!shown || shown->rows.empty()) {
+        view.showMessage(localText("请先解析视频！"));
+        return nullptr;
     }
     if (!view.videoQualityData()) {
-        showMessageBox(localText("请选择视频清晰度！"));
-        return false;
+        view.showMessage(localText("请选择视频清晰度！"));
+        return nullptr;
     }
     const std::string refused =
-        makeVideoFolders(sharedState().download.get().directory, sharedState().video.get());
+        makeVideoFolders(sharedState().download.get().directory, shown->video);
     if (!refused.empty()) {
-        showMessageBox(refused);
-        return false;
+        view.showMessage(refused);
+        return nullptr;
     }
-    return true;
+    return shown;
 }
 
 // Every chosen row is bound at the press: the parse of another video during the
-// one-second waits changes none of them.
-std::vector<DownloadRequest> bindRows(DownloadView& view, bool checkedOnly) {
-    const VideoRecord video = sharedState().video.get();
+// one-second waits changes none of them. A row whose part is done is left alone.
+std::vector<DownloadRequest> bindRows(DownloadView& view, const DownloadQueue& queue,
+                                      const ParseResult& shown, bool checkedOnly) {
     const PartChoice choice{sharedState().download.get().directory,
                             view.videoQualityData().value_or(-1),
                             view.audioQualityData().value_or(-1)};
+    std::set<std::string> done;
+    for (const DownloadItem& item : queue.items()) {
+        if (item.state == ItemState::Done) done.insert(item.request.outputPath);
+    }
     std::vector<DownloadRequest> parts;
-    const std::string done = localText("下载完成");
-    for (int row = 0; row < view.rowCount(); ++row) {
-        if (checkedOnly && !view.isChecked(row)) continue;
-        if (view.cellText(row, DownloadView::StateColumn) == done) continue;
-        parts.push_back(bindPart(video, choice, row, view.cellText(row, DownloadView::TitleColumn),
-                                 view.cellText(row, DownloadView::CidColumn)));
+    for (DownloadRequest& part : bindVideoParts(shown, choice)) {
+        if (checkedOnly && !view.isChecked(part.pageNumber - 1)) continue;
+        if (done.count(part.outputPath) == 0) parts.push_back(std::move(part));
     }
     return parts;
 }
 
 void submitRows(DownloadView& view, DownloadQueue& queue, bool checkedOnly) {
+    const std::shared_ptr<const ParseResult> shown = prepareDownloads(view);
+    if (!shown) return;
     bool waitFirst = false;
-    for (const DownloadRequest& part : bindRows(view, checkedOnly)) {
+    for (const DownloadRequest& part : bindRows(view, queue, *shown, checkedOnly)) {
         if (waitFirst) waitResponsive(1, 1);
         const DownloadQueue::Submission submission = queue.submit(part);
         waitFirst = submission.started;
@@ -60,17 +66,17 @@ void submitRows(DownloadView& view, DownloadQueue& queue, bool checkedOnly) {
 }  // namespace
 
 void startDownloads(DownloadView& view, DownloadQueue& queue) {
-    if (prepareDownloads(view)) submitRows(view, queue, false);
+    submitRows(view, queue, false);
 }
 
 void startCheckedDownloads(DownloadView& view, DownloadQueue& queue) {
-    if (prepareDownloads(view)) submitRows(view, queue, true);
+    submitRows(view, queue, true);
 }
 
 void checkQualityAvailable(DownloadView& view) {
     const int wanted = view.videoQualityData().value_or(-1);
     if (!isQualityAvailable(sharedState().qualities.get(), wanted)) {
-        showMessageBox(memberQualityMessage());
+        view.showMessage(memberQualityMessage());
         view.clearVideoQualitySelection();
     }
 }

@@ -3,10 +3,12 @@
 // GUI thread; tests implement it in memory. Texts are local text.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "download/download_item.h"
+#include "video/parse_result.h"
 
 namespace quivra {
 
@@ -23,8 +25,8 @@ class DownloadView {
 
     virtual ~DownloadView() = default;
 
-    virtual int rowCount() = 0;
-    virtual std::string cellText(int row, int column) = 0;  // "" for a row not there
+    // The parse whose rows the list shows; null before the first and while one runs.
+    virtual std::shared_ptr<const ParseResult> shownParse() = 0;
     virtual bool isChecked(int row) = 0;
     // Item data of the current selection of 组合框_videoQuality / 组合框_audioQuality.
     virtual std::optional<int> videoQualityData() = 0;
@@ -32,11 +34,12 @@ class DownloadView {
     virtual void clearVideoQualitySelection() = 0;
     // Writes the "状态" cell of one row.
     virtual void setStateText(int row, const std::string& text) = 0;
+    // Shows a message box and returns once it was dismissed.
+    virtual void showMessage(const std::string& text) = 0;
 };
 
-// Writes the item's "状态" text into the row that shows its part: the row of its page
-// number, when that row, read as the listed video's part, has the item's output path.
-// A row that now shows another video's part is left alone.
+// Writes the item's "状态" text into the row that lists its part (rowOfPart of the shown
+// parse). A part the list does not show is left alone.
 void showItemInRow(DownloadView& view, const DownloadItem& item);
 
 }  // namespace quivra

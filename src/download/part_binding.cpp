@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "base/config_file.h"
-#include "base/shared_state.h"
 #include "download/download_files.h"
 #include "download/part_names.h"
 #include "net/text_encoding.h"
@@ -13,8 +12,8 @@ namespace quivra {
 namespace {
 
 // The quality as the list of qualities offers it ("720P 高清").
-std::string qualityName(int quality) {
-    for (const QualityEntry& entry : sharedState().qualities.get().entries) {
+std::string qualityName(const QualityList& qualities, int quality) {
+    for (const QualityEntry& entry : qualities.entries) {
         if (textToInteger(entry.quality) == quality) return entry.newDescription;
     }
     return {};
@@ -22,32 +21,39 @@ std::string qualityName(int quality) {
 
 }  // namespace
 
-DownloadRequest bindPart(const VideoRecord& video, const PartChoice& choice, int row,
-                         const std::string& pageTitle, const std::string& cid) {
+DownloadRequest bindPart(const ParseResult& parsed, const PartChoice& choice, int row) {
+    const VideoRecord& video = parsed.video;
+    const PageEntry& page = parsed.rows.at(static_cast<size_t>(row));
     DownloadRequest part;
     part.bvid = video.bvid;
     part.videoTitle = video.title;
     part.siteTitle = video.siteTitle;
-    part.cid = cid;
-    part.pageTitle = pageTitle;
+    part.cid = page.cid;
+    part.pageTitle = page.part;
     part.pageNumber = row + 1;
     part.videoQuality = choice.videoQuality;
     part.audioQuality = choice.audioQuality;
-    part.qualityName = qualityName(choice.videoQuality);
+    part.qualityName = qualityName(parsed.qualities, choice.videoQuality);
     part.directory = choice.directory;
     part.outputPath =
-        outputFilePath(choice.directory, videoFolderName(video.title, video.bvid), row, pageTitle);
+        outputFilePath(choice.directory, videoFolderName(video.title, video.bvid), row, page.part);
     return part;
 }
 
-std::vector<DownloadRequest> bindVideoParts(const VideoRecord& video, const PartChoice& choice) {
+std::vector<DownloadRequest> bindVideoParts(const ParseResult& parsed, const PartChoice& choice) {
     std::vector<DownloadRequest> parts;
-    parts.reserve(video.pages.size());
-    for (const PageEntry& page : video.pages) {
-        parts.push_back(
-            bindPart(video, choice, static_cast<int>(parts.size()), page.part, page.cid));
+    parts.reserve(parsed.rows.size());
+    for (size_t row = 0; row < parsed.rows.size(); ++row) {
+        parts.push_back(bindPart(parsed, choice, static_cast<int>(row)));
     }
     return parts;
+}
+
+int rowOfPart(const ParseResult& parsed, const DownloadRequest& part) {
+    const int row = part.pageNumber - 1;
+    if (row < 0 || row >= static_cast<int>(parsed.rows.size())) return -1;
+    const bool same = part.bvid == parsed.video.bvid && part.cid == parsed.rows[row].cid;
+    return same ? row : -1;
 }
 
 std::string makeVideoFolders(const std::string& directory, const VideoRecord& video) {

@@ -7,6 +7,7 @@
 
 #include "base/records.h"
 #include "download/download_item.h"
+#include "video/parse_result.h"
 
 namespace quivra {
 
@@ -17,13 +18,17 @@ struct PartChoice {
     int audioQuality = -1;
 };
 
-// The part listed as row `row` (from 0) with its "标题" and cid, of the video; the quality
-// name comes from the shared quality list.
-DownloadRequest bindPart(const VideoRecord& video, const PartChoice& choice, int row,
-                         const std::string& pageTitle, const std::string& cid);
+// The part listed as row `row` (from 0, below parsed.rows.size()) of the parse; the
+// quality name comes from the parse's quality list.
+DownloadRequest bindPart(const ParseResult& parsed, const PartChoice& choice, int row);
 
-// Every part of the video as the list shows them, in order.
-std::vector<DownloadRequest> bindVideoParts(const VideoRecord& video, const PartChoice& choice);
+// Every listed part of the parse, in order.
+std::vector<DownloadRequest> bindVideoParts(const ParseResult& parsed, const PartChoice& choice);
+
+// The row (from 0) of the parse that lists the part, -1 when none does: the row of its
+// page number, when it lists the same video and cid. The window shows an item's state in
+// that row and no other.
+int rowOfPart(const ParseResult& parsed, const DownloadRequest& part);
 
 // Makes the folders a download of the video needs, as the download buttons do:
 // <directory>/<video folder> and <directory>/temp. Returns "" or the buttons' message

@@ -4,7 +4,6 @@
 #include <system_error>
 #include <thread>
 
-#include "base/message_box.h"
 #include "net/text_encoding.h"
 
 namespace quivra {
@@ -18,7 +17,7 @@ void finishSearch(const std::string& keyword, std::uint64_t ticket, SearchState 
     std::vector<SearchHit> hits;
     if (searchRequest(keyword, state, hits) < 0) {
         searchState().fail(ticket);
-        showMessageBox(localText("json解析失败，请重试！"));
+        view.showMessage(localText("json解析失败，请重试！"));
         return;
     }
     view.showPage(ticket, state, hits);

@@ -20,6 +20,8 @@ class SearchView {
     // searchState().accept(ticket, answered) agrees at that moment.
     virtual void showPage(std::uint64_t ticket, const SearchState& answered,
                           const std::vector<SearchHit>& hits) = 0;
+    // A message box for a failed search; returns once it was dismissed.
+    virtual void showMessage(const std::string& text) = 0;
 };
 
 // Searches page of keyword (UTF-8, as the search box holds it) on the calling thread: a

@@ -29,39 +29,46 @@ std::string statusText(int rowCount, int videos, const std::string& failure) {
 
 }  // namespace
 
-void runParse(ParseView& view) {
+ParseResult runParse(ParseView& view) {
+    ParseResult result;
     const std::optional<std::string> bvid = extractBvid(view.videoUrlText());
     if (!bvid) {
-        view.showMessage(localText("请输入正确的视频地址、bvid、avid"));
-        return;
+        result.failure = ParseFailure::NoIdentifier;
+        result.failureText = localText("请输入正确的视频地址、bvid、avid");
+        view.showMessage(result.failureText);
+        return result;
     }
     view.setParseButton(localText("解析中"), false);
 
     SharedState& state = sharedState();
-    VideoRecord record = state.video.get();
-    std::string failure;
-    const int rowCount = requestVideoInfo(*bvid, record, &failure);
-    record.bvid = *bvid;
-    state.video.set(record);
+    VideoInfoAnswer info = fetchVideoInfo(*bvid);
+    // A failed request keeps the previous video's fields, with the new identifier.
+    result.video = info.failure == ParseFailure::None ? std::move(info.record) : state.video.get();
+    result.video.bvid = *bvid;
+    state.video.set(result.video);
 
     view.clearQualityItems();
-    requestQualityList(*bvid, record.cid);
-    const QualityList qualities = state.qualities.get();
-    if (qualities.count > 0) {
-        for (const QualityEntry& entry : qualities.entries) {
-            view.addQualityItem(entry.newDescription, textToInteger(entry.quality));
-        }
+    result.qualities = fetchQualityList(*bvid, result.video.cid);
+    keepQualityList(result.qualities);
+    for (const QualityEntry& entry : result.qualities.entries) {
+        view.addQualityItem(entry.newDescription, textToInteger(entry.quality));
     }
 
     view.clearRows();
-    const size_t rows = rowCount > 0 ? std::min<size_t>(rowCount, record.pages.size()) : 0;
-    if (rows > 0) {
-        view.appendRows(std::vector<PageEntry>(record.pages.begin(),
-                                               record.pages.begin() + static_cast<long>(rows)));
-    }
+    const VideoRecord& video = result.video;
+    const size_t rows = info.parts > 0 ? std::min<size_t>(info.parts, video.pages.size()) : 0;
+    result.rows.assign(video.pages.begin(), video.pages.begin() + static_cast<long>(rows));
+    if (rows > 0) view.appendRows(result.rows);
 
+    const std::string status = statusText(info.parts, video.videos, info.reason);
+    if (rows == 0) {
+        result.failure = info.failure == ParseFailure::None ? ParseFailure::Unusable : info.failure;
+        result.failureText = status;
+    }
+    view.keepResult(result);
     view.setParseButton(localText("解析"), true);
-    view.setStatusText(statusText(rowCount, record.videos, failure));
+    view.setStatusText(status);
+    return result;
 }
 
 }  // namespace quivra

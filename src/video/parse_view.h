@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/records.h"
+#include "video/parse_result.h"
 
 namespace quivra {
 
@@ -21,6 +22,9 @@ class ParseView {
     // Appends one row per entry: "#" page, "标题" part, "时长" duration, "cid" cid, "状态" "".
     virtual void appendRows(const std::vector<PageEntry>& pages) = 0;
     virtual void setStatusText(const std::string& text) = 0;
+    // The parse's result, once its rows are listed and before the button is enabled again;
+    // the window keeps it for the download buttons and the rows' states.
+    virtual void keepResult(const ParseResult& /*result*/) {}
     // Blocks until the user dismissed the box.
     virtual void showMessage(const std::string& text) = 0;
 };

@@ -48,6 +48,7 @@ QualityList fetchQualityList(const std::string& bvid, const std::string& cid) {
         list.count = -1;
         return list;
     }
+
     const int formats = json.count("data.support_formats");
     const int evenStreams = json.count("data.dash.video") / 2;
     list.entries.reserve(formats > 0 ? formats : 0);
@@ -70,15 +71,17 @@ QualityList fetchQualityList(const std::string& bvid, const std::string& cid) {
     return list;
 }
 
-int requestQualityList(const std::string& bvid, const std::string& cid) {
-    QualityList list = fetchQualityList(bvid, cid);
-    const int count = list.count;
-    if (count < 0) {
-        sharedState().qualities.update([](QualityList& kept) { kept.count = -1; });
+int keepQualityList(const QualityList& fetched) {
+    if (fetched.count < 0) {
+        sharedState().qualities.update([](QualityList& list) { list.count = -1; });
     } else {
-        sharedState().qualities.set(std::move(list));
+        sharedState().qualities.set(fetched);
     }
-    return count;
+    return fetched.count;
+}
+
+int requestQualityList(const std::string& bvid, const std::string& cid) {
+    return keepQualityList(fetchQualityList(bvid, cid));
 }
 
 StreamAddresses resolveStreamAddresses(const VideoRecord& record, const std::string& cid,

@@ -13,8 +13,13 @@ struct StreamAddresses {
     std::string audio;
 };
 
-// The qualities the video offers, as a value; count -1 when the request failed.
+// The qualities the site offers for the video, with this user's cookie; count -1 and no
+// entries when the request failed.
 QualityList fetchQualityList(const std::string& bvid, const std::string& cid);
+
+// Makes fetched the shared quality list (entries and count in one step); a failed one
+// (count -1) keeps the entries and sets the count to -1. Returns the count.
+int keepQualityList(const QualityList& fetched);
 
 // Refills the shared quality list (entries and count in one step) and returns the number
 // of qualities; -1 when the request failed, which keeps the entries and sets the count to

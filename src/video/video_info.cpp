@@ -25,9 +25,14 @@ PageEntry readPage(const JsonObject& json, int index) {
     return page;
 }
 
+// Codes with which the site says it has no such video (or none it shows).
+bool isUnknownVideoCode(const std::string& code) {
+    return code == "-404" || code == "62002" || code == "62004";
+}
+
 }  // namespace
 
-int requestVideoInfo(const std::string& bvid, VideoRecord& record, std::string* failureReason) {
+VideoInfoAnswer fetchVideoInfo(const std::string& bvid) {
     HttpRequestOptions options;
     options.headers = kBrowserUserAgentLine;
     HttpOutcome outcome = HttpOutcome::NoAnswer;
@@ -35,20 +40,23 @@ int requestVideoInfo(const std::string& bvid, VideoRecord& record, std::string* 
     const std::string body = utf8ToLocalText(
         httpRequest(sharedState().site.api + "/x/web-interface/view?bvid=" + bvid, options));
 
+    VideoInfoAnswer answer;
     JsonObject json;
     if (!json.parse(body)) {
-        if (failureReason) *failureReason = unreadableAnswerReason(outcome, body);
-        return -1;
+        answer.failure = ParseFailure::Unusable;
+        answer.reason = unreadableAnswerReason(outcome, body);
+        return answer;
     }
     if (const std::string code = json.valueText("code"); code != "0") {
-        if (failureReason) *failureReason = refusedAnswerReason(code, json.getText("message"));
+        answer.failure =
+            isUnknownVideoCode(code) ? ParseFailure::UnknownVideo : ParseFailure::Unusable;
+        answer.reason = refusedAnswerReason(code, json.getText("message"));
         json.clear();
-        return -1;
+        return answer;
     }
 
-    // Built aside and moved in at the end, so a failure leaves record untouched.
-    VideoRecord filled = record;
-    filled.pages.clear();
+    VideoRecord& filled = answer.record;
+    filled.bvid = bvid;
     filled.videos = textToInteger(json.valueText("data.videos"));
     filled.siteTitle = json.getText("data.title");
     filled.title = cleanTitle(filled.siteTitle);
@@ -73,9 +81,19 @@ int requestVideoInfo(const std::string& bvid, VideoRecord& record, std::string* 
     filled.pages.reserve(parts > 0 ? parts : 0);
     for (int i = 0; i < parts; ++i) filled.pages.push_back(readPage(json, i));
     json.clear();
+    answer.parts = filled.videos;
+    return answer;
+}
 
-    record = std::move(filled);
-    return record.videos;
+int requestVideoInfo(const std::string& bvid, VideoRecord& record, std::string* failureReason) {
+    VideoInfoAnswer answer = fetchVideoInfo(bvid);
+    if (answer.failure != ParseFailure::None) {
+        if (failureReason) *failureReason = answer.reason;
+        return -1;
+    }
+    answer.record.bvid = record.bvid;  // left to the caller
+    record = std::move(answer.record);
+    return answer.parts;
 }
 
 }  // namespace quivra

@@ -182,6 +182,27 @@ TEST_F(DownloadWindowTest, DownloadAllWithThreeThreadsMakesEveryPart) {
     }
 }
 
+// A title that is no folder name as it stands (empty: the BV identifier; past 255 bytes:
+// cut) still brings its part's state into the row.
+TEST_F(DownloadWindowTest, RowShowsItsPartWhateverTheTitleMakesOfTheFolder) {
+    const std::string titles[] = {"", std::string(300, 'a')};
+    for (const std::string& title : titles) {
+        SCOPED_TRACE(title.size());
+        site().overrideAnswer(
+            "/x/web-interface/view", 200,
+            std::string(R"({"code":0,"data":{"bvid":")") + kOnePartBvid +
+                R"(","videos":1,"title":")" + title +
+                R"(","cid":3001,"pages":[{"cid":3001,"page":1,"part":"晨","duration":5}]}})",
+            "application/json");
+        parseAndChoose(kOnePartBvid, 64);
+        site().clearOverrides();
+        QTest::mouseClick(window_->findChild<QPushButton*>("按钮_downloadAll"), Qt::LeftButton);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return state(0) == "下载完成"; }, 30000))
+            << state(0).toStdString();
+        useDirectory(directory_ / "again");  // the next title starts anew
+    }
+}
+
 TEST_F(DownloadWindowTest, DownloadSelectedTakesOnlyTheCheckedRows) {
     parseAndChoose(kTwelvePartBvid, 32);
     window_->list()->topLevelItem(1)->setCheckState(MainWindow::NumberColumn, Qt::Checked);

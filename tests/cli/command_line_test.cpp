@@ -108,6 +108,33 @@ TEST_F(CommandLineTest, UnresolvedAddressExitsThreeWithTheWindowsTextEvenWhenQui
     }
 }
 
+// A site that cannot be reached or answers something unusable is no unknown video: status
+// 1 with the reason, for info and get alike.
+TEST_F(CommandLineTest, UnreachableSiteExitsOneWithTheReason) {
+    struct Case {
+        bool deadSite;  // else the site answers HTML
+        const char* err;
+    };
+    const Case cases[] = {{true, "解析失败：服务器没有回应\n"},
+                          {false, "解析失败：回答不是JSON\n"}};
+    for (const Case& c : cases) {
+        for (const char* command : {"info", "get"}) {
+            SCOPED_TRACE(std::string(command) + (c.deadSite ? " dead" : " html"));
+            if (c.deadSite) {
+                test::writeBytes(configPath(), "[site]\napi=http://127.0.0.1:1\n");
+            } else {
+                SetUp();
+                site().overrideAnswer("/x/web-interface/view", 200, "<html>busy</html>");
+            }
+            std::vector<std::string> args = {command, devsite::kOnePartBvid};
+            if (args[0] == "get") args.insert(args.end(), {"-o", (folder() / "none").string()});
+            const ProgramRun result = run(args);
+            EXPECT_EQ(result.status, 1);
+            EXPECT_EQ(result.err, c.err);
+        }
+    }
+}
+
 TEST_F(CommandLineTest, SearchGivesOnePageAndFailsWithTheWindowsMessage) {
     const ProgramRun few = run({"search", "few", "--json"});
     ASSERT_EQ(few.status, 0) << few.err;

@@ -17,6 +17,7 @@
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 #include "support/local_site.h"
+#include "video/address_parse.h"
 
 namespace quivra {
 namespace {
@@ -122,7 +123,7 @@ TEST_F(BatchDownloadTest, DefaultQualitiesAndTheMemberFallbackReachEveryBoundPar
         SCOPED_TRACE(std::string(c.cookie) + " " + c.video);
         setUserCookie(c.cookie);
         DownloadQueue queue(idlePool_);
-        const std::string shown = addParsedVideo(parseVideoAddress(devsite::kThreePartBvid),
+        const std::string shown = addParsedVideo(parseAddress(devsite::kThreePartBvid),
                                                  settings(c.video, c.audio), queue);
         EXPECT_EQ(localToUtf8(shown), "已加入3个分P");
         const std::vector<DownloadItem> items = queue.items();

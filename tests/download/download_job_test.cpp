@@ -355,10 +355,11 @@ TEST_F(DownloadJobTest, FolderAndFileNamesFitTheFileSystem) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.folder);
-        VideoRecord record = sharedState().video.get();
-        record.title = utf8ToLocalText(c.title);
-        const DownloadRequest request = bindPart(record, {directory_.string(), 64, 30280}, 0,
-                                                 utf8ToLocalText(c.part), kOnePartCid);
+        ParseResult parsed;
+        parsed.video = sharedState().video.get();
+        parsed.video.title = utf8ToLocalText(c.title);
+        parsed.rows = {{kOnePartCid, "1", utf8ToLocalText(c.part), "00:05"}};
+        const DownloadRequest request = bindPart(parsed, {directory_.string(), 64, 30280}, 0);
         RecordingReport report;
         runDownloadJob(request, report);
         EXPECT_EQ(report.last(), "下载完成");

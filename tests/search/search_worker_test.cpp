@@ -33,6 +33,8 @@ class RecordingView : public SearchView {
         if (searchState().accept(ticket, answered)) shown_.push_back({answered, hits});
     }
 
+    void showMessage(const std::string& text) override { showMessageBox(text); }
+
     std::vector<Shown> shown() const {
         std::lock_guard lock(mutex_);
         return shown_;

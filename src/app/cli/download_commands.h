@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/cli/output.h"
+#include "video/audio_choices.h"
 
 namespace quivra {
 

@@ -6,15 +6,21 @@
 #include "app/cli/download_commands.h"
 #include "app/cli/part_numbers.h"
 #include "download/thread_pool.h"
+#include "video/audio_choices.h"
 
 namespace quivra {
 
 namespace {
 
 // The audio choices of the main window, by their Chinese and English names.
-const std::map<std::string, int> kAudioNames = {
-    {"高", 30280}, {"中", 30232}, {"低", 30216}, {"high", 30280}, {"medium", 30232}, {"low", 30216},
-};
+std::map<std::string, int> audioNames() {
+    std::map<std::string, int> names;
+    for (const AudioChoice& choice : kAudioChoices) {
+        names[choice.name] = choice.streamId;
+        names[choice.englishName] = choice.streamId;
+    }
+    return names;
+}
 
 }  // namespace
 
@@ -44,7 +50,7 @@ void addGetCommand(CLI::App& app, CommandAction& chosen) {
             "-a,--audio", options->audio,
             "Audio quality: 高|中|低 or high|medium|low (default the settings' 默认音频质量)")
         ->type_name("AUDIO")
-        ->transform(CLI::CheckedTransformer(kAudioNames, CLI::ignore_case).description(""));
+        ->transform(CLI::CheckedTransformer(audioNames(), CLI::ignore_case).description(""));
     command
         ->add_option_function<std::string>(
             "-p,--parts",

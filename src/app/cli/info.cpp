@@ -7,7 +7,6 @@
 #include "app/cli/exit_status.h"
 #include "app/cli/memory_parse_view.h"
 #include "base/config_file.h"
-#include "base/shared_state.h"
 #include "download/part_names.h"
 #include "net/text_encoding.h"
 #include "video/parse_procedure.h"
@@ -59,19 +58,15 @@ void writeInfo(Terminal& terminal, const VideoRecord& video, const std::vector<P
 
 int runInfo(const InfoOptions& options, Terminal& terminal) {
     MemoryParseView view(utf8ToLocalText(options.address));
-    runParse(view);
-    const std::string failure = view.failure();
-    if (!failure.empty()) {
-        terminal.localError(failure);
-        return kExitUnresolved;
+    const ParseResult parsed = runParse(view);
+    if (parsed.failure != ParseFailure::None) {
+        terminal.localError(parsed.failureText);
+        return parseFailureStatus(parsed.failure);
     }
-    const VideoRecord video = sharedState().video.get();
-    QualityList qualities = sharedState().qualities.get();
-    if (qualities.count < 0) qualities.entries.clear();
     if (options.json) {
-        terminal.json(infoJson(video, view.rows(), qualities));
+        terminal.json(infoJson(parsed.video, parsed.rows, parsed.qualities));
     } else {
-        writeInfo(terminal, video, view.rows(), qualities);
+        writeInfo(terminal, parsed.video, parsed.rows, parsed.qualities);
     }
     return kExitDone;
 }

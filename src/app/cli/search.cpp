@@ -7,6 +7,7 @@
 
 #include "app/cli/command.h"
 #include "app/cli/exit_status.h"
+#include "base/message_box.h"
 #include "base/shared_state.h"
 #include "search/search_worker.h"
 
@@ -28,6 +29,10 @@ class PageSearchView : public SearchView {
         state_ = answered;
         hits_ = hits;
     }
+
+    void showMessage(const std::string& text) override {
+        showMessageBox(text);
+    }  // a line on standard error
 
     bool shown() const { return shown_; }
     const SearchState& state() const { return state_; }

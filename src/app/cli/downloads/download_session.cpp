@@ -8,10 +8,7 @@
 #include "app/cli/downloads/item_text.h"
 #include "app/cli/exit_status.h"
 #include "base/shared_state.h"
-#include "download/command_runner.h"
-#include "download/download_engine.h"
-#include "download/download_list_start.h"
-#include "download/thread_pool.h"
+#include "download/download_core.h"
 #include "net/text_encoding.h"
 
 namespace quivra {
@@ -22,10 +19,6 @@ constexpr auto kTick = std::chrono::milliseconds(200);
 // How long the jobs may take to let go after a signal (a stream request in flight ends
 // with its own time limit); then the program ends without them.
 constexpr int kStopLimitMs = 30000;
-
-bool isOver(ItemState state) {
-    return state == ItemState::Done || state == ItemState::Failed || state == ItemState::Cancelled;
-}
 
 }  // namespace
 
@@ -56,18 +49,16 @@ class DownloadSession::Events : public DownloadQueueListener {
 
 std::unique_ptr<DownloadSession> DownloadSession::start(int threads, ProgressOutput& output,
                                                         Interrupts& interrupts) {
-    if (!downloadEngine().init(sharedState().programDirectory, true, true)) {
-        output.error("the download engine did not start");
-        return nullptr;
-    }
     const int workers = threads > 0 ? threads : sharedState().download.get().threadNumber;
-    if (!threadPool().start(workers)) {
-        output.error("线程池创建失败");  // the main window's message
-        downloadEngine().uninit();
+    const CoreStart core = startDownloadCore(workers, false);
+    const std::string refused =
+        core.engineStarted ? localToUtf8(core.failure) : "the download engine did not start";
+    if (!refused.empty()) {
+        output.error(refused);  // the main window's message when the pool did not start
+        stopDownloadCore(0);
         return nullptr;
     }
-    const std::string storeMessage = openDownloadList();
-    if (!storeMessage.empty()) output.error(localToUtf8(storeMessage));
+    if (!core.storeMessage.empty()) output.error(localToUtf8(core.storeMessage));
     return std::unique_ptr<DownloadSession>(new DownloadSession(output, interrupts));
 }
 
@@ -81,16 +72,9 @@ DownloadSession::DownloadSession(ProgressOutput& output, Interrupts& interrupts)
 
 DownloadSession::~DownloadSession() {
     output_.finish();
-    // First: from here on nothing reaches the store, so parts still running stay
-    // unfinished in it; their jobs see the end and let go of their streams.
-    queue_->shutDown();
-    if (interrupted_) {
-        refuseNewCommands();
-        terminateStartedCommands();
-    }
-    const bool stopped = threadPool().stop(0, kStopLimitMs);
-    downloadEngine().uninit();
-    if (!stopped) {
+    // Parts still running stay unfinished in the store; their jobs see the end and let go
+    // of their streams.
+    if (!stopDownloadCore(kStopLimitMs)) {
         // A worker still runs: the program must not wind down around it.
         std::fflush(nullptr);
         ::_exit(kExitInterrupted);
@@ -123,7 +107,7 @@ DownloadSession::Outcome DownloadSession::wait() {
         for (const auto& [id, state] : followed_) allOver = allOver && isOver(state);
         if (allOver) break;
         if (interrupts_.requested()) {
-            interrupted_ = outcome.interrupted = true;
+            outcome.interrupted = true;
             break;
         }
     }

@@ -54,7 +54,6 @@ class DownloadSession {
     std::shared_ptr<DownloadQueue> queue_;
     std::shared_ptr<Events> events_;
     std::map<std::int64_t, ItemState> followed_;
-    bool interrupted_ = false;
 };
 
 }  // namespace quivra

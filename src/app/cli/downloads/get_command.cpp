@@ -110,19 +110,18 @@ class GetRun {
     // Parses one address (local text) and hands its chosen parts to the list.
     void fetch(const std::string& address) {
         MemoryParseView view(address);
-        runParse(view);
-        const std::string failure = view.failure();
-        if (!failure.empty()) {
-            output_->error(localToUtf8(failure));
-            unresolved_ = true;
+        const ParseResult parsed = runParse(view);
+        if (parsed.failure != ParseFailure::None) {
+            output_->error(localToUtf8(parsed.failureText));
+            unresolved_ = unresolved_ || parseFailureStatus(parsed.failure) == kExitUnresolved;
+            failed_ = true;
             return;
         }
-        const VideoRecord video = sharedState().video.get();
-        const QualityChoice quality = qualityOf(options_, sharedState().qualities.get());
+        const VideoRecord& video = parsed.video;
+        const QualityChoice quality = qualityOf(options_, parsed.qualities);
         if (!quality.refusal.empty()) return fail(quality.refusal);
-        const std::vector<PageEntry>& rows = view.rows();
         const std::vector<int> chosen =
-            chosenRows(options_, video, static_cast<int>(rows.size()), *output_);
+            chosenRows(options_, video, static_cast<int>(parsed.rows.size()), *output_);
         failed_ = failed_ || chosen.size() < options_.parts.size();
         if (chosen.empty()) return;
         const std::string refused = makeVideoFolders(directory_, video);
@@ -135,7 +134,7 @@ class GetRun {
         const PartChoice choice{directory_, quality.quality, audioOf(options_)};
         std::vector<DownloadRequest> parts;
         for (int row : chosen) {
-            parts.push_back(bindPart(video, choice, row, rows[row].part, rows[row].cid));
+            parts.push_back(bindPart(parsed, choice, row));
         }
         output_->video(parts.front(), static_cast<int>(parts.size()));
         for (const DownloadRequest& part : parts) {

@@ -102,9 +102,7 @@ class LiveProgress : public ProgressOutput {
         }
         if (found != order_.end()) order_.erase(found);
         running_.erase(item.id);
-        const bool over = item.state == ItemState::Done || item.state == ItemState::Failed ||
-                          item.state == ItemState::Cancelled;
-        if (over) {
+        if (isOver(item.state)) {
             ended_.push_back(partLabel(item) + "  " + partStateText(item));
             draw();
         }
