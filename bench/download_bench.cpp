@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <thread>
 
 #include "devsite/dev_site.h"
 #include "download/command_runner.h"
@@ -32,18 +31,17 @@ bool sameFile(const fs::path& got, const std::string& expected) {
     return status == 0;
 }
 
-// Engine start to the completed file, polling as often as a progress display would.
+// Engine start to the completed file, woken by the engine when the task's state changes.
 double timeEngine(const std::string& url, const fs::path& folder) {
     auto began = Clock::now();
     quivra::DownloadEngine engine;
     if (!engine.init(folder.string(), true)) return -1;
     std::uint32_t task = engine.createTask(url, "", "", "engine.bin", folder.string(), 0, 1, 0);
     if (task == 0 || !engine.startTask(task)) return -1;
-    for (;;) {
-        std::string state = engine.taskStateName(task);
-        if (state == "COMPLETE") break;
-        if (state == "ERROR" || state == "NOITEM") return -1;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    quivra::EngineState state = engine.taskState(task);
+    while (state != quivra::kStateComplete) {
+        if (state == quivra::kStateError || state == quivra::kStateNoItem) return -1;
+        state = engine.waitTaskState(task, state, std::chrono::milliseconds(300));
     }
     double seconds = secondsSince(began);
     engine.uninit();

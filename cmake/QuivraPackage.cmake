@@ -13,7 +13,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "downloader for the Quivra video site")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Paste a video address, a BV identifier or an av number, choose a quality and
 download the parts as MP4 files; log in by QR code or cookie for the members'
 qualities, and search the site by keyword. The same commands run in a terminal.")
-# The libraries the program links, as dpkg-shlibdeps finds them, and the merge tool.
+# The libraries the program links, as dpkg-shlibdeps finds them, the merge tool, and
+# libavformat, which the merge check loads when it first runs (shlibdeps cannot see it).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS ffmpeg)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "ffmpeg, libavformat${AVFORMAT_MAJOR}")
 include(CPack)

@@ -95,8 +95,10 @@ out=$(as_user quivra-downloader get BV1xx411c7mD 2>&1) || fail "get failed: $out
 video=$home/Downloads/Quivra/山间小路的清晨/01_山间小路的清晨.mp4
 [[ -f $video ]] || fail "get made no $video: $out"
 [[ $(stat -c %U "$video") == "$user" ]] || fail "the download does not belong to $user"
-streams=$(ffprobe -v error -show_entries stream=codec_type -of csv=p=0 "$video" | sort | tr '\n' ' ')
-[[ $streams == "audio video " ]] || fail "the download holds the streams: $streams"
+streams=$(ffprobe -v error -show_entries stream=codec_type:stream_disposition=attached_pic \
+  -of csv=p=0 "$video" | sort | tr '\n' ' ')
+[[ $streams == "audio,0 video,0 video,1 " ]] || fail "the download holds the streams: $streams"
+[[ $(stat -c %U "$(dirname "$video")/cover.jpg") == "$user" ]] || fail "no cover.jpg of $user"
 [[ -z $(ls -A "$home/Downloads/Quivra/temp") ]] || fail "get left files in temp/"
 [[ $(stat -c %a "$folder/downloads.db") == 600 ]] || fail "downloads.db is not 0600"
 [[ $(stat -c %U "$folder/downloads.db") == "$user" ]] || fail "downloads.db does not belong to $user"

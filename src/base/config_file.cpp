@@ -249,6 +249,8 @@ DownloadSettings loadDownloadSettings(const std::string& file, const std::string
         readConfigItem(file, "download", "directory", utf8ToLocalText(defaultFolder));
     settings.threadNumber = textToInteger(readConfigItem(file, "download", "threadNumber", "3"));
     settings.resumeOnStart = readConfigItem(file, "download", "resumeOnStart", "1") == "1";
+    settings.writeTags = readConfigItem(file, "download", "writeTags", "1") == "1";
+    settings.saveCover = readConfigItem(file, "download", "saveCover", "1") == "1";
     settings.defaultVideoQuality = readConfigItem(file, "download", "defaultVideoQuality");
     settings.defaultAudioQuality = readConfigItem(file, "download", "defaultAudioQuality");
     return settings;

@@ -35,6 +35,8 @@ struct DownloadSettings {
     std::string directory;  // local text
     int threadNumber = 3;
     bool resumeOnStart = true;  // parts left unfinished continue at the next start
+    bool writeTags = true;      // the MP4 carries title, author, date ... (写入视频信息)
+    bool saveCover = true;      // cover.jpg saved and attached to the MP4 (保存封面)
     // What batch, search and the command line download when no quality is named: a
     // ceiling name ("最高可用", "1080P", ...) and an audio name ("高", "中", "低").
     std::string defaultVideoQuality;  // local text

@@ -71,13 +71,27 @@ bool DownloadEngine::deleteTask(std::uint32_t task) {
 }
 
 std::string DownloadEngine::taskStateName(std::uint32_t task) {
-    auto snapshot = impl_->thread.snapshot(task);
-    return stateName(snapshot ? snapshot->state : kStateNoItem);
+    return stateName(taskState(task));
 }
 
 std::string DownloadEngine::taskErrorText(std::uint32_t task) {
     auto snapshot = impl_->thread.snapshot(task);
     return snapshot ? errorText(snapshot->error) : "";
+}
+
+EngineState DownloadEngine::taskState(std::uint32_t task) {
+    auto snapshot = impl_->thread.snapshot(task);
+    return snapshot ? snapshot->state : kStateNoItem;
+}
+
+EngineError DownloadEngine::taskError(std::uint32_t task) {
+    auto snapshot = impl_->thread.snapshot(task);
+    return snapshot ? snapshot->error : kErrorUnknown;
+}
+
+EngineState DownloadEngine::waitTaskState(std::uint32_t task, EngineState seen,
+                                          std::chrono::milliseconds longest) {
+    return impl_->thread.waitForState(task, seen, longest);
 }
 
 std::int64_t DownloadEngine::taskTotalSize(std::uint32_t task) {

@@ -2,9 +2,12 @@
 // called from any thread; each is handed to the engine thread and answered from it.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
+
+#include "download/engine_texts.h"
 
 namespace quivra {
 
@@ -33,6 +36,14 @@ class DownloadEngine {
 
     std::string taskStateName(std::uint32_t task);
     std::string taskErrorText(std::uint32_t task);
+    // The same facts typed, for the program's own code: kStateNoItem for a task the
+    // engine does not have; the error is meaningful once the state is kStateError.
+    EngineState taskState(std::uint32_t task);
+    EngineError taskError(std::uint32_t task);
+    // Returns as soon as the task's state is no longer `seen` (the engine's own download
+    // events wake it), or after `longest` with the state as it is then.
+    EngineState waitTaskState(std::uint32_t task, EngineState seen,
+                              std::chrono::milliseconds longest);
     std::int64_t taskTotalSize(std::uint32_t task);
     std::int64_t taskDownloadedSize(std::uint32_t task);
     std::uint32_t taskPercent(std::uint32_t task);

@@ -9,20 +9,33 @@
 
 namespace quivra {
 
+// What the merge writes into a part's MP4 as tags (merge_tags.h), as the site gives it.
+struct VideoTags {
+    std::string videoTitle;   // not cleaned
+    std::string author;       // the owner's name
+    std::string date;         // the publication date, yyyy-MM-dd
+    std::string pageAddress;  // the video's page on the site
+    std::string description;
+    int parts = 1;  // of the video
+    bool operator==(const VideoTags&) const = default;
+};
+
 // Everything a job needs, fixed at submission: a later parse or a changed choice in the
 // main window never reaches a submitted part.
 struct DownloadRequest {
     std::string bvid;
     std::string videoTitle;  // cleaned, as listed; its folder is videoFolderName of it
     std::string cid;
-    std::string pageTitle;    // the part's "标题" as listed
-    int pageNumber = 1;       // the row number, counted from 1: the NN of the file name
-    int videoQuality = -1;    // the site's quality number; -1 none chosen
-    int audioQuality = -1;    // the site's audio stream id
-    std::string qualityName;  // the chosen quality as offered ("720P 高清")
-    std::string directory;    // the download folder; its temp/ holds the streams
-    std::string outputPath;   // <directory>/<video title>/NN_<page name>.mp4
-    std::string siteTitle;    // the video's title as the site gives it; "" in older lists
+    std::string pageTitle;          // the part's "标题" as listed
+    int pageNumber = 1;             // the row number, counted from 1: the NN of the file name
+    int videoQuality = -1;          // the site's quality number; -1 none chosen
+    int audioQuality = -1;          // the site's audio stream id
+    std::string qualityName;        // the chosen quality as offered ("720P 高清")
+    std::string directory;          // the download folder; its temp/ holds the streams
+    std::string outputPath;         // <directory>/<video title>/NN_<page name>.mp4
+    std::optional<VideoTags> tags;  // none: the MP4 carries no tags
+    std::string coverAddress;       // the video's cover picture; "": none attached
+    std::string siteTitle;          // the video's title as the site gives it; "" in older lists
 };
 
 enum class ItemState { Queued, Running, Paused, Merging, Done, Failed, Cancelled };

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <mutex>
 #include <system_error>
+#include <vector>
 
 #include "base/records.h"
 #include "base/shared_state.h"
@@ -13,6 +14,7 @@
 #include "download/merge_command.h"
 #include "download/part_lock.h"
 #include "download/progress_text.h"
+#include "download/video_cover.h"
 #include "net/text_encoding.h"
 #include "video/stream_formats.h"
 
@@ -95,29 +97,28 @@ JobResult downloadStream(Stages& stages, JobReport& report, const Stream& stream
     using Clock = std::chrono::steady_clock;
     auto lastArrival = Clock::now();
     std::int64_t lastBytes = -1;
+    EngineState state = engine.taskState(task);
     for (;;) {
-        const std::string name = engine.taskStateName(task);
-        if (name == "COMPLETE") break;
+        if (state == kStateComplete) break;
         if (report.stopRequested()) {
             abandonTask(engine, task, path);
             return {JobResult::Stopped, ""};
         }
-        if (name == "ERROR") {
-            std::string text = engine.taskErrorText(task);
-            if (text.empty()) text = DownloadEngine::errorText(0);
+        if (state == kStateError) {
+            const std::string text = DownloadEngine::errorText(engine.taskError(task));
             abandonTask(engine, task, path);
             return stages.fail(text);
         }
         // The engine was released under the job. Its release left a control file beside
         // every file it had not finished, so the files tell whether this one is whole,
         // whatever the job's last look at the task saw: nothing is dropped.
-        if (name == "NOITEM") {
-            return stages.fail(DownloadEngine::errorText(65));
+        if (state == kStateNoItem) {
+            return stages.fail(DownloadEngine::errorText(kErrorCancelled));
         }
         const std::int64_t downloaded = engine.taskDownloadedSize(task);
-        if (name == "STARTPENDING") {
+        if (state == kStateStartPending) {
             stages.write(stream.startText);
-        } else if (name == "DOWNLOAD") {
+        } else if (state == kStateDownload) {
             stages.progress(wholeBytes + downloaded, wholeBytes + engine.taskTotalSize(task),
                             engine.taskSpeed(task));
         }
@@ -127,9 +128,10 @@ JobResult downloadStream(Stages& stages, JobReport& report, const Stream& stream
             lastArrival = now;
         } else if (now - lastArrival >= timings.stallLimit) {
             abandonTask(engine, task, path);
-            return stages.fail(DownloadEngine::errorText(64));
+            return stages.fail(DownloadEngine::errorText(kErrorTimeout));
         }
-        waitResponsive(static_cast<int>(timings.pollInterval.count()), 0);
+        // The progress keeps its rhythm; a finished or failed stream ends the wait at once.
+        state = engine.waitTaskState(task, state, timings.pollInterval);
     }
     stages.write(stream.finalText);
     return {JobResult::Done, ""};
@@ -145,6 +147,21 @@ bool takePartLock(PartLock& lock, const DownloadRequest& part, Stages& stages, J
         if (report.stopRequested()) return false;
         waitResponsive(static_cast<int>(jobTimings().pollInterval.count()), 0);
     }
+    return true;
+}
+
+// Merges the part with its tags and cover. A cover ffmpeg cannot read costs the part
+// nothing: the merge is made once more without it, and the unreadable cover.jpg goes.
+bool mergePart(const std::string& videoFile, const std::string& audioFile,
+               const DownloadRequest& part) {
+    const std::string video = localToUtf8(videoFile);
+    const std::string audio = localToUtf8(audioFile);
+    const std::string output = localToUtf8(part.outputPath);
+    const std::vector<MetadataTag> tags = partTags(part);
+    const std::string cover = fetchVideoCover(part);
+    if (mergeStreams(video, audio, output, {tags, localToUtf8(cover)})) return true;
+    if (cover.empty() || !mergeStreams(video, audio, output, {tags, ""})) return false;
+    deleteFile(cover);
     return true;
 }
 
@@ -217,8 +234,7 @@ JobResult runDownloadJob(const DownloadRequest& part, JobReport& report) {
 
     stages.write("正在合成音视频");
     report.mergeStarted();
-    if (!mergeStreams(localToUtf8(videoFile), localToUtf8(audioFile),
-                      localToUtf8(part.outputPath))) {
+    if (!mergePart(videoFile, audioFile, part)) {
         return stages.fail("音视频合成失败");  // both streams stay for the next press
     }
     deleteFile(videoFile);

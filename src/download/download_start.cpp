@@ -36,9 +36,10 @@ std::shared_ptr<const ParseResult> prepareDownloads(DownloadView& view) {
 // one-second waits changes none of them. A row whose part is done is left alone.
 std::vector<DownloadRequest> bindRows(DownloadView& view, const DownloadQueue& queue,
                                       const ParseResult& shown, bool checkedOnly) {
-    const PartChoice choice{sharedState().download.get().directory,
-                            view.videoQualityData().value_or(-1),
-                            view.audioQualityData().value_or(-1)};
+    const DownloadSettings settings = sharedState().download.get();
+    const PartChoice choice{settings.directory, view.videoQualityData().value_or(-1),
+                            view.audioQualityData().value_or(-1), settings.writeTags,
+                            settings.saveCover};
     std::set<std::string> done;
     for (const DownloadItem& item : queue.items()) {
         if (item.state == ItemState::Done) done.insert(item.request.outputPath);

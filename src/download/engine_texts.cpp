@@ -27,82 +27,82 @@ std::string engineStateName(int code) {
 
 std::string engineErrorText(int code) {
     switch (code) {
-        case 0:
+        case kErrorUnknown:
             return localText("未知错误");
-        case 1:
+        case kErrorCreateFile:
             return localText("创建文件失败");
-        case 2:
+        case kErrorWriteFile:
             return localText("写文件失败");
-        case 3:
+        case kErrorReadFile:
             return localText("读文件失败");
-        case 4:
+        case kErrorRename:
             return localText("重命名失败");
-        case 5:
+        case kErrorPieceCheck:
             return localText("文件片校验失败");
-        case 6:
+        case kErrorFileCheck:
             return localText("文件全文校验失败");
-        case 7:
+        case kErrorDeleteFile:
             return localText("删除文件失败失败");
-        case 16:
+        case kErrorBadAddress:
             return localText("无效的DOWN地址");
-        case 32:
+        case kErrorProxyType:
             return localText("代理类型未知");
-        case 33:
+        case kErrorProxyLogin:
             return localText("代理认证失败");
-        case 48:
+        case kErrorNoAddress:
             return localText("http下载中无ip可用");
-        case 64:
+        case kErrorTimeout:
             return localText("任务超时");
-        case 65:
+        case kErrorCancelled:
             return localText("任务取消");
-        case 66:
+        case kErrorHelperCrashed:
             return localText("MINITP崩溃");
-        case 67:
+        case kErrorBadTask:
             return localText("TaskId 非法");
         default:
             return "";
     }
 }
 
-int errorCodeFromAria2(int aria2Code, bool serverAnswered) {
+EngineError errorCodeFromAria2(int aria2Code, bool serverAnswered) {
     switch (aria2Code) {
         case 1:  // no cause of its own: after an answer, a connection cut or a body
                  // shorter than its length; before one, it may be anything
-            return serverAnswered ? 48 : 0;
+            return serverAnswered ? kErrorNoAddress : kErrorUnknown;
         case 2:  // time out
         case 5:  // too slow
-            return 64;
+            return kErrorTimeout;
         case 3:   // resource not found
         case 4:   // too many "not found" answers
         case 22:  // HTTP protocol error
         case 23:  // too many redirects
         case 24:  // HTTP authorisation failed
         case 28:  // the address or an option was rejected
-            return 16;
+            return kErrorBadAddress;
         case 6:   // network problem
         case 8:   // the server's answer does not continue the partial file
         case 19:  // name resolution failed
         case 29:  // service unavailable
-            return 48;
+            return kErrorNoAddress;
         case 13:  // file exists and may not be overwritten
         case 15:  // file could not be opened
         case 16:  // file could not be created
         case 18:  // folder could not be created
-            return 1;
+            return kErrorCreateFile;
         case 9:   // disk full
         case 17:  // file I/O error
-            return 2;
+            return kErrorWriteFile;
         case 14:  // renaming failed
-            return 4;
+            return kErrorRename;
         case 10:  // piece length changed
-            return 5;
+            return kErrorPieceCheck;
         case 32:  // checksum mismatch
-            return 6;
+            return kErrorFileCheck;
         case 7:   // halted with the download unfinished
         case 31:  // removed
-            return 65;
+            return kErrorCancelled;
         default:
-            return 0;
+            return kErrorUnknown;
     }
 }
 

@@ -109,6 +109,7 @@ struct EngineThread::Impl {
 
     mutable std::mutex taskMutex;
     std::map<std::uint32_t, TaskRecord> tasks;
+    mutable std::condition_variable stateChanged;  // with taskMutex
     std::uint32_t nextHandle = 1;
 
     // Engine thread only.
@@ -138,12 +139,14 @@ struct EngineThread::Impl {
         return 0;
     }
 
-    void look(TaskRecord& record) {
+    // Refreshes the record; true when its state changed.
+    bool look(TaskRecord& record) {
         aria2::DownloadHandle* handle = aria2::getDownloadHandle(session, record.gid);
         if (handle == nullptr) {
             record.finished = true;
-            return;
+            return false;
         }
+        const EngineState before = record.snapshot.state;
         TaskSnapshot& snapshot = record.snapshot;
         switch (handle->getStatus()) {
             case aria2::DOWNLOAD_ACTIVE:
@@ -178,14 +181,19 @@ struct EngineThread::Impl {
         snapshot.speed = handle->getDownloadSpeed();
         snapshot.connections = handle->getConnections();
         aria2::deleteDownloadHandle(handle);
+        return snapshot.state != before;
     }
 
     void lookAtAll() {
         live = false;
-        std::lock_guard lock(taskMutex);
-        for (auto& [handle, record] : tasks) {
-            if (!record.finished) look(record);
+        bool changed = false;
+        {
+            std::lock_guard lock(taskMutex);
+            for (auto& [handle, record] : tasks) {
+                if (!record.finished) changed = look(record) || changed;
+            }
         }
+        if (changed) stateChanged.notify_all();
     }
 
     void loop() {
@@ -302,6 +310,7 @@ void EngineThread::stop() {
         std::lock_guard lock(impl_->taskMutex);
         impl_->tasks.clear();
     }
+    impl_->stateChanged.notify_all();
     sessionTaken.store(false);
 }
 
@@ -366,6 +375,7 @@ bool EngineThread::removeTask(std::uint32_t task) {
         impl_->tasks.erase(found);
         done = true;
     });
+    if (done) impl_->stateChanged.notify_all();
     return done;
 }
 
@@ -384,6 +394,17 @@ std::optional<TaskSnapshot> EngineThread::snapshot(std::uint32_t task) const {
     auto found = impl_->tasks.find(task);
     if (found == impl_->tasks.end()) return std::nullopt;
     return found->second.snapshot;
+}
+
+EngineState EngineThread::waitForState(std::uint32_t task, EngineState seen,
+                                       std::chrono::milliseconds longest) const {
+    std::unique_lock lock(impl_->taskMutex);
+    const auto state = [&] {
+        auto found = impl_->tasks.find(task);
+        return found == impl_->tasks.end() ? kStateNoItem : found->second.snapshot.state;
+    };
+    impl_->stateChanged.wait_for(lock, longest, [&] { return state() != seen; });
+    return state();
 }
 
 }  // namespace quivra

@@ -3,6 +3,8 @@
 // in snapshots that the thread refreshes, so queries never wait for a polling round.
 #pragma once
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -11,12 +13,14 @@
 #include <optional>
 #include <string>
 
+#include "download/engine_texts.h"
+
 namespace quivra {
 
 // What one task looked like after the engine thread's last look at it.
 struct TaskSnapshot {
-    int state = 0;  // a code of the state table
-    int error = 0;  // a code of the error table
+    EngineState state = kStateNoItem;
+    EngineError error = kErrorUnknown;
     std::int64_t totalSize = 0;
     std::int64_t downloadedSize = 0;
     int speed = 0;
@@ -53,6 +57,12 @@ class EngineThread {
     bool removeTask(std::uint32_t task);
     bool setUploadLimit(std::int64_t bytesPerSecond);
     std::optional<TaskSnapshot> snapshot(std::uint32_t task) const;
+    // Waits until the task's state is no longer `seen` or `longest` has passed, and
+    // returns the state then (kStateNoItem for a task the engine no longer has). The
+    // engine thread wakes the wait as soon as it sees the change, right after aria2's
+    // download event, so a caller need not poll for it.
+    EngineState waitForState(std::uint32_t task, EngineState seen,
+                             std::chrono::milliseconds longest) const;
 
     struct Impl;
 

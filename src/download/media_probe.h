@@ -1,5 +1,5 @@
-// What ffprobe reads from a media file: how a merge is checked before it counts as done.
-// Paths are UTF-8.
+// What a media file holds, read in this process with libavformat: how a merge is checked
+// before it counts as done. Paths are UTF-8.
 #pragma once
 
 #include <string>
@@ -7,19 +7,24 @@
 namespace quivra {
 
 struct MediaSummary {
-    int videoStreams = 0;
+    int videoStreams = 0;  // moving pictures; a cover is not one of them
     int audioStreams = 0;
-    double seconds = -1;  // the container's duration; -1 when unknown
+    int pictureStreams = 0;  // attached pictures (a cover)
+    double seconds = -1;     // the container's duration; -1 when unknown
+    // The length of the first video and the first audio stream; -1 when unknown.
+    double videoSeconds = -1;
+    double audioSeconds = -1;
 };
 
-// Nothing counted when ffprobe is missing or cannot read the file.
+// Nothing counted when the file cannot be opened or read as media, or libavformat is
+// missing.
 MediaSummary probeMedia(const std::string& path);
 
-// The length in seconds of the longer of a part's two streams; -1 when either is unknown.
-double longerStreamSeconds(const std::string& videoPath, const std::string& audioPath);
-
-// Whether a merged file is whole: exactly one video and one audio stream, lasting about
-// as long as the longer of the two streams it was made from (streamSeconds).
-bool isWholeMerge(const std::string& mergedPath, double streamSeconds);
+// Whether a merged file is whole: exactly one video and one audio stream (beside at most
+// one cover picture), the whole lasting about as long as the longer of the two stream
+// files it was made from, and each stream about as long as its file's, so that neither
+// was cut short on the way.
+bool isWholeMerge(const std::string& mergedPath, const std::string& videoPath,
+                  const std::string& audioPath);
 
 }  // namespace quivra

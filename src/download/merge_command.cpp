@@ -58,14 +58,24 @@ bool syncToDisk(const std::string& path, int flags) {
 }  // namespace
 
 std::string mergeCommandLine(const std::string& videoPath, const std::string& audioPath,
-                             const std::string& targetPath) {
-    return "ffmpeg -xerror -y -loglevel error -i " + fileArgument(videoPath) + " -i " +
-           fileArgument(audioPath) + " -vcodec copy -acodec copy -f mp4 " +
-           fileArgument(targetPath);
+                             const std::string& targetPath, const MergeExtras& extras) {
+    std::string line = "ffmpeg -xerror -y -loglevel error -i " + fileArgument(videoPath) + " -i " +
+                       fileArgument(audioPath);
+    if (!extras.coverPath.empty()) {
+        // With a third input ffmpeg's own choice of streams could take the picture for
+        // the video: every stream is named.
+        line += " -i " + fileArgument(extras.coverPath) + " -map 0:v:0 -map 1:a:0 -map 2:v:0";
+    }
+    line += " -vcodec copy -acodec copy";
+    if (!extras.coverPath.empty()) line += " -disposition:v:1 attached_pic";
+    for (const MetadataTag& tag : extras.tags) {
+        line += " -metadata " + shellQuote(tag.key + "=" + tag.value);
+    }
+    return line + " -f mp4 " + fileArgument(targetPath);
 }
 
 bool mergeStreams(const std::string& videoPath, const std::string& audioPath,
-                  const std::string& outputPath) {
+                  const std::string& outputPath, const MergeExtras& extras) {
     namespace fs = std::filesystem;
     const std::string partPath = outputPath + kPartSuffix;
     const fs::path part(partPath);
@@ -76,11 +86,11 @@ bool mergeStreams(const std::string& videoPath, const std::string& audioPath,
     if (!hasRoomForStreams(folder, videoPath, audioPath)) return false;
 
     int status = -1;
-    runCommand(mergeCommandLine(videoPath, audioPath, partPath), nullptr, &status);
+    runCommand(mergeCommandLine(videoPath, audioPath, partPath, extras), nullptr, &status);
 
     const bool whole = status == 0 && fs::is_regular_file(part, error) &&
                        syncToDisk(partPath, O_RDONLY) &&
-                       isWholeMerge(partPath, longerStreamSeconds(videoPath, audioPath));
+                       isWholeMerge(partPath, videoPath, audioPath);
     if (whole) {
         fs::rename(part, fs::path(outputPath), error);
         if (!error) {

@@ -19,6 +19,22 @@ std::string qualityName(const QualityList& qualities, int quality) {
     return {};
 }
 
+// The date of the publication text ("2021-08-27 01:46:40" gives 2021-08-27).
+std::string publicationDay(const std::string& pubdate) {
+    return pubdate.substr(0, pubdate.find(' '));
+}
+
+VideoTags videoTags(const VideoRecord& video, int parts) {
+    VideoTags tags;
+    tags.videoTitle = video.siteTitle;
+    tags.author = video.owner.name;
+    tags.date = publicationDay(video.stat.pubdate);
+    tags.pageAddress = utf8ToLocalText(sharedState().site.main) + "/video/" + video.bvid;
+    tags.description = video.desc;
+    tags.parts = std::max(1, parts);
+    return tags;
+}
+
 }  // namespace
 
 DownloadRequest bindPart(const ParseResult& parsed, const PartChoice& choice, int row) {
@@ -37,6 +53,8 @@ DownloadRequest bindPart(const ParseResult& parsed, const PartChoice& choice, in
     part.directory = choice.directory;
     part.outputPath =
         outputFilePath(choice.directory, videoFolderName(video.title, video.bvid), row, page.part);
+    if (choice.tags) part.tags = videoTags(video, static_cast<int>(parsed.rows.size()));
+    if (choice.cover) part.coverAddress = video.pic;
     return part;
 }
 

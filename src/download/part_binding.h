@@ -11,11 +11,14 @@
 
 namespace quivra {
 
-// What a request takes besides the part: the folder and the chosen streams.
+// What a request takes besides the part: the folder, the chosen streams and what the MP4
+// carries besides them.
 struct PartChoice {
     std::string directory;  // local text
     int videoQuality = -1;
     int audioQuality = -1;
+    bool tags = true;   // the video's title, author, date ... as tags
+    bool cover = true;  // its cover picture, also saved as cover.jpg
 };
 
 // The part listed as row `row` (from 0, below parsed.rows.size()) of the parse; the

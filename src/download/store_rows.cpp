@@ -21,13 +21,23 @@ const char* const kUpgrades[] = {
     " state TEXT NOT NULL, stage_text TEXT NOT NULL, error_text TEXT NOT NULL,"
     " bytes_done INTEGER NOT NULL, bytes_total INTEGER NOT NULL,"
     " created_at INTEGER NOT NULL, finished_at INTEGER NOT NULL)",
+    // What the MP4 carries besides its streams; rows of before carry nothing.
+    "ALTER TABLE items ADD COLUMN tagged INTEGER NOT NULL DEFAULT 0;"
+    "ALTER TABLE items ADD COLUMN tag_video_title TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE items ADD COLUMN tag_author TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE items ADD COLUMN tag_date TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE items ADD COLUMN tag_page_address TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE items ADD COLUMN tag_description TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE items ADD COLUMN tag_parts INTEGER NOT NULL DEFAULT 1;"
+    "ALTER TABLE items ADD COLUMN cover_address TEXT NOT NULL DEFAULT ''",
     "ALTER TABLE items ADD COLUMN site_title TEXT NOT NULL DEFAULT ''",
 };
 
 constexpr const char* kColumns =
     "id, bvid, video_title, cid, page_title, page_number, video_quality, audio_quality,"
     " quality_name, directory, output_path, state, stage_text, error_text, bytes_done,"
-    " bytes_total, created_at, finished_at, site_title";
+    " bytes_total, created_at, finished_at, tagged, tag_video_title, tag_author, tag_date,"
+    " tag_page_address, tag_description, tag_parts, cover_address, site_title";
 
 StoreCheck failure(const SqliteDatabase& database) {
     switch (database.errorCode()) {
@@ -50,6 +60,19 @@ std::string local(const SqliteStatement& row, int column) {
 
 int number(const SqliteStatement& row, int column) {
     return static_cast<int>(row.integerColumn(column));
+}
+
+// Columns 19 to 26: the tags (all empty without them) and the cover's address.
+void bindTags(SqliteStatement& statement, const DownloadRequest& request) {
+    const VideoTags tags = request.tags.value_or(VideoTags{});
+    statement.bind(19, std::int64_t{request.tags.has_value()});
+    const std::string texts[] = {tags.videoTitle, tags.author, tags.date, tags.pageAddress,
+                                 tags.description};
+    for (size_t i = 0; i < std::size(texts); ++i) {
+        statement.bind(20 + static_cast<int>(i), localToUtf8(texts[i]));
+    }
+    statement.bind(25, std::int64_t{tags.parts});
+    statement.bind(26, localToUtf8(request.coverAddress));
 }
 
 }  // namespace
@@ -105,7 +128,12 @@ StoreCheck readItems(SqliteDatabase& database, std::vector<DownloadItem>& items)
         item.bytesTotal = row.integerColumn(15);
         item.createdAt = row.integerColumn(16);
         item.finishedAt = row.integerColumn(17);
-        request.siteTitle = local(row, 18);
+        if (row.integerColumn(18) != 0) {
+            request.tags = VideoTags{local(row, 19), local(row, 20), local(row, 21),
+                                     local(row, 22), local(row, 23), number(row, 24)};
+        }
+        request.coverAddress = local(row, 25);
+        request.siteTitle = local(row, 26);
         items.push_back(std::move(item));
     }
 }
@@ -115,7 +143,8 @@ bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& chan
     if (!transaction.isActive()) return false;
     SqliteStatement put(database, std::string("INSERT OR REPLACE INTO items (") + kColumns +
                                       ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10,"
-                                      " ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19)");
+                                      " ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20,"
+                                      " ?21, ?22, ?23, ?24, ?25, ?26, ?27)");
     SqliteStatement remove(database, "DELETE FROM items WHERE id = ?1");
     for (const StoreChange& change : changes) {
         SqliteStatement& statement = change.item != nullptr ? put : remove;
@@ -125,7 +154,7 @@ bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& chan
             const std::string texts[] = {request.bvid,       request.videoTitle,  request.cid,
                                          request.pageTitle,  request.qualityName, request.directory,
                                          request.outputPath, request.siteTitle};
-            const int textColumns[] = {2, 3, 4, 5, 9, 10, 11, 19};
+            const int textColumns[] = {2, 3, 4, 5, 9, 10, 11, 27};
             for (size_t i = 0; i < std::size(texts); ++i) {
                 statement.bind(textColumns[i], localToUtf8(texts[i]));
             }
@@ -139,6 +168,7 @@ bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& chan
             statement.bind(16, item->bytesTotal);
             statement.bind(17, item->createdAt);
             statement.bind(18, item->finishedAt);
+            bindTags(statement, request);
         }
         if (statement.step() != SqliteStatement::Step::Done) return false;
         statement.reset();

@@ -1,5 +1,6 @@
 #include "app/settings_window.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QLineEdit>
@@ -219,6 +220,34 @@ TEST_F(SettingsWindowTest, DefaultQualitiesAreStoredAsChosenAndShownAgain) {
     EXPECT_EQ(settings_->findChild<QComboBox*>("组合框_defaultVideoQuality")->currentText(),
               "720P");
     EXPECT_EQ(settings_->findChild<QComboBox*>("组合框_defaultAudioQuality")->currentText(), "低");
+}
+
+// Each switch of what an MP4 carries starts on, and is stored as it is toggled.
+TEST_F(SettingsWindowTest, TagAndCoverSwitchesAreStoredAsTheyChange) {
+    struct Case {
+        const char* name;
+        const char* text;
+        const char* key;
+        bool DownloadSettings::*field;
+    };
+    const Case cases[] = {
+        {"选择框_writeTags", "写入视频信息", "writeTags", &DownloadSettings::writeTags},
+        {"选择框_saveCover", "保存封面", "saveCover", &DownloadSettings::saveCover},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        auto* box = settings_->findChild<QCheckBox*>(QString::fromUtf8(c.name));
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->text(), QString::fromUtf8(c.text));
+        EXPECT_TRUE(box->isChecked());
+        box->setChecked(false);
+        EXPECT_EQ(stored(c.key), "0");
+        EXPECT_FALSE(sharedState().download.get().*c.field);
+        EXPECT_FALSE(loadDownloadSettings(configFile(), "/").*c.field);
+        box->setChecked(true);
+        EXPECT_EQ(stored(c.key), "1");
+        EXPECT_TRUE(sharedState().download.get().*c.field);
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ using test::ProgramRun;
 using test::StartedProgram;
 
 constexpr auto kLimit = std::chrono::seconds(120);
+// The streams ffprobe reads from a part of quality 80 and from the local site's cover.
+constexpr const char* kVideo = "video,960,540";
+constexpr const char* kCover = "video,320,180";
 
 class DownloadCommandTest : public test::ProgramFolderSuite {
   protected:
@@ -82,17 +86,54 @@ std::vector<std::string> filesIn(const fs::path& folder) {
     return names;
 }
 
+// The tags of a media file's container as ffprobe reads them, without the muxer's own.
+std::map<std::string, std::string> tagsOf(const fs::path& file) {
+    const nlohmann::json probed = nlohmann::json::parse(
+        test::runProgram("/usr/bin/ffprobe", {"-v", "error", "-show_entries", "format_tags", "-of",
+                                              "json", file.string()})
+            .out,
+        nullptr, false);
+    std::map<std::string, std::string> tags;
+    if (!probed.is_object()) return tags;
+    const nlohmann::json found =
+        probed.value("format", nlohmann::json::object()).value("tags", nlohmann::json::object());
+    for (const auto& [key, value] : found.items()) {
+        if (key != "major_brand" && key != "minor_version" && key != "compatible_brands" &&
+            key != "encoder") {
+            tags[key] = value.get<std::string>();
+        }
+    }
+    return tags;
+}
+
+// The one attached picture of a file: "video,W,H,1" when it carries a cover.
+std::vector<std::string> attachedPictures(const fs::path& file) {
+    std::vector<std::string> pictures;
+    for (const std::string& line :
+         test::linesOf(test::runProgram("/usr/bin/ffprobe",
+                                        {"-v", "error", "-show_entries",
+                                         "stream=codec_type,width,height:stream_disposition="
+                                         "attached_pic",
+                                         "-of", "csv=p=0", file.string()})
+                           .out)) {
+        if (line.ends_with(",1")) pictures.push_back(line);
+    }
+    return pictures;
+}
+
 TEST_F(DownloadCommandTest, GetMakesEachPartAsTheWindowNamesItAndSkipsItTheNextTime) {
     const ProgramRun get = run({"get", kThreePartBvid, "-o", downloads().string()});
     ASSERT_EQ(get.status, 0) << get.err;
     EXPECT_EQ(get.err, "");
     const std::vector<std::string> names = {"01_第一段_出发.mp4", "02_第二段_途中.mp4",
                                             "03_第三段_到达.mp4"};
-    EXPECT_EQ(filesIn(threeParts()), names);
+    std::vector<std::string> files = names;
+    files.push_back("cover.jpg");
+    EXPECT_EQ(filesIn(threeParts()), files);
     for (const std::string& name : names) {
         // Without a login the best quality allowed is 1080P (80): 960x540.
         EXPECT_EQ(streamsOf(threeParts() / name),
-                  (std::vector<std::string>{"video,960,540", "audio"}))
+                  (std::vector<std::string>{kVideo, "audio", kCover}))
             << name;
     }
     EXPECT_TRUE(fs::is_empty(downloads() / "temp"));
@@ -122,6 +163,121 @@ TEST_F(DownloadCommandTest, GetMakesEachPartAsTheWindowNamesItAndSkipsItTheNextT
     EXPECT_EQ(listed().size(), 3u);
 }
 
+// Each part carries the video's facts as the site gives them, and the cover fetched once.
+TEST_F(DownloadCommandTest, GetTagsEachPartAndAttachesTheCover) {
+    const ProgramRun get = run({"get", kThreePartBvid, "-o", downloads().string(), "-j", "3"});
+    ASSERT_EQ(get.status, 0) << get.err;
+    const std::string page = site().baseUrl() + "/video/";
+    const char* const names[] = {"01_第一段_出发.mp4", "02_第二段_途中.mp4", "03_第三段_到达.mp4"};
+    const char* const titles[] = {"第一段 出发", "第二段：途中", "第三段 到达"};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(names[i]);
+        const std::map<std::string, std::string> wanted = {
+            {"title", titles[i]},
+            {"artist", "晨光小站"},
+            {"album", "三段 练习"},
+            {"track", std::to_string(i + 1) + "/3"},
+            {"date", "2021-08-27"},
+            {"comment", page + kThreePartBvid},
+            {"description", "Three short parts.\n三段短片。"}};
+        EXPECT_EQ(tagsOf(threeParts() / names[i]), wanted);
+        EXPECT_EQ(attachedPictures(threeParts() / names[i]),
+                  (std::vector<std::string>{"video,320,180,1"}));
+    }
+    EXPECT_EQ(streamsOf(threeParts() / "cover.jpg"), std::vector<std::string>{kCover});
+    EXPECT_EQ(site().requestsTo(std::string("/cover/") + kThreePartBvid + ".jpg").size(), 1u);
+
+    // A one-part video: the video's title, no album and no track.
+    ASSERT_EQ(run({"get", kOnePartBvid, "-o", downloads().string()}).status, 0);
+    EXPECT_EQ(tagsOf(downloads() / "山间小路的清晨" / "01_山间小路的清晨.mp4"),
+              (std::map<std::string, std::string>{
+                  {"title", "山间小路的清晨"},
+                  {"artist", "晨光小站"},
+                  {"date", "2021-03-05"},
+                  {"comment", page + kOnePartBvid},
+                  {"description", "A quiet morning walk.\n清晨的山路。"}}));
+}
+
+// Quotes, a line break, $( ), backticks and ; in the site's texts run nothing and reach the
+// tags as they are.
+TEST_F(DownloadCommandTest, ShellSyntaxInTheSitesTextsReachesTheTagsUnchanged) {
+    const fs::path ran = folder() / "ran";
+    const std::string title = "It's \"$(touch " + ran.string() + ")\" `touch " + ran.string() +
+                              "`; touch " + ran.string() + "\n第二行 $HOME";
+    nlohmann::json answer = {
+        {"code", 0},
+        {"data",
+         {{"bvid", kOnePartBvid},
+          {"videos", 1},
+          {"title", title},
+          {"pic", site().baseUrl() + "/cover/" + kOnePartBvid + ".jpg"},
+          {"owner", {{"name", "a'b;c"}}},
+          {"cid", 3001},
+          {"pages", nlohmann::json::array(
+                        {{{"cid", 3001}, {"page", 1}, {"part", "p"}, {"duration", 2}}})}}}};
+    site().overrideAnswer("/x/web-interface/view", 200, answer.dump(), "application/json");
+    const ProgramRun get = run({"get", kOnePartBvid, "-o", downloads().string()});
+    ASSERT_EQ(get.status, 0) << get.err;
+    std::vector<std::string> made;
+    for (const auto& entry : fs::recursive_directory_iterator(downloads())) {
+        if (entry.path().extension() == ".mp4") made.push_back(entry.path().string());
+    }
+    ASSERT_EQ(made.size(), 1u);
+    const std::map<std::string, std::string> tags = tagsOf(made[0]);
+    EXPECT_EQ(tags.at("title"), title);
+    EXPECT_EQ(tags.at("artist"), "a'b;c");
+    EXPECT_FALSE(fs::exists(ran));
+}
+
+// A cover that cannot be had costs nothing: the MP4 is made with its tags and no picture,
+// and the part is done without a word.
+TEST_F(DownloadCommandTest, CoverThatCannotBeHadLeavesATaggedMp4WithoutIt) {
+    struct Case {
+        const char* what;
+        int status;  // of the override; 0: the site's own 404
+        std::string body;
+    };
+    const Case cases[] = {
+        {"404", 0, ""},
+        {"a page instead of a picture", 200, "<html>no</html>"},
+        {"a picture ffmpeg cannot read", 200, "\xFF\xD8\xFF\xE0 not really a picture"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(downloads());
+        site().clearOverrides();
+        const char* bvid = c.status == 0 ? devsite::kMissingCoverBvid : kOnePartBvid;
+        if (c.status != 0) {
+            site().overrideAnswer(std::string("/cover/") + bvid + ".jpg", c.status, c.body,
+                                  "image/jpeg");
+        }
+        const ProgramRun get = run({"get", bvid, "-p", "1", "-o", downloads().string()});
+        ASSERT_EQ(get.status, 0) << get.err;
+        EXPECT_EQ(get.err, "");
+        std::vector<fs::path> made;
+        for (const auto& entry : fs::recursive_directory_iterator(downloads())) {
+            if (entry.path().extension() == ".mp4") made.push_back(entry.path());
+            EXPECT_NE(entry.path().filename(), "cover.jpg");
+        }
+        ASSERT_EQ(made.size(), 1u);
+        EXPECT_EQ(streamsOf(made[0]).size(), 2u);
+        EXPECT_EQ(tagsOf(made[0]).count("artist"), 1u);
+        EXPECT_EQ(listed().back()["state"], "done");
+    }
+}
+
+// With both settings off the MP4 is today's: no tags, no picture, no cover.jpg, no request.
+TEST_F(DownloadCommandTest, SettingsOffGiveThePlainMp4) {
+    test::writeBytes(configPath(),
+                     test::readBytes(configPath()) + "[download]\nwriteTags=0\nsaveCover=0\n");
+    ASSERT_EQ(run({"get", kOnePartBvid, "-o", downloads().string()}).status, 0);
+    const fs::path made = downloads() / "山间小路的清晨" / "01_山间小路的清晨.mp4";
+    EXPECT_EQ(streamsOf(made), (std::vector<std::string>{kVideo, "audio"}));
+    EXPECT_TRUE(tagsOf(made).empty());
+    EXPECT_EQ(filesIn(made.parent_path()), std::vector<std::string>{made.filename().string()});
+    EXPECT_TRUE(site().requestsTo("/cover").empty());
+}
+
 TEST_F(DownloadCommandTest, GetTakesThePartsAndQualitiesAsked) {
     struct Case {
         std::vector<std::string> options;
@@ -129,8 +285,10 @@ TEST_F(DownloadCommandTest, GetTakesThePartsAndQualitiesAsked) {
     };
     const Case cases[] = {
         {{"-p", "1,3", "-q", "720P", "-a", "medium"},
-         {"01_第一段_出发.mp4 video,768,432", "03_第三段_到达.mp4 video,768,432"}},
-        {{"-p", "2-2", "-q", "32", "-a", "低"}, {"02_第二段_途中.mp4 video,512,288"}},
+         {"01_第一段_出发.mp4 video,768,432", "03_第三段_到达.mp4 video,768,432",
+          "cover.jpg video,320,180"}},
+        {{"-p", "2-2", "-q", "32", "-a", "低"},
+         {"02_第二段_途中.mp4 video,512,288", "cover.jpg video,320,180"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.options[1]);
@@ -222,8 +380,9 @@ TEST_F(DownloadCommandTest, GetReadsOneListFromAFileOrStandardInputAtTheDefaultQ
 
 TEST_F(DownloadCommandTest, InterruptedGetLeavesNoMp4AndTheNextGetAndResumeFinishByteExactly) {
     site().setBytesPerSecond(8 * 1024);
-    StartedProgram first(
-        program(), {"get", kThreePartBvid, "-p", "1-2", "-o", downloads().string(), "--json"});
+    // Without tags and cover the MP4 is the plain copy of the two streams.
+    StartedProgram first(program(), {"get", kThreePartBvid, "-p", "1-2", "-o", downloads().string(),
+                                     "--json", "--no-tags", "--no-cover"});
     ASSERT_TRUE(fetching(first, 2)) << first.out() << first.err();
     first.signal(SIGINT);
     EXPECT_EQ(first.finish(kLimit).status, 130) << first.err();
@@ -239,7 +398,8 @@ TEST_F(DownloadCommandTest, InterruptedGetLeavesNoMp4AndTheNextGetAndResumeFinis
 
     site().setBytesPerSecond(0);
     site().clearRequests();
-    const ProgramRun again = run({"get", kThreePartBvid, "-p", "1", "-o", downloads().string()});
+    const ProgramRun again = run(
+        {"get", kThreePartBvid, "-p", "1", "-o", downloads().string(), "--no-tags", "--no-cover"});
     ASSERT_EQ(again.status, 0) << again.err;
     // The video stream went on from where it stopped.
     std::int64_t resumedAt = 0;
@@ -265,7 +425,8 @@ TEST_F(DownloadCommandTest, InterruptedGetLeavesNoMp4AndTheNextGetAndResumeFinis
     const ProgramRun resume = run({"resume"});
     ASSERT_EQ(resume.status, 0) << resume.err;
     EXPECT_EQ(streamsOf(threeParts() / "02_第二段_途中.mp4"),
-              (std::vector<std::string>{"video,960,540", "audio"}));
+              (std::vector<std::string>{kVideo, "audio"}));
+    EXPECT_FALSE(fs::exists(threeParts() / "cover.jpg"));
     for (const auto& item : listed()) EXPECT_EQ(item["state"], "done");
 }
 
@@ -292,7 +453,7 @@ TEST_F(DownloadCommandTest, TwoProgramsNeverRunOnePartAtOnce) {
     EXPECT_EQ(site().bytesServed(stream) - servedBefore,
               static_cast<std::int64_t>(fs::file_size(site().mediaPath(stream))));
     EXPECT_EQ(streamsOf(downloads() / "山间小路的清晨" / "01_山间小路的清晨.mp4"),
-              (std::vector<std::string>{"video,960,540", "audio"}));
+              (std::vector<std::string>{kVideo, "audio", kCover}));
 }
 
 }  // namespace

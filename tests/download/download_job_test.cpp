@@ -7,6 +7,7 @@
 #include <fstream>
 #include <thread>
 
+#include "download/merge_tags.h"
 #include "download/part_binding.h"
 #include "download/progress_text.h"
 #include "job_fixture.h"
@@ -66,6 +67,17 @@ TEST(DownloadNames, ProgressTextRoundsHalvesAwayFromZero) {
     EXPECT_EQ(megabyteText(5000LL * 1048576), "5000");
 }
 
+// A long description is cut to the limit at a character's start, never inside one.
+TEST(DownloadNames, LongDescriptionIsCutAtACharacter) {
+    DownloadRequest part;
+    part.tags = VideoTags{};
+    part.tags->description = localText(repeated("字", 1000).c_str());  // 3 bytes each in UTF-8
+    const std::vector<MetadataTag> tags = partTags(part);
+    ASSERT_EQ(tags.size(), 1u);
+    EXPECT_EQ(tags[0].key, "description");
+    EXPECT_EQ(tags[0].value, repeated("字", kMaxDescriptionBytes / 3));
+}
+
 using DownloadJobTest = JobSiteTest;
 
 TEST_F(DownloadJobTest, DownloadsOnePartThroughTheEngineAndMerges) {
@@ -94,6 +106,16 @@ TEST_F(DownloadJobTest, DownloadsOnePartThroughTheEngineAndMerges) {
     ASSERT_FALSE(media.empty());
     EXPECT_EQ(media.front().header("Referer"), site().baseUrl() + "/");
     EXPECT_GT(site().bytesServed(mediaName(kOnePartCid, 30280)), 0);
+}
+
+// The engine tells the job when a stream is whole: with a minute between its looks at a
+// task, a part still takes seconds, not the two minutes that waiting out both looks takes.
+TEST_F(DownloadJobTest, WholeStreamEndsTheWaitAtOnce) {
+    setJobTimings({std::chrono::seconds(60), std::chrono::seconds(90)});
+    RecordingReport report;
+    const auto began = std::chrono::steady_clock::now();
+    EXPECT_EQ(runDownloadJob(part("p"), report).outcome, JobResult::Done);
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(30));
 }
 
 TEST_F(DownloadJobTest, ExistingOutputIsNotDownloaded) {

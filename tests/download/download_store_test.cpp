@@ -35,7 +35,18 @@ DownloadItem sampleItem(std::int64_t id, ItemState state) {
                     localText("720P 高清"),
                     "/d",
                     "/d/t/0" + std::to_string(id) + ".mp4",
+                    std::nullopt,
+                    "",
                     localText("视频 标题：第一季")};
+    if (id % 2 == 1) {
+        item.request.tags = VideoTags{localText("视频 标题?"),
+                                      localText("作者"),
+                                      "2021-08-27",
+                                      "http://127.0.0.1:1/video/BV1xx411c7mD",
+                                      localText("简介\n第二行"),
+                                      3};
+        item.request.coverAddress = "http://127.0.0.1:1/cover/BV1xx411c7mD.jpg";
+    }
     item.state = state;
     item.stageText = localText("正在解析");
     item.errorText = localText("任务超时");
@@ -52,7 +63,7 @@ void expectSameItem(const DownloadItem& a, const DownloadItem& b) {
         return std::tuple(i.id, r.bvid, r.videoTitle, r.cid, r.pageTitle, r.pageNumber,
                           r.videoQuality, r.audioQuality, r.qualityName, r.directory, r.outputPath,
                           i.state, i.stageText, i.errorText, i.bytesDone, i.bytesTotal, i.createdAt,
-                          i.finishedAt, r.siteTitle);
+                          i.finishedAt, r.tags, r.coverAddress, r.siteTitle);
     };
     EXPECT_EQ(fields(a), fields(b));
 }
@@ -82,46 +93,12 @@ TEST(DownloadStore, WrittenItemsComeBackFromAPrivateWalStore) {
         EXPECT_EQ(test::fileMode(path), 0600u);
         EXPECT_EQ(test::fileMode(path + "-wal"), 0600u);
         EXPECT_EQ(queryText(path, "PRAGMA journal_mode"), "wal");
-        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "2");
+        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "3");
     }
     StoreOpening again = DownloadStore::open(path);
     ASSERT_EQ(again.items.size(), 2u);
     expectSameItem(again.items[0], sampleItem(1, ItemState::Running));
     expectSameItem(again.items[1], sampleItem(2, ItemState::Done));
-}
-
-// A list written before site titles were kept keeps every item; they show their folder
-// name until written again.
-TEST(DownloadStore, StoreOfTheFirstVersionKeepsItsItemsAndGainsSiteTitles) {
-    test::TempFolder folder;
-    const std::string path = folder.file("downloads.db");
-    {
-        SqliteDatabase database;
-        ASSERT_TRUE(database.open(path));
-        ASSERT_TRUE(database.execute(
-            "CREATE TABLE items (id INTEGER PRIMARY KEY, bvid TEXT NOT NULL,"
-            " video_title TEXT NOT NULL, cid TEXT NOT NULL, page_title TEXT NOT NULL,"
-            " page_number INTEGER NOT NULL, video_quality INTEGER NOT NULL,"
-            " audio_quality INTEGER NOT NULL, quality_name TEXT NOT NULL,"
-            " directory TEXT NOT NULL, output_path TEXT NOT NULL, state TEXT NOT NULL,"
-            " stage_text TEXT NOT NULL, error_text TEXT NOT NULL, bytes_done INTEGER NOT NULL,"
-            " bytes_total INTEGER NOT NULL, created_at INTEGER NOT NULL,"
-            " finished_at INTEGER NOT NULL);"
-            "INSERT INTO items VALUES (1, 'BV1xx411c7mD', 'old', '3001', 'p', 1, 64, 30280,"
-            " '720P', '/d', '/d/old/01_p.mp4', 'done', '', '', 5, 5, 1700000000, 1700000100);"
-            "PRAGMA user_version = 1"));
-    }
-    StoreOpening opening = DownloadStore::open(path);
-    ASSERT_TRUE(opening.store);
-    EXPECT_TRUE(opening.movedAsideTo.empty());
-    ASSERT_EQ(opening.items.size(), 1u);
-    EXPECT_EQ(opening.items[0].request.outputPath, "/d/old/01_p.mp4");
-    EXPECT_EQ(opening.items[0].request.siteTitle, "");
-    opening.store->save(sampleItem(2, ItemState::Queued), true);
-    opening.store.reset();
-    const StoreOpening again = DownloadStore::open(path);
-    ASSERT_EQ(again.items.size(), 2u);
-    expectSameItem(again.items[1], sampleItem(2, ItemState::Queued));
 }
 
 // Progress handed over many times a second costs at most one transaction a second per
@@ -198,6 +175,36 @@ TEST(DownloadStore, UnreadableStoreIsMovedAsideAndAFreshOneTakesItsPlace) {
         opening.store.reset();
         EXPECT_EQ(DownloadStore::open(path).items.size(), 1u) << c.what;
     }
+}
+
+// A store of the program before tags keeps its items, which carry no tags and no cover.
+TEST(DownloadStore, StoreOfTheFirstVersionIsUpgradedWithItsItems) {
+    test::TempFolder folder;
+    const std::string path = folder.file("downloads.db");
+    {
+        SqliteDatabase database;
+        ASSERT_TRUE(database.open(path));
+        ASSERT_TRUE(database.execute(
+            "CREATE TABLE items (id INTEGER PRIMARY KEY, bvid TEXT NOT NULL,"
+            " video_title TEXT NOT NULL, cid TEXT NOT NULL, page_title TEXT NOT NULL,"
+            " page_number INTEGER NOT NULL, video_quality INTEGER NOT NULL,"
+            " audio_quality INTEGER NOT NULL, quality_name TEXT NOT NULL,"
+            " directory TEXT NOT NULL, output_path TEXT NOT NULL, state TEXT NOT NULL,"
+            " stage_text TEXT NOT NULL, error_text TEXT NOT NULL, bytes_done INTEGER NOT NULL,"
+            " bytes_total INTEGER NOT NULL, created_at INTEGER NOT NULL,"
+            " finished_at INTEGER NOT NULL);"
+            "INSERT INTO items VALUES (7, 'BV1xx411c7mD', 't', '3001', 'p', 1, 64, 30280, 'q',"
+            " '/d', '/d/t/01_p.mp4', 'paused', '', '', 5, 10, 1700000000, 0);"
+            "PRAGMA user_version = 1"));
+    }
+    const StoreOpening opening = DownloadStore::open(path);
+    ASSERT_TRUE(opening.movedAsideTo.empty());
+    ASSERT_EQ(opening.items.size(), 1u);
+    EXPECT_EQ(opening.items[0].request.outputPath, "/d/t/01_p.mp4");
+    EXPECT_FALSE(opening.items[0].request.tags.has_value());
+    EXPECT_EQ(opening.items[0].request.coverAddress, "");
+    EXPECT_EQ(opening.items[0].request.siteTitle, "");  // the list shows its folder name
+    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "3");
 }
 
 // Another process holding the store (a second program) is no reason to move it aside.

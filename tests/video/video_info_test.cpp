@@ -29,7 +29,7 @@ TEST_F(VideoInfoTest, FillsEveryFieldOfTheOnePartVideo) {
     EXPECT_EQ(record.bvid, "kept by the caller");
     EXPECT_EQ(utf8(record.title), "山间小路的清晨");
     EXPECT_EQ(utf8(record.desc), "A quiet morning walk.\n清晨的山路。");
-    EXPECT_EQ(record.pic, "http://i0.example.invalid/cover/bv1xx411c7md.jpg");
+    EXPECT_EQ(record.pic, site().baseUrl() + "/cover/BV1xx411c7mD.jpg");
     EXPECT_EQ(record.duration, "62:05");
     EXPECT_EQ(record.cid, "3001");
     EXPECT_EQ(record.videos, 1);
@@ -80,6 +80,9 @@ TEST_F(VideoInfoTest, OddTitleIsCleanedForFileNames) {
     EXPECT_EQ(title.find_first_of(" /\\:?*|<>\"."), std::string::npos) << title;
     EXPECT_NE(title.find("测试"), std::string::npos) << title;
     EXPECT_NE(title.find("A_b_c"), std::string::npos) << title;
+    // The tags take the title as the site gives it.
+    EXPECT_EQ(utf8(record.siteTitle),
+              "  A/b c: 测试？！「标题」 (v2.0) \\ 《合集》 ｜ Ｆｕｌｌ－ｗｉｄｔｈ ＆ more…  ");
 }
 
 TEST_F(VideoInfoTest, PartLoopFollowsVideosNotThePageList) {

@@ -152,6 +152,7 @@ bool DevSite::start() {
             : server.bind_to_any_port("127.0.0.1");
     if (port <= 0) return false;
     state.port = port;
+    state.videos.pointCoversAt("http://127.0.0.1:" + std::to_string(port) + "/cover/");
     state.stopping = false;
     impl_->listener = std::thread([&server] { server.listen_after_bind(); });
     // stop() only ends a server that has begun listening.

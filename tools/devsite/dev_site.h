@@ -19,6 +19,7 @@ inline constexpr const char* kOddTitleBvid = "BV1Q4411c7Tt";        // blanks, s
 inline constexpr const char* kFailingStreamsBvid = "BV1Ff411c7Er";  // stream files 404
 inline constexpr const char* kLargeBvid = "BV1Lg411c7Bz";           // one part, large streams
 inline constexpr const char* kThousandPartBvid = "BV1Kk411c7Pm";    // 1,000 parts (benchmarks)
+inline constexpr const char* kMissingCoverBvid = kOddTitleBvid;     // its cover answers 404
 
 // Videos for many addresses at once: two parts each, titles with blanks and brackets.
 inline constexpr int kBatchVideoCount = 20;

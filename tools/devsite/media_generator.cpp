@@ -88,6 +88,11 @@ bool makeAudio(const std::string& path, AudioRecipe recipe) {
                        "-f", "mp4", path});
 }
 
+bool makeCover(const std::string& path) {
+    return runQuietly({"ffmpeg", "-nostdin", "-y", "-v", "error", "-f", "lavfi", "-i",
+                       "testsrc2=size=320x180", "-frames:v", "1", "-f", "mjpeg", path});
+}
+
 // Bytes that depend on their offset, so a block delivered at the wrong place shows.
 bool makeSynthetic(const std::string& path, std::int64_t size) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -159,6 +164,9 @@ bool prepareMedia(const std::string& cacheDir, std::int64_t largeBytes, MediaCat
         }))
         return false;
     made.large = large.string();
+    const fs::path cover = folder / "cover.jpg";
+    if (!ensureFile(cover, makeCover)) return false;
+    made.cover = cover.string();
     catalog = std::move(made);
     return true;
 }

@@ -12,6 +12,7 @@ struct MediaCatalog {
     std::map<int, std::string> video;  // quality id -> file
     std::map<int, std::string> audio;  // audio id -> file
     std::string large;                 // synthetic bytes
+    std::string cover;                 // a small JPEG, every video's cover picture
 };
 
 struct VideoSize {

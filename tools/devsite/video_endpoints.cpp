@@ -1,5 +1,7 @@
 // Video information and stream lists.
 #include <array>
+#include <fstream>
+#include <iterator>
 
 #include "devsite/media_generator.h"
 #include "devsite/site_state.h"
@@ -134,6 +136,27 @@ void answerVideoPage(const httplib::Request& request, httplib::Response& respons
     response.set_content(page + "</ol>", "text/html; charset=utf-8");
 }
 
+std::string readWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The video's cover picture, the same small JPEG for every video but one.
+void answerCover(const httplib::Request& request, httplib::Response& response,
+                 const SiteState& state) {
+    const std::string bvid = request.matches[1];
+    std::string bytes;
+    if (state.videos.find(bvid) && bvid != kMissingCoverBvid) {
+        bytes = readWholeFile(state.media.cover);
+    }
+    if (bytes.empty()) {
+        response.status = 404;
+        response.set_content("no such picture", "text/plain");
+        return;
+    }
+    response.set_content(bytes, "image/jpeg");
+}
+
 }  // namespace
 
 void registerVideoEndpoints(httplib::Server& server, SiteState& state) {
@@ -145,6 +168,10 @@ void registerVideoEndpoints(httplib::Server& server, SiteState& state) {
     addRoute(server, state, "GET", "/video/([A-Za-z0-9]+)/?",
              [&state](const httplib::Request& request, httplib::Response& response) {
                  answerVideoPage(request, response, state);
+             });
+    addRoute(server, state, "GET", "/cover/([A-Za-z0-9]+)\\.jpg",
+             [&state](const httplib::Request& request, httplib::Response& response) {
+                 answerCover(request, response, state);
              });
     addRoute(server, state, "GET", "/x/player/playurl",
              [&state](const httplib::Request& request, httplib::Response& response) {

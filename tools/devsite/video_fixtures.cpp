@@ -44,6 +44,10 @@ bool VideoFixtures::hasPart(const std::string& bvid, const std::string& cid) con
     return false;
 }
 
+void VideoFixtures::pointCoversAt(const std::string& base) {
+    for (auto& [bvid, answer] : answers_) answer["data"]["pic"] = base + bvid + ".jpg";
+}
+
 Json thousandPartAnswer(int parts) {
     constexpr long long kFirstCid = 7000001;
     Json pages = Json::array();

@@ -16,6 +16,8 @@ class VideoFixtures {
     bool load(const std::string& folder);
     const Json* find(const std::string& bvid) const;  // the whole answer, or null
     bool hasPart(const std::string& bvid, const std::string& cid) const;
+    // Points every video's `pic` at this site: base + bvid + ".jpg".
+    void pointCoversAt(const std::string& base);
     std::map<std::string, Json>::const_iterator begin() const { return answers_.begin(); }
     std::map<std::string, Json>::const_iterator end() const { return answers_.end(); }
 

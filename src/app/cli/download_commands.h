@@ -21,6 +21,8 @@ struct GetOptions {
     std::string folder;                  // UTF-8; "": the stored download folder
     int threads = 0;                     // 0: the stored number
     bool json = false;
+    bool noTags = false;   // no tags in the MP4s, whatever the settings say
+    bool noCover = false;  // no cover fetched, saved or attached
 };
 
 struct ListOptions {

@@ -1,4 +1,5 @@
 // get ADDRESS... [-i FILE] [-q QUALITY] [-a AUDIO] [-p PARTS] [-o FOLDER] [-j THREADS] [--json]
+//     [--no-tags] [--no-cover]
 #include <map>
 #include <memory>
 
@@ -73,6 +74,12 @@ void addGetCommand(CLI::App& app, CommandAction& chosen) {
         ->type_name("THREADS")
         ->check(CLI::Range(1, ThreadPool::kMaxThreads).description(""));
     command->add_flag("--json", options->json, "Write one JSON object per event");
+    command->add_flag("--no-tags", options->noTags,
+                      "Write no title, author, date or description into the MP4s (for this "
+                      "run; default the stored setting)");
+    command->add_flag("--no-cover", options->noCover,
+                      "Neither save the video's cover as cover.jpg nor attach it to the MP4s "
+                      "(for this run; default the stored setting)");
     command->callback([&chosen, options] {
         if (options->addresses.empty() && options->input.empty()) {
             throw CLI::RequiredError("ADDRESS or --input");

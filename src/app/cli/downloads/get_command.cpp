@@ -131,7 +131,10 @@ class GetRun {
             if (!session_) return fail("");
         }
 
-        const PartChoice choice{directory_, quality.quality, audioOf(options_)};
+        const DownloadSettings settings = sharedState().download.get();
+        const PartChoice choice{directory_, quality.quality, audioOf(options_),
+                                settings.writeTags && !options_.noTags,
+                                settings.saveCover && !options_.noCover};
         std::vector<DownloadRequest> parts;
         for (int row : chosen) {
             parts.push_back(bindPart(parsed, choice, row));

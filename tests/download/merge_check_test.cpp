@@ -1,0 +1,128 @@
+// The check a merge passes before it counts as done, on files the real ffmpeg makes from
+// the local site's streams.
+#include <fstream>
+
+#include "download/media_probe.h"
+#include "job_fixture.h"
+
+namespace quivra {
+namespace {
+
+using namespace test;
+
+class MergeCheckTest : public JobSiteTest {
+  protected:
+    void SetUp() override {
+        JobSiteTest::SetUp();
+        video_ = site().mediaPath(mediaName(kOnePartCid, 64));
+        audio_ = site().mediaPath(mediaName(kOnePartCid, 30280));
+        work_ = directory_ / "check";
+        fs::create_directories(work_);
+    }
+
+    // Runs ffmpeg quietly on these arguments (inputs and outputs already quoted).
+    void ffmpeg(const std::string& arguments) {
+        int status = -1;
+        runCommand("ffmpeg -nostdin -y -v error " + arguments, nullptr, &status);
+        ASSERT_EQ(status, 0) << arguments;
+    }
+    std::string in(const fs::path& file) const { return "-i " + shellQuote(file.string()) + " "; }
+    std::string out(const std::string& name) const { return shellQuote((work_ / name).string()); }
+
+    // The first `bytes` of a file, as a copy cut short would hold them.
+    fs::path cut(const fs::path& file, std::uintmax_t bytes, const std::string& name) {
+        std::ifstream from(file, std::ios::binary);
+        std::string data(bytes, '\0');
+        from.read(data.data(), static_cast<std::streamsize>(bytes));
+        std::ofstream(work_ / name, std::ios::binary) << data;
+        return work_ / name;
+    }
+
+    // Where the video packet nearest to `seconds` starts: a cut there leaves whole
+    // packets, which ffmpeg copies without complaint.
+    std::uintmax_t packetStart(const fs::path& file, double seconds) {
+        const std::string lines = runCommand(
+            "ffprobe -v error -select_streams v -show_entries packet=pts_time,pos -of csv=p=0 " +
+            shellQuote(file.string()));
+        std::istringstream rows(lines);
+        std::string row;
+        while (std::getline(rows, row)) {
+            const auto comma = row.find(',');
+            if (comma != std::string::npos && std::stod(row.substr(0, comma)) >= seconds) {
+                return std::stoull(row.substr(comma + 1));
+            }
+        }
+        return 0;
+    }
+
+    fs::path video_;
+    fs::path audio_;
+    fs::path work_;
+};
+
+// One video and one audio stream pass, beside a cover picture; anything else, or a file
+// that is not whole, does not.
+TEST_F(MergeCheckTest, AcceptsOnlyOneVideoAndOneAudioStreamBesideACover) {
+    ffmpeg("-f lavfi -i color=c=red:s=64x64 -frames:v 1 " + out("cover.jpg"));
+    const std::string copy = "-c copy -f mp4 ";
+    ffmpeg(in(video_) + in(audio_) + copy + out("whole.mp4"));
+    ffmpeg(in(video_) + in(audio_) + in(work_ / "cover.jpg") +
+           "-map 0 -map 1 -map 2 -disposition:v:1 attached_pic " + copy + out("cover.mp4"));
+    ffmpeg(in(video_) + in(audio_) + in(work_ / "cover.jpg") + in(work_ / "cover.jpg") +
+           "-map 0 -map 1 -map 2 -map 3 -disposition:v:1 attached_pic "
+           "-disposition:v:2 attached_pic " +
+           copy + out("two-covers.mp4"));
+    ffmpeg(in(video_) + copy + out("video-only.mp4"));
+    ffmpeg(in(video_) + in(video_) + in(audio_) + "-map 0 -map 1 -map 2 " + copy +
+           out("two-videos.mp4"));
+    const fs::path whole = work_ / "whole.mp4";
+    cut(whole, fs::file_size(whole) / 2, "truncated.mp4");  // its index is written last
+
+    const struct {
+        const char* file;
+        bool whole;
+    } cases[] = {
+        {"whole.mp4", true},       {"cover.mp4", true},       {"two-covers.mp4", false},
+        {"video-only.mp4", false}, {"two-videos.mp4", false}, {"truncated.mp4", false},
+        {"cover.jpg", false},      {"missing.mp4", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(isWholeMerge((work_ / c.file).string(), video_, audio_), c.whole) << c.file;
+    }
+    const MediaSummary cover = probeMedia((work_ / "cover.mp4").string());
+    EXPECT_EQ(cover.videoStreams, 1);
+    EXPECT_EQ(cover.pictureStreams, 1);
+    EXPECT_EQ(cover.audioStreams, 1);
+}
+
+// A merge the check refuses fails: no output under either name, both streams as they
+// were. A video cut between two packets is one that ffmpeg itself merges without error,
+// and the whole still lasts as long as the audio.
+TEST_F(MergeCheckTest, RefusedMergeFailsAndKeepsBothStreams) {
+    const fs::path cutVideo = cut(video_, packetStart(video_, 1.0), "cut-video.mp4");
+    const fs::path silent = work_ / "no-audio.mp4";
+    ffmpeg(in(video_) + "-c copy -f mp4 " + out("no-audio.mp4"));
+
+    const struct {
+        const char* what;
+        fs::path video;
+        fs::path audio;
+    } cases[] = {
+        {"a video stream cut short", cutVideo, audio_},
+        {"an audio file without audio", video_, silent},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto videoBytes = fs::file_size(c.video);
+        const auto audioBytes = fs::file_size(c.audio);
+        const fs::path output = work_ / "out.mp4";
+        EXPECT_FALSE(mergeStreams(c.video.string(), c.audio.string(), output.string()));
+        EXPECT_FALSE(fs::exists(output));
+        EXPECT_FALSE(fs::exists(output.string() + kPartSuffix));
+        EXPECT_EQ(fs::file_size(c.video), videoBytes);
+        EXPECT_EQ(fs::file_size(c.audio), audioBytes);
+    }
+}
+
+}  // namespace
+}  // namespace quivra
