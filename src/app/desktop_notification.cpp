@@ -7,6 +7,7 @@
 
 #include "app/controls_window.h"
 #include "base/gui_thread.h"
+#include "base/shared_state.h"
 
 namespace quivra {
 
@@ -17,6 +18,7 @@ class FinishedVideoNotifier : public DownloadQueueListener {
     void itemChanged(const DownloadItem&) override {}
     void itemRemoved(std::int64_t) override {}
     void videoFinished(const std::string&, const std::string& videoTitle) override {
+        if (!sharedState().download.get().notifyOnFinish) return;
         postToGui([title = toQString(videoTitle)] {
             showDesktopNotification(QStringLiteral("下载完成"),
                                     title + QStringLiteral(" 的全部分P已下载完成"));

@@ -1,5 +1,6 @@
 #include "app/login_window.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
@@ -8,10 +9,12 @@
 #include <QPushButton>
 #include <QTabWidget>
 
+#include <functional>
 #include <memory>
 #include <system_error>
 #include <thread>
 
+#include "account/browser/browser_login.h"
 #include "account/user_info.h"
 #include "app/controls_window.h"
 #include "app/main_window.h"
@@ -76,22 +79,26 @@ class WindowQrView : public QrLoginView {
     std::shared_ptr<CancelToken> token_;
 };
 
-// On the cookie login's thread. A window closed meanwhile is left alone: an accepted
-// account is still stored, but nothing is shown.
-void runCookieLogin(std::string cookie, QPointer<LoginWindow> window) {
-    const bool accepted = fetchUserInfo(cookie);
+// On the cookie login's thread, with the cookie as pasted or as read from a browser (which
+// may wait for the secret service or for a store the browser holds). A window closed
+// meanwhile is left alone: an accepted account is still stored, but nothing is shown.
+void runCookieLogin(const std::function<BrowserCookies()>& obtain, QPointer<LoginWindow> window) {
+    const BrowserCookies found = obtain();
+    std::string cookie = tidyPastedCookie(found.cookie);
+    const bool accepted = found.failure.empty() && fetchUserInfo(cookie);
     bool open = false;
     callOnGui([&] { open = !window.isNull(); });
     if (!open) return;
     const UserRecord user = sharedState().user.get();
-    showMessageBox(accepted ? localText("登录成功，欢迎您：") + user.name
-                            : localText("登录失败，原因：") + user.failureMessage);
+    showMessageBox(!found.failure.empty() ? found.failure
+                   : accepted             ? localText("登录成功，欢迎您：") + user.name
+                              : localText("登录失败，原因：") + user.failureMessage);
     callOnGui([&] {
         if (window.isNull()) return;
         if (accepted) {
             window->close();
         } else {
-            window->cookieLoginButton()->setEnabled(true);
+            window->enableLogins(true);
         }
     });
 }
@@ -111,12 +118,15 @@ LoginWindow::LoginWindow(std::chrono::milliseconds qrPollInterval, QWidget* pare
     auto* accountPage = new QWidget;
     auto* qrPage = new QWidget;
     auto* cookiePage = new QWidget;
+    auto* browserPage = new QWidget;
     buildAccountPage(accountPage);
     buildQrPage(qrPage);
     buildCookiePage(cookiePage);
+    buildBrowserPage(browserPage);
     tabs_->addTab(accountPage, QStringLiteral("账号密码登录"));
     tabs_->addTab(qrPage, QStringLiteral("扫码登录(推荐)"));
     tabs_->addTab(cookiePage, QStringLiteral("Cookie登录"));
+    tabs_->addTab(browserPage, QStringLiteral("从浏览器导入"));
     tabs_->setCurrentIndex(0);
     fitToPages();
 
@@ -176,6 +186,21 @@ void LoginWindow::buildCookiePage(QWidget* page) {
     cookieLogin_ = newButton(page, "按钮_three_login", QStringLiteral("登录"), {200, 168, 80, 32});
 }
 
+void LoginWindow::buildBrowserPage(QWidget* page) {
+    auto* note = newLabel(page, "透明标签4",
+                          QStringLiteral("读取浏览器中本站的登录Cookie（不读取其他网站的）："),
+                          {8, 24, 272, 48});
+    note->setWordWrap(true);
+    firefoxLogin_ =
+        newButton(page, "按钮_four_firefox", QStringLiteral("从Firefox导入"), {8, 88, 128, 32});
+    chromiumLogin_ =
+        newButton(page, "按钮_four_chromium", QStringLiteral("从Chromium导入"), {152, 88, 128, 32});
+    connect(firefoxLogin_, &QPushButton::clicked, this,
+            [this] { loginFromBrowser(Browser::Firefox); });
+    connect(chromiumLogin_, &QPushButton::clicked, this,
+            [this] { loginFromBrowser(Browser::Chromium); });
+}
+
 void LoginWindow::setQrPictureData(const std::string& bmp) {
     QPixmap pixmap;
     if (bmp.empty() || !pixmap.loadFromData(reinterpret_cast<const uchar*>(bmp.data()),
@@ -203,13 +228,30 @@ void LoginWindow::restartQrLogin() {
 // The account request may take up to two minutes: it runs on a thread of its own, so the
 // window stays responsive and can be closed meanwhile.
 void LoginWindow::loginWithCookie() {
-    const std::string cookie =
-        tidyPastedCookie(utf8ToLocalText(cookie_->toPlainText().toStdString()));
-    cookieLogin_->setEnabled(false);
+    startCookieLogin([cookie = utf8ToLocalText(cookie_->toPlainText().toStdString())] {
+        return BrowserCookies{cookie, {}};
+    });
+}
+
+void LoginWindow::loginFromBrowser(Browser browser) {
+    startCookieLogin(
+        [browser, home = QDir::homePath().toStdString(), site = sharedState().site.main] {
+            return readBrowserLogin(browser, home, site);
+        });
+}
+
+void LoginWindow::enableLogins(bool enabled) {
+    for (QPushButton* button : {cookieLogin_, firefoxLogin_, chromiumLogin_}) {
+        button->setEnabled(enabled);
+    }
+}
+
+void LoginWindow::startCookieLogin(std::function<BrowserCookies()> obtain) {
+    enableLogins(false);
     try {
-        std::thread(runCookieLogin, cookie, QPointer<LoginWindow>(this)).detach();
+        std::thread(runCookieLogin, std::move(obtain), QPointer<LoginWindow>(this)).detach();
     } catch (const std::system_error&) {
-        cookieLogin_->setEnabled(true);  // no thread: the click has no effect
+        enableLogins(true);  // no thread: the click has no effect
     }
 }
 

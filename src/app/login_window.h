@@ -1,12 +1,14 @@
-// The login window: account and password (not available), QR code, and a pasted cookie,
-// on three pages of one tab control.
+// The login window: account and password (not available), QR code, a pasted cookie and
+// the cookie of a browser's profile, on four pages of one tab control.
 #pragma once
 
 #include <QWidget>
 
 #include <chrono>
+#include <functional>
 #include <string>
 
+#include "account/browser/browser_login.h"
 #include "account/qr_login.h"
 
 class QLabel;
@@ -33,6 +35,8 @@ class LoginWindow : public QWidget {
     QLabel* qrStatus() const { return qrStatus_; }
     QPlainTextEdit* cookieEdit() const { return cookie_; }
     QPushButton* cookieLoginButton() const { return cookieLogin_; }
+    QPushButton* firefoxLoginButton() const { return firefoxLogin_; }
+    QPushButton* chromiumLoginButton() const { return chromiumLogin_; }
 
     // The BMP shown in the QR picture box; "" when it is empty.
     std::string qrPictureData() const { return qrPictureData_; }
@@ -41,12 +45,18 @@ class LoginWindow : public QWidget {
   public slots:
     void restartQrLogin();
     void loginWithCookie();
+    // 从浏览器导入: the site's cookie from the browser's profile, then as loginWithCookie.
+    void loginFromBrowser(Browser browser);
+    // The cookie and browser buttons wait while a login runs.
+    void enableLogins(bool enabled);
 
   private:
     void fitToPages();
     void buildAccountPage(QWidget* page);
     void buildQrPage(QWidget* page);
     void buildCookiePage(QWidget* page);
+    void buildBrowserPage(QWidget* page);
+    void startCookieLogin(std::function<BrowserCookies()> obtain);
     void onPageChanged(int index);
 
     std::chrono::milliseconds qrPollInterval_;
@@ -56,6 +66,8 @@ class LoginWindow : public QWidget {
     QLabel* qrStatus_ = nullptr;
     QPlainTextEdit* cookie_ = nullptr;
     QPushButton* cookieLogin_ = nullptr;
+    QPushButton* firefoxLogin_ = nullptr;
+    QPushButton* chromiumLogin_ = nullptr;
     std::string qrPictureData_;
 };
 

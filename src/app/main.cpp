@@ -1,22 +1,41 @@
-// Start of the program: shared state, download core, skin, main window, event loop.
+// Start of the program: one copy per config.ini (a second start hands its addresses to
+// the running one), shared state, download core, skin, main window, tray, event loop.
 #include <QApplication>
 
+#include <cstdio>
 #include <string>
 
+#include "app/address_intake.h"
+#include "app/clipboard_watch.h"
+#include "app/desktop_tray.h"
 #include "app/main_window.h"
 #include "app/message_box_window.h"
+#include "app/running_copy.h"
 #include "app/startup.h"
+#include "base/file_location.h"
 #include "base/message_box.h"
 #include "base/shared_state.h"
 #include "download/download_core.h"
 
 int main(int argc, char* argv[]) {
+    const std::string programDirectory = quivra::executableDirectory();
+    const QStringList addresses = quivra::addressArguments(argc, argv);
+    const std::string dataFolder = quivra::locateUserFiles(programDirectory).folder;
+    switch (quivra::claimRunningCopy(dataFolder, addresses)) {
+        case quivra::StartRole::First:
+            break;
+        case quivra::StartRole::HandedOver:
+            return 0;
+        case quivra::StartRole::Unreachable:
+            std::fputs("另一个窗口程序正在运行，但没有应答\n", stderr);
+            return 1;
+    }
+
     QApplication app(argc, argv);
     // Child windows hide the main window; closing the main window ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     quivra::installMessageBoxPresenter();
 
-    const std::string programDirectory = quivra::executableDirectory();
     quivra::loadSharedState(programDirectory);
     app.setStyleSheet(quivra::loadSkinSheet(quivra::skinFilePath(programDirectory)));
     const quivra::CoreStart core =
@@ -30,6 +49,14 @@ int main(int argc, char* argv[]) {
     window->move(50, 50);
     window->show();
     quivra::startDownloadList();
+    new quivra::DesktopTray(quivra::currentDownloadQueue(), &app);
+    new quivra::ClipboardWatch(&app);
+    quivra::receiveAddresses(addresses);
+    auto* server = new quivra::RunningCopyServer;
+    server->setParent(&app);
+    QObject::connect(server, &quivra::RunningCopyServer::addressesArrived,
+                     &quivra::receiveSecondStart);
+    server->listen(dataFolder);
     if (!core.storeMessage.empty()) quivra::showMessageBox(core.storeMessage);
     return app.exec();
 }

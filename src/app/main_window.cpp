@@ -22,6 +22,7 @@
 
 #include "app/batch_window.h"
 #include "app/controls_window.h"
+#include "app/desktop_tray.h"
 #include "app/download_list_window.h"
 #include "app/download_view_window.h"
 #include "app/login_window.h"
@@ -372,6 +373,11 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (closesToTray()) {
+        event->ignore();
+        hide();
+        return;
+    }
     event->accept();
     endProgram();
 }

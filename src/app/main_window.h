@@ -20,8 +20,9 @@ class QTreeWidget;
 
 namespace quivra {
 
-// Closing the main window ends the program at once through stopDownloadCore, without
-// waiting for the workers; they may still run, so no static destructors run after.
+// Closing the main window (and 退出 of the tray menu) ends the program at once through
+// stopDownloadCore, without waiting for the workers; they may still run, so no static
+// destructors run after.
 [[noreturn]] void endProgram();
 
 class MainWindow : public QMainWindow {

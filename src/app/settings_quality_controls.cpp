@@ -36,7 +36,7 @@ QComboBox* newChoice(QWidget* window, const char* name, const QRect& geometry,
 
 }  // namespace
 
-void addQualityControls(QWidget* window, int y) {
+int addQualityControls(QWidget* window, int y) {
     const DownloadSettings settings = sharedState().download.get();
     std::vector<std::string> audioNames;
     for (const AudioChoice& audio : kAudioChoices) audioNames.emplace_back(audio.name);
@@ -51,6 +51,7 @@ void addQualityControls(QWidget* window, int y) {
     newChoice(window, "组合框_defaultAudioQuality", {304, y + 4, 56, 24}, audioNames,
               settings.defaultAudioQuality, &DownloadSettings::defaultAudioQuality,
               "defaultAudioQuality");
+    return y + 32;
 }
 
 }  // namespace quivra

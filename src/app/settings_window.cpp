@@ -10,13 +10,14 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 
+#include <algorithm>
 #include <climits>
 #include <string>
 
 #include "app/controls_window.h"
 #include "app/main_window.h"
-#include "app/settings_media_controls.h"
 #include "app/settings_quality_controls.h"
+#include "app/settings_switches.h"
 #include "base/config_file.h"
 #include "base/message_box.h"
 #include "base/shared_state.h"
@@ -92,8 +93,8 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     resumeOnStart_ = new QCheckBox(QStringLiteral("启动时继续未完成的下载"), this);
     resumeOnStart_->setObjectName(QStringLiteral("选择框_resumeOnStart"));
     resumeOnStart_->setGeometry(8, 88, 240, 32);
-    addMediaControls(this, 128);
-    addQualityControls(this, 168);
+    const int qualitiesBottom = addQualityControls(this, addSettingSwitches(this, 120) + 8);
+    setFixedSize(390, std::max(234, qualitiesBottom + 8));
 
     // Showing the stored values is not a change: nothing is checked or written here.
     const DownloadSettings settings = sharedState().download.get();

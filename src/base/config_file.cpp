@@ -251,6 +251,9 @@ DownloadSettings loadDownloadSettings(const std::string& file, const std::string
     settings.resumeOnStart = readConfigItem(file, "download", "resumeOnStart", "1") == "1";
     settings.writeTags = readConfigItem(file, "download", "writeTags", "1") == "1";
     settings.saveCover = readConfigItem(file, "download", "saveCover", "1") == "1";
+    settings.minimizeToTray = readConfigItem(file, "download", "minimizeToTray", "0") == "1";
+    settings.notifyOnFinish = readConfigItem(file, "download", "notifyOnFinish", "1") == "1";
+    settings.watchClipboard = readConfigItem(file, "download", "watchClipboard", "0") == "1";
     settings.defaultVideoQuality = readConfigItem(file, "download", "defaultVideoQuality");
     settings.defaultAudioQuality = readConfigItem(file, "download", "defaultAudioQuality");
     return settings;

@@ -34,9 +34,12 @@ struct UserRecord {
 struct DownloadSettings {
     std::string directory;  // local text
     int threadNumber = 3;
-    bool resumeOnStart = true;  // parts left unfinished continue at the next start
-    bool writeTags = true;      // the MP4 carries title, author, date ... (写入视频信息)
-    bool saveCover = true;      // cover.jpg saved and attached to the MP4 (保存封面)
+    bool resumeOnStart = true;    // parts left unfinished continue at the next start
+    bool writeTags = true;        // the MP4 carries title, author, date ... (写入视频信息)
+    bool saveCover = true;        // cover.jpg saved and attached to the MP4 (保存封面)
+    bool minimizeToTray = false;  // closing the main window hides it in the tray
+    bool notifyOnFinish = true;   // a desktop notification when a video is done
+    bool watchClipboard = false;  // a copied address fills the address box
     // What batch, search and the command line download when no quality is named: a
     // ceiling name ("最高可用", "1080P", ...) and an audio name ("高", "中", "低").
     std::string defaultVideoQuality;  // local text

@@ -111,10 +111,11 @@ TEST_F(LoginWindowTest, OpensFromTheMenuWithItsPagesAndControlsAndClosesBackToTh
 
     QTabWidget* tabs = window->findChild<QTabWidget*>(QStringLiteral("选择夹_login"));
     ASSERT_EQ(tabs, window->tabs());
-    ASSERT_EQ(tabs->count(), 3);
+    ASSERT_EQ(tabs->count(), 4);
     EXPECT_EQ(tabs->tabText(0), QStringLiteral("账号密码登录"));
     EXPECT_EQ(tabs->tabText(1), QStringLiteral("扫码登录(推荐)"));
     EXPECT_EQ(tabs->tabText(2), QStringLiteral("Cookie登录"));
+    EXPECT_EQ(tabs->tabText(3), QStringLiteral("从浏览器导入"));
     EXPECT_EQ(tabs->currentIndex(), 0);
     for (const char* name : {"编辑框_one_用户名", "编辑框_one_密码"}) {
         EXPECT_NE(window->findChild<QLineEdit*>(QString::fromUtf8(name)), nullptr) << name;

@@ -15,6 +15,7 @@
 #include "base/config_file.h"
 #include "devsite/dev_site.h"
 #include "program_folder.h"
+#include "support/browser_profiles.h"
 
 namespace quivra {
 namespace {
@@ -166,6 +167,39 @@ TEST_F(CommandLineTest, SearchGivesOnePageAndFailsWithTheWindowsMessage) {
     EXPECT_EQ(broken.err, "json解析失败，请重试！\n");
 }
 
+// login --browser: the site's cookie of a profile made here logs in; the other hosts'
+// cookies are neither stored nor printed, and a missing profile says so.
+TEST_F(CommandLineTest, BrowserLoginStoresOnlyTheSiteCookie) {
+    const fs::path home = folder() / "home";
+    fs::remove_all(home);
+    const char* oldHome = std::getenv("HOME");
+    const std::string savedHome = oldHome != nullptr ? oldHome : "";
+    ::setenv("HOME", home.c_str(), 1);
+    const ProgramRun missing = run({"login", "--browser", "firefox"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "没有找到Firefox的用户配置\n");
+
+    const std::string member = devsite::kMemberCookie;
+    const std::vector<test::ProfileCookie> cookies = {
+        {"127.0.0.1", "SESSDATA", member.substr(member.find('=') + 1)},
+        {".example.org", "SESSDATA", "other-site-secret"},
+        {"127.0.0.2", "elsewhere", "other-host-secret"},
+    };
+    test::makeFirefoxProfile(home, cookies);
+    test::makeChromiumProfile(home, cookies);
+    for (const char* browser : {"firefox", "chromium"}) {
+        SCOPED_TRACE(browser);
+        ASSERT_TRUE(writeConfigItem(configPath(), "user", "cookie", ""));
+        const ProgramRun login = run({"login", "--browser", browser});
+        EXPECT_EQ(login.status, 0) << login.err;
+        EXPECT_EQ(login.out, "登录成功，欢迎您：星河漫步者\n");
+        EXPECT_EQ(stored("cookie"), member);
+        EXPECT_EQ((login.out + login.err).find("secret"), std::string::npos);
+        EXPECT_EQ(test::readBytes(configPath()).find("secret"), std::string::npos);
+    }
+    ::setenv("HOME", savedHome.c_str(), 1);
+}
+
 TEST_F(CommandLineTest, CookieLoginFromStandardInputIsStoredPrivatelyAndNeverPrinted) {
     const ProgramRun refused = run({"login", "--cookie"}, "SESSDATA=unknown\n");
     EXPECT_EQ(refused.status, 1);
@@ -309,7 +343,7 @@ TEST(CommandLineDocs, CompletionAndManPageFollowTheCommands) {
         EXPECT_NE(manPage.find(std::string(".SS ") + command + "\n"), std::string::npos) << command;
     }
     EXPECT_EQ(completions({"--quiet", "search", "few", "--p"}), "--page\n");
-    EXPECT_EQ(completions({"login", "--"}), "--help --cookie --qr\n");
+    EXPECT_EQ(completions({"login", "--"}), "--help --cookie --qr --browser\n");
     EXPECT_EQ(completions({"lo"}), "login logout\n");
 }
 

@@ -1,4 +1,4 @@
-// login --cookie | --qr: the login window's two ways, in the terminal.
+// login --cookie | --qr | --browser NAME: the login window's ways, in the terminal.
 #include <termios.h>
 #include <unistd.h>
 
@@ -8,6 +8,7 @@
 
 #include "account/qr_login.h"
 #include "account/user_info.h"
+#include "app/cli/browser_login_command.h"
 #include "app/cli/command.h"
 #include "app/cli/exit_status.h"
 #include "app/cli/qr_art.h"
@@ -20,6 +21,7 @@ namespace {
 struct LoginOptions {
     bool cookie = false;
     bool qr = false;
+    std::string browser;  // "" unless --browser
 };
 
 // More than any cookie the site sets; the rest of the input is not read.
@@ -64,13 +66,7 @@ std::string readCookie(Terminal& terminal) {
 }
 
 int loginWithCookie(Terminal& terminal) {
-    std::string cookie = utf8ToLocalText(readCookie(terminal));
-    if (fetchUserInfo(cookie)) {
-        terminal.localLine(localText("登录成功，欢迎您：") + sharedState().user.get().name);
-        return kExitDone;
-    }
-    terminal.localError(localText("登录失败，原因：") + sharedState().user.get().failureMessage);
-    return kExitFailed;
+    return loginWithCookieText(utf8ToLocalText(readCookie(terminal)), terminal);
 }
 
 // The login window's QR page in the terminal: the code drawn once, each new state on a
@@ -126,6 +122,15 @@ int loginWithQr(Terminal& terminal) {
 
 }  // namespace
 
+int loginWithCookieText(std::string cookie, Terminal& terminal) {
+    if (fetchUserInfo(cookie)) {
+        terminal.localLine(localText("登录成功，欢迎您：") + sharedState().user.get().name);
+        return kExitDone;
+    }
+    terminal.localError(localText("登录失败，原因：") + sharedState().user.get().failureMessage);
+    return kExitFailed;
+}
+
 void addLoginCommand(CLI::App& app, CommandAction& chosen) {
     auto options = std::make_shared<LoginOptions>();
     CLI::App* command = app.add_subcommand(
@@ -136,10 +141,20 @@ void addLoginCommand(CLI::App& app, CommandAction& chosen) {
         "other users could see it)");
     CLI::Option* qr = command->add_flag(
         "--qr", options->qr, "Draw a QR code to scan with the site's app and follow the login");
+    CLI::Option* browser =
+        command
+            ->add_option("--browser", options->browser,
+                         "Read the site's login cookie from the default profile of a browser "
+                         "the user is logged in with (firefox or chromium); no other cookie "
+                         "is read or stored")
+            ->type_name("BROWSER")
+            ->check(CLI::IsMember({"firefox", "chromium"}, CLI::ignore_case));
     cookie->excludes(qr);
+    browser->excludes(cookie)->excludes(qr);
     command->require_option(1);
     command->callback([&chosen, options] {
         chosen = [options](Terminal& terminal) {
+            if (!options->browser.empty()) return runBrowserLogin(options->browser, terminal);
             return options->cookie ? loginWithCookie(terminal) : loginWithQr(terminal);
         };
     });

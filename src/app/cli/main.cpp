@@ -2,6 +2,7 @@
 // window program takes the process over and opens the main window. The commands of the
 // download list hand the process over to the downloads program, so that the others start
 // without the download engine's libraries.
+#include "app/cli/browser_login_command.h"
 #include "app/cli/command_line.h"
 #include "app/cli/download_commands.h"
 #include "app/cli/sibling_program.h"
@@ -25,6 +26,9 @@ int runList(const ListOptions&, Terminal&) {
     return runDownloadsProgram();
 }
 int runResume(const ResumeOptions&, Terminal&) {
+    return runDownloadsProgram();
+}
+int runBrowserLogin(const std::string&, Terminal&) {
     return runDownloadsProgram();
 }
 

@@ -1,0 +1,24 @@
+// 监视剪贴板: while the setting is on, a copied text that names videos hands them to
+// receiveAddresses (one fills the address box). Nothing is parsed until a press.
+#pragma once
+
+#include <QObject>
+#include <QStringList>
+
+namespace quivra {
+
+// The words of a copied text that name a video (an address, a BV identifier or an av
+// number), each once, in their order.
+QStringList videoAddressesIn(const QString& text);
+
+class ClipboardWatch : public QObject {
+    Q_OBJECT
+
+  public:
+    explicit ClipboardWatch(QObject* parent = nullptr);
+
+  private:
+    void clipboardChanged();
+};
+
+}  // namespace quivra
