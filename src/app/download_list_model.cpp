@@ -30,7 +30,8 @@ QString text(const DownloadItem& item, int column) {
     const DownloadRequest& part = item.request;
     switch (column) {
         case DownloadListModel::TitleColumn:
-            return toQString(part.videoTitle) + QStringLiteral(" / ") + toQString(part.pageTitle);
+            return toQString(part.siteTitle.empty() ? part.videoTitle : part.siteTitle) +
+                   QStringLiteral(" / ") + toQString(part.pageTitle);
         case DownloadListModel::QualityColumn:
             return part.qualityName.empty() ? QString::number(part.videoQuality)
                                             : toQString(part.qualityName);

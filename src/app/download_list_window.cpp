@@ -1,6 +1,7 @@
 #include "app/download_list_window.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -8,6 +9,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QUrl>
@@ -19,6 +21,7 @@
 
 #include "app/download_list_model.h"
 #include "app/speed_limit_switch.h"
+#include "app/list_window_placement.h"
 #include "base/gui_thread.h"
 #include "download/progress_text.h"
 #include "net/text_encoding.h"
@@ -76,6 +79,43 @@ class ListListener : public DownloadQueueListener {
     std::function<void()> changed_;
 };
 
+// Widths that show each column's header and its longest text of a fixed form whole;
+// 视频/分P takes what it needs of a long title.
+void fitColumns(QTableView* table) {
+    const QFontMetrics metrics = table->fontMetrics();
+    const QString widest[] = {
+        QString(),
+        QStringLiteral("1080P60 高帧率"),
+        QStringLiteral("1023.9 MB"),
+        QString(),
+        QStringLiteral("1023.9 MB/s"),
+        QStringLiteral("99:59:59"),
+        QStringLiteral("正在合成音视频"),
+        QStringLiteral("2026-12-31 23:59"),
+    };
+    const int minimums[] = {300, 0, 0, 120, 0, 0, 0, 0};
+    // Cell padding and the header's sort indicator room.
+    const int padding = 4 * table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 20;
+    for (int column = 0; column < DownloadListModel::ColumnCount; ++column) {
+        const QString header =
+            table->model()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+        const int text =
+            std::max(metrics.horizontalAdvance(header), metrics.horizontalAdvance(widest[column]));
+        table->setColumnWidth(column, std::max(minimums[column], text + padding));
+    }
+}
+
+// The window as wide as its columns, the scroll bar and the margins.
+int openingWidth(const QTableView* table, const QLayout* layout) {
+    int width = 0;
+    for (int column = 0; column < DownloadListModel::ColumnCount; ++column) {
+        width += table->columnWidth(column);
+    }
+    const QMargins margins = layout->contentsMargins();
+    return width + table->verticalScrollBar()->sizeHint().width() + 2 * table->frameWidth() +
+           margins.left() + margins.right();
+}
+
 bool any(ItemState) {
     return true;
 }
@@ -90,7 +130,7 @@ DownloadListWindow* DownloadListWindow::showFor(std::shared_ptr<DownloadQueue> q
     if (!openList) {
         openList = new DownloadListWindow(std::move(queue));
         openList->setAttribute(Qt::WA_DeleteOnClose);
-        openList->move(80, 80);
+        placeListWindow(openList);
     }
     openList->show();
     openList->raise();
@@ -102,7 +142,6 @@ DownloadListWindow::DownloadListWindow(std::shared_ptr<DownloadQueue> queue, QWi
     : QWidget(parent, Qt::Window), queue_(std::move(queue)) {
     setObjectName(QStringLiteral("DownloadListWindow"));
     setWindowTitle(QStringLiteral("下载列表"));
-    resize(900, 480);
 
     model_ = new DownloadListModel(this);
     table_ = new QTableView(this);
@@ -120,10 +159,7 @@ DownloadListWindow::DownloadListWindow(std::shared_ptr<DownloadQueue> queue, QWi
     table_->verticalHeader()->setDefaultSectionSize(24);
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     table_->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {280, 90, 80, 120, 90, 70, 110, 120};
-    for (int column = 0; column < DownloadListModel::ColumnCount; ++column) {
-        table_->setColumnWidth(column, widths[column]);
-    }
+    fitColumns(table_);
     table_->setItemDelegateForColumn(DownloadListModel::ProgressColumn,
                                      new ProgressDelegate(table_));
     table_->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -134,6 +170,7 @@ DownloadListWindow::DownloadListWindow(std::shared_ptr<DownloadQueue> queue, QWi
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(table_);
     layout->addWidget(summary_);
+    resize(openingWidth(table_, layout), 480);
 
     contextMenu_ = new QMenu(this);
     contextMenu_->setObjectName(QStringLiteral("下载列表菜单"));
@@ -169,6 +206,11 @@ DownloadListWindow::DownloadListWindow(std::shared_ptr<DownloadQueue> queue, QWi
 
 DownloadListWindow::~DownloadListWindow() {
     queue_->removeListener(listener_.get());
+}
+
+void DownloadListWindow::closeEvent(QCloseEvent* event) {
+    keepListWindowPlace(this);
+    QWidget::closeEvent(event);
 }
 
 void DownloadListWindow::updateSummary() {

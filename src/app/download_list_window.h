@@ -47,6 +47,9 @@ class DownloadListWindow : public QWidget {
     void playSelected();
     void removeSelected();
 
+  protected:
+    void closeEvent(QCloseEvent* event) override;  // keeps its place and size
+
   private:
     void showMenu(const QPoint& pos);
     void updateSummary();

@@ -90,7 +90,7 @@ void SearchWindow::buildControls() {
     list_->setItemsExpandable(false);
     list_->setUniformRowHeights(true);
     list_->setAllColumnsShowFocus(true);
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setHeaderLabels(
         {QStringLiteral("#"), QStringLiteral("标题"), QStringLiteral("作者"),
          QStringLiteral("时长"), QStringLiteral("发布时间"), QStringLiteral("播放数量"),
@@ -124,6 +124,7 @@ void SearchWindow::buildMenu() {
     contextMenu_->addAction(QStringLiteral("查看作者主页"), this, &SearchWindow::openAuthorPage);
     contextMenu_->addSeparator();
     contextMenu_->addAction(QStringLiteral("解析此视频"), this, &SearchWindow::parseVideo);
+    addDownloadItems();
 }
 
 void SearchWindow::showPage(const SearchState& answered, const std::vector<SearchHit>& hits) {
@@ -183,7 +184,10 @@ void SearchWindow::showListMenu(const QPoint& pos) {
     contextMenu_->popup(list_->viewport()->mapToGlobal(pos));
 }
 
+// With several hits selected, the one acted on is the one clicked last.
 QString SearchWindow::selectedCell(int column) const {
+    QTreeWidgetItem* current = list_->currentItem();
+    if (current != nullptr && current->isSelected()) return current->text(column);
     const QList<QTreeWidgetItem*> selected = list_->selectedItems();
     return selected.isEmpty() ? QString() : selected.first()->text(column);
 }

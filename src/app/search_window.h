@@ -64,10 +64,15 @@ class SearchWindow : public QWidget {
     void watchVideo();
     void openAuthorPage();
     void parseVideo();
+    // 下载此视频 / 下载选中的视频: every part of the hit(s), through the batch window.
+    void downloadVideo();
+    void downloadSelectedVideos();
 
   private:
     void buildControls();
     void buildMenu();
+    void addDownloadItems();
+    void downloadBvids(const QStringList& bvids);
     void showListMenu(const QPoint& pos);
     QString selectedCell(int column) const;
 

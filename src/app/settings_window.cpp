@@ -18,6 +18,7 @@
 #include "app/main_window.h"
 #include "app/settings_retry_controls.h"
 #include "app/settings_network_controls.h"
+#include "app/settings_quality_controls.h"
 #include "app/settings_switches.h"
 #include "base/config_file.h"
 #include "base/message_box.h"
@@ -96,7 +97,8 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     resumeOnStart_->setGeometry(8, 88, 240, 32);
     const int switchesEnd = addSettingSwitches(this, 120);
     retries_ = addRetryControls(this, switchesEnd);
-    setFixedSize(390, std::max(234, addNetworkControls(this, switchesEnd + 32 + 8) + 8));
+    const int qualitiesBottom = addQualityControls(this, switchesEnd + 32 + 8);
+    setFixedSize(390, std::max(234, addNetworkControls(this, qualitiesBottom + 8) + 8));
 
     // Showing the stored values is not a change: nothing is checked or written here.
     const DownloadSettings settings = sharedState().download.get();

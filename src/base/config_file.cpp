@@ -260,6 +260,8 @@ DownloadSettings loadDownloadSettings(const std::string& file, const std::string
         std::clamp(textToInteger(readConfigItem(file, "download", "retries", "5")), 0, kMaxRetries);
     loadSpeedLimit(file, settings);
     settings.proxy = loadProxySetting(file);
+    settings.defaultVideoQuality = readConfigItem(file, "download", "defaultVideoQuality");
+    settings.defaultAudioQuality = readConfigItem(file, "download", "defaultAudioQuality");
     return settings;
 }
 

@@ -58,6 +58,10 @@ struct DownloadSettings {
     std::int64_t speedLimit = 0;  // bytes per second over all parts; 0: none
     bool speedLimitOn = true;     // the list window's switch between the limit and none
     ProxySetting proxy;
+    // What batch, search and the command line download when no quality is named: a
+    // ceiling name ("最高可用", "1080P", ...) and an audio name ("高", "中", "低").
+    std::string defaultVideoQuality;  // local text
+    std::string defaultAudioQuality;  // local text
 };
 
 struct VideoOwner {
@@ -95,7 +99,7 @@ struct VideoRecord {
     int videos = 0;
     std::string cid;
     std::vector<PageEntry> pages;
-    std::string siteTitle;  // data.title as the site gives it, not cleaned
+    std::string siteTitle;  // the title as the site gives it, for showing; title names folders
 };
 
 struct QualityEntry {

@@ -35,6 +35,7 @@ struct DownloadRequest {
     std::string outputPath;         // <directory>/<video title>/NN_<page name>.mp4
     std::optional<VideoTags> tags;  // none: the MP4 carries no tags
     std::string coverAddress;       // the video's cover picture; "": none attached
+    std::string siteTitle;          // the video's title as the site gives it; "" in older lists
 };
 
 // Waiting: failed for a reason a later try may mend; queued again when its time comes.

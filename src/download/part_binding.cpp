@@ -43,6 +43,7 @@ DownloadRequest bindPart(const ParseResult& parsed, const PartChoice& choice, in
     DownloadRequest part;
     part.bvid = video.bvid;
     part.videoTitle = video.title;
+    part.siteTitle = video.siteTitle;
     part.cid = page.cid;
     part.pageTitle = page.part;
     part.pageNumber = row + 1;

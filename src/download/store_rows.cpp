@@ -33,13 +33,15 @@ const char* const kUpgrades[] = {
     "ALTER TABLE items ADD COLUMN cover_address TEXT NOT NULL DEFAULT ''",
     // What another program asks of the program that runs the item ("pause", ...).
     "ALTER TABLE items ADD COLUMN command TEXT NOT NULL DEFAULT ''",
+    // The video's title as the site gives it, for the list; rows of before show the folder.
+    "ALTER TABLE items ADD COLUMN site_title TEXT NOT NULL DEFAULT ''",
 };
 
 constexpr const char* kColumns =
     "id, bvid, video_title, cid, page_title, page_number, video_quality, audio_quality,"
     " quality_name, directory, output_path, state, stage_text, error_text, bytes_done,"
     " bytes_total, created_at, finished_at, tagged, tag_video_title, tag_author, tag_date,"
-    " tag_page_address, tag_description, tag_parts, cover_address";
+    " tag_page_address, tag_description, tag_parts, cover_address, site_title";
 
 // "bvid = excluded.bvid, ...": every column but the id and the command, so a program
 // writing its item never drops what another program asked of it meanwhile.
@@ -151,6 +153,7 @@ StoreCheck readItems(SqliteDatabase& database, std::vector<DownloadItem>& items)
                                      local(row, 22), local(row, 23), number(row, 24)};
         }
         request.coverAddress = local(row, 25);
+        request.siteTitle = local(row, 26);
         items.push_back(std::move(item));
     }
 }
@@ -184,7 +187,7 @@ bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& chan
     SqliteStatement put(database, std::string("INSERT INTO items (") + kColumns +
                                       ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10,"
                                       " ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20,"
-                                      " ?21, ?22, ?23, ?24, ?25, ?26)"
+                                      " ?21, ?22, ?23, ?24, ?25, ?26, ?27)"
                                       " ON CONFLICT (id) DO UPDATE SET " +
                                       updateOfEveryColumn());
     SqliteStatement remove(database, "DELETE FROM items WHERE id = ?1");
@@ -193,10 +196,10 @@ bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& chan
         statement.bind(1, change.id);
         if (const DownloadItem* item = change.item) {
             const DownloadRequest& request = item->request;
-            const std::string texts[] = {request.bvid,      request.videoTitle,  request.cid,
-                                         request.pageTitle, request.qualityName, request.directory,
-                                         request.outputPath};
-            const int textColumns[] = {2, 3, 4, 5, 9, 10, 11};
+            const std::string texts[] = {request.bvid,       request.videoTitle,  request.cid,
+                                         request.pageTitle,  request.qualityName, request.directory,
+                                         request.outputPath, request.siteTitle};
+            const int textColumns[] = {2, 3, 4, 5, 9, 10, 11, 27};
             for (size_t i = 0; i < std::size(texts); ++i) {
                 statement.bind(textColumns[i], localToUtf8(texts[i]));
             }

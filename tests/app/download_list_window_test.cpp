@@ -6,7 +6,9 @@
 #include <QAction>
 #include <QDateTime>
 #include <QDesktopServices>
+#include <QHeaderView>
 #include <QMenuBar>
+#include <QScreen>
 #include <QTableView>
 #include <QUrl>
 
@@ -182,6 +184,41 @@ TEST_F(DownloadListWindowTest, MenuOpensOneListOfEveryItemNewestFirst) {
     EXPECT_EQ(cell(0, DownloadListModel::SpeedColumn), "1.0 MB/s");
     EXPECT_EQ(cell(0, DownloadListModel::RemainingColumn), "0:05");
     EXPECT_EQ(remainingText(3 * 3600 + 61), "3:01:01");
+}
+
+TEST_F(DownloadListWindowTest, OpensBesideTheMainWindowWithEveryColumnWholeAndReopensAsClosed) {
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(list_));
+    // The video as the site names it, not its folder.
+    DownloadItem titled = part(6);
+    titled.id = queued_ + 1;
+    titled.request.videoTitle = localText("测试_视频_Test__第1集_");
+    titled.request.siteTitle = localText("测试 视频 Test (第1集)");
+    list_->model()->update(titled);
+    EXPECT_EQ(cell(0, DownloadListModel::TitleColumn), "测试 视频 Test (第1集) / 第6集");
+    EXPECT_FALSE(list_->frameGeometry().intersects(window_->frameGeometry()));
+    EXPECT_TRUE(window_->screen()->availableGeometry().contains(list_->frameGeometry()));
+    const QTableView* table = list_->table();
+    const QHeaderView* header = table->horizontalHeader();
+    for (int column = 0; column < DownloadListModel::ColumnCount; ++column) {
+        SCOPED_TRACE(column);
+        EXPECT_LE(header->sectionViewportPosition(column) + header->sectionSize(column),
+                  table->viewport()->width());
+        EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column));
+        // A long title may be cut; every other column shows its texts whole.
+        if (column != DownloadListModel::TitleColumn) {
+            const QAbstractItemView* view = table;  // the hint is public there
+            EXPECT_GE(header->sectionSize(column), view->sizeHintForColumn(column));
+        }
+    }
+    list_->resize(700, 400);
+    list_->move(300, 500);
+    list_->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list_.isNull(); }, 2000));
+    window_->openDownloadListWindow();
+    list_ = findList();
+    ASSERT_TRUE(list_);
+    EXPECT_EQ(list_->size(), QSize(700, 400));
+    EXPECT_EQ(list_->pos(), QPoint(300, 500));
 }
 
 TEST_F(DownloadListWindowTest, ContextMenuCommandsActOnTheSelectedItems) {

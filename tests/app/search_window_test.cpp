@@ -14,11 +14,15 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include <map>
 #include <string>
 #include <vector>
 
+#include "app/batch_window.h"
 #include "app/search_window.h"
 #include "devsite/dev_site.h"
+#include "download/download_queue.h"
+#include "download/thread_pool.h"
 #include "main_window_fixture.h"
 #include "search/search_worker.h"
 
@@ -176,8 +180,9 @@ TEST_F(SearchWindowTest, OpensWithItsLayoutInPlaceOfTheMainWindowAndClosesBackTo
     for (QAction* action : menu->actions()) {
         items << (action->isSeparator() ? QStringLiteral("-") : action->text());
     }
+    // The described items first, the download items after them.
     EXPECT_EQ(items.join(','), QStringLiteral("首页,上一页,下一页,尾页,-,观看此视频,查看作者主页,-,"
-                                              "解析此视频"));
+                                              "解析此视频,-,下载此视频,下载选中的视频"));
     EXPECT_FALSE(popUpMenu());  // an empty list has no menu
 
     search_->close();
@@ -393,6 +398,60 @@ TEST_F(SearchWindowTest, ParsingAHitClosesTheSearchAndListsItsPartsInTheMainWind
     const auto views = site().requestsTo("/x/web-interface/view");
     ASSERT_FALSE(views.empty());
     EXPECT_EQ(views.back().query, "bvid=" + std::string(devsite::kTwelvePartBvid));
+}
+
+// Several hits selected: every part of each, at the default quality, through the batch
+// window; the item on one hit takes the hit clicked last.
+TEST_F(SearchWindowTest, SelectedHitsAddEveryPartOfEachToTheDownloadList) {
+    ThreadPool idlePool;  // never started: the parts stay queued
+    const auto queue = std::make_shared<DownloadQueue>(idlePool);
+    const std::shared_ptr<DownloadQueue> previous = currentDownloadQueue();
+    setCurrentDownloadQueue(queue);
+    sharedState().download.update([&](DownloadSettings& s) {
+        s.directory = (folder() / "search").string();
+        s.defaultVideoQuality = localText("720P");
+    });
+    ASSERT_TRUE(searchFor(QStringLiteral("quivra")));
+    EXPECT_EQ(search_->list()->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QTreeWidget* list = search_->list();
+    selectRow(1);  // made current, then the others selected with it
+    list->topLevelItem(0)->setSelected(true);
+    list->topLevelItem(2)->setSelected(true);
+    ASSERT_EQ(list->selectedItems().size(), 3);
+
+    menuItem(QStringLiteral("下载选中的视频"))->trigger();
+    BatchWindow* batch = nullptr;
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* found = qobject_cast<BatchWindow*>(widget)) batch = found;
+    }
+    ASSERT_TRUE(batch);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return batch->startButton()->isEnabled(); }, 30000));
+    ASSERT_EQ(batch->list()->topLevelItemCount(), 3);
+    EXPECT_EQ(batch->list()->topLevelItem(0)->text(BatchWindow::AddressColumn),
+              QString::fromUtf8(devsite::kOnePartBvid));
+    std::map<std::string, int> parts;
+    for (const DownloadItem& item : queue->items()) {
+        ++parts[item.request.bvid];
+        EXPECT_EQ(item.request.videoQuality, 64);
+    }
+    EXPECT_EQ(parts, (std::map<std::string, int>{{devsite::kOnePartBvid, 1},
+                                                 {devsite::kTwelvePartBvid, 12},
+                                                 {devsite::kOddTitleBvid, 2}}));
+
+    // 下载此视频 takes the current hit only; its parts are in the list already.
+    menuItem(QStringLiteral("下载此视频"))->trigger();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return batch->list()->topLevelItemCount() == 4 && batch->startButton()->isEnabled();
+        },
+        30000));
+    EXPECT_EQ(batch->list()->topLevelItem(3)->text(BatchWindow::AddressColumn),
+              QString::fromUtf8(devsite::kTwelvePartBvid));
+    EXPECT_EQ(batch->list()->topLevelItem(3)->text(BatchWindow::StateColumn),
+              QStringLiteral("已加入12个分P"));
+    EXPECT_EQ(queue->items().size(), 15u);
+    delete batch;
+    setCurrentDownloadQueue(previous);
 }
 
 }  // namespace

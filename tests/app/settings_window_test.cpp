@@ -199,6 +199,32 @@ TEST_F(SettingsWindowTest, AThreadNumberAboveTheCapIsStoredButSaysWhatRuns) {
     EXPECT_FALSE(settings_->threadLimitLabel()->isVisible());
 }
 
+// The stored choice shows when the window opens again; a choice is stored as it is made.
+TEST_F(SettingsWindowTest, DefaultQualitiesAreStoredAsChosenAndShownAgain) {
+    auto* video = settings_->findChild<QComboBox*>("组合框_defaultVideoQuality");
+    auto* audio = settings_->findChild<QComboBox*>("组合框_defaultAudioQuality");
+    ASSERT_TRUE(video && audio);
+    EXPECT_EQ(video->currentText(), "最高可用");
+    EXPECT_EQ(audio->currentText(), "高");
+    QStringList names;
+    for (int i = 0; i < video->count(); ++i) names << video->itemText(i);
+    EXPECT_EQ(names, QStringList({"最高可用", "4K", "1080P60", "1080P", "720P", "480P", "360P"}));
+
+    video->setCurrentText("720P");
+    audio->setCurrentText("低");
+    EXPECT_EQ(stored("defaultVideoQuality"), localText("720P"));
+    EXPECT_EQ(stored("defaultAudioQuality"), localText("低"));
+    EXPECT_EQ(localToUtf8(sharedState().download.get().defaultAudioQuality), "低");
+    settings_->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return settings_.isNull(); }, 2000));
+    loadSharedState(folder().string());  // as the next start reads config.ini
+    openFromMenu();
+    ASSERT_TRUE(settings_);
+    EXPECT_EQ(settings_->findChild<QComboBox*>("组合框_defaultVideoQuality")->currentText(),
+              "720P");
+    EXPECT_EQ(settings_->findChild<QComboBox*>("组合框_defaultAudioQuality")->currentText(), "低");
+}
+
 // Each switch of what an MP4 carries starts on, and is stored as it is toggled.
 TEST_F(SettingsWindowTest, TagAndCoverSwitchesAreStoredAsTheyChange) {
     struct Case {

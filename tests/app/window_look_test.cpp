@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "account/qr_login.h"
+#include "app/batch_window.h"
 #include "app/login_window.h"
 #include "app/search_window.h"
 #include "app/settings_window.h"
@@ -76,6 +77,9 @@ TEST_F(WindowLookTest, EveryControlOfEveryWindowIsWhollyVisibleAtTheDefaultSize)
     auto* search = new SearchWindow;
     check(search, "search window");
     delete search;
+
+    BatchWindow batch(currentDownloadQueue());
+    check(&batch, "batch window");
 
     auto* login = new LoginWindow;
     for (int page = 0; page < login->tabs()->count(); ++page) {

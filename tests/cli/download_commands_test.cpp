@@ -386,6 +386,44 @@ TEST_F(DownloadCommandTest, AGetShowsInTheWindowsListAndObeysItsPause) {
     EXPECT_EQ(get.finish(kLimit).status, 130) << get.err();
 }
 
+// A file and standard input give the same list with the batch window's rules: any
+// separators, each video once, the settings' default quality; the status is the first
+// that applies, as with several addresses on the command line.
+TEST_F(DownloadCommandTest, GetReadsOneListFromAFileOrStandardInputAtTheDefaultQuality) {
+    const std::string addresses = std::string("av2, ") + kOnePartBvid + "\n\nBV1zzzzzzzzz；" +
+                                  kOnePartBvid + "\t" + kThreePartBvid + "\n";
+    const fs::path file = folder() / "addresses.txt";
+    test::writeBytes(file.string(), addresses);
+    const std::vector<std::vector<std::string>> forms = {{"get", "-i", file.string()},
+                                                         {"get", "-"}};
+    for (const std::vector<std::string>& form : forms) {
+        SCOPED_TRACE(form[1]);
+        for (const char* name : {"downloads.db", "downloads.db-wal", "downloads.db-shm"}) {
+            fs::remove(folder() / name);
+        }
+        fs::remove_all(downloads());
+        ASSERT_TRUE(writeConfigItem(configPath(), "download", "defaultVideoQuality", "480P"));
+        site().clearRequests();
+        std::vector<std::string> args = form;
+        args.insert(args.end(), {"-o", downloads().string()});
+        const ProgramRun get = run(args, form[1] == "-" ? addresses : "");
+        EXPECT_EQ(get.status, 3) << get.err;
+        EXPECT_EQ(get.err, "解析失败：视频不存在（-404）\n");
+        std::vector<std::string> asked;
+        for (const auto& request : site().requestsTo("/x/web-interface/view")) {
+            asked.push_back(request.query);
+        }
+        EXPECT_EQ(asked, (std::vector<std::string>{"bvid=BV1xx411c7mD", "bvid=BV1zzzzzzzzz",
+                                                   "bvid=BV1Tr411c7Tp"}));
+        const nlohmann::json items = listed();
+        ASSERT_EQ(items.size(), 4u);
+        for (const auto& item : items) {
+            EXPECT_EQ(item["state"], "done");
+            EXPECT_EQ(item["quality"], 32);
+        }
+    }
+}
+
 TEST_F(DownloadCommandTest, InterruptedGetLeavesNoMp4AndTheNextGetAndResumeFinishByteExactly) {
     site().setBytesPerSecond(8 * 1024);
     // Without tags and cover the MP4 is the plain copy of the two streams.

@@ -37,7 +37,8 @@ DownloadItem sampleItem(std::int64_t id, ItemState state) {
                     "/d",
                     "/d/t/0" + std::to_string(id) + ".mp4",
                     std::nullopt,
-                    ""};
+                    "",
+                    localText("视频 标题：第一季")};
     if (id % 2 == 1) {
         item.request.tags = VideoTags{localText("视频 标题?"),
                                       localText("作者"),
@@ -63,7 +64,7 @@ void expectSameItem(const DownloadItem& a, const DownloadItem& b) {
         return std::tuple(i.id, r.bvid, r.videoTitle, r.cid, r.pageTitle, r.pageNumber,
                           r.videoQuality, r.audioQuality, r.qualityName, r.directory, r.outputPath,
                           i.state, i.stageText, i.errorText, i.bytesDone, i.bytesTotal, i.createdAt,
-                          i.finishedAt, r.tags, r.coverAddress);
+                          i.finishedAt, r.tags, r.coverAddress, r.siteTitle);
     };
     EXPECT_EQ(fields(a), fields(b));
 }
@@ -93,7 +94,7 @@ TEST(DownloadStore, WrittenItemsComeBackFromAPrivateWalStore) {
         EXPECT_EQ(test::fileMode(path), 0600u);
         EXPECT_EQ(test::fileMode(path + "-wal"), 0600u);
         EXPECT_EQ(queryText(path, "PRAGMA journal_mode"), "wal");
-        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "3");
+        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "4");
     }
     StoreOpening again = DownloadStore::open(path);
     ASSERT_EQ(again.items.size(), 2u);
@@ -139,12 +140,15 @@ TEST(DownloadStore, AnOlderStoreKeepsItsItemsAndWritesKeepWhatOthersAsked) {
         SqliteDatabase database;
         ASSERT_TRUE(database.open(path));
         ASSERT_TRUE(
-            database.execute("ALTER TABLE items DROP COLUMN command;"
+            database.execute("ALTER TABLE items DROP COLUMN site_title;"
+                             " ALTER TABLE items DROP COLUMN command;"
                              " PRAGMA user_version = 2"));
     }
     StoreOpening opening = DownloadStore::open(path);
     ASSERT_EQ(opening.items.size(), 1u);
-    expectSameItem(opening.items[0], sampleItem(1, ItemState::Running));
+    DownloadItem stored = sampleItem(1, ItemState::Running);
+    stored.request.siteTitle.clear();  // a row of before has none
+    expectSameItem(opening.items[0], stored);
 
     StoreWatch other(path);
     ASSERT_TRUE(other.ask(1, "pause"));
@@ -235,7 +239,8 @@ TEST(DownloadStore, StoreOfTheFirstVersionIsUpgradedWithItsItems) {
     EXPECT_EQ(opening.items[0].request.outputPath, "/d/t/01_p.mp4");
     EXPECT_FALSE(opening.items[0].request.tags.has_value());
     EXPECT_EQ(opening.items[0].request.coverAddress, "");
-    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "3");
+    EXPECT_EQ(opening.items[0].request.siteTitle, "");  // the list shows its folder name
+    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "4");
 }
 
 // Another process holding the store (a second program) is no reason to move it aside.

@@ -162,7 +162,10 @@ class JobSiteTest : public LocalSiteSuite {
         directory_ = directory;
         fs::create_directories(directory_ / "temp");
         fs::create_directories(directory_ / kVideoTitle);
-        sharedState().download.set({directory_.string(), 3});
+        DownloadSettings settings;
+        settings.directory = directory_.string();
+        settings.threadNumber = 3;
+        sharedState().download.set(settings);
     }
 
     fs::path temp(const std::string& name) const { return directory_ / "temp" / name; }

@@ -21,6 +21,12 @@ inline constexpr const char* kLargeBvid = "BV1Lg411c7Bz";           // one part,
 inline constexpr const char* kThousandPartBvid = "BV1Kk411c7Pm";    // 1,000 parts (benchmarks)
 inline constexpr const char* kMissingCoverBvid = kOddTitleBvid;     // its cover answers 404
 
+// Videos for many addresses at once: two parts each, titles with blanks and brackets.
+inline constexpr int kBatchVideoCount = 20;
+inline std::string batchBvid(int index) {  // index 0 .. kBatchVideoCount - 1
+    return std::string("BV1Bt411c7") + static_cast<char>('A' + index) + "1";
+}
+
 // The search endpoint's path.
 inline constexpr const char* kSearchPath = "/x/web-interface/search/all/v2";
 

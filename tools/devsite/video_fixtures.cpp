@@ -21,6 +21,7 @@ bool VideoFixtures::load(const std::string& folder) {
     }
     if (error || answers_.empty()) return false;
     add(thousandPartAnswer());
+    for (int index = 0; index < kBatchVideoCount; ++index) add(batchVideoAnswer(index));
     return true;
 }
 
@@ -80,6 +81,39 @@ Json thousandPartAnswer(int parts) {
                    {"like", 100000}}},
                  {"cid", kFirstCid},
                  {"pages", std::move(pages)}};
+    return {{"code", 0}, {"message", "0"}, {"data", std::move(data)}};
+}
+
+Json batchVideoAnswer(int index) {
+    const long long firstCid = 8000001 + 10LL * index;
+    Json pages = Json::array();
+    for (int page = 1; page <= 2; ++page) {
+        pages.push_back({{"cid", firstCid + page - 1},
+                         {"page", page},
+                         {"part", "第" + std::to_string(page) + "部分"},
+                         {"duration", 40 + page}});
+    }
+    Json data = {
+        {"bvid", batchBvid(index)},
+        {"videos", 2},
+        {"pic", "http://i0.example.invalid/cover/batch.jpg"},
+        {"title",
+         "批量 视频 No." + std::to_string(index + 1) + " (第" + std::to_string(index + 1) + "集)"},
+        {"pubdate", 1660000000 + index},
+        {"desc", "One of the videos for many addresses at once."},
+        {"duration", 83},
+        {"owner",
+         {{"mid", 10004}, {"name", "批量"}, {"face", "http://i0.example.invalid/face/10004.jpg"}}},
+        {"stat",
+         {{"view", 100},
+          {"danmaku", 1},
+          {"reply", 2},
+          {"favorite", 3},
+          {"coin", 4},
+          {"share", 5},
+          {"like", 6}}},
+        {"cid", firstCid},
+        {"pages", std::move(pages)}};
     return {{"code", 0}, {"message", "0"}, {"data", std::move(data)}};
 }
 

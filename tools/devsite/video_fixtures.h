@@ -28,5 +28,7 @@ class VideoFixtures {
 
 // The answer for a video of `parts` parts, as the site gives it.
 Json thousandPartAnswer(int parts = 1000);
+// The answer for batch video `index` (batchBvid).
+Json batchVideoAnswer(int index);
 
 }  // namespace devsite

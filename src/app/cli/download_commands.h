@@ -13,12 +13,13 @@
 namespace quivra {
 
 struct GetOptions {
-    std::vector<std::string> addresses;     // UTF-8, as typed
-    std::string quality;                    // an id or a name (UTF-8); "": the best one allowed
-    int audio = kAudioChoices[0].streamId;  // the site's audio stream id (高)
-    std::vector<int> parts;                 // part numbers from 1, ascending; empty: all
-    std::string folder;                     // UTF-8; "": the stored download folder
-    int threads = 0;                        // 0: the stored number
+    std::vector<std::string> addresses;  // UTF-8, as typed; "-" reads them from standard input
+    std::string input;                   // a file of addresses (UTF-8 path); "": none
+    std::string quality;                 // an id or a name (UTF-8); "": the default quality
+    int audio = -1;                      // the site's audio stream id; -1: the default one
+    std::vector<int> parts;              // part numbers from 1, ascending; empty: all
+    std::string folder;                  // UTF-8; "": the stored download folder
+    int threads = 0;                     // 0: the stored number
     bool json = false;
     bool noTags = false;   // no tags in the MP4s, whatever the settings say
     bool noCover = false;  // no cover fetched, saved or attached

@@ -1,4 +1,4 @@
-// get ADDRESS... [-q QUALITY] [-a AUDIO] [-p PARTS] [-o FOLDER] [-j THREADS] [--json]
+// get ADDRESS... [-i FILE] [-q QUALITY] [-a AUDIO] [-p PARTS] [-o FOLDER] [-j THREADS] [--json]
 //     [--no-tags] [--no-cover]
 #include <map>
 #include <memory>
@@ -32,18 +32,24 @@ void addGetCommand(CLI::App& app, CommandAction& chosen) {
         "Download videos as the main window does: one MP4 per part, named and placed as the "
         "window names them, through the same download list. Finished parts are skipped, "
         "parts stopped half-way resume. Ctrl-C stops cleanly; get again to continue");
+    command->add_option("ADDRESS", options->addresses,
+                        "Video page addresses, BV identifiers or av numbers; - reads them from "
+                        "standard input, separated by blanks, commas or lines");
     command
-        ->add_option("ADDRESS", options->addresses,
-                     "Video page addresses, BV identifiers or av numbers")
-        ->required();
+        ->add_option("-i,--input", options->input,
+                     "Read addresses from a text file, separated by blanks, commas or lines; "
+                     "repeated videos are downloaded once")
+        ->type_name("FILE");
     command
-        ->add_option("-q,--quality", options->quality,
-                     "Video quality by id (80) or name (1080P); default the best this account "
-                     "may download")
+        ->add_option(
+            "-q,--quality", options->quality,
+            "Video quality by id (80) or name (1080P); default the settings' 默认视频质量: "
+            "the best this account may download up to it")
         ->type_name("QUALITY");
     command
-        ->add_option("-a,--audio", options->audio,
-                     "Audio quality: 高|中|低 or high|medium|low (default 高)")
+        ->add_option(
+            "-a,--audio", options->audio,
+            "Audio quality: 高|中|低 or high|medium|low (default the settings' 默认音频质量)")
         ->type_name("AUDIO")
         ->transform(CLI::CheckedTransformer(audioNames(), CLI::ignore_case).description(""));
     command
@@ -75,6 +81,9 @@ void addGetCommand(CLI::App& app, CommandAction& chosen) {
                       "Neither save the video's cover as cover.jpg nor attach it to the MP4s "
                       "(for this run; default the stored setting)");
     command->callback([&chosen, options] {
+        if (options->addresses.empty() && options->input.empty()) {
+            throw CLI::RequiredError("ADDRESS or --input");
+        }
         chosen = [options](Terminal& terminal) { return runGet(*options, terminal); };
     });
 }

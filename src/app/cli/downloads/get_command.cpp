@@ -1,6 +1,9 @@
 // get: each address parsed as the main window parses it, its parts bound and handed to the
 // download list as "下载全部" does, then the wait for them.
 #include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -10,8 +13,10 @@
 #include "app/cli/exit_status.h"
 #include "app/cli/memory_parse_view.h"
 #include "base/shared_state.h"
+#include "download/default_quality.h"
 #include "download/part_binding.h"
 #include "net/text_encoding.h"
+#include "video/address_list.h"
 #include "video/parse_procedure.h"
 
 namespace quivra {
@@ -48,6 +53,40 @@ std::vector<int> chosenRows(const GetOptions& options, const VideoRecord& video,
     return rows;
 }
 
+// The addresses of the command line, standard input for "-" and the file of --input, in
+// that order, with the batch window's rules: any separators, repeated videos once (local
+// text). A file that cannot be read is named through output.
+std::vector<std::string> gatherAddresses(const GetOptions& options, ProgressOutput& output,
+                                         bool& unreadable) {
+    std::string text;
+    for (const std::string& address : options.addresses) {
+        text +=
+            address == "-" ? std::string(std::istreambuf_iterator<char>(std::cin), {}) : address;
+        text += '\n';
+    }
+    if (!options.input.empty()) {
+        std::ifstream file(options.input, std::ios::binary);
+        if (!file) {
+            output.error("cannot read " + options.input);
+            unreadable = true;
+        }
+        text.append(std::istreambuf_iterator<char>(file), {});
+    }
+    return splitAddresses(utf8ToLocalText(text));
+}
+
+// The QUALITY asked for, else the settings' default; the AUDIO likewise.
+QualityChoice qualityOf(const GetOptions& options, const QualityList& qualities) {
+    if (!options.quality.empty()) return chooseQuality(qualities, options.quality);
+    const DefaultChoice choice = chooseDefaultQualities(qualities, sharedState().download.get());
+    return {choice.videoQuality, localToUtf8(choice.refusal)};
+}
+
+int audioOf(const GetOptions& options) {
+    if (options.audio >= 0) return options.audio;
+    return defaultAudioStream(sharedState().download.get());
+}
+
 class GetRun {
   public:
     GetRun(const GetOptions& options, Terminal& terminal)
@@ -56,7 +95,7 @@ class GetRun {
           directory_(downloadFolder(options)) {}
 
     int run() {
-        for (const std::string& address : options_.addresses) {
+        for (const std::string& address : gatherAddresses(options_, *output_, failed_)) {
             if (interrupts_.requested()) break;
             fetch(address);
         }
@@ -68,9 +107,9 @@ class GetRun {
     }
 
   private:
-    // Parses one address and hands its chosen parts to the list.
+    // Parses one address (local text) and hands its chosen parts to the list.
     void fetch(const std::string& address) {
-        MemoryParseView view(utf8ToLocalText(address));
+        MemoryParseView view(address);
         const ParseResult parsed = runParse(view);
         if (parsed.failure != ParseFailure::None) {
             output_->error(localToUtf8(parsed.failureText));
@@ -79,7 +118,7 @@ class GetRun {
             return;
         }
         const VideoRecord& video = parsed.video;
-        const QualityChoice quality = chooseQuality(parsed.qualities, options_.quality);
+        const QualityChoice quality = qualityOf(options_, parsed.qualities);
         if (!quality.refusal.empty()) return fail(quality.refusal);
         const std::vector<int> chosen =
             chosenRows(options_, video, static_cast<int>(parsed.rows.size()), *output_);
@@ -93,7 +132,7 @@ class GetRun {
         }
 
         const DownloadSettings settings = sharedState().download.get();
-        const PartChoice choice{directory_, quality.quality, options_.audio,
+        const PartChoice choice{directory_, quality.quality, audioOf(options_),
                                 settings.writeTags && !options_.noTags,
                                 settings.saveCover && !options_.noCover};
         std::vector<DownloadRequest> parts;

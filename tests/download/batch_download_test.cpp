@@ -1,0 +1,171 @@
+// Many addresses at once on the local site: the default qualities and their fallback for
+// an account without membership reach the bound parts, at most two parses run at once,
+// and an address that fails says why while the others go on.
+#include "download/batch_download.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <set>
+
+#include "base/shared_state.h"
+#include "devsite/dev_site.h"
+#include "download/default_quality.h"
+#include "download/thread_pool.h"
+#include "net/text_encoding.h"
+#include "support/local_site.h"
+#include "video/address_parse.h"
+
+namespace quivra {
+namespace {
+
+QualityList offered(std::initializer_list<std::pair<int, bool>> qualities) {
+    QualityList list;
+    for (const auto& [quality, available] : qualities) {
+        list.entries.push_back({std::to_string(quality), "q" + std::to_string(quality), available});
+    }
+    list.count = static_cast<int>(list.entries.size());
+    return list;
+}
+
+TEST(ChooseDefaultQualities, TheBestAllowedAtMostTheCeiling) {
+    const QualityList plain =
+        offered({{120, false}, {116, false}, {80, true}, {64, true}, {32, true}, {16, true}});
+    struct Case {
+        QualityList qualities;
+        const char* ceiling;
+        int quality;
+    };
+    const Case cases[] = {
+        {plain, "", 80},
+        {plain, "最高可用", 80},
+        {plain, "4K", 80},
+        {plain, "1080P", 80},
+        {plain, "720P", 64},
+        {plain, "360P", 16},
+        {plain, "8K", 80},  // not a name 默认视频质量 offers: no ceiling
+        // Only higher ones offered: the nearest above.
+        {offered({{80, true}, {64, true}}), "480P", 64},
+        {offered({{120, false}, {80, false}}), "", -1},
+        {offered({}), "", -1},
+    };
+    for (const Case& c : cases) {
+        DownloadSettings settings;
+        settings.defaultVideoQuality = localText(c.ceiling);
+        const DefaultChoice choice = chooseDefaultQualities(c.qualities, settings);
+        EXPECT_EQ(choice.videoQuality, c.quality) << c.ceiling;
+        EXPECT_EQ(choice.refusal.empty(), c.quality >= 0) << c.ceiling;
+    }
+}
+
+// What a batch showed, address by address (UTF-8).
+class RecordingBatchView : public BatchView {
+  public:
+    void showAddressState(size_t index, const std::string& text) override {
+        std::lock_guard lock(mutex_);
+        states_[index].push_back(localToUtf8(text));
+    }
+    void batchFinished() override {
+        std::lock_guard lock(mutex_);
+        finished_ = true;
+        changed_.notify_all();
+    }
+    bool waitFinished() {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(60), [this] { return finished_; });
+    }
+    std::map<size_t, std::vector<std::string>> states() const {
+        std::lock_guard lock(mutex_);
+        return states_;
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::map<size_t, std::vector<std::string>> states_;
+    bool finished_ = false;
+};
+
+class BatchDownloadTest : public test::LocalSiteTest {
+  protected:
+    DownloadSettings settings(const char* video = "", const char* audio = "") const {
+        DownloadSettings s;
+        s.directory = (folder() / "batch").string();
+        s.defaultVideoQuality = localText(video);
+        s.defaultAudioQuality = localText(audio);
+        return s;
+    }
+
+    ThreadPool idlePool_;  // never started: parts stay queued where the test looks at them
+    std::shared_ptr<DownloadQueue> queue_ = std::make_shared<DownloadQueue>(idlePool_);
+};
+
+TEST_F(BatchDownloadTest, DefaultQualitiesAndTheMemberFallbackReachEveryBoundPart) {
+    struct Case {
+        const char* cookie;
+        const char* video;
+        const char* audio;
+        int quality;
+        const char* name;
+        int audioStream;
+    };
+    const Case cases[] = {
+        {"", "最高可用", "", 80, "1080P 高清", 30280},
+        {"", "4K", "中", 80, "1080P 高清", 30232},
+        {"", "480P", "低", 32, "480P 清晰", 30216},
+        {devsite::kMemberCookie, "最高可用", "高", 120, "4K 超清", 30280},
+        {devsite::kMemberCookie, "1080P60", "", 116, "1080P60 高帧率", 30280},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.cookie) + " " + c.video);
+        setUserCookie(c.cookie);
+        DownloadQueue queue(idlePool_);
+        const std::string shown = addParsedVideo(parseAddress(devsite::kThreePartBvid),
+                                                 settings(c.video, c.audio), queue);
+        EXPECT_EQ(localToUtf8(shown), "已加入3个分P");
+        const std::vector<DownloadItem> items = queue.items();
+        ASSERT_EQ(items.size(), 3u);
+        for (const DownloadItem& item : items) {
+            EXPECT_EQ(item.request.videoQuality, c.quality);
+            EXPECT_EQ(localToUtf8(item.request.qualityName), c.name);
+            EXPECT_EQ(item.request.audioQuality, c.audioStream);
+            EXPECT_EQ(localToUtf8(item.request.siteTitle), "三段 练习");
+            EXPECT_TRUE(std::filesystem::is_directory(
+                std::filesystem::path(localToUtf8(item.request.outputPath)).parent_path()));
+        }
+    }
+}
+
+TEST_F(BatchDownloadTest, AtMostTwoParsesAtOnceAndAFailedAddressLetsTheOthersOn) {
+    constexpr int kDelayMs = 300;
+    site().setDelayMs("/x/web-interface/view", kDelayMs);
+    std::vector<std::string> addresses = {"BV1zzzzzzzzz", localText("没有地址")};
+    for (int i = 0; i < 6; ++i) addresses.push_back(devsite::batchBvid(i));
+    auto view = std::make_shared<RecordingBatchView>();
+    const auto began = std::chrono::steady_clock::now();
+    BatchRun::start(addresses, settings(), queue_, view);
+    ASSERT_TRUE(view->waitFinished());
+    const auto took = std::chrono::steady_clock::now() - began;
+    site().setDelayMs("/x/web-interface/view", 0);
+    // Seven addresses reach the site, two at a time: four rounds at the least.
+    EXPECT_GE(took, std::chrono::milliseconds(4 * kDelayMs - 50));
+
+    const std::map<size_t, std::vector<std::string>> states = view->states();
+    ASSERT_EQ(states.size(), addresses.size());
+    EXPECT_EQ(states.at(0), (std::vector<std::string>{"解析中", "解析失败：视频不存在（-404）"}));
+    EXPECT_EQ(states.at(1),
+              (std::vector<std::string>{"解析中", "解析失败：请输入正确的视频地址、bvid、avid"}));
+    std::set<std::string> videos;
+    for (size_t i = 2; i < addresses.size(); ++i) {
+        EXPECT_EQ(states.at(i), (std::vector<std::string>{"解析中", "已加入2个分P"}));
+    }
+    for (const DownloadItem& item : queue_->items()) videos.insert(item.request.bvid);
+    EXPECT_EQ(queue_->items().size(), 12u);
+    EXPECT_EQ(videos.size(), 6u);
+}
+
+}  // namespace
+}  // namespace quivra
