@@ -6,11 +6,12 @@
 
 namespace quivra {
 
-// The first address fills the main window's address box (the main window opens when none
-// is open); nothing happens for an empty list.
+// One address fills the main window's address box (the main window opens when none is
+// open); several go to the batch window; nothing happens for an empty list.
 void receiveAddresses(const QStringList& addresses);
 
-// A second start: the main window comes to the front and takes its addresses.
+// A second start: the main window comes to the front, and its addresses go to the batch
+// window.
 void receiveSecondStart(const QStringList& addresses);
 
 }  // namespace quivra

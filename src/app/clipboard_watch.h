@@ -1,5 +1,6 @@
 // 监视剪贴板: while the setting is on, a copied text that names videos hands them to
-// receiveAddresses (one fills the address box). Nothing is parsed until a press.
+// receiveAddresses (one fills the address box, several go to the batch window). Nothing
+// is parsed until a press.
 #pragma once
 
 #include <QObject>
