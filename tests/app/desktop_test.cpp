@@ -192,22 +192,10 @@ TEST_F(DesktopTest, SettingBoxesStoreTheirKeys) {
 }
 
 // Real downloads on the program's pool, slowed so that they still run when the menu acts.
-class TrayDownloadTest : public MainWindowTest {
+class TrayDownloadTest : public DownloadingWindowTest {
   protected:
-    static void SetUpTestSuite() {
-        MainWindowTest::SetUpTestSuite();
-        ASSERT_TRUE(downloadEngine().init(folder().string(), true));
-    }
-    static void TearDownTestSuite() {
-        downloadEngine().uninit();
-        MainWindowTest::TearDownTestSuite();
-    }
     void SetUp() override {
-        MainWindowTest::SetUp();
-        if (threadPool().threadCount() != 3) {
-            threadPool().stop(0);
-            ASSERT_TRUE(threadPool().start(3, true));
-        }
+        DownloadingWindowTest::SetUp();
         const fs::path directory = folder() / "tray-downloads";
         fs::remove_all(directory);
         sharedState().download.update(

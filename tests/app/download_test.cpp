@@ -67,24 +67,10 @@ std::string media(const char* bvid, int cid, int streamId) {
     return std::string(bvid) + "-" + std::to_string(cid) + "-" + std::to_string(streamId) + ".m4s";
 }
 
-class DownloadWindowTest : public MainWindowTest {
+class DownloadWindowTest : public DownloadingWindowTest {
   protected:
-    static void SetUpTestSuite() {
-        MainWindowTest::SetUpTestSuite();
-        ASSERT_TRUE(downloadEngine().init(folder().string(), true));
-    }
-
-    static void TearDownTestSuite() {
-        downloadEngine().uninit();
-        MainWindowTest::TearDownTestSuite();
-    }
-
     void SetUp() override {
-        MainWindowTest::SetUp();
-        if (threadPool().threadCount() != 3) {
-            threadPool().stop(0);
-            ASSERT_TRUE(threadPool().start(3, true));
-        }
+        DownloadingWindowTest::SetUp();
         static int round = 0;
         directory_ = folder() / ("downloads-" + std::to_string(++round));
         useDirectory(directory_);

@@ -22,6 +22,8 @@
 #include "base/message_box.h"
 #include "base/shared_state.h"
 #include "devsite/dev_site.h"
+#include "download/download_engine.h"
+#include "download/thread_pool.h"
 #include "net/text_encoding.h"
 #include "support/local_site.h"
 
@@ -102,6 +104,29 @@ class MainWindowTest : public test::LocalSiteSuite {
 
     QPointer<MainWindow> window_;
     MessageLog messages_;
+};
+
+// The main window with the real engine and a pool of three workers, for tests that
+// download.
+class DownloadingWindowTest : public MainWindowTest {
+  protected:
+    static void SetUpTestSuite() {
+        MainWindowTest::SetUpTestSuite();
+        ASSERT_TRUE(downloadEngine().init(folder().string(), true));
+    }
+
+    static void TearDownTestSuite() {
+        downloadEngine().uninit();
+        MainWindowTest::TearDownTestSuite();
+    }
+
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        if (threadPool().threadCount() != 3) {
+            threadPool().stop(0);
+            ASSERT_TRUE(threadPool().start(3, true));
+        }
+    }
 };
 
 }  // namespace quivra
