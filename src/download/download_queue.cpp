@@ -176,7 +176,9 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
         backgroundWake.notify_all();
     }
 
+    // Under the lock. A closed queue starts nothing: shutDown has taken the thread to join.
     void startBackground() {
+        if (closed) return;
         if (!background.joinable()) background = std::thread([this] { runBackground(); });
     }
 
@@ -585,12 +587,22 @@ void DownloadQueue::removeListener(const DownloadQueueListener* listener) {
 
 void DownloadQueue::shutDown() {
     std::unique_ptr<DownloadStore> store;
+    std::thread background;
     {
         std::lock_guard lock(core_->mutex);
         core_->closed = true;
         store = std::move(core_->store);
+        background = std::move(core_->background);
     }
     core_->backgroundWake.notify_all();
+    // The program's queue is never destroyed, so its retry and store thread ends here.
+    if (background.joinable()) {
+        if (background.get_id() == std::this_thread::get_id()) {
+            background.detach();
+        } else {
+            background.join();
+        }
+    }
     store.reset();  // writes what was handed over, then ends its writer
 }
 
