@@ -1,6 +1,5 @@
 #include "video/parse_procedure.h"
 
-#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -34,7 +33,7 @@ ParseResult runParse(ParseView& view) {
     const std::optional<std::string> bvid = extractBvid(view.videoUrlText());
     if (!bvid) {
         result.failure = ParseFailure::NoIdentifier;
-        result.failureText = localText("请输入正确的视频地址、bvid、avid");
+        result.failureText = noIdentifierMessage();
         view.showMessage(result.failureText);
         return result;
     }
@@ -42,6 +41,7 @@ ParseResult runParse(ParseView& view) {
 
     SharedState& state = sharedState();
     VideoInfoAnswer info = fetchVideoInfo(*bvid);
+    result.rows = listedPages(info);
     // A failed request keeps the previous video's fields, with the new identifier.
     result.video = info.failure == ParseFailure::None ? std::move(info.record) : state.video.get();
     result.video.bvid = *bvid;
@@ -55,14 +55,11 @@ ParseResult runParse(ParseView& view) {
     }
 
     view.clearRows();
-    const VideoRecord& video = result.video;
-    const size_t rows = info.parts > 0 ? std::min<size_t>(info.parts, video.pages.size()) : 0;
-    result.rows.assign(video.pages.begin(), video.pages.begin() + static_cast<long>(rows));
-    if (rows > 0) view.appendRows(result.rows);
+    if (!result.rows.empty()) view.appendRows(result.rows);
 
-    const std::string status = statusText(info.parts, video.videos, info.reason);
-    if (rows == 0) {
-        result.failure = info.failure == ParseFailure::None ? ParseFailure::Unusable : info.failure;
+    const std::string status = statusText(info.parts, result.video.videos, info.reason);
+    if (result.rows.empty()) {
+        result.failure = listingFailure(info);
         result.failureText = status;
     }
     view.keepResult(result);

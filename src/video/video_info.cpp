@@ -97,4 +97,20 @@ int requestVideoInfo(const std::string& bvid, VideoRecord& record, std::string* 
     return answer.parts;
 }
 
+std::vector<PageEntry> listedPages(const VideoInfoAnswer& answer) {
+    const std::vector<PageEntry>& pages = answer.record.pages;
+    const size_t rows = answer.parts > 0 && answer.failure == ParseFailure::None
+                            ? std::min<size_t>(answer.parts, pages.size())
+                            : 0;
+    return {pages.begin(), pages.begin() + static_cast<long>(rows)};
+}
+
+ParseFailure listingFailure(const VideoInfoAnswer& answer) {
+    return answer.failure == ParseFailure::None ? ParseFailure::Unusable : answer.failure;
+}
+
+std::string noIdentifierMessage() {
+    return localText("请输入正确的视频地址、bvid、avid");
+}
+
 }  // namespace quivra

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "base/records.h"
 #include "video/parse_result.h"
@@ -23,6 +24,15 @@ struct VideoInfoAnswer {
     std::string reason;
 };
 VideoInfoAnswer fetchVideoInfo(const std::string& bvid);
+
+// The parts an answer lists: as many as it counts, at most those it holds; none when it
+// counts none or failed.
+std::vector<PageEntry> listedPages(const VideoInfoAnswer& answer);
+// Why an answer that lists no part is a failed parse: its own failure, else unusable.
+ParseFailure listingFailure(const VideoInfoAnswer& answer);
+
+// The message of an address that names no video (local text).
+std::string noIdentifierMessage();
 
 // Fills record from the site's answer for bvid and returns the number of parts
 // (`videos`); record.pages holds at most kMaxListedParts of them. -1 when the answer was
