@@ -11,7 +11,7 @@
 
 #include "bench_support.h"
 #include "download/batch_download.h"
-#include "download/download_queue.h"
+#include "download/list/download_queue.h"
 #include "download/thread_pool.h"
 #include "video/address_parse.h"
 

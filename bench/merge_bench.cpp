@@ -16,10 +16,10 @@
 
 #include "bench_support.h"
 #include "devsite/dev_site.h"
-#include "download/command_runner.h"
-#include "download/merge_command.h"
-#include "download/merge_tags.h"
-#include "download/video_cover.h"
+#include "download/job/command_runner.h"
+#include "download/job/merge_command.h"
+#include "download/job/merge_tags.h"
+#include "download/job/video_cover.h"
 #include "net/text_encoding.h"
 
 int main(int argc, char** argv) {

@@ -11,8 +11,8 @@ declare -A allowed=(
   [net]=""
   [base]="net"
   [account]="base net"
-  [video]="account base net"
-  [search]="account base net"
+  [video]="base net"
+  [search]="base net"
   [download]="video account base net"
   [app]="download search video account base net"
 )

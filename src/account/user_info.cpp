@@ -3,7 +3,7 @@
 #include <utility>
 #include <vector>
 
-#include "account/date_text.h"
+#include "base/date_text.h"
 #include "base/config_file.h"
 #include "base/proxy_route.h"
 #include "base/shared_state.h"

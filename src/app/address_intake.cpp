@@ -2,7 +2,7 @@
 
 #include "app/batch_window.h"
 #include "app/main_window.h"
-#include "download/download_queue.h"
+#include "download/list/download_queue.h"
 
 namespace quivra {
 

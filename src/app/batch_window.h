@@ -9,7 +9,7 @@
 
 #include <memory>
 
-#include "download/download_queue.h"
+#include "download/list/download_queue.h"
 
 class QPlainTextEdit;
 class QPushButton;

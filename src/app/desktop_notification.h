@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "download/download_queue.h"
+#include "download/list/download_queue.h"
 
 namespace quivra {
 

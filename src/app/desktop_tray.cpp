@@ -9,7 +9,7 @@
 #include "app/download_list_window.h"
 #include "app/main_window.h"
 #include "base/shared_state.h"
-#include "download/progress_text.h"
+#include "download/job/progress_text.h"
 
 namespace quivra {
 

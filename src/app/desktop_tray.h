@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "download/download_queue.h"
+#include "download/list/download_queue.h"
 
 class QMenu;
 class QSystemTrayIcon;

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "app/controls_window.h"
-#include "download/progress_text.h"
+#include "download/job/progress_text.h"
 
 namespace quivra {
 

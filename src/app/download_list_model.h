@@ -8,7 +8,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "download/download_item.h"
+#include "download/list/download_item.h"
 
 namespace quivra {
 

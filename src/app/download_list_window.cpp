@@ -23,7 +23,7 @@
 #include "app/speed_limit_switch.h"
 #include "app/list_window_placement.h"
 #include "base/gui_thread.h"
-#include "download/progress_text.h"
+#include "download/job/progress_text.h"
 #include "net/text_encoding.h"
 
 namespace quivra {

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "download/download_queue.h"
+#include "download/list/download_queue.h"
 #include "download/download_view.h"
 
 namespace quivra {

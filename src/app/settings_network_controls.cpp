@@ -9,8 +9,8 @@
 #include "base/network_settings.h"
 #include "base/proxy_route.h"
 #include "base/shared_state.h"
-#include "download/download_engine.h"
-#include "download/engine_settings.h"
+#include "download/engine/download_engine.h"
+#include "download/engine/engine_settings.h"
 #include "net/text_encoding.h"
 
 namespace quivra {

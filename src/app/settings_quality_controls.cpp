@@ -7,7 +7,7 @@
 #include "app/controls_window.h"
 #include "base/config_file.h"
 #include "base/shared_state.h"
-#include "download/default_quality.h"
+#include "download/plan/default_quality.h"
 #include "net/text_encoding.h"
 #include "video/audio_choices.h"
 

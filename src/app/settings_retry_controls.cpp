@@ -7,7 +7,7 @@
 #include "app/controls_window.h"
 #include "base/config_file.h"
 #include "base/shared_state.h"
-#include "download/download_queue.h"
+#include "download/list/download_queue.h"
 
 namespace quivra {
 

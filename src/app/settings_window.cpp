@@ -23,7 +23,7 @@
 #include "base/config_file.h"
 #include "base/message_box.h"
 #include "base/shared_state.h"
-#include "download/download_files.h"
+#include "download/plan/download_files.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 

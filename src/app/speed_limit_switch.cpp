@@ -5,8 +5,8 @@
 
 #include "base/network_settings.h"
 #include "base/shared_state.h"
-#include "download/download_engine.h"
-#include "download/engine_settings.h"
+#include "download/engine/download_engine.h"
+#include "download/engine/engine_settings.h"
 
 namespace quivra {
 

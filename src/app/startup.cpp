@@ -4,8 +4,8 @@
 #include <QStringDecoder>
 
 #include "app/desktop_notification.h"
-#include "download/download_list_start.h"
-#include "download/download_queue.h"
+#include "download/list/download_list_start.h"
+#include "download/list/download_queue.h"
 
 namespace quivra {
 

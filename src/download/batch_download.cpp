@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <thread>
 
-#include "download/default_quality.h"
-#include "download/part_binding.h"
+#include "download/plan/default_quality.h"
+#include "download/plan/part_binding.h"
 #include "net/text_encoding.h"
 #include "video/address_parse.h"
 

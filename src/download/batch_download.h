@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "base/records.h"
-#include "download/download_queue.h"
+#include "download/list/download_queue.h"
 #include "video/parse_result.h"
 
 namespace quivra {

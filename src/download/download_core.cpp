@@ -1,11 +1,11 @@
 #include "download/download_core.h"
 
 #include "base/shared_state.h"
-#include "download/command_runner.h"
-#include "download/download_engine.h"
-#include "download/download_list_start.h"
-#include "download/download_queue.h"
-#include "download/engine_settings.h"
+#include "download/job/command_runner.h"
+#include "download/engine/download_engine.h"
+#include "download/list/download_list_start.h"
+#include "download/list/download_queue.h"
+#include "download/engine/engine_settings.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 

@@ -4,7 +4,7 @@
 
 #include "base/shared_state.h"
 #include "base/wait_responsive.h"
-#include "download/part_binding.h"
+#include "download/plan/part_binding.h"
 #include "net/text_encoding.h"
 
 namespace quivra {

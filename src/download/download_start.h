@@ -2,7 +2,7 @@
 // thread and reach the window through a DownloadView.
 #pragma once
 
-#include "download/download_queue.h"
+#include "download/list/download_queue.h"
 #include "download/download_view.h"
 
 namespace quivra {

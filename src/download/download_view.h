@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "download/download_item.h"
+#include "download/list/download_item.h"
 #include "video/parse_result.h"
 
 namespace quivra {

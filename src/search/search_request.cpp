@@ -1,6 +1,6 @@
 #include "search/search_request.h"
 
-#include "account/date_text.h"
+#include "base/date_text.h"
 #include "base/config_file.h"
 #include "base/proxy_route.h"
 #include "base/shared_state.h"

@@ -12,7 +12,7 @@
 #include <fstream>
 #include <set>
 
-#include "download/download_queue.h"
+#include "download/list/download_queue.h"
 #include "download/thread_pool.h"
 #include "main_window_fixture.h"
 

@@ -19,7 +19,7 @@
 #include "app/running_copy.h"
 #include "app/settings_window.h"
 #include "base/config_file.h"
-#include "download/download_engine.h"
+#include "download/engine/download_engine.h"
 #include "download/thread_pool.h"
 #include "main_window_fixture.h"
 #include "support/browser_profiles.h"

@@ -18,8 +18,8 @@
 #include "app/download_list_model.h"
 #include "base/config_file.h"
 #include "base/network_settings.h"
-#include "download/download_queue.h"
-#include "download/progress_text.h"
+#include "download/list/download_queue.h"
+#include "download/job/progress_text.h"
 #include "download/thread_pool.h"
 #include "main_window_fixture.h"
 

@@ -18,12 +18,12 @@
 #include <thread>
 
 #include "base/config_file.h"
-#include "download/command_runner.h"
-#include "download/download_engine.h"
-#include "download/download_job.h"
-#include "download/download_queue.h"
-#include "download/merge_command.h"
-#include "download/part_names.h"
+#include "download/job/command_runner.h"
+#include "download/engine/download_engine.h"
+#include "download/job/download_job.h"
+#include "download/list/download_queue.h"
+#include "download/job/merge_command.h"
+#include "download/plan/part_names.h"
 #include "download/thread_pool.h"
 #include "main_window_fixture.h"
 #include "support/processes.h"

@@ -22,7 +22,7 @@
 #include "base/message_box.h"
 #include "base/shared_state.h"
 #include "devsite/dev_site.h"
-#include "download/download_engine.h"
+#include "download/engine/download_engine.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 #include "support/local_site.h"

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "app/startup.h"
-#include "download/command_runner.h"
+#include "download/job/command_runner.h"
 #include "main_window_fixture.h"
 #include "support/processes.h"
 

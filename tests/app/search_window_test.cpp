@@ -21,7 +21,7 @@
 #include "app/batch_window.h"
 #include "app/search_window.h"
 #include "devsite/dev_site.h"
-#include "download/download_queue.h"
+#include "download/list/download_queue.h"
 #include "download/thread_pool.h"
 #include "main_window_fixture.h"
 #include "search/search_worker.h"

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "devsite/dev_site.h"
-#include "download/download_queue.h"
-#include "download/download_store.h"
+#include "download/list/download_queue.h"
+#include "download/list/download_store.h"
 #include "download/thread_pool.h"
 #include "program_folder.h"
 #include "support/started_program.h"

@@ -13,7 +13,7 @@
 
 #include "base/shared_state.h"
 #include "devsite/dev_site.h"
-#include "download/default_quality.h"
+#include "download/plan/default_quality.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 #include "support/local_site.h"

@@ -1,4 +1,4 @@
-#include "download/command_runner.h"
+#include "download/job/command_runner.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "download/download_engine.h"
+#include "download/engine/download_engine.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -16,7 +16,7 @@
 
 #include "base/proxy_route.h"
 #include "devsite/dev_site.h"
-#include "download/control_file.h"
+#include "download/engine/control_file.h"
 #include "net/text_encoding.h"
 #include "support/http_proxy.h"
 #include "support/small_disk.h"

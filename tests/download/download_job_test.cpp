@@ -7,9 +7,9 @@
 #include <fstream>
 #include <thread>
 
-#include "download/merge_tags.h"
-#include "download/part_binding.h"
-#include "download/progress_text.h"
+#include "download/job/merge_tags.h"
+#include "download/plan/part_binding.h"
+#include "download/job/progress_text.h"
 #include "job_fixture.h"
 #include "support/small_disk.h"
 

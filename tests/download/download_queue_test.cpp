@@ -1,6 +1,6 @@
 // The download queue on a pool of its own, with the real engine, ffmpeg and store against
 // the local site: binding, pause and resume, cancel, and a kill in the middle.
-#include "download/download_queue.h"
+#include "download/list/download_queue.h"
 
 #include <signal.h>
 
@@ -9,8 +9,8 @@
 #include <fstream>
 #include <thread>
 
-#include "download/download_store.h"
-#include "download/part_lock.h"
+#include "download/list/download_store.h"
+#include "download/job/part_lock.h"
 #include "download/thread_pool.h"
 #include "job_fixture.h"
 #include "support/temp_folder.h"

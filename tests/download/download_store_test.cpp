@@ -1,7 +1,7 @@
 // downloads.db: what is written comes back, progress is written sparingly, a full disk
 // delays writes without losing them, and a store that cannot be read is moved aside while
 // one in use by another process is left alone.
-#include "download/download_store.h"
+#include "download/list/download_store.h"
 
 #include <gtest/gtest.h>
 
@@ -12,8 +12,8 @@
 #include <thread>
 #include <tuple>
 
-#include "download/sqlite_database.h"
-#include "download/store_watch.h"
+#include "download/list/sqlite_database.h"
+#include "download/list/store_watch.h"
 #include "net/text_encoding.h"
 #include "support/small_disk.h"
 #include "support/temp_folder.h"

@@ -17,11 +17,11 @@
 
 #include "base/shared_state.h"
 #include "devsite/dev_site.h"
-#include "download/command_runner.h"
-#include "download/download_engine.h"
-#include "download/download_job.h"
-#include "download/merge_command.h"
-#include "download/part_names.h"
+#include "download/job/command_runner.h"
+#include "download/engine/download_engine.h"
+#include "download/job/download_job.h"
+#include "download/job/merge_command.h"
+#include "download/plan/part_names.h"
 #include "net/text_encoding.h"
 #include "support/local_site.h"
 

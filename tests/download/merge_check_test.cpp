@@ -2,7 +2,7 @@
 // the local site's streams.
 #include <fstream>
 
-#include "download/media_probe.h"
+#include "download/job/media_probe.h"
 #include "job_fixture.h"
 
 namespace quivra {

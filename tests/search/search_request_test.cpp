@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "account/date_text.h"
+#include "base/date_text.h"
 #include "net/http_request.h"
 #include "net/text_encoding.h"
 #include "support/local_site.h"

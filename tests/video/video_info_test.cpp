@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "account/date_text.h"
+#include "base/date_text.h"
 #include "net/text_encoding.h"
 #include "support/local_site.h"
 

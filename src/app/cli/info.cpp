@@ -7,7 +7,7 @@
 #include "app/cli/exit_status.h"
 #include "app/cli/memory_parse_view.h"
 #include "base/config_file.h"
-#include "download/part_names.h"
+#include "download/plan/part_names.h"
 #include "net/text_encoding.h"
 #include "video/parse_procedure.h"
 

@@ -14,7 +14,7 @@
 
 #include "app/cli/downloads/interrupts.h"
 #include "app/cli/downloads/progress_output.h"
-#include "download/download_queue.h"
+#include "download/list/download_queue.h"
 
 namespace quivra {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "download/download_item.h"
+#include "download/list/download_item.h"
 
 namespace quivra {
 

@@ -5,9 +5,9 @@
 #include "app/cli/downloads/item_text.h"
 #include "app/cli/exit_status.h"
 #include "base/shared_state.h"
-#include "download/download_store.h"
-#include "download/part_lock.h"
-#include "download/progress_text.h"
+#include "download/list/download_store.h"
+#include "download/job/part_lock.h"
+#include "download/job/progress_text.h"
 #include "net/text_encoding.h"
 
 namespace quivra {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/cli/downloads/item_text.h"
-#include "download/progress_text.h"
+#include "download/job/progress_text.h"
 
 namespace quivra {
 

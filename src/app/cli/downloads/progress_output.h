@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/cli/output.h"
-#include "download/download_item.h"
+#include "download/list/download_item.h"
 
 namespace quivra {
 

@@ -1,0 +1,261 @@
+#include "download/job/download_job.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <mutex>
+#include <system_error>
+#include <vector>
+
+#include "base/records.h"
+#include "base/shared_state.h"
+#include "base/wait_responsive.h"
+#include "download/engine/download_engine.h"
+#include "download/plan/download_files.h"
+#include "download/job/merge_command.h"
+#include "download/job/part_lock.h"
+#include "download/job/progress_text.h"
+#include "download/job/video_cover.h"
+#include "net/text_encoding.h"
+#include "video/stream_formats.h"
+
+namespace quivra {
+
+namespace {
+
+std::mutex timingsMutex;
+JobTimings currentTimings;
+
+// Hands on a stage text only when it changes, so a poll does not cost a report.
+class Stages {
+  public:
+    explicit Stages(JobReport& report) : report_(report) {}
+    void write(const std::string& text) {
+        if (text == last_) return;
+        last_ = text;
+        report_.stage(text);
+    }
+    void write(const char* utf8) { write(localText(utf8)); }
+    JobResult fail(const std::string& text) {
+        write(text);
+        return {JobResult::Failed, text};
+    }
+    JobResult fail(const char* utf8) { return fail(localText(utf8)); }
+    JobResult failForNow(const std::string& text) {
+        JobResult result = fail(text);
+        result.mendable = true;
+        return result;
+    }
+    void progress(std::int64_t done, std::int64_t total, std::int64_t speed) {
+        const std::string text = progressText(done, total);
+        if (done == lastDone_ && total == lastTotal_ && speed == lastSpeed_) return;
+        lastDone_ = done;
+        lastTotal_ = total;
+        lastSpeed_ = speed;
+        last_ = text;
+        report_.progress(done, total, speed, text);
+    }
+
+  private:
+    JobReport& report_;
+    std::string last_;
+    std::int64_t lastDone_ = -1;
+    std::int64_t lastTotal_ = -1;
+    std::int64_t lastSpeed_ = -1;
+};
+
+struct Stream {
+    std::string address;
+    std::string fileName;  // inside the temporary folder
+    const char* startText;
+    const char* finalText;
+};
+
+// A stream the engine did not finish is never taken as whole later: a file without a
+// control file beside it cannot be resumed, so it goes; with one, it stays for the next
+// job to resume.
+void dropUnresumable(const std::string& path) {
+    if (isCompleteDownload(path)) deleteFile(path);
+}
+
+// Gives the task up: it leaves the engine, and what it wrote is kept only if resumable.
+void abandonTask(DownloadEngine& engine, std::uint32_t task, const std::string& path) {
+    engine.deleteTask(task);
+    dropUnresumable(path);
+}
+
+// Engine failures a later task may not meet: no answer or a cut one, an address answered
+// 403, 404 or 5xx, a timeout, a full disk.
+bool isMendableEngineError(EngineError code) {
+    return code == kErrorUnknown || code == kErrorWriteFile || code == kErrorBadAddress ||
+           code == kErrorNoAddress || code == kErrorTimeout;
+}
+
+// Fetches one stream into the temporary folder, reporting its stages; wholeBytes (the
+// streams of the part finished before) is added to the progress.
+JobResult downloadStream(Stages& stages, JobReport& report, const Stream& stream,
+                         const std::string& tempFolder, std::int64_t wholeBytes) {
+    DownloadEngine& engine = downloadEngine();
+    const std::string path = tempFolder + "/" + stream.fileName;
+    const std::string referer = utf8ToLocalText(sharedState().site.main) + "/";
+    const std::uint32_t task =
+        engine.createTask(stream.address, referer, "", stream.fileName, tempFolder, 1, 1, 1);
+    if (task == 0) return {JobResult::Failed, ""};
+    if (!engine.startTask(task)) {
+        abandonTask(engine, task, path);
+        return {JobResult::Failed, ""};
+    }
+
+    const JobTimings timings = jobTimings();
+    using Clock = std::chrono::steady_clock;
+    auto lastArrival = Clock::now();
+    std::int64_t lastBytes = -1;
+    EngineState state = engine.taskState(task);
+    for (;;) {
+        if (state == kStateComplete) break;
+        if (report.stopRequested()) {
+            abandonTask(engine, task, path);
+            return {JobResult::Stopped, ""};
+        }
+        if (state == kStateError) {
+            const EngineError code = engine.taskError(task);
+            const std::string text = DownloadEngine::errorText(code);
+            abandonTask(engine, task, path);
+            return isMendableEngineError(code) ? stages.failForNow(text) : stages.fail(text);
+        }
+        // The engine was released under the job. Its release left a control file beside
+        // every file it had not finished, so the files tell whether this one is whole,
+        // whatever the job's last look at the task saw: nothing is dropped.
+        if (state == kStateNoItem) {
+            return stages.fail(DownloadEngine::errorText(kErrorCancelled));
+        }
+        const std::int64_t downloaded = engine.taskDownloadedSize(task);
+        if (state == kStateStartPending) {
+            stages.write(stream.startText);
+        } else if (state == kStateDownload) {
+            stages.progress(wholeBytes + downloaded, wholeBytes + engine.taskTotalSize(task),
+                            engine.taskSpeed(task));
+        }
+        const auto now = Clock::now();
+        if (downloaded != lastBytes) {
+            lastBytes = downloaded;
+            lastArrival = now;
+        } else if (now - lastArrival >= timings.stallLimit) {
+            abandonTask(engine, task, path);
+            return stages.failForNow(DownloadEngine::errorText(kErrorTimeout));
+        }
+        // The progress keeps its rhythm; a finished or failed stream ends the wait at once.
+        state = engine.waitTaskState(task, state, timings.pollInterval);
+    }
+    stages.write(stream.finalText);
+    return {JobResult::Done, ""};
+}
+
+// Takes the part's lock, waiting while another job, of this program or another, runs the
+// part. False when the job must stop meanwhile. A folder where no lock can be made does
+// not hold the job up: the engine then reports why it cannot write there.
+bool takePartLock(PartLock& lock, const DownloadRequest& part, Stages& stages, JobReport& report) {
+    const std::string path = partLockPath(part);
+    while (lock.tryTake(path) == PartLock::Busy) {
+        stages.write("此分P正由另一个程序下载，等待中");
+        if (report.stopRequested()) return false;
+        waitResponsive(static_cast<int>(jobTimings().pollInterval.count()), 0);
+    }
+    return true;
+}
+
+// Merges the part with its tags and cover. A cover ffmpeg cannot read costs the part
+// nothing: the merge is made once more without it, and the unreadable cover.jpg goes.
+bool mergePart(const std::string& videoFile, const std::string& audioFile,
+               const DownloadRequest& part) {
+    const std::string video = localToUtf8(videoFile);
+    const std::string audio = localToUtf8(audioFile);
+    const std::string output = localToUtf8(part.outputPath);
+    const std::vector<MetadataTag> tags = partTags(part);
+    const std::string cover = fetchVideoCover(part);
+    if (mergeStreams(video, audio, output, {tags, localToUtf8(cover)})) return true;
+    if (cover.empty() || !mergeStreams(video, audio, output, {tags, ""})) return false;
+    deleteFile(cover);
+    return true;
+}
+
+bool isDecimalNumber(const std::string& text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+}  // namespace
+
+void setJobTimings(JobTimings timings) {
+    std::lock_guard lock(timingsMutex);
+    currentTimings = timings;
+}
+
+JobTimings jobTimings() {
+    std::lock_guard lock(timingsMutex);
+    return currentTimings;
+}
+
+JobResult runDownloadJob(const DownloadRequest& part, JobReport& report) {
+    Stages stages(report);
+    if (isFinishedOutput(part.outputPath)) {
+        stages.write("下载完成");
+        return {JobResult::Done, ""};
+    }
+    // The cid names the temporary files: only digits may reach a path.
+    if (!isDecimalNumber(part.cid)) {
+        stages.write("正在解析");
+        return stages.fail("视频解析失败");
+    }
+    // A part resumed after a restart may find its folders gone.
+    const std::string tempFolder = part.directory + "/temp";
+    ensureFolder(tempFolder);
+    PartLock lock;
+    if (!takePartLock(lock, part, stages, report)) return {JobResult::Stopped, ""};
+    if (isFinishedOutput(part.outputPath)) {  // the job we waited for made it
+        stages.write("下载完成");
+        return {JobResult::Done, ""};
+    }
+
+    stages.write("正在解析");
+    VideoRecord video;
+    video.bvid = part.bvid;
+    const StreamAddresses addresses = resolveStreamAddresses(
+        video, part.cid, std::to_string(part.videoQuality), std::to_string(part.audioQuality));
+    if (addresses.unanswered) return stages.failForNow(localText("视频解析失败"));
+    if (!isEngineAddress(addresses.video) || !isEngineAddress(addresses.audio)) {
+        return stages.fail("视频解析失败");
+    }
+    ensureFolder(part.outputPath.substr(0, part.outputPath.rfind('/')));
+
+    const std::string videoFile = temporaryVideoPath(part);
+    const std::string audioFile = temporaryAudioPath(part);
+    const Stream streams[] = {
+        {addresses.video, part.cid + ".mp4", "准备下载视频", "视频下载完毕"},
+        {addresses.audio, part.cid + ".mp3", "准备下载音频", "音频下载完毕"},
+    };
+    const std::string* files[] = {&videoFile, &audioFile};
+    std::int64_t wholeBytes = 0;
+    for (int i = 0; i < 2; ++i) {
+        if (report.stopRequested()) return {JobResult::Stopped, ""};
+        // A stream is skipped only when it is whole; a partial one is resumed.
+        if (!isCompleteDownload(*files[i])) {
+            JobResult result = downloadStream(stages, report, streams[i], tempFolder, wholeBytes);
+            if (result.outcome != JobResult::Done) return result;
+        }
+        wholeBytes += fileSize(*files[i]);
+    }
+    if (report.stopRequested()) return {JobResult::Stopped, ""};
+
+    stages.write("正在合成音视频");
+    report.mergeStarted();
+    if (!mergePart(videoFile, audioFile, part)) {
+        return stages.fail("音视频合成失败");  // both streams stay for the next press
+    }
+    deleteFile(videoFile);
+    deleteFile(audioFile);
+    lock.release();  // "下载完成" is shown with temp/ left as it was found
+    stages.write("下载完成");
+    return {JobResult::Done, ""};
+}
+
+}  // namespace quivra

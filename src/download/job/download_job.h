@@ -1,0 +1,54 @@
+// One part turned into one MP4: stream addresses, both streams through the engine into
+// <directory>/temp, the merge into <directory>/<video title>/NN_<page>.mp4. The job works
+// only from what the part was bound to at submission and reports each stage as the text
+// of the part's "状态".
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "download/list/download_item.h"
+
+namespace quivra {
+
+// How long a job waits between looks at a task, and how long a task may go without a
+// byte arriving before the job gives it up (keeping the partial file for a later resume).
+struct JobTimings {
+    std::chrono::milliseconds pollInterval{300};
+    std::chrono::milliseconds stallLimit{std::chrono::seconds(90)};
+};
+void setJobTimings(JobTimings timings);
+JobTimings jobTimings();
+
+// What a running job tells about itself, and whether it must stop. Texts are local text.
+class JobReport {
+  public:
+    virtual ~JobReport() = default;
+    // A "状态" text, each one once, in the order the job reaches it.
+    virtual void stage(const std::string& text) = 0;
+    // A stream transfers: bytes of the part so far (whole streams included) of the bytes
+    // known so far, the speed in bytes a second, and the progress text ("1.5MB/10MB").
+    virtual void progress(std::int64_t done, std::int64_t total, std::int64_t speed,
+                          const std::string& text) = 0;
+    // Both streams are whole and the merge begins.
+    virtual void mergeStarted() = 0;
+    // True when the job must end now (pause, cancel, removal, the program's end); the
+    // streams stay as they are, so a later job resumes them.
+    virtual bool stopRequested() = 0;
+};
+
+struct JobResult {
+    enum Outcome { Done, Failed, Stopped } outcome = Failed;
+    std::string errorText;  // why it failed ("" when the engine gave no task)
+    // Failed for a reason a later job may not meet: the network, the site's servers, a
+    // stream address that expired, an answer that could not be read, a full disk.
+    bool mendable = false;
+};
+
+// Runs the whole job for one part; returns when the output exists, when the job failed,
+// or when it was asked to stop. It holds the part's lock (part_lock.h) while it works and
+// waits, with its own "状态" text, while a job of another program holds it.
+JobResult runDownloadJob(const DownloadRequest& part, JobReport& report);
+
+}  // namespace quivra

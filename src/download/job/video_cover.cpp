@@ -1,0 +1,92 @@
+#include "download/job/video_cover.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <system_error>
+#include <thread>
+
+#include "base/proxy_route.h"
+#include "download/plan/download_files.h"
+#include "download/job/part_lock.h"
+#include "net/http_request.h"
+#include "net/text_encoding.h"
+
+namespace quivra {
+
+namespace {
+
+// Every JPEG begins with the start-of-image marker and a first segment's marker.
+bool isJpeg(const std::string& bytes) {
+    return bytes.size() > 3 && bytes.compare(0, 3, "\xFF\xD8\xFF") == 0;
+}
+
+bool isJpegFile(const std::string& utf8Path) {
+    const int fd = ::open(utf8Path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char head[4] = {};
+    const bool read = ::read(fd, head, sizeof head) == sizeof head;
+    ::close(fd);
+    return read && isJpeg(std::string(head, sizeof head));
+}
+
+// The answer's body when it is a whole 200 answer holding a JPEG; "" otherwise. The
+// request is the interface's: its header, its timeouts, its cap on an answer's size, its
+// proxy.
+std::string downloadJpeg(const std::string& address) {
+    HttpRequestOptions options;
+    options.headers = kBrowserUserAgentLine;
+    int status = 0;
+    options.statusCode = &status;
+    HttpOutcome outcome = HttpOutcome::NoAnswer;
+    options.outcome = &outcome;
+    std::string body = siteRequest(address, options);
+    return outcome == HttpOutcome::Whole && status == 200 && isJpeg(body) ? body : "";
+}
+
+// Writes the bytes beside the target, syncs them and renames them into place.
+bool saveWhole(const std::string& bytes, const std::string& utf8Target) {
+    const std::string part = utf8Target + ".part";
+    const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    std::size_t written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        written += static_cast<std::size_t>(n);
+    }
+    const bool synced = written == bytes.size() && ::fsync(fd) == 0;
+    std::error_code error;
+    if (::close(fd) == 0 && synced) {
+        std::filesystem::rename(part, utf8Target, error);
+        if (!error) return true;
+    }
+    std::filesystem::remove(part, error);
+    return false;
+}
+
+}  // namespace
+
+std::string coverPath(const DownloadRequest& part) {
+    return part.outputPath.substr(0, part.outputPath.rfind('/')) + "/cover.jpg";
+}
+
+std::string fetchVideoCover(const DownloadRequest& part) {
+    if (part.coverAddress.empty()) return "";
+    const std::string cover = coverPath(part);
+    const std::string utf8Cover = localToUtf8(cover);
+    if (isJpegFile(utf8Cover)) return cover;
+    PartLock lock;
+    while (lock.tryTake(cover + ".lock") == PartLock::Busy) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (isJpegFile(utf8Cover)) return cover;  // the job we waited for fetched it
+    const std::string bytes = downloadJpeg(part.coverAddress);
+    return !bytes.empty() && saveWhole(bytes, utf8Cover) ? cover : "";
+}
+
+}  // namespace quivra

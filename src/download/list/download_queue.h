@@ -1,0 +1,93 @@
+// The download list in memory and at work: every submitted part is an item, bound to what
+// it downloads; the thread pool runs one job per queued item. Items can be paused (the
+// job ends and gives its worker back, the partial streams stay), resumed, cancelled,
+// retried and removed. Every change goes to the store and to the listeners. Headless:
+// the main window, the download list window and the command line are all listeners.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "download/list/download_item.h"
+#include "download/list/download_store.h"
+#include "download/list/retry_policy.h"
+
+namespace quivra {
+
+class ThreadPool;
+
+class DownloadQueueListener {
+  public:
+    virtual ~DownloadQueueListener() = default;
+    // An item was added or changed: state, texts, bytes, speed. Called in the order of the
+    // changes, on the thread that made the change, under the queue's lock: a listener
+    // hands the event on (to the GUI thread, to the terminal) and never calls the queue.
+    virtual void itemChanged(const DownloadItem& item) = 0;
+    virtual void itemRemoved(std::int64_t id) = 0;
+    // The last unfinished item of a video is done; every item of that video is done.
+    virtual void videoFinished(const std::string& /*bvid*/, const std::string& /*videoTitle*/) {}
+};
+
+class DownloadQueue {
+  public:
+    // items: what the store held. Parts that were queued, running or merging when the
+    // program ended come back paused ("已暂停"); resumeInterrupted() sends them on.
+    explicit DownloadQueue(ThreadPool& pool, std::unique_ptr<DownloadStore> store = nullptr,
+                           std::vector<DownloadItem> items = {});
+    // Stops its jobs (their streams stay), writes what is pending, waits for the jobs.
+    ~DownloadQueue();
+    DownloadQueue(const DownloadQueue&) = delete;
+    DownloadQueue& operator=(const DownloadQueue&) = delete;
+
+    struct Submission {
+        DownloadItem item;     // the item the part is now bound to
+        bool started = false;  // a job was queued for it
+    };
+    // One item per output path: a part whose output path is queued, running, merging or
+    // done (with its file still there) is not submitted again; a paused one resumes; a
+    // failed or cancelled one (or a done one whose file is gone) is queued again with the
+    // new request.
+    Submission submit(const DownloadRequest& request);
+
+    void pause(const std::vector<std::int64_t>& ids);   // queued, running or waiting
+    void resume(const std::vector<std::int64_t>& ids);  // paused
+    // Queued, running, waiting, paused or failed: the job stops, the temporary streams
+    // go. A finished MP4 is never deleted.
+    void cancel(const std::vector<std::int64_t>& ids);
+    void retry(const std::vector<std::int64_t>& ids);  // failed, cancelled or waiting: now
+
+    // A job that fails for a reason a later try may mend leaves its item waiting
+    // ("等待重试（2/5）"), queued again once the policy's wait is over; a try that a user
+    // starts (submit, resume, retry) counts the retries afresh.
+    void setRetryPolicy(RetryPolicy policy);
+    RetryPolicy retryPolicy() const;
+    // Forgets the items; every file stays.
+    void remove(const std::vector<std::int64_t>& ids);
+    void resumeInterrupted();
+
+    std::vector<DownloadItem> items() const;  // oldest first
+    std::optional<DownloadItem> item(std::int64_t id) const;
+
+    void addListener(std::shared_ptr<DownloadQueueListener> listener);
+    void removeListener(const DownloadQueueListener* listener);
+
+    // The program ends: from now on nothing changes and nothing reaches the store, so
+    // what it holds is the list as it was (running parts stay unfinished for the next
+    // start); what was handed over is written before this returns. Jobs are not waited for.
+    void shutDown();
+
+    struct Core;
+
+  private:
+    std::shared_ptr<Core> core_;
+};
+
+// The queue the windows submit to; a memory-only one on the program's pool until the
+// start-up sets one with its store.
+std::shared_ptr<DownloadQueue> currentDownloadQueue();
+void setCurrentDownloadQueue(std::shared_ptr<DownloadQueue> queue);
+
+}  // namespace quivra

@@ -1,0 +1,224 @@
+#include "download/list/store_rows.h"
+
+#include <sqlite3.h>
+
+#include <map>
+#include <string>
+
+#include "net/text_encoding.h"
+
+namespace quivra {
+
+namespace {
+
+// Upgrade steps: kUpgrades[v] takes a store from version v to v + 1.
+const char* const kUpgrades[] = {
+    "CREATE TABLE items ("
+    " id INTEGER PRIMARY KEY,"
+    " bvid TEXT NOT NULL, video_title TEXT NOT NULL, cid TEXT NOT NULL,"
+    " page_title TEXT NOT NULL, page_number INTEGER NOT NULL,"
+    " video_quality INTEGER NOT NULL, audio_quality INTEGER NOT NULL,"
+    " quality_name TEXT NOT NULL, directory TEXT NOT NULL, output_path TEXT NOT NULL,"
+    " state TEXT NOT NULL, stage_text TEXT NOT NULL, error_text TEXT NOT NULL,"
+    " bytes_done INTEGER NOT NULL, bytes_total INTEGER NOT NULL,"
+    " created_at INTEGER NOT NULL, finished_at INTEGER NOT NULL)",
+    // What the MP4 carries besides its streams; rows of before carry nothing.
+    "ALTER TABLE items ADD COLUMN tagged INTEGER NOT NULL DEFAULT 0;"
+    "ALTER TABLE items ADD COLUMN tag_video_title TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE items ADD COLUMN tag_author TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE items ADD COLUMN tag_date TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE items ADD COLUMN tag_page_address TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE items ADD COLUMN tag_description TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE items ADD COLUMN tag_parts INTEGER NOT NULL DEFAULT 1;"
+    "ALTER TABLE items ADD COLUMN cover_address TEXT NOT NULL DEFAULT ''",
+    // What another program asks of the program that runs the item ("pause", ...).
+    "ALTER TABLE items ADD COLUMN command TEXT NOT NULL DEFAULT ''",
+    // The video's title as the site gives it, for the list; rows of before show the folder.
+    "ALTER TABLE items ADD COLUMN site_title TEXT NOT NULL DEFAULT ''",
+};
+
+constexpr const char* kColumns =
+    "id, bvid, video_title, cid, page_title, page_number, video_quality, audio_quality,"
+    " quality_name, directory, output_path, state, stage_text, error_text, bytes_done,"
+    " bytes_total, created_at, finished_at, tagged, tag_video_title, tag_author, tag_date,"
+    " tag_page_address, tag_description, tag_parts, cover_address, site_title";
+
+// "bvid = excluded.bvid, ...": every column but the id and the command, so a program
+// writing its item never drops what another program asked of it meanwhile.
+std::string updateOfEveryColumn() {
+    std::string update;
+    const std::string columns = kColumns;
+    for (std::size_t start = columns.find(',') + 1; start != 0;) {
+        const std::size_t end = columns.find(',', start);
+        std::string name = columns.substr(start, end == std::string::npos ? end : end - start);
+        name.erase(0, name.find_first_not_of(' '));
+        if (!update.empty()) update += ", ";
+        update += name + " = excluded." + name;
+        start = end == std::string::npos ? 0 : end + 1;
+    }
+    return update;
+}
+
+StoreCheck failure(const SqliteDatabase& database) {
+    switch (database.errorCode()) {
+        case SQLITE_NOTADB:
+        case SQLITE_CORRUPT:
+        case SQLITE_ERROR:  // no such table or column: another schema
+        case SQLITE_SCHEMA:
+        case SQLITE_MISMATCH:
+        case SQLITE_FORMAT:
+        case SQLITE_CONSTRAINT:
+            return StoreCheck::Broken;
+        default:
+            return StoreCheck::Unusable;
+    }
+}
+
+std::string local(const SqliteStatement& row, int column) {
+    return utf8ToLocalText(row.textColumn(column));
+}
+
+int number(const SqliteStatement& row, int column) {
+    return static_cast<int>(row.integerColumn(column));
+}
+
+// Columns 19 to 26: the tags (all empty without them) and the cover's address.
+void bindTags(SqliteStatement& statement, const DownloadRequest& request) {
+    const VideoTags tags = request.tags.value_or(VideoTags{});
+    statement.bind(19, std::int64_t{request.tags.has_value()});
+    const std::string texts[] = {tags.videoTitle, tags.author, tags.date, tags.pageAddress,
+                                 tags.description};
+    for (size_t i = 0; i < std::size(texts); ++i) {
+        statement.bind(20 + static_cast<int>(i), localToUtf8(texts[i]));
+    }
+    statement.bind(25, std::int64_t{tags.parts});
+    statement.bind(26, localToUtf8(request.coverAddress));
+}
+
+}  // namespace
+
+StoreCheck upgradeStore(SqliteDatabase& database, int schemaVersion) {
+    std::int64_t version = 0;
+    if (!database.queryInteger("PRAGMA user_version", version)) return failure(database);
+    // A store written by a later program (or by something else) is not ours to read.
+    const auto known = static_cast<std::int64_t>(std::size(kUpgrades));
+    if (version < 0 || version > schemaVersion || schemaVersion > known) return StoreCheck::Broken;
+    for (; version < schemaVersion; ++version) {
+        SqliteTransaction transaction(database);
+        if (!transaction.isActive() || !database.execute(kUpgrades[version]) ||
+            !database.execute("PRAGMA user_version = " + std::to_string(version + 1)) ||
+            !transaction.commit()) {
+            return failure(database);
+        }
+    }
+    return StoreCheck::Ready;
+}
+
+bool useWriteAheadLog(SqliteDatabase& database) {
+    return database.execute("PRAGMA journal_mode = WAL") &&
+           database.execute("PRAGMA synchronous = NORMAL");
+}
+
+StoreCheck readItems(SqliteDatabase& database, std::vector<DownloadItem>& items) {
+    SqliteStatement row(database, std::string("SELECT ") + kColumns + " FROM items ORDER BY id");
+    if (!row.isValid()) return failure(database);
+    for (;;) {
+        const SqliteStatement::Step step = row.step();
+        if (step == SqliteStatement::Step::Done) return StoreCheck::Ready;
+        if (step == SqliteStatement::Step::Error) return failure(database);
+        DownloadItem item;
+        item.id = row.integerColumn(0);
+        DownloadRequest& request = item.request;
+        request.bvid = local(row, 1);
+        request.videoTitle = local(row, 2);
+        request.cid = local(row, 3);
+        request.pageTitle = local(row, 4);
+        request.pageNumber = number(row, 5);
+        request.videoQuality = number(row, 6);
+        request.audioQuality = number(row, 7);
+        request.qualityName = local(row, 8);
+        request.directory = local(row, 9);
+        request.outputPath = local(row, 10);
+        const auto state = itemStateFromName(row.textColumn(11));
+        if (!state) return StoreCheck::Broken;
+        item.state = *state;
+        item.stageText = local(row, 12);
+        item.errorText = local(row, 13);
+        item.bytesDone = row.integerColumn(14);
+        item.bytesTotal = row.integerColumn(15);
+        item.createdAt = row.integerColumn(16);
+        item.finishedAt = row.integerColumn(17);
+        if (row.integerColumn(18) != 0) {
+            request.tags = VideoTags{local(row, 19), local(row, 20), local(row, 21),
+                                     local(row, 22), local(row, 23), number(row, 24)};
+        }
+        request.coverAddress = local(row, 25);
+        request.siteTitle = local(row, 26);
+        items.push_back(std::move(item));
+    }
+}
+
+StoreCheck readCommands(SqliteDatabase& database, std::map<std::int64_t, std::string>& commands) {
+    SqliteStatement row(database, "SELECT id, command FROM items WHERE command != ''");
+    if (!row.isValid()) return failure(database);
+    for (;;) {
+        const SqliteStatement::Step step = row.step();
+        if (step == SqliteStatement::Step::Done) return StoreCheck::Ready;
+        if (step == SqliteStatement::Step::Error) return failure(database);
+        commands[row.integerColumn(0)] = row.textColumn(1);
+    }
+}
+
+bool writeCommand(SqliteDatabase& database, std::int64_t id, const std::string& command,
+                  const std::string& replaced) {
+    SqliteStatement update(database, replaced.empty()
+                                         ? "UPDATE items SET command = ?2 WHERE id = ?1"
+                                         : "UPDATE items SET command = ?2 WHERE id = ?1"
+                                           " AND command = ?3");
+    update.bind(1, id);
+    update.bind(2, command);
+    if (!replaced.empty()) update.bind(3, replaced);
+    return update.step() == SqliteStatement::Step::Done;
+}
+
+bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& changes) {
+    SqliteTransaction transaction(database);
+    if (!transaction.isActive()) return false;
+    SqliteStatement put(database, std::string("INSERT INTO items (") + kColumns +
+                                      ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10,"
+                                      " ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20,"
+                                      " ?21, ?22, ?23, ?24, ?25, ?26, ?27)"
+                                      " ON CONFLICT (id) DO UPDATE SET " +
+                                      updateOfEveryColumn());
+    SqliteStatement remove(database, "DELETE FROM items WHERE id = ?1");
+    for (const StoreChange& change : changes) {
+        SqliteStatement& statement = change.item != nullptr ? put : remove;
+        statement.bind(1, change.id);
+        if (const DownloadItem* item = change.item) {
+            const DownloadRequest& request = item->request;
+            const std::string texts[] = {request.bvid,       request.videoTitle,  request.cid,
+                                         request.pageTitle,  request.qualityName, request.directory,
+                                         request.outputPath, request.siteTitle};
+            const int textColumns[] = {2, 3, 4, 5, 9, 10, 11, 27};
+            for (size_t i = 0; i < std::size(texts); ++i) {
+                statement.bind(textColumns[i], localToUtf8(texts[i]));
+            }
+            statement.bind(6, std::int64_t{request.pageNumber});
+            statement.bind(7, std::int64_t{request.videoQuality});
+            statement.bind(8, std::int64_t{request.audioQuality});
+            statement.bind(12, std::string(itemStateName(item->state)));
+            statement.bind(13, localToUtf8(item->stageText));
+            statement.bind(14, localToUtf8(item->errorText));
+            statement.bind(15, item->bytesDone);
+            statement.bind(16, item->bytesTotal);
+            statement.bind(17, item->createdAt);
+            statement.bind(18, item->finishedAt);
+            bindTags(statement, request);
+        }
+        if (statement.step() != SqliteStatement::Step::Done) return false;
+        statement.reset();
+    }
+    return transaction.commit();
+}
+
+}  // namespace quivra

@@ -1,0 +1,45 @@
+// The tables of downloads.db: the schema with its upgrades, and items read and written as
+// rows (texts stored as UTF-8).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "download/list/download_item.h"
+#include "download/list/sqlite_database.h"
+
+namespace quivra {
+
+// What a look at an open database found.
+enum class StoreCheck {
+    Ready,     // at the current schema (upgraded when it was older)
+    Broken,    // not a database, damaged, or another schema: it must be moved aside
+    Unusable,  // busy, locked or not writable: left as it is
+};
+
+// Brings the database to the current schema version (each step one transaction that also
+// sets PRAGMA user_version). A store found broken is left as it was.
+StoreCheck upgradeStore(SqliteDatabase& database, int schemaVersion);
+
+// Write-ahead logging with syncs at checkpoints: a killed program loses nothing committed.
+bool useWriteAheadLog(SqliteDatabase& database);
+
+// Reads every item, oldest first.
+StoreCheck readItems(SqliteDatabase& database, std::vector<DownloadItem>& items);
+
+// The commands other programs left for items (id to "pause", "cancel", ...).
+StoreCheck readCommands(SqliteDatabase& database, std::map<std::int64_t, std::string>& commands);
+// Sets an item's command; with `replaced`, only while the command is still that one.
+bool writeCommand(SqliteDatabase& database, std::int64_t id, const std::string& command,
+                  const std::string& replaced = "");
+
+// Writes items whole (insert or replace) and deletes forgotten ones, in one transaction.
+struct StoreChange {
+    std::int64_t id = 0;
+    const DownloadItem* item = nullptr;  // nullptr: delete the row
+};
+bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& changes);
+
+}  // namespace quivra

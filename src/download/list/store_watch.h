@@ -1,0 +1,39 @@
+// downloads.db as other programs change it, through a connection of its own: every item
+// with the command another program left for it, and commands for items other programs
+// run. Used from one thread.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "download/list/download_item.h"
+#include "download/list/sqlite_database.h"
+
+namespace quivra {
+
+struct StoreLook {
+    std::vector<DownloadItem> items;               // oldest first
+    std::map<std::int64_t, std::string> commands;  // id to "pause", "resume", ...
+};
+
+class StoreWatch {
+  public:
+    explicit StoreWatch(std::string path);  // UTF-8; opened at the first use
+    // Nothing when the store cannot be read now (busy, gone); the next look tries again.
+    std::optional<StoreLook> look();
+    // Leaves a command for the program that runs the item.
+    bool ask(std::int64_t id, const std::string& command);
+    // Takes a command that was obeyed off the item, unless another one replaced it.
+    bool done(std::int64_t id, const std::string& command);
+
+  private:
+    bool ready();
+
+    std::string path_;
+    SqliteDatabase database_;
+};
+
+}  // namespace quivra
