@@ -8,6 +8,7 @@
 
 #include "app/download_list_window.h"
 #include "app/main_window.h"
+#include "app/program_icon.h"
 #include "base/shared_state.h"
 #include "download/job/progress_text.h"
 
@@ -54,9 +55,7 @@ DesktopTray::DesktopTray(std::shared_ptr<DownloadQueue> queue, QObject* parent)
     menu_->addAction(QStringLiteral("退出"), this, [] { endProgram(); });
 
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        icon_ = new QSystemTrayIcon(
-            QIcon::fromTheme(QStringLiteral("quivra-downloader"), QApplication::windowIcon()),
-            this);
+        icon_ = new QSystemTrayIcon(programIcon(), this);
         icon_->setContextMenu(menu_.get());
         connect(icon_, &QSystemTrayIcon::activated, this, [](QSystemTrayIcon::ActivationReason r) {
             if (r == QSystemTrayIcon::Trigger) MainWindow::showMainWindow();
@@ -72,7 +71,8 @@ DesktopTray::DesktopTray(std::shared_ptr<DownloadQueue> queue, QObject* parent)
 DesktopTray::~DesktopTray() = default;
 
 bool DesktopTray::shown() const {
-    return icon_ != nullptr && icon_->isVisible();
+    // A tray entry without a picture would hide the program where nobody can find it.
+    return icon_ != nullptr && icon_->isVisible() && !icon_->icon().isNull();
 }
 
 std::vector<std::int64_t> DesktopTray::allIds() const {

@@ -10,6 +10,7 @@
 #include "app/desktop_tray.h"
 #include "app/main_window.h"
 #include "app/message_box_window.h"
+#include "app/program_icon.h"
 #include "app/running_copy.h"
 #include "app/startup.h"
 #include "base/file_location.h"
@@ -34,6 +35,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     // Child windows hide the main window; closing the main window ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(quivra::programIcon());
     quivra::installMessageBoxPresenter();
 
     quivra::loadSharedState(programDirectory);

@@ -5,6 +5,8 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QIcon>
+#include <QImage>
 #include <QTabWidget>
 #include <QTreeWidget>
 
@@ -16,6 +18,7 @@
 #include "app/clipboard_watch.h"
 #include "app/desktop_tray.h"
 #include "app/login_window.h"
+#include "app/program_icon.h"
 #include "app/running_copy.h"
 #include "app/settings_window.h"
 #include "base/config_file.h"
@@ -99,6 +102,29 @@ TEST_F(DesktopTest, SecondStartHandsItsAddressToTheRunningWindowAndEnds) {
     EXPECT_EQ(mainWindowCount(), 1);
     EXPECT_TRUE(site().requests().empty());  // nothing parsed without a press
     closeBatchWindow();
+}
+
+// A copy started from its own folder has no icon theme that holds the program's icon: its
+// windows and tray entry still show the pictures built into the program.
+TEST_F(DesktopTest, ProgramIconShowsWithoutATheme) {
+    const QString theme = QIcon::themeName();
+    const QStringList paths = QIcon::themeSearchPaths();
+    QIcon::setThemeSearchPaths({QString::fromUtf8(std::getenv("QUIVRA_WINDOW_TEST_FOLDER"))});
+    QIcon::setThemeName(QStringLiteral("none-here"));
+    const QIcon icon = programIcon();
+    QIcon::setThemeName(theme);
+    QIcon::setThemeSearchPaths(paths);
+
+    ASSERT_FALSE(icon.isNull());
+    for (const int size : {16, 32, 256}) {
+        const QImage picture = icon.pixmap(size).toImage();
+        ASSERT_EQ(picture.width(), size);
+        int opaque = 0;
+        for (int y = 0; y < picture.height(); ++y) {
+            for (int x = 0; x < picture.width(); ++x) opaque += qAlpha(picture.pixel(x, y)) > 128;
+        }
+        EXPECT_GT(opaque, size * size / 4) << size;  // a drawing, not an empty square
+    }
 }
 
 // Closing ends the program as described unless the setting is on and a tray icon shows
