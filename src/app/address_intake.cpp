@@ -2,31 +2,32 @@
 
 #include "app/batch_window.h"
 #include "app/main_window.h"
+#include "download/download_core.h"
 #include "download/list/download_queue.h"
 
 namespace quivra {
 
 namespace {
 
-void addToBatchWindow(const QStringList& addresses) {
-    BatchWindow::showFor(currentDownloadQueue())->addAddresses(addresses);
+void addToBatchWindow(const DownloadCore& core, const QStringList& addresses) {
+    BatchWindow::showFor(core.queue)->addAddresses(addresses);
 }
 
 }  // namespace
 
-void receiveAddresses(const QStringList& addresses) {
+void receiveAddresses(const std::shared_ptr<DownloadCore>& core, const QStringList& addresses) {
     if (addresses.isEmpty()) return;
     if (addresses.size() > 1) {
-        addToBatchWindow(addresses);
+        addToBatchWindow(*core, addresses);
         return;
     }
-    if (MainWindow::instance() == nullptr) MainWindow::showMainWindow();
+    if (MainWindow::instance() == nullptr) MainWindow::showMainWindow(core);
     MainWindow::instance()->setVideoUrl(addresses.first());
 }
 
-void receiveSecondStart(const QStringList& addresses) {
-    MainWindow::showMainWindow();
-    if (!addresses.isEmpty()) addToBatchWindow(addresses);
+void receiveSecondStart(const std::shared_ptr<DownloadCore>& core, const QStringList& addresses) {
+    MainWindow::showMainWindow(core);
+    if (!addresses.isEmpty()) addToBatchWindow(*core, addresses);
 }
 
 }  // namespace quivra

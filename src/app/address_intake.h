@@ -4,14 +4,18 @@
 
 #include <QStringList>
 
+#include <memory>
+
 namespace quivra {
+
+struct DownloadCore;
 
 // One address fills the main window's address box (the main window opens when none is
 // open); several go to the batch window; nothing happens for an empty list.
-void receiveAddresses(const QStringList& addresses);
+void receiveAddresses(const std::shared_ptr<DownloadCore>& core, const QStringList& addresses);
 
 // A second start: the main window comes to the front, and its addresses go to the batch
 // window.
-void receiveSecondStart(const QStringList& addresses);
+void receiveSecondStart(const std::shared_ptr<DownloadCore>& core, const QStringList& addresses);
 
 }  // namespace quivra

@@ -32,14 +32,15 @@ QStringList videoAddressesIn(const QString& text) {
     return found;
 }
 
-ClipboardWatch::ClipboardWatch(QObject* parent) : QObject(parent) {
+ClipboardWatch::ClipboardWatch(std::shared_ptr<DownloadCore> core, QObject* parent)
+    : QObject(parent), core_(std::move(core)) {
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this,
             &ClipboardWatch::clipboardChanged);
 }
 
 void ClipboardWatch::clipboardChanged() {
-    if (!sharedState().download.get().watchClipboard) return;
-    receiveAddresses(videoAddressesIn(QGuiApplication::clipboard()->text()));
+    if (!core_->settings.get().watchClipboard) return;
+    receiveAddresses(core_, videoAddressesIn(QGuiApplication::clipboard()->text()));
 }
 
 }  // namespace quivra

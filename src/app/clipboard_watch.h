@@ -6,7 +6,11 @@
 #include <QObject>
 #include <QStringList>
 
+#include <memory>
+
 namespace quivra {
+
+struct DownloadCore;
 
 // The words of a copied text that name a video (an address, a BV identifier or an av
 // number), each once, in their order.
@@ -16,9 +20,10 @@ class ClipboardWatch : public QObject {
     Q_OBJECT
 
   public:
-    explicit ClipboardWatch(QObject* parent = nullptr);
+    ClipboardWatch(std::shared_ptr<DownloadCore> core, QObject* parent);
 
   private:
+    const std::shared_ptr<DownloadCore> core_;
     void clipboardChanged();
 };
 

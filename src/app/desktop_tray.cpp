@@ -43,23 +43,28 @@ std::string trayToolTip(const std::vector<DownloadItem>& items) {
            std::to_string(percent) + "%），" + byteSizeText(speed) + "/s";
 }
 
-DesktopTray::DesktopTray(std::shared_ptr<DownloadQueue> queue, QObject* parent)
-    : QObject(parent), queue_(std::move(queue)), menu_(std::make_unique<QMenu>()) {
+DesktopTray::DesktopTray(std::shared_ptr<DownloadCore> core, QObject* parent)
+    : QObject(parent),
+      core_(std::move(core)),
+      queue_(core_->queue),
+      menu_(std::make_unique<QMenu>()) {
     menu_->setObjectName(QStringLiteral("托盘菜单"));
-    menu_->addAction(QStringLiteral("显示主窗口"), this, [] { MainWindow::showMainWindow(); });
+    menu_->addAction(QStringLiteral("显示主窗口"), this,
+                     [this] { MainWindow::showMainWindow(core_); });
     menu_->addAction(QStringLiteral("下载列表"), this,
                      [this] { DownloadListWindow::showFor(queue_); });
     menu_->addAction(QStringLiteral("全部暂停"), this, &DesktopTray::pauseAll);
     menu_->addAction(QStringLiteral("全部继续"), this, &DesktopTray::resumeAll);
     menu_->addSeparator();
-    menu_->addAction(QStringLiteral("退出"), this, [] { endProgram(); });
+    menu_->addAction(QStringLiteral("退出"), this, [this] { endProgram(*core_); });
 
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         icon_ = new QSystemTrayIcon(programIcon(), this);
         icon_->setContextMenu(menu_.get());
-        connect(icon_, &QSystemTrayIcon::activated, this, [](QSystemTrayIcon::ActivationReason r) {
-            if (r == QSystemTrayIcon::Trigger) MainWindow::showMainWindow();
-        });
+        connect(icon_, &QSystemTrayIcon::activated, this,
+                [this](QSystemTrayIcon::ActivationReason r) {
+                    if (r == QSystemTrayIcon::Trigger) MainWindow::showMainWindow(core_);
+                });
         icon_->show();
     }
     refresh_ = new QTimer(this);
@@ -94,9 +99,13 @@ void DesktopTray::refreshToolTip() {
     if (icon_ != nullptr) icon_->setToolTip(QString::fromStdString(trayToolTip(queue_->items())));
 }
 
+bool DesktopTray::takesClosedWindow() const {
+    return core_->settings.get().minimizeToTray && shown();
+}
+
 bool closesToTray() {
     const auto* tray = QCoreApplication::instance()->findChild<DesktopTray*>();
-    return sharedState().download.get().minimizeToTray && tray != nullptr && tray->shown();
+    return tray != nullptr && tray->takesClosedWindow();
 }
 
 }  // namespace quivra

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "download/download_core.h"
 #include "download/list/download_queue.h"
 
 class QMenu;
@@ -25,7 +26,7 @@ class DesktopTray : public QObject {
 
   public:
     // parent: the application, where closing the main window looks for it.
-    DesktopTray(std::shared_ptr<DownloadQueue> queue, QObject* parent);
+    DesktopTray(std::shared_ptr<DownloadCore> core, QObject* parent);
     ~DesktopTray() override;
 
     // Shown in the tray when the desktop has one; the menu works either way.
@@ -36,11 +37,15 @@ class DesktopTray : public QObject {
     void pauseAll();
     void resumeAll();
 
+    // Closing the main window hides it here: the setting is on and the icon shows.
+    bool takesClosedWindow() const;
+
   private:
     std::vector<std::int64_t> allIds() const;
     void refreshToolTip();
 
-    std::shared_ptr<DownloadQueue> queue_;
+    const std::shared_ptr<DownloadCore> core_;
+    const std::shared_ptr<DownloadQueue> queue_;
     std::unique_ptr<QMenu> menu_;  // a menu has no QObject parent of its own kind
     QSystemTrayIcon* icon_ = nullptr;
     QTimer* refresh_ = nullptr;

@@ -105,7 +105,8 @@ void runCookieLogin(const std::function<BrowserCookies()>& obtain, QPointer<Logi
 
 }  // namespace
 
-LoginWindow::LoginWindow(std::chrono::milliseconds qrPollInterval, QWidget* parent)
+LoginWindow::LoginWindow(std::shared_ptr<DownloadCore> core,
+                         std::chrono::milliseconds qrPollInterval, QWidget* parent)
     : QWidget(parent, Qt::Window), qrPollInterval_(qrPollInterval) {
     setObjectName(QStringLiteral("LoginWindow"));
     // Closing always ends in the closing behaviour of the destructor.
@@ -137,7 +138,7 @@ LoginWindow::LoginWindow(std::chrono::milliseconds qrPollInterval, QWidget* pare
 
 LoginWindow::~LoginWindow() {
     stopQrLoginWorker();
-    MainWindow::showMainWindow();
+    MainWindow::showMainWindow(core_);
     MainWindow* main = MainWindow::instance();
     if (main != nullptr && !main->videoUrl().isEmpty()) main->startParse();
 }

@@ -10,6 +10,7 @@
 
 #include "account/browser/browser_login.h"
 #include "account/qr_login.h"
+#include "download/download_core.h"
 
 class QLabel;
 class QLineEdit;
@@ -23,7 +24,8 @@ class LoginWindow : public QWidget {
     Q_OBJECT
 
   public:
-    explicit LoginWindow(std::chrono::milliseconds qrPollInterval = kQrPollInterval,
+    explicit LoginWindow(std::shared_ptr<DownloadCore> core,
+                         std::chrono::milliseconds qrPollInterval = kQrPollInterval,
                          QWidget* parent = nullptr);
     // Deleted when closed. Closing behaviour: stops the QR worker, shows the main window again and
     // parses its address anew when it holds one.
@@ -51,6 +53,7 @@ class LoginWindow : public QWidget {
     void enableLogins(bool enabled);
 
   private:
+    const std::shared_ptr<DownloadCore> core_;
     void fitToPages();
     void buildAccountPage(QWidget* page);
     void buildQrPage(QWidget* page);

@@ -40,25 +40,27 @@ int main(int argc, char* argv[]) {
 
     quivra::loadSharedState(programDirectory);
     app.setStyleSheet(quivra::loadSkinSheet(quivra::skinFilePath(programDirectory)));
-    const quivra::CoreStart core =
+    const quivra::CoreStart start =
         quivra::startDownloadCore(quivra::sharedState().download.get().threadNumber, true);
-    if (!core.failure.empty()) {
-        quivra::showMessageBox(core.failure);
-        quivra::endProgram();
+    const std::shared_ptr<quivra::DownloadCore> core = start.core;
+    if (!start.failure.empty()) {
+        quivra::showMessageBox(start.failure);
+        quivra::endProgram(*core);
     }
 
-    auto* window = new quivra::MainWindow;
+    auto* window = new quivra::MainWindow(core);
     window->move(50, 50);
     window->show();
-    quivra::startDownloadList();
-    new quivra::DesktopTray(quivra::currentDownloadQueue(), &app);
-    new quivra::ClipboardWatch(&app);
-    quivra::receiveAddresses(addresses);
+    quivra::startDownloadList(*core);
+    new quivra::DesktopTray(core, &app);
+    new quivra::ClipboardWatch(core, &app);
+    quivra::receiveAddresses(core, addresses);
     auto* server = new quivra::RunningCopyServer;
     server->setParent(&app);
-    QObject::connect(server, &quivra::RunningCopyServer::addressesArrived,
-                     &quivra::receiveSecondStart);
+    QObject::connect(
+        server, &quivra::RunningCopyServer::addressesArrived, server,
+        [core](const QStringList& handed) { quivra::receiveSecondStart(core, handed); });
     server->listen(dataFolder);
-    if (!core.storeMessage.empty()) quivra::showMessageBox(core.storeMessage);
+    if (!start.storeMessage.empty()) quivra::showMessageBox(start.storeMessage);
     return app.exec();
 }

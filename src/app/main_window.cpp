@@ -130,15 +130,18 @@ class WindowParseView : public ParseView {
 
 }  // namespace
 
-void endProgram() {
+void endProgram(DownloadCore& core) {
     beginGuiShutdown();
-    stopDownloadCore(0);
+    stopDownloadCore(core, 0);
     std::fflush(nullptr);
     _exit(0);
 }
 
-MainWindow::MainWindow(QWidget* parent)
-    : QMainWindow(parent), queue_(currentDownloadQueue()), rowStates_(makeRowStateListener(this)) {
+MainWindow::MainWindow(std::shared_ptr<DownloadCore> core, QWidget* parent)
+    : QMainWindow(parent),
+      core_(std::move(core)),
+      queue_(core_->queue),
+      rowStates_(makeRowStateListener(this)) {
     setObjectName(QStringLiteral("MainWindow"));
     buildControls();
     buildMenus();
@@ -159,12 +162,12 @@ MainWindow* MainWindow::instance() {
     return openWindow;
 }
 
-void MainWindow::showMainWindow() {
+void MainWindow::showMainWindow(const std::shared_ptr<DownloadCore>& core) {
     if (openWindow != nullptr) {
         openWindow->reappear();
         return;
     }
-    auto* window = new MainWindow;
+    auto* window = new MainWindow(core);
     window->move(50, 50);
     window->show();
 }
@@ -255,12 +258,12 @@ void MainWindow::buildMenus() {
 
 // The pool exists once per program: a main window opened anew keeps the running pool.
 void MainWindow::startThreadPool() {
-    if (threadPool().state() != ThreadPool::NotRunning) {
+    if (core_->pool.state() != ThreadPool::NotRunning) {
         return;
     }
-    if (!threadPool().start(sharedState().download.get().threadNumber, true)) {
+    if (!core_->pool.start(core_->settings.get().threadNumber, true)) {
         showMessageBox(localText("线程池创建失败"));
-        endProgram();
+        endProgram(*core_);
     }
 }
 
@@ -341,19 +344,19 @@ void MainWindow::onDownloadSelected() {
 }
 
 void MainWindow::openLoginWindow() {
-    auto* window = new LoginWindow;  // deletes itself when closed
+    auto* window = new LoginWindow(core_);  // deletes itself when closed
     window->show();
     hide();
 }
 
 void MainWindow::openSearchWindow() {
-    auto* window = new SearchWindow;  // deletes itself when closed
+    auto* window = new SearchWindow(core_);  // deletes itself when closed
     window->show();
     hide();
 }
 
 void MainWindow::openSettingsWindow() {
-    auto* window = new SettingsWindow;
+    auto* window = new SettingsWindow(core_);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
     hide();
@@ -379,7 +382,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
-    endProgram();
+    endProgram(*core_);
 }
 
 }  // namespace quivra

@@ -7,8 +7,9 @@
 
 #include <memory>
 
-#include "download/list/download_queue.h"
+#include "download/download_core.h"
 #include "download/download_view.h"
+#include "download/list/download_queue.h"
 
 class QComboBox;
 class QGroupBox;
@@ -23,7 +24,7 @@ namespace quivra {
 // Closing the main window (and 退出 of the tray menu) ends the program at once through
 // stopDownloadCore, without waiting for the workers; they may still run, so no static
 // destructors run after.
-[[noreturn]] void endProgram();
+[[noreturn]] void endProgram(DownloadCore& core);
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -33,15 +34,16 @@ class MainWindow : public QMainWindow {
     using enum DownloadView::Column;
 
     // Builds the window, starts the thread pool (once per program) and sets the title.
-    explicit MainWindow(QWidget* parent = nullptr);
+    explicit MainWindow(std::shared_ptr<DownloadCore> core, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // The open main window, or nullptr.
     static MainWindow* instance();
     // Shows the main window again after a child window closed; opens a new one at
     // (50, 50) when none exists.
-    static void showMainWindow();
+    static void showMainWindow(const std::shared_ptr<DownloadCore>& core);
 
+    const std::shared_ptr<DownloadCore>& core() const { return core_; }
     void reappear();
     QString videoUrl() const;
     void setVideoUrl(const QString& url);
@@ -102,7 +104,8 @@ class MainWindow : public QMainWindow {
     std::shared_ptr<const ParseResult> shownParse_;
 
     // The queue the buttons submit to, and the listener that shows its items in the rows.
-    std::shared_ptr<DownloadQueue> queue_;
+    const std::shared_ptr<DownloadCore> core_;
+    const std::shared_ptr<DownloadQueue> queue_;
     std::shared_ptr<DownloadQueueListener> rowStates_;
 };
 

@@ -33,7 +33,7 @@ void SearchWindow::downloadSelectedVideos() {
 }
 
 void SearchWindow::downloadBvids(const QStringList& bvids) {
-    BatchWindow* batch = BatchWindow::showFor(currentDownloadQueue());
+    BatchWindow* batch = BatchWindow::showFor(core_->queue);
     batch->addAddresses(bvids);
     batch->start();
 }

@@ -60,7 +60,8 @@ QStringList rowCells(int number, const SearchHit& hit) {
 
 }  // namespace
 
-SearchWindow::SearchWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+SearchWindow::SearchWindow(std::shared_ptr<DownloadCore> core, QWidget* parent)
+    : QWidget(parent, Qt::Window), core_(std::move(core)) {
     setObjectName(QStringLiteral("SearchWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("搜索窗口"));
@@ -71,7 +72,7 @@ SearchWindow::SearchWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 SearchWindow::~SearchWindow() {
-    MainWindow::showMainWindow();
+    MainWindow::showMainWindow(core_);
 }
 
 void SearchWindow::buildControls() {
@@ -207,7 +208,7 @@ void SearchWindow::openAuthorPage() {
 void SearchWindow::parseVideo() {
     const QString bvid = selectedCell(BvidColumn);
     if (bvid.isEmpty()) return;
-    MainWindow::showMainWindow();
+    MainWindow::showMainWindow(core_);
     MainWindow* main = MainWindow::instance();
     main->setVideoUrl(toQString(sharedState().site.main) + "/video/" + bvid);
     main->startParse();

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "download/download_core.h"
 #include "search/search_request.h"
 
 class QLabel;
@@ -38,7 +39,7 @@ class SearchWindow : public QWidget {
         ColumnCount = 12
     };
 
-    explicit SearchWindow(QWidget* parent = nullptr);
+    explicit SearchWindow(std::shared_ptr<DownloadCore> core, QWidget* parent = nullptr);
     // Deleted when closed; shows the main window again.
     ~SearchWindow() override;
 
@@ -69,6 +70,7 @@ class SearchWindow : public QWidget {
     void downloadSelectedVideos();
 
   private:
+    const std::shared_ptr<DownloadCore> core_;
     void buildControls();
     void buildMenu();
     void addDownloadItems();

@@ -2,13 +2,17 @@
 // tried again by itself ([download] retries).
 #pragma once
 
+#include <memory>
+
 class QSpinBox;
 class QWidget;
 
 namespace quivra {
 
+class DownloadQueue;
+
 // Builds the label and the box at `top` in the window; a change is stored in the shared
-// record and config.ini and applies to the current download list at once.
-QSpinBox* addRetryControls(QWidget* window, int top);
+// record and config.ini and applies to the download list at once.
+QSpinBox* addRetryControls(QWidget* window, int top, std::shared_ptr<DownloadQueue> queue);
 
 }  // namespace quivra

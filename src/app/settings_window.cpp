@@ -16,9 +16,9 @@
 
 #include "app/controls_window.h"
 #include "app/main_window.h"
-#include "app/settings_retry_controls.h"
 #include "app/settings_network_controls.h"
 #include "app/settings_quality_controls.h"
+#include "app/settings_retry_controls.h"
 #include "app/settings_switches.h"
 #include "base/config_file.h"
 #include "base/message_box.h"
@@ -71,7 +71,8 @@ bool storableFolder(const QString& folder, const std::string& local) {
 
 }  // namespace
 
-SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
+SettingsWindow::SettingsWindow(std::shared_ptr<DownloadCore> core, QWidget* parent)
+    : QWidget(parent, Qt::Window), core_(std::move(core)) {
     setObjectName(QStringLiteral("SettingsWindow"));
     setWindowTitle(QStringLiteral("下载设置"));
     setFixedSize(390, 234);
@@ -96,7 +97,7 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     resumeOnStart_->setObjectName(QStringLiteral("选择框_resumeOnStart"));
     resumeOnStart_->setGeometry(8, 88, 240, 32);
     const int switchesEnd = addSettingSwitches(this, 120);
-    retries_ = addRetryControls(this, switchesEnd);
+    retries_ = addRetryControls(this, switchesEnd, core_->queue);
     const int qualitiesBottom = addQualityControls(this, switchesEnd + 32 + 8);
     setFixedSize(390, std::max(234, addNetworkControls(this, qualitiesBottom + 8) + 8));
 
@@ -118,7 +119,7 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 SettingsWindow::~SettingsWindow() {
-    MainWindow::showMainWindow();
+    MainWindow::showMainWindow(core_);
 }
 
 void SettingsWindow::setFolderChooser(FolderChooser chooser) {

@@ -6,6 +6,9 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
+
+#include "download/download_core.h"
 
 class QCheckBox;
 class QLabel;
@@ -23,7 +26,7 @@ class SettingsWindow : public QWidget {
     using FolderChooser =
         std::function<QString(QWidget* owner, const QString& title, const QString& initialFolder)>;
 
-    explicit SettingsWindow(QWidget* parent = nullptr);
+    explicit SettingsWindow(std::shared_ptr<DownloadCore> core, QWidget* parent = nullptr);
     ~SettingsWindow() override;  // shows the main window again
 
     // Replaces the folder dialog (tests); an empty chooser restores the standard one.
@@ -46,6 +49,7 @@ class SettingsWindow : public QWidget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    const std::shared_ptr<DownloadCore> core_;
     void storeDirectory();
     void storeThreadNumber();
     void storeResumeOnStart(bool on);

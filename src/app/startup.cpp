@@ -36,9 +36,9 @@ QString loadSkinSheet(const std::string& path) {
     return sheet;
 }
 
-void startDownloadList() {
-    currentDownloadQueue()->addListener(makeFinishedVideoNotifier());
-    resumeUnfinishedDownloads();
+void startDownloadList(DownloadCore& core) {
+    core.queue->addListener(makeFinishedVideoNotifier());
+    resumeUnfinishedDownloads(*core.queue, core.settings.get().resumeOnStart);
 }
 
 }  // namespace quivra

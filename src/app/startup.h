@@ -7,6 +7,8 @@
 
 namespace quivra {
 
+struct DownloadCore;
+
 // programDirectory + "/skin/简约白.qss" (UTF-8 path).
 std::string skinFilePath(const std::string& programDirectory);
 
@@ -17,6 +19,6 @@ QString loadSkinSheet(const std::string& path);
 // Once the pool runs and the store is open (openDownloadList): a finished video brings a
 // desktop notification, and the parts left unfinished continue as the setting says
 // (resumeUnfinishedDownloads).
-void startDownloadList();
+void startDownloadList(DownloadCore& core);
 
 }  // namespace quivra

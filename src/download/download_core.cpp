@@ -1,34 +1,40 @@
 #include "download/download_core.h"
 
 #include "base/shared_state.h"
-#include "download/job/command_runner.h"
 #include "download/engine/download_engine.h"
+#include "download/engine/engine_settings.h"
+#include "download/job/command_runner.h"
 #include "download/list/download_list_start.h"
 #include "download/list/download_queue.h"
-#include "download/engine/engine_settings.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 
 namespace quivra {
 
 CoreStart startDownloadCore(int threads, bool processMessages) {
+    SharedState& state = sharedState();
     CoreStart start;
-    start.engineStarted = downloadEngine().init(sharedState().programDirectory, true, true);
-    followDownloadSettings(downloadEngine(), sharedState().download.get());
-    if (threadPool().state() == ThreadPool::NotRunning &&
-        !threadPool().start(threads, processMessages)) {
+    DownloadEngine& engine = downloadEngine();
+    ThreadPool& pool = threadPool();
+    start.engineStarted = engine.init(state.programDirectory, true, true);
+    followDownloadSettings(engine, state.download.get());
+    if (pool.state() == ThreadPool::NotRunning && !pool.start(threads, processMessages)) {
         start.failure = localText("线程池创建失败");
     }
-    start.storeMessage = openDownloadList();
+    DownloadListOpening list =
+        openDownloadList(pool, state.configPath, state.download.get().retries);
+    start.storeMessage = std::move(list.message);
+    start.core = std::make_shared<DownloadCore>(DownloadCore{
+        engine, pool, std::move(list.queue), state.download, state.site, state.configPath});
     return start;
 }
 
-bool stopDownloadCore(int workerWaitMs) {
-    currentDownloadQueue()->shutDown();
+bool stopDownloadCore(DownloadCore& core, int workerWaitMs) {
+    core.queue->shutDown();
     refuseNewCommands();
     terminateStartedCommands();
-    const bool stopped = workerWaitMs <= 0 || threadPool().stop(0, workerWaitMs);
-    downloadEngine().uninit();
+    const bool stopped = workerWaitMs <= 0 || core.pool.stop(0, workerWaitMs);
+    core.engine.uninit();
     return stopped;
 }
 

@@ -22,8 +22,7 @@ namespace {
 class BatchWindowTest : public MainWindowTest {
   protected:
     void SetUp() override {
-        previous_ = currentDownloadQueue();
-        setCurrentDownloadQueue(queue_);
+        windowQueue_ = queue_;
         MainWindowTest::SetUp();
         sharedState().download.update(
             [&](DownloadSettings& s) { s.directory = (folder() / "batch").string(); });
@@ -44,7 +43,6 @@ class BatchWindowTest : public MainWindowTest {
             delete batch_.data();
         }
         MainWindowTest::TearDown();
-        setCurrentDownloadQueue(previous_);
     }
 
     QString state(int row) const {
@@ -53,7 +51,6 @@ class BatchWindowTest : public MainWindowTest {
 
     ThreadPool idlePool_;  // never started
     std::shared_ptr<DownloadQueue> queue_ = std::make_shared<DownloadQueue>(idlePool_);
-    std::shared_ptr<DownloadQueue> previous_;
     QPointer<BatchWindow> batch_;
 };
 

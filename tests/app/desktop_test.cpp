@@ -79,7 +79,8 @@ TEST_F(DesktopTest, SecondStartHandsItsAddressToTheRunningWindowAndEnds) {
     ASSERT_EQ(claimRunningCopy(copy.string(), {}), StartRole::First);
     RunningCopyServer server;
     ASSERT_TRUE(server.listen(copy.string()));
-    QObject::connect(&server, &RunningCopyServer::addressesArrived, &receiveSecondStart);
+    QObject::connect(&server, &RunningCopyServer::addressesArrived, &server,
+                     [this](const QStringList& handed) { receiveSecondStart(core_, handed); });
 
     // A plain fork and exec, which ThreadSanitizer follows; this process's event loop runs
     // until the hand-over has arrived.
@@ -136,7 +137,7 @@ TEST_F(DesktopTest, ClosingEndsTheProgramWithoutATrayToHideIn) {
         sharedState().download.update([&](DownloadSettings& s) { s.minimizeToTray = setting; });
         EXPECT_EXIT(
             {
-                new DesktopTray(currentDownloadQueue(), qApp);
+                new DesktopTray(core_, qApp);
                 window_->close();
                 std::_Exit(3);  // not reached when closing ends the program
             },
@@ -145,7 +146,7 @@ TEST_F(DesktopTest, ClosingEndsTheProgramWithoutATrayToHideIn) {
 }
 
 TEST_F(DesktopTest, CopiedAddressFillsTheBoxOnlyWithTheSettingOn) {
-    ClipboardWatch watch;
+    ClipboardWatch watch(core_, nullptr);
     auto copy = [](const char* text) {
         QGuiApplication::clipboard()->setText(QString::fromUtf8(text));
         QApplication::processEvents();
@@ -176,7 +177,7 @@ TEST_F(DesktopTest, BrowserImportLogsInWithTheSiteCookieOnly) {
     const std::string member = devsite::kMemberCookie;
     test::makeChromiumProfile(home, {{"127.0.0.1", "SESSDATA", member.substr(member.find('=') + 1)},
                                      {".example.org", "SESSDATA", "other-site-secret"}});
-    QPointer<LoginWindow> login = new LoginWindow;
+    QPointer<LoginWindow> login = new LoginWindow(core_);
     login->show();
     login->tabs()->setCurrentIndex(3);
     QTest::mouseClick(login->firefoxLoginButton(), Qt::LeftButton);
@@ -206,7 +207,7 @@ TEST_F(DesktopTest, SettingBoxesStoreTheirKeys) {
         {"选择框_watchClipboard", "watchClipboard", false, &DownloadSettings::watchClipboard},
         {"选择框_notifyOnFinish", "notifyOnFinish", true, &DownloadSettings::notifyOnFinish},
     };
-    SettingsWindow settings;
+    SettingsWindow settings(core_);
     for (const Box& box : boxes) {
         SCOPED_TRACE(box.name);
         auto* check = settings.findChild<QCheckBox*>(QString::fromUtf8(box.name));
@@ -234,9 +235,9 @@ class TrayDownloadTest : public DownloadingWindowTest {
         EXPECT_TRUE(QTest::qWaitFor([] { return threadPool().isIdle(); }, 60000));
         MainWindowTest::TearDown();
     }
-    static std::vector<ItemState> states() {
+    std::vector<ItemState> states() const {
         std::vector<ItemState> all;
-        for (const DownloadItem& item : currentDownloadQueue()->items()) {
+        for (const DownloadItem& item : core_->queue->items()) {
             if (item.request.bvid == kTwelvePartBvid) all.push_back(item.state);
         }
         return all;
@@ -244,7 +245,7 @@ class TrayDownloadTest : public DownloadingWindowTest {
 };
 
 TEST_F(TrayDownloadTest, PauseAllPausesEveryRunningItemAndResumeAllContinues) {
-    DesktopTray tray(currentDownloadQueue(), nullptr);
+    DesktopTray tray(core_, nullptr);
     ASSERT_TRUE(parse(QString::fromUtf8(kTwelvePartBvid)));
     QComboBox* quality = window_->videoQualityBox();
     quality->setCurrentIndex(quality->findData(16));
@@ -253,7 +254,7 @@ TEST_F(TrayDownloadTest, PauseAllPausesEveryRunningItemAndResumeAllContinues) {
     site().setBytesPerSecond(16 * 1024);
     window_->onDownloadSelected();
     ASSERT_TRUE(QTest::qWaitFor(
-        [] { return states() == std::vector<ItemState>(2, ItemState::Running); }, 15000));
+        [&] { return states() == std::vector<ItemState>(2, ItemState::Running); }, 15000));
 
     menuAction(tray.menu(), QStringLiteral("全部暂停"))->trigger();
     EXPECT_EQ(states(), std::vector<ItemState>(2, ItemState::Paused));
@@ -262,8 +263,8 @@ TEST_F(TrayDownloadTest, PauseAllPausesEveryRunningItemAndResumeAllContinues) {
     site().setBytesPerSecond(0);
     menuAction(tray.menu(), QStringLiteral("全部继续"))->trigger();
     EXPECT_TRUE(QTest::qWaitFor(
-        [] { return states() == std::vector<ItemState>(2, ItemState::Done); }, 30000));
-    EXPECT_EQ(trayToolTip(currentDownloadQueue()->items()), "Quivra视频下载器\n没有进行中的下载");
+        [&] { return states() == std::vector<ItemState>(2, ItemState::Done); }, 30000));
+    EXPECT_EQ(trayToolTip(core_->queue->items()), "Quivra视频下载器\n没有进行中的下载");
 }
 
 }  // namespace

@@ -26,12 +26,10 @@ class DownloadListStartTest : public MainWindowTest {
   protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        previous_ = currentDownloadQueue();
         store_ = folder() / "downloads.db";
     }
     void TearDown() override {
         EXPECT_TRUE(QTest::qWaitFor([] { return threadPool().isIdle(); }, 30000));
-        setCurrentDownloadQueue(previous_);
         for (const char* end : {"", "-wal", "-shm"}) fs::remove(store_.string() + end);
         MainWindowTest::TearDown();
     }
@@ -49,15 +47,15 @@ class DownloadListStartTest : public MainWindowTest {
         DownloadStore::open(store_.string()).store->save(item, true);
     }
 
-    std::shared_ptr<DownloadQueue> previous_;
     fs::path store_;
 };
 
 TEST_F(DownloadListStartTest, StoreBesideConfigAndTheResumeSetting) {
     std::ofstream(store_) << "not a store";
-    const std::string message = localToUtf8(openDownloadList());
+    const DownloadListOpening broken = openDownloadList(threadPool(), sharedState().configPath, 5);
+    const std::string message = localToUtf8(broken.message);
     EXPECT_NE(message.find("downloads.db.broken-"), std::string::npos) << message;
-    EXPECT_TRUE(currentDownloadQueue()->items().empty());
+    EXPECT_TRUE(broken.queue->items().empty());
     for (const auto& entry : fs::directory_iterator(folder())) {
         if (entry.path().filename().string().starts_with("downloads.db.broken-")) {
             fs::remove(entry.path());
@@ -67,7 +65,7 @@ TEST_F(DownloadListStartTest, StoreBesideConfigAndTheResumeSetting) {
     for (const bool on : {false, true}) {
         leaveUnfinishedPart();
         {
-            SettingsWindow settings;
+            SettingsWindow settings(core_);
             QCheckBox* box = settings.resumeOnStartBox();
             EXPECT_EQ(box->text(), "启动时继续未完成的下载");
             EXPECT_EQ(box->isChecked(), sharedState().download.get().resumeOnStart);
@@ -79,9 +77,11 @@ TEST_F(DownloadListStartTest, StoreBesideConfigAndTheResumeSetting) {
         sharedState().download.set(
             loadDownloadSettings(sharedState().configPath, sharedState().programDirectory));
 
-        EXPECT_EQ(openDownloadList(), "");
-        startDownloadList();
-        const std::optional<DownloadItem> found = currentDownloadQueue()->item(1);
+        DownloadListOpening list = openDownloadList(threadPool(), sharedState().configPath, 5);
+        EXPECT_EQ(list.message, "");
+        const std::shared_ptr<DownloadCore> core = windowCore(std::move(list.queue));
+        startDownloadList(*core);
+        const std::optional<DownloadItem> found = core->queue->item(1);
         ASSERT_TRUE(found);
         const DownloadItem& item = *found;
         if (on) {

@@ -18,8 +18,8 @@
 #include "app/download_list_model.h"
 #include "base/config_file.h"
 #include "base/network_settings.h"
-#include "download/list/download_queue.h"
 #include "download/job/progress_text.h"
+#include "download/list/download_queue.h"
 #include "download/thread_pool.h"
 #include "main_window_fixture.h"
 
@@ -46,7 +46,6 @@ class DownloadListWindowTest : public MainWindowTest {
         directory_ = folder() / "list";
         fs::remove_all(directory_);
         fs::create_directories(directory_ / "temp");
-        previous_ = currentDownloadQueue();
         const std::pair<ItemState, const char*> states[] = {{ItemState::Done, ""},
                                                             {ItemState::Failed, "任务超时"},
                                                             {ItemState::Cancelled, ""},
@@ -62,7 +61,7 @@ class DownloadListWindowTest : public MainWindowTest {
         items[0].finishedAt = 1700000000;
         queue_ = std::make_shared<DownloadQueue>(idlePool_, nullptr, items);
         queued_ = queue_->submit(part(5).request).item.id;  // waits: the pool does not run
-        setCurrentDownloadQueue(queue_);
+        windowQueue_ = queue_;
         MainWindowTest::SetUp();
         QDesktopServices::setUrlHandler(QStringLiteral("file"), &opener_, "open");
         for (QAction* menu : window_->menuBar()->actions()) {
@@ -78,7 +77,6 @@ class DownloadListWindowTest : public MainWindowTest {
         QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
         delete list_.data();
         MainWindowTest::TearDown();
-        setCurrentDownloadQueue(previous_);
     }
 
     static DownloadListWindow* findList() {
@@ -139,7 +137,6 @@ class DownloadListWindowTest : public MainWindowTest {
 
     ThreadPool idlePool_;  // never started
     std::shared_ptr<DownloadQueue> queue_;
-    std::shared_ptr<DownloadQueue> previous_;
     std::int64_t queued_ = 0;
     fs::path directory_;
     QPointer<DownloadListWindow> list_;

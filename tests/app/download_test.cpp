@@ -18,11 +18,11 @@
 #include <thread>
 
 #include "base/config_file.h"
-#include "download/job/command_runner.h"
 #include "download/engine/download_engine.h"
+#include "download/job/command_runner.h"
 #include "download/job/download_job.h"
-#include "download/list/download_queue.h"
 #include "download/job/merge_command.h"
+#include "download/list/download_queue.h"
 #include "download/plan/part_names.h"
 #include "download/thread_pool.h"
 #include "main_window_fixture.h"
@@ -81,10 +81,10 @@ class DownloadWindowTest : public DownloadingWindowTest {
     void TearDown() override {
         // Jobs of a failed test must not run into the next one, nor its automatic retries.
         std::vector<std::int64_t> waiting;
-        for (const DownloadItem& item : currentDownloadQueue()->items()) {
+        for (const DownloadItem& item : core_->queue->items()) {
             if (item.state == ItemState::Waiting) waiting.push_back(item.id);
         }
-        currentDownloadQueue()->pause(waiting);
+        core_->queue->pause(waiting);
         EXPECT_TRUE(QTest::qWaitFor([] { return threadPool().isIdle(); }, 60000));
         MainWindowTest::TearDown();
     }

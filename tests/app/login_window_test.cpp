@@ -48,7 +48,8 @@ class LoginWindowTest : public test::LocalSiteSuite {
             std::lock_guard lock(mutex_);
             messages_.push_back(localToUtf8(text));
         });
-        main_ = new MainWindow;
+        core_ = windowCore();
+        main_ = new MainWindow(core_);
         main_->show();
     }
 
@@ -62,7 +63,7 @@ class LoginWindowTest : public test::LocalSiteSuite {
 
     // A login window as the main window opens it, with a short poll interval.
     LoginWindow* openLogin() {
-        login_ = new LoginWindow(40ms);
+        login_ = new LoginWindow(core_, 40ms);
         login_->show();
         main_->hide();
         return login_;
@@ -88,6 +89,7 @@ class LoginWindowTest : public test::LocalSiteSuite {
     }
     static std::string userName() { return localToUtf8(sharedState().user.get().name); }
 
+    std::shared_ptr<DownloadCore> core_;
     QPointer<MainWindow> main_;
     QPointer<LoginWindow> login_;
 

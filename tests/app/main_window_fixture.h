@@ -22,12 +22,24 @@
 #include "base/message_box.h"
 #include "base/shared_state.h"
 #include "devsite/dev_site.h"
+#include "download/download_core.h"
 #include "download/engine/download_engine.h"
+#include "download/list/download_queue.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 #include "support/local_site.h"
 
 namespace quivra {
+
+// A core as the program's start makes it, around the given list (a memory-only one on the
+// program's pool by default).
+inline std::shared_ptr<DownloadCore> windowCore(std::shared_ptr<DownloadQueue> queue = nullptr) {
+    SharedState& state = sharedState();
+    if (!queue) queue = std::make_shared<DownloadQueue>(threadPool());
+    return std::make_shared<DownloadCore>(DownloadCore{downloadEngine(), threadPool(),
+                                                       std::move(queue), state.download, state.site,
+                                                       state.configPath});
+}
 
 // Collects the texts of every message box (UTF-8), from any thread.
 class MessageLog {
@@ -68,7 +80,8 @@ class MainWindowTest : public test::LocalSiteSuite {
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(resetRecords());
         messages_.install();
-        window_ = new MainWindow;
+        core_ = windowCore(windowQueue_);
+        window_ = new MainWindow(core_);
         window_->move(50, 50);
         window_->show();
     }
@@ -102,6 +115,9 @@ class MainWindowTest : public test::LocalSiteSuite {
         return nullptr;
     }
 
+    // The list the window's core holds: a fixture may set it before SetUp.
+    std::shared_ptr<DownloadQueue> windowQueue_;
+    std::shared_ptr<DownloadCore> core_;
     QPointer<MainWindow> window_;
     MessageLog messages_;
 };

@@ -128,7 +128,7 @@ TEST_F(MainWindowTest, LayoutCaptionsAndNamesAreThoseOfTheWindowTable) {
     ASSERT_FALSE(skin.isEmpty());
     qApp->setStyleSheet(skin);
     {
-        MainWindow skinned;
+        MainWindow skinned(core_);
         skinned.show();
         EXPECT_EQ(skinned.list()->header()->sectionPosition(MainWindow::StateColumn), 420);
     }

@@ -405,8 +405,7 @@ TEST_F(SearchWindowTest, ParsingAHitClosesTheSearchAndListsItsPartsInTheMainWind
 TEST_F(SearchWindowTest, SelectedHitsAddEveryPartOfEachToTheDownloadList) {
     ThreadPool idlePool;  // never started: the parts stay queued
     const auto queue = std::make_shared<DownloadQueue>(idlePool);
-    const std::shared_ptr<DownloadQueue> previous = currentDownloadQueue();
-    setCurrentDownloadQueue(queue);
+    const std::shared_ptr<DownloadQueue> previous = std::exchange(core_->queue, queue);
     sharedState().download.update([&](DownloadSettings& s) {
         s.directory = (folder() / "search").string();
         s.defaultVideoQuality = localText("720P");
@@ -451,7 +450,7 @@ TEST_F(SearchWindowTest, SelectedHitsAddEveryPartOfEachToTheDownloadList) {
               QStringLiteral("已加入12个分P"));
     EXPECT_EQ(queue->items().size(), 15u);
     delete batch;
-    setCurrentDownloadQueue(previous);
+    core_->queue = previous;
 }
 
 }  // namespace

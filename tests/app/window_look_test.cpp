@@ -71,17 +71,17 @@ TEST_F(WindowLookTest, EveryControlOfEveryWindowIsWhollyVisibleAtTheDefaultSize)
     };
     check(window_, "main window");
 
-    SettingsWindow settings;
+    SettingsWindow settings(core_);
     check(&settings, "settings window");
 
-    auto* search = new SearchWindow;
+    auto* search = new SearchWindow(core_);
     check(search, "search window");
     delete search;
 
-    BatchWindow batch(currentDownloadQueue());
+    BatchWindow batch(core_->queue);
     check(&batch, "batch window");
 
-    auto* login = new LoginWindow;
+    auto* login = new LoginWindow(core_);
     for (int page = 0; page < login->tabs()->count(); ++page) {
         login->tabs()->setCurrentIndex(page);
         check(login, login->tabs()->tabText(page).toUtf8().constData());
@@ -101,7 +101,7 @@ int textGrey(QWidget* widget, const QRect& area) {
 }
 
 TEST_F(WindowLookTest, DisabledControlsAndMenuItemsDrawGreyedText) {
-    SearchWindow search;
+    SearchWindow search(core_);
     QMenu* menu = search.contextMenu();
     QAction* firstPage = menu->actions().first();
     menu->popup(QPoint(0, 0));

@@ -1,27 +1,24 @@
 #include "download/list/download_list_start.h"
 
-#include <memory>
-
-#include "base/shared_state.h"
 #include "download/list/download_queue.h"
 #include "download/list/download_store.h"
-#include "download/thread_pool.h"
 
 namespace quivra {
 
-std::string openDownloadList() {
-    StoreOpening opening = DownloadStore::open(downloadStorePath(sharedState().configPath));
-    auto queue = std::make_shared<DownloadQueue>(threadPool(), std::move(opening.store),
-                                                 std::move(opening.items));
-    RetryPolicy retries;
-    retries.tries = sharedState().download.get().retries;
-    queue->setRetryPolicy(retries);
-    setCurrentDownloadQueue(std::move(queue));
-    return opening.movedAsideTo.empty() ? std::string() : brokenStoreMessage(opening.movedAsideTo);
+DownloadListOpening openDownloadList(ThreadPool& pool, const std::string& configPath, int retries) {
+    StoreOpening opening = DownloadStore::open(downloadStorePath(configPath));
+    DownloadListOpening list;
+    list.queue =
+        std::make_shared<DownloadQueue>(pool, std::move(opening.store), std::move(opening.items));
+    RetryPolicy policy;
+    policy.tries = retries;
+    list.queue->setRetryPolicy(policy);
+    if (!opening.movedAsideTo.empty()) list.message = brokenStoreMessage(opening.movedAsideTo);
+    return list;
 }
 
-void resumeUnfinishedDownloads() {
-    if (sharedState().download.get().resumeOnStart) currentDownloadQueue()->resumeInterrupted();
+void resumeUnfinishedDownloads(DownloadQueue& queue, bool resumeOnStart) {
+    if (resumeOnStart) queue.resumeInterrupted();
 }
 
 }  // namespace quivra

@@ -1,17 +1,25 @@
 // The download list at the start of a program (the windows or the command line).
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace quivra {
 
-// Opens downloads.db beside config.ini and makes its items the current download queue on
-// the program's pool; parts left unfinished come back paused. Returns the message to show
-// when a broken store was moved aside, or "" (local text).
-std::string openDownloadList();
+class DownloadQueue;
+class ThreadPool;
+
+struct DownloadListOpening {
+    std::shared_ptr<DownloadQueue> queue;
+    std::string message;  // a broken store was moved aside: what to show (local text), or ""
+};
+
+// Opens downloads.db beside config.ini as a list on the pool that retries a failed part
+// up to `retries` times; parts left unfinished come back paused.
+DownloadListOpening openDownloadList(ThreadPool& pool, const std::string& configPath, int retries);
 
 // Once the pool runs: the parts the last run left unfinished continue when the setting
 // 启动时继续未完成的下载 ([download] resumeOnStart) is on; otherwise they stay paused.
-void resumeUnfinishedDownloads();
+void resumeUnfinishedDownloads(DownloadQueue& queue, bool resumeOnStart);
 
 }  // namespace quivra

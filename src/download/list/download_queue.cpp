@@ -11,11 +11,11 @@
 #include <system_error>
 #include <thread>
 
-#include "download/plan/download_files.h"
 #include "download/job/download_job.h"
-#include "download/list/download_store.h"
 #include "download/job/part_lock.h"
+#include "download/list/download_store.h"
 #include "download/list/store_watch.h"
+#include "download/plan/download_files.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 
@@ -604,27 +604,6 @@ void DownloadQueue::shutDown() {
         }
     }
     store.reset();  // writes what was handed over, then ends its writer
-}
-
-namespace {
-
-std::mutex currentMutex;
-std::shared_ptr<DownloadQueue>& currentSlot() {
-    static auto* slot = new std::shared_ptr<DownloadQueue>;  // outlives every worker
-    return *slot;
-}
-
-}  // namespace
-
-std::shared_ptr<DownloadQueue> currentDownloadQueue() {
-    std::lock_guard lock(currentMutex);
-    if (!currentSlot()) currentSlot() = std::make_shared<DownloadQueue>(threadPool());
-    return currentSlot();
-}
-
-void setCurrentDownloadQueue(std::shared_ptr<DownloadQueue> queue) {
-    std::lock_guard lock(currentMutex);
-    currentSlot() = std::move(queue);
 }
 
 }  // namespace quivra

@@ -85,9 +85,4 @@ class DownloadQueue {
     std::shared_ptr<Core> core_;
 };
 
-// The queue the windows submit to; a memory-only one on the program's pool until the
-// start-up sets one with its store.
-std::shared_ptr<DownloadQueue> currentDownloadQueue();
-void setCurrentDownloadQueue(std::shared_ptr<DownloadQueue> queue);
-
 }  // namespace quivra

@@ -50,22 +50,24 @@ class DownloadSession::Events : public DownloadQueueListener {
 std::unique_ptr<DownloadSession> DownloadSession::start(int threads, ProgressOutput& output,
                                                         Interrupts& interrupts) {
     const int workers = threads > 0 ? threads : sharedState().download.get().threadNumber;
-    const CoreStart core = startDownloadCore(workers, false);
+    const CoreStart start = startDownloadCore(workers, false);
     const std::string refused =
-        core.engineStarted ? localToUtf8(core.failure) : "the download engine did not start";
+        start.engineStarted ? localToUtf8(start.failure) : "the download engine did not start";
     if (!refused.empty()) {
         output.error(refused);  // the main window's message when the pool did not start
-        stopDownloadCore(0);
+        stopDownloadCore(*start.core, 0);
         return nullptr;
     }
-    if (!core.storeMessage.empty()) output.error(localToUtf8(core.storeMessage));
-    return std::unique_ptr<DownloadSession>(new DownloadSession(output, interrupts));
+    if (!start.storeMessage.empty()) output.error(localToUtf8(start.storeMessage));
+    return std::unique_ptr<DownloadSession>(new DownloadSession(start.core, output, interrupts));
 }
 
-DownloadSession::DownloadSession(ProgressOutput& output, Interrupts& interrupts)
-    : output_(output),
+DownloadSession::DownloadSession(std::shared_ptr<DownloadCore> core, ProgressOutput& output,
+                                 Interrupts& interrupts)
+    : core_(std::move(core)),
+      output_(output),
       interrupts_(interrupts),
-      queue_(currentDownloadQueue()),
+      queue_(core_->queue),
       events_(std::make_shared<Events>()) {
     queue_->addListener(events_);
 }
@@ -74,7 +76,7 @@ DownloadSession::~DownloadSession() {
     output_.finish();
     // Parts still running stay unfinished in the store; their jobs see the end and let go
     // of their streams.
-    if (!stopDownloadCore(kStopLimitMs)) {
+    if (!stopDownloadCore(*core_, kStopLimitMs)) {
         // A worker still runs: the program must not wind down around it.
         std::fflush(nullptr);
         ::_exit(kExitInterrupted);

@@ -14,6 +14,7 @@
 
 #include "app/cli/downloads/interrupts.h"
 #include "app/cli/downloads/progress_output.h"
+#include "download/download_core.h"
 #include "download/list/download_queue.h"
 
 namespace quivra {
@@ -30,6 +31,7 @@ class DownloadSession {
     DownloadSession& operator=(const DownloadSession&) = delete;
 
     DownloadQueue& queue() { return *queue_; }
+    DownloadCore& core() { return *core_; }
 
     // Shows the part and follows it from now on.
     void follow(const DownloadItem& item);
@@ -46,9 +48,11 @@ class DownloadSession {
     class Events;
 
   private:
-    DownloadSession(ProgressOutput& output, Interrupts& interrupts);
+    DownloadSession(std::shared_ptr<DownloadCore> core, ProgressOutput& output,
+                    Interrupts& interrupts);
     void show(const DownloadItem& item);
 
+    const std::shared_ptr<DownloadCore> core_;
     ProgressOutput& output_;
     Interrupts& interrupts_;
     std::shared_ptr<DownloadQueue> queue_;
