@@ -3,17 +3,16 @@
 #include <QAction>
 #include <QMenu>
 
-#include "base/network_settings.h"
+#include "app/setting_control.h"
 #include "base/shared_state.h"
-#include "download/engine/download_engine.h"
-#include "download/engine/engine_settings.h"
 
 namespace quivra {
 
 QAction* addSpeedLimitSwitch(QMenu* menu) {
     menu->addSeparator();
     QAction* limit = menu->addAction(QString());
-    limit->setObjectName(QStringLiteral("菜单_speedLimit"));
+    limit->setObjectName(
+        QString::fromStdString(settingControlName("菜单_", SettingKey::SpeedLimit)));
     limit->setCheckable(true);
     // The settings window may have changed the limit since the menu was last shown.
     auto show = [limit] {
@@ -25,8 +24,8 @@ QAction* addSpeedLimitSwitch(QMenu* menu) {
     show();
     QObject::connect(menu, &QMenu::aboutToShow, limit, show);
     QObject::connect(limit, &QAction::triggered, limit, [](bool on) {
-        keepSpeedLimit(sharedState().download.get().speedLimit, on);
-        followDownloadSettings(downloadEngine(), sharedState().download.get());
+        keepAndFollow({{SettingKey::SpeedLimit, sharedState().download.get().speedLimit},
+                       {SettingKey::SpeedLimitOn, on}});
     });
     return limit;
 }

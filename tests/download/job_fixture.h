@@ -162,7 +162,7 @@ class JobSiteTest : public LocalSiteSuite {
         directory_ = directory;
         fs::create_directories(directory_ / "temp");
         fs::create_directories(directory_ / kVideoTitle);
-        DownloadSettings settings;
+        DownloadSettings settings = defaultDownloadSettings();
         settings.directory = directory_.string();
         settings.threadNumber = 3;
         sharedState().download.set(settings);
