@@ -3,8 +3,8 @@
 #include <utility>
 #include <vector>
 
-#include "base/date_text.h"
 #include "base/config_file.h"
+#include "base/date_text.h"
 #include "base/proxy_route.h"
 #include "base/settings_table.h"
 #include "base/shared_state.h"

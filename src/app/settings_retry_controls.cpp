@@ -11,16 +11,17 @@ namespace quivra {
 QSpinBox* addRetryControls(QWidget* window, int top) {
     const SettingKey key = SettingKey::Retries;
     const SettingRow& row = settingRow(key);
-    newLabel(window, settingControlName("透明标签_", key).c_str(),
-             QStringLiteral("自动重试次数："), {8, top, 96, 32});
+    newLabel(window, settingControlName("透明标签_", key).c_str(), QStringLiteral("自动重试次数："),
+             {8, top, 96, 32});
     auto* box = new QSpinBox(window);
     box->setObjectName(QString::fromStdString(settingControlName("编辑框_", key)));
     box->setGeometry(104, top, 64, 32);
     box->setRange(row.least, row.most);
     box->setValue(sharedState().download.get().retries);
     // The list's retry policy follows at once (followSettingChange).
-    QObject::connect(box, &QSpinBox::valueChanged, window,
-                     [key](int retries) { keepAndFollow({{key, retries}}); });
+    QObject::connect(box, &QSpinBox::valueChanged, window, [key](int retries) {
+        keepAndFollow({{key, retries}});
+    });
     return box;
 }
 

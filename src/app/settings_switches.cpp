@@ -37,8 +37,9 @@ int addSettingSwitches(QWidget* window, int top) {
         // Showing the stored value writes nothing.
         box->setChecked(settingText(settingRow(flag.key), settings) == "1");
         const SettingKey key = flag.key;
-        QObject::connect(box, &QCheckBox::toggled, window,
-                         [key](bool on) { keepAndFollow({{key, on}}); });
+        QObject::connect(box, &QCheckBox::toggled, window, [key](bool on) {
+            keepAndFollow({{key, on}});
+        });
         top += kRowHeight;
     }
     return top;

@@ -15,10 +15,10 @@
 
 #include "app/controls_window.h"
 #include "app/main_window.h"
-#include "app/settings_retry_controls.h"
+#include "app/setting_control.h"
 #include "app/settings_network_controls.h"
 #include "app/settings_quality_controls.h"
-#include "app/setting_control.h"
+#include "app/settings_retry_controls.h"
 #include "app/settings_switches.h"
 #include "base/config_file.h"
 #include "base/message_box.h"

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "base/file_lock.h"
-#include "base/settings_table.h"
 #include "base/private_file.h"
 #include "base/profile_line.h"
+#include "base/settings_table.h"
 #include "net/text_encoding.h"
 
 namespace quivra {

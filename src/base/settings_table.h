@@ -87,9 +87,9 @@ using SettingField = std::variant<std::string*, bool*, int*, std::int64_t*, Prox
 template <class Record>
 using SettingFieldOf = SettingField (*)(Record&);
 // Which record a row fills names its section: [user], [download], [site].
-using SettingRecordField = std::variant<SettingFieldOf<UserRecord>,
-                                        SettingFieldOf<DownloadSettings>,
-                                        SettingFieldOf<SiteAddresses>>;
+using SettingRecordField =
+    std::variant<SettingFieldOf<UserRecord>, SettingFieldOf<DownloadSettings>,
+                 SettingFieldOf<SiteAddresses>>;
 
 struct SettingRow {
     SettingKey id;

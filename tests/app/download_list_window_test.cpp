@@ -18,8 +18,8 @@
 #include "app/download_list_model.h"
 #include "base/config_file.h"
 #include "base/keep_settings.h"
-#include "download/list/download_queue.h"
 #include "download/job/progress_text.h"
+#include "download/list/download_queue.h"
 #include "download/thread_pool.h"
 #include "main_window_fixture.h"
 

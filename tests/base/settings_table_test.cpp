@@ -36,7 +36,8 @@ std::string sampleText(const SettingRow& row) {
         case SettingType::ProxyMode:
             return "system";
         case SettingType::SiteAddress:
-            return std::string("http://127.0.0.1:") + std::to_string(9000 + static_cast<int>(row.id));
+            return std::string("http://127.0.0.1:") +
+                   std::to_string(9000 + static_cast<int>(row.id));
         default:
             return std::string("\xD6\xD0 ") + row.key;  // local text, distinct for each row
     }

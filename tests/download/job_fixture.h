@@ -17,8 +17,8 @@
 
 #include "base/shared_state.h"
 #include "devsite/dev_site.h"
-#include "download/job/command_runner.h"
 #include "download/engine/download_engine.h"
+#include "download/job/command_runner.h"
 #include "download/job/download_job.h"
 #include "download/job/merge_command.h"
 #include "download/plan/part_names.h"

@@ -122,8 +122,8 @@ class GetRun {
         }
 
         const DownloadSettings settings = sharedState().download.get();
-        const PartChoice choice{directory_, quality.quality, audioOf(options_),
-                                settings.writeTags, settings.saveCover};
+        const PartChoice choice{directory_, quality.quality, audioOf(options_), settings.writeTags,
+                                settings.saveCover};
         std::vector<DownloadRequest> parts;
         for (int row : chosen) {
             parts.push_back(bindPart(parsed, choice, row));
