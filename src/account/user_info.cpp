@@ -3,9 +3,10 @@
 #include <utility>
 #include <vector>
 
-#include "base/date_text.h"
 #include "base/config_file.h"
+#include "base/date_text.h"
 #include "base/proxy_route.h"
+#include "base/settings_table.h"
 #include "base/shared_state.h"
 #include "net/answer_reason.h"
 #include "net/cookies.h"
@@ -16,29 +17,10 @@
 namespace quivra {
 namespace {
 
-const char* flagText(bool flag) {
-    return flag ? "1" : "0";
-}
-
-// The thirteen keys go in one replacement of the file: a reader, or another instance,
+// Every [user] key goes in one replacement of the file: a reader, or another instance,
 // sees the whole account or none of it.
 void storeUserRecord(const std::string& configPath, const UserRecord& user) {
-    const std::vector<std::pair<std::string, std::string>> items = {
-        {"mid", user.mid},
-        {"name", user.name},
-        {"headImg", user.headImg},
-        {"coinNumber", user.coinNumber},
-        {"moral", user.moral},
-        {"emailVerify", flagText(user.emailVerify)},
-        {"mobileVerify", flagText(user.mobileVerify)},
-        {"cookie", user.cookie},
-        {"level.currentLevel", user.level.currentLevel},
-        {"level.currentExp", user.level.currentExp},
-        {"level.nextExp", user.level.nextExp},
-        {"vip.status", flagText(user.vip.status)},
-        {"vip.dueDate", user.vip.dueDate},
-    };
-    writeConfigItems(configPath, "user", items);
+    writeSettings(configPath, settingKeysOf<UserRecord>(), user);
 }
 
 }  // namespace
@@ -97,8 +79,8 @@ void keepUserRecord(UserRecord user) {
 
 void forgetUserInfo() {
     SharedState& state = sharedState();
-    state.user.set({});
-    storeUserRecord(state.configPath, UserRecord{});
+    state.user.set(defaultUserRecord());
+    storeUserRecord(state.configPath, defaultUserRecord());
 }
 
 }  // namespace quivra

@@ -52,7 +52,7 @@ DesktopTray::DesktopTray(std::shared_ptr<DownloadCore> core, QObject* parent)
     menu_->addAction(QStringLiteral("显示主窗口"), this,
                      [this] { MainWindow::showMainWindow(core_); });
     menu_->addAction(QStringLiteral("下载列表"), this,
-                     [this] { DownloadListWindow::showFor(queue_); });
+                     [this] { DownloadListWindow::showFor(core_); });
     menu_->addAction(QStringLiteral("全部暂停"), this, &DesktopTray::pauseAll);
     menu_->addAction(QStringLiteral("全部继续"), this, &DesktopTray::resumeAll);
     menu_->addSeparator();

@@ -20,8 +20,8 @@
 #include <set>
 
 #include "app/download_list_model.h"
-#include "app/speed_limit_switch.h"
 #include "app/list_window_placement.h"
+#include "app/speed_limit_switch.h"
 #include "base/gui_thread.h"
 #include "download/job/progress_text.h"
 #include "net/text_encoding.h"
@@ -126,9 +126,9 @@ QUrl fileUrl(const std::string& localPath) {
 
 }  // namespace
 
-DownloadListWindow* DownloadListWindow::showFor(std::shared_ptr<DownloadQueue> queue) {
+DownloadListWindow* DownloadListWindow::showFor(std::shared_ptr<DownloadCore> core) {
     if (!openList) {
-        openList = new DownloadListWindow(std::move(queue));
+        openList = new DownloadListWindow(std::move(core));
         openList->setAttribute(Qt::WA_DeleteOnClose);
         placeListWindow(openList);
     }
@@ -138,8 +138,8 @@ DownloadListWindow* DownloadListWindow::showFor(std::shared_ptr<DownloadQueue> q
     return openList;
 }
 
-DownloadListWindow::DownloadListWindow(std::shared_ptr<DownloadQueue> queue, QWidget* parent)
-    : QWidget(parent, Qt::Window), queue_(std::move(queue)) {
+DownloadListWindow::DownloadListWindow(std::shared_ptr<DownloadCore> core, QWidget* parent)
+    : QWidget(parent, Qt::Window), core_(std::move(core)), queue_(core_->queue) {
     setObjectName(QStringLiteral("DownloadListWindow"));
     setWindowTitle(QStringLiteral("下载列表"));
 
@@ -190,7 +190,7 @@ DownloadListWindow::DownloadListWindow(std::shared_ptr<DownloadQueue> queue, QWi
     contextMenu_->addSeparator();
     remove_ = contextMenu_->addAction(QStringLiteral("从列表中移除"), this,
                                       &DownloadListWindow::removeSelected);
-    addSpeedLimitSwitch(contextMenu_);
+    addSpeedLimitSwitch(contextMenu_, *core_);
     connect(table_, &QWidget::customContextMenuRequested, this, &DownloadListWindow::showMenu);
 
     // Listening first, then the snapshot: events of the moment between come after it in

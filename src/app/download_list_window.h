@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "download/download_core.h"
 #include "download/list/download_queue.h"
 
 class QAction;
@@ -25,9 +26,9 @@ class DownloadListWindow : public QWidget {
 
   public:
     // Opens the window over the queue, or raises the one already open.
-    static DownloadListWindow* showFor(std::shared_ptr<DownloadQueue> queue);
+    static DownloadListWindow* showFor(std::shared_ptr<DownloadCore> core);
 
-    explicit DownloadListWindow(std::shared_ptr<DownloadQueue> queue, QWidget* parent = nullptr);
+    explicit DownloadListWindow(std::shared_ptr<DownloadCore> core, QWidget* parent = nullptr);
     ~DownloadListWindow() override;
 
     QTableView* table() const { return table_; }
@@ -56,6 +57,7 @@ class DownloadListWindow : public QWidget {
     std::vector<DownloadItem> selectedItems() const;
     std::vector<std::int64_t> selectedIds(bool (*wanted)(ItemState)) const;
 
+    std::shared_ptr<DownloadCore> core_;
     std::shared_ptr<DownloadQueue> queue_;
     std::shared_ptr<DownloadQueueListener> listener_;
     DownloadListModel* model_ = nullptr;

@@ -10,20 +10,18 @@
 #include <string>
 
 #include "app/main_window.h"
-#include "base/config_file.h"
+#include "base/keep_settings.h"
 #include "base/shared_state.h"
 
 namespace quivra {
 
 namespace {
 
-constexpr const char* kKey = "listWindowGeometry";
 constexpr int kGap = 8;
 
 std::optional<QRect> keptGeometry() {
     const QStringList parts =
-        QString::fromStdString(readConfigItem(sharedState().configPath, "download", kKey))
-            .split(u',');
+        QString::fromStdString(sharedState().download.get().listWindowGeometry).split(u',');
     if (parts.size() != 4) return std::nullopt;
     int numbers[4];
     for (int i = 0; i < 4; ++i) {
@@ -74,9 +72,10 @@ void placeListWindow(QWidget* list) {
 void keepListWindowPlace(const QWidget* list) {
     const QPoint place = list->pos();
     const QSize size = list->size();
-    writeConfigItem(sharedState().configPath, "download", kKey,
-                    std::to_string(place.x()) + "," + std::to_string(place.y()) + "," +
-                        std::to_string(size.width()) + "," + std::to_string(size.height()));
+    // Where the window lies changes nothing else: kept only.
+    keepSettings({{SettingKey::ListWindowGeometry,
+                   std::to_string(place.x()) + "," + std::to_string(place.y()) + "," +
+                       std::to_string(size.width()) + "," + std::to_string(size.height())}});
 }
 
 }  // namespace quivra

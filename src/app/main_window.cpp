@@ -364,7 +364,7 @@ void MainWindow::openSettingsWindow() {
 
 // The list stays beside the main window: downloads go on while the user parses more.
 void MainWindow::openDownloadListWindow() {
-    DownloadListWindow::showFor(queue_);
+    DownloadListWindow::showFor(core_);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -4,25 +4,24 @@
 #include <QLineEdit>
 #include <QSpinBox>
 
+#include <cstdint>
+
 #include "app/controls_window.h"
+#include "app/setting_control.h"
 #include "base/message_box.h"
-#include "base/network_settings.h"
 #include "base/proxy_route.h"
 #include "base/shared_state.h"
-#include "download/engine/download_engine.h"
-#include "download/engine/engine_settings.h"
 #include "net/text_encoding.h"
 
 namespace quivra {
 namespace {
 
-constexpr int kMaxKilobytesPerSecond = 10 * 1024 * 1024;  // 10 GB/s: far above any line
-
-void followSettings() {
-    followDownloadSettings(downloadEngine(), sharedState().download.get());
+QString controlName(const char* prefix, SettingKey key) {
+    return QString::fromStdString(settingControlName(prefix, key));
 }
 
 struct ProxyControls {
+    DownloadCore* core;
     QComboBox* mode;
     QLineEdit* address;
     QLineEdit* user;
@@ -46,40 +45,47 @@ struct ProxyControls {
             showMessageBox(route.failure);
             return;
         }
-        keepProxySetting(proxy);
-        followSettings();
+        keepAndFollow(*core, {{SettingKey::ProxyMode, proxy.mode},
+                              {SettingKey::ProxyAddress, proxy.address},
+                              {SettingKey::ProxyUser, proxy.user},
+                              {SettingKey::ProxyPassword, proxy.password}});
     }
 };
 
-QSpinBox* addSpeedLimit(QWidget* window, int top, const DownloadSettings& settings) {
-    newLabel(window, "透明标签_speedLimit", QStringLiteral("下载限速："), {8, top, 64, 32});
+QSpinBox* addSpeedLimit(QWidget* window, int top, DownloadCore& core) {
+    const DownloadSettings settings = core.settings.get();
+    const SettingRow& row = settingRow(SettingKey::SpeedLimit);
+    newLabel(window, settingControlName("透明标签_", row.id).c_str(), QStringLiteral("下载限速："),
+             {8, top, 64, 32});
     auto* limit = new QSpinBox(window);
-    limit->setObjectName(QStringLiteral("编辑框_speedLimit"));
+    limit->setObjectName(controlName("编辑框_", row.id));
     limit->setGeometry(72, top, 160, 32);
-    limit->setRange(0, kMaxKilobytesPerSecond);
+    limit->setRange(row.least, row.most);  // KB/s, as the row holds them in config.ini
     limit->setSuffix(QStringLiteral(" KB/s"));
     limit->setSpecialValueText(QStringLiteral("不限速"));
     limit->setValue(static_cast<int>(settings.speedLimit / 1024));
-    QObject::connect(limit, &QSpinBox::editingFinished, window, [limit] {
-        keepSpeedLimit(std::int64_t{limit->value()} * 1024,
-                       sharedState().download.get().speedLimitOn);
-        followSettings();
+    QObject::connect(limit, &QSpinBox::editingFinished, window, [&core, limit] {
+        keepAndFollow(core, {{SettingKey::SpeedLimit, std::int64_t{limit->value()} * 1024},
+                             {SettingKey::SpeedLimitOn, core.settings.get().speedLimitOn}});
     });
     return limit;
 }
 
 }  // namespace
 
-int addNetworkControls(QWidget* window, int top) {
-    const DownloadSettings settings = sharedState().download.get();
-    addSpeedLimit(window, top, settings);
+int addNetworkControls(QWidget* window, int top, DownloadCore& core) {
+    const DownloadSettings settings = core.settings.get();
+    addSpeedLimit(window, top, core);
 
     newLabel(window, "透明标签_proxy", QStringLiteral("代理："), {8, top + 40, 64, 32});
-    ProxyControls proxy{new QComboBox(window),
-                        newEdit(window, "编辑框_proxyAddress", {200, top + 40, 176, 32}),
-                        newEdit(window, "编辑框_proxyUser", {72, top + 80, 120, 32}),
-                        newEdit(window, "编辑框_proxyPassword", {200, top + 80, 176, 32})};
-    proxy.mode->setObjectName(QStringLiteral("组合框_proxyMode"));
+    auto edit = [window](SettingKey key, const QRect& place) {
+        return newEdit(window, settingControlName("编辑框_", key).c_str(), place);
+    };
+    ProxyControls proxy{&core, new QComboBox(window),
+                        edit(SettingKey::ProxyAddress, {200, top + 40, 176, 32}),
+                        edit(SettingKey::ProxyUser, {72, top + 80, 120, 32}),
+                        edit(SettingKey::ProxyPassword, {200, top + 80, 176, 32})};
+    proxy.mode->setObjectName(controlName("组合框_", SettingKey::ProxyMode));
     proxy.mode->setGeometry(72, top + 40, 120, 32);
     // In the order of ProxyMode.
     proxy.mode->addItems({QStringLiteral("不使用代理"), QStringLiteral("使用系统代理"),

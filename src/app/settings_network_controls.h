@@ -6,7 +6,9 @@ class QWidget;
 
 namespace quivra {
 
+struct DownloadCore;
+
 // Builds the controls in window from y = top down; returns the y below the last one.
-int addNetworkControls(QWidget* window, int top);
+int addNetworkControls(QWidget* window, int top, DownloadCore& core);
 
 }  // namespace quivra

@@ -6,9 +6,11 @@ class QWidget;
 
 namespace quivra {
 
+struct DownloadCore;
+
 // Builds the two choices in one row at top y of window, showing the stored settings; a
 // choice is stored in the shared record and config.ini ([download] defaultVideoQuality,
 // defaultAudioQuality) as it is made.
-int addQualityControls(QWidget* window, int y);
+int addQualityControls(QWidget* window, int y, DownloadCore& core);
 
 }  // namespace quivra

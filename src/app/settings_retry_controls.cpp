@@ -2,28 +2,25 @@
 
 #include <QSpinBox>
 
-#include <string>
-
 #include "app/controls_window.h"
-#include "base/config_file.h"
+#include "app/setting_control.h"
 #include "base/shared_state.h"
-#include "download/list/download_queue.h"
 
 namespace quivra {
 
-QSpinBox* addRetryControls(QWidget* window, int top, std::shared_ptr<DownloadQueue> queue) {
-    newLabel(window, "透明标签_retries", QStringLiteral("自动重试次数："), {8, top, 96, 32});
+QSpinBox* addRetryControls(QWidget* window, int top, DownloadCore& core) {
+    const SettingKey key = SettingKey::Retries;
+    const SettingRow& row = settingRow(key);
+    newLabel(window, settingControlName("透明标签_", key).c_str(), QStringLiteral("自动重试次数："),
+             {8, top, 96, 32});
     auto* box = new QSpinBox(window);
-    box->setObjectName(QStringLiteral("编辑框_retries"));
+    box->setObjectName(QString::fromStdString(settingControlName("编辑框_", key)));
     box->setGeometry(104, top, 64, 32);
-    box->setRange(0, kMaxRetries);
+    box->setRange(row.least, row.most);
     box->setValue(sharedState().download.get().retries);
-    QObject::connect(box, &QSpinBox::valueChanged, window, [queue](int retries) {
-        sharedState().download.update([&](DownloadSettings& s) { s.retries = retries; });
-        writeConfigItem(sharedState().configPath, "download", "retries", std::to_string(retries));
-        RetryPolicy policy = queue->retryPolicy();
-        policy.tries = retries;
-        queue->setRetryPolicy(std::move(policy));
+    // The list's retry policy follows at once (followSettingChange).
+    QObject::connect(box, &QSpinBox::valueChanged, window, [&core, key](int retries) {
+        keepAndFollow(core, {{key, retries}});
     });
     return box;
 }

@@ -2,17 +2,15 @@
 // tried again by itself ([download] retries).
 #pragma once
 
-#include <memory>
-
 class QSpinBox;
 class QWidget;
 
 namespace quivra {
 
-class DownloadQueue;
+struct DownloadCore;
 
 // Builds the label and the box at `top` in the window; a change is stored in the shared
 // record and config.ini and applies to the download list at once.
-QSpinBox* addRetryControls(QWidget* window, int top, std::shared_ptr<DownloadQueue> queue);
+QSpinBox* addRetryControls(QWidget* window, int top, DownloadCore& core);
 
 }  // namespace quivra

@@ -7,7 +7,9 @@ class QWidget;
 
 namespace quivra {
 
+struct DownloadCore;
+
 // Builds the boxes one a row from top downwards in window; returns the bottom of the last.
-int addSettingSwitches(QWidget* window, int top);
+int addSettingSwitches(QWidget* window, int top, DownloadCore& core);
 
 }  // namespace quivra

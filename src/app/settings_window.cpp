@@ -11,11 +11,11 @@
 #include <QSignalBlocker>
 
 #include <algorithm>
-#include <climits>
 #include <string>
 
 #include "app/controls_window.h"
 #include "app/main_window.h"
+#include "app/setting_control.h"
 #include "app/settings_network_controls.h"
 #include "app/settings_quality_controls.h"
 #include "app/settings_retry_controls.h"
@@ -86,7 +86,8 @@ SettingsWindow::SettingsWindow(std::shared_ptr<DownloadCore> core, QWidget* pare
     newLabel(this, "透明标签2", QStringLiteral("线程数量："), {8, 48, 64, 32});
     threadNumber_ = newEdit(this, "编辑框_threadNumber", {64, 48, 40, 32});
     // Any integer may be typed, a negative one too; what is stored is decided on leaving the box.
-    threadNumber_->setValidator(new QIntValidator(INT_MIN, INT_MAX, threadNumber_));
+    const SettingRow& threads = settingRow(SettingKey::ThreadNumber);
+    threadNumber_->setValidator(new QIntValidator(threads.least, threads.most, threadNumber_));
     threadNumber_->installEventFilter(this);
     threadLimit_ =
         newLabel(this, "透明标签_threadLimit",
@@ -94,12 +95,13 @@ SettingsWindow::SettingsWindow(std::shared_ptr<DownloadCore> core, QWidget* pare
                  {112, 48, 264, 32});
 
     resumeOnStart_ = new QCheckBox(QStringLiteral("启动时继续未完成的下载"), this);
-    resumeOnStart_->setObjectName(QStringLiteral("选择框_resumeOnStart"));
+    resumeOnStart_->setObjectName(
+        QString::fromStdString(settingControlName("选择框_", SettingKey::ResumeOnStart)));
     resumeOnStart_->setGeometry(8, 88, 240, 32);
-    const int switchesEnd = addSettingSwitches(this, 120);
-    retries_ = addRetryControls(this, switchesEnd, core_->queue);
-    const int qualitiesBottom = addQualityControls(this, switchesEnd + 32 + 8);
-    setFixedSize(390, std::max(234, addNetworkControls(this, qualitiesBottom + 8) + 8));
+    const int switchesEnd = addSettingSwitches(this, 120, *core_);
+    retries_ = addRetryControls(this, switchesEnd, *core_);
+    const int qualitiesBottom = addQualityControls(this, switchesEnd + 32 + 8, *core_);
+    setFixedSize(390, std::max(234, addNetworkControls(this, qualitiesBottom + 8, *core_) + 8));
 
     // Showing the stored values is not a change: nothing is checked or written here.
     const DownloadSettings settings = sharedState().download.get();
@@ -148,8 +150,7 @@ void SettingsWindow::storeDirectory() {
         directory_->clear();
         return;
     }
-    sharedState().download.update([&](DownloadSettings& s) { s.directory = local; });
-    writeConfigItem(sharedState().configPath, "download", "directory", local);
+    keepAndFollow(*core_, {{SettingKey::Directory, local}});
 }
 
 void SettingsWindow::storeThreadNumber() {
@@ -158,13 +159,11 @@ void SettingsWindow::storeThreadNumber() {
     }
     threadNumberEdited_ = false;
     const int number = textToInteger(threadNumber_->text().toStdString());
-    sharedState().download.update([&](DownloadSettings& s) { s.threadNumber = number; });
-    writeConfigItem(sharedState().configPath, "download", "threadNumber", std::to_string(number));
+    keepAndFollow(*core_, {{SettingKey::ThreadNumber, number}});
 }
 
 void SettingsWindow::storeResumeOnStart(bool on) {
-    sharedState().download.update([&](DownloadSettings& s) { s.resumeOnStart = on; });
-    writeConfigItem(sharedState().configPath, "download", "resumeOnStart", on ? "1" : "0");
+    keepAndFollow(*core_, {{SettingKey::ResumeOnStart, on}});
 }
 
 void SettingsWindow::showThreadLimit() {

@@ -3,30 +3,29 @@
 #include <QAction>
 #include <QMenu>
 
-#include "base/network_settings.h"
-#include "base/shared_state.h"
-#include "download/engine/download_engine.h"
-#include "download/engine/engine_settings.h"
+#include "app/setting_control.h"
+#include "download/download_core.h"
 
 namespace quivra {
 
-QAction* addSpeedLimitSwitch(QMenu* menu) {
+QAction* addSpeedLimitSwitch(QMenu* menu, DownloadCore& core) {
     menu->addSeparator();
     QAction* limit = menu->addAction(QString());
-    limit->setObjectName(QStringLiteral("菜单_speedLimit"));
+    limit->setObjectName(
+        QString::fromStdString(settingControlName("菜单_", SettingKey::SpeedLimit)));
     limit->setCheckable(true);
     // The settings window may have changed the limit since the menu was last shown.
-    auto show = [limit] {
-        const DownloadSettings settings = sharedState().download.get();
+    auto show = [&core, limit] {
+        const DownloadSettings settings = core.settings.get();
         limit->setText(QStringLiteral("限速下载（%1 KB/s）").arg(settings.speedLimit / 1024));
         limit->setEnabled(settings.speedLimit > 0);
         limit->setChecked(settings.speedLimit > 0 && settings.speedLimitOn);
     };
     show();
     QObject::connect(menu, &QMenu::aboutToShow, limit, show);
-    QObject::connect(limit, &QAction::triggered, limit, [](bool on) {
-        keepSpeedLimit(sharedState().download.get().speedLimit, on);
-        followDownloadSettings(downloadEngine(), sharedState().download.get());
+    QObject::connect(limit, &QAction::triggered, limit, [&core](bool on) {
+        keepAndFollow(core, {{SettingKey::SpeedLimit, core.settings.get().speedLimit},
+                             {SettingKey::SpeedLimitOn, on}});
     });
     return limit;
 }

@@ -1,16 +1,16 @@
 #include "base/config_file.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <functional>
+#include <span>
 #include <vector>
 
 #include "base/file_lock.h"
-#include "base/network_settings.h"
 #include "base/private_file.h"
 #include "base/profile_line.h"
+#include "base/settings_table.h"
 #include "net/text_encoding.h"
 
 namespace quivra {
@@ -225,58 +225,57 @@ int textToInteger(const std::string& text) {
     return static_cast<int>(value);
 }
 
+namespace {
+
+// The record with each of its rows' keys that the file holds read in.
+template <class Record>
+Record loadRecord(const std::string& file, Record record) {
+    for (const SettingRow& row : settingRows()) {
+        if (!fillsRecord<Record>(row)) continue;
+        if (const std::optional<std::string> text =
+                findConfigItem(file, settingSection(row), row.key)) {
+            readSettingText(row, *text, record);
+        }
+    }
+    return record;
+}
+
+template <class Record>
+bool writeRecordSettings(const std::string& file, std::span<const SettingKey> keys,
+                         const Record& record) {
+    if (keys.empty()) return true;
+    const char* section = settingSection(settingRow(keys.front()));
+    std::vector<std::pair<std::string, std::string>> items;
+    for (SettingKey key : keys) {
+        const SettingRow& row = settingRow(key);
+        if (!fillsRecord<Record>(row)) return false;
+        items.emplace_back(row.key, settingText(row, record));
+    }
+    return writeConfigItems(file, section, items);
+}
+
+}  // namespace
+
 UserRecord loadUserRecord(const std::string& file) {
-    auto text = [&](const char* key) { return readConfigItem(file, "user", key); };
-    auto flag = [&](const char* key) { return text(key) == "1"; };
-    UserRecord user;
-    user.mid = text("mid");
-    user.name = text("name");
-    user.headImg = text("headImg");
-    user.coinNumber = text("coinNumber");
-    user.moral = text("moral");
-    user.emailVerify = flag("emailVerify");
-    user.mobileVerify = flag("mobileVerify");
-    user.cookie = text("cookie");
-    user.level.currentLevel = text("level.currentLevel");
-    user.level.currentExp = text("level.currentExp");
-    user.level.nextExp = text("level.nextExp");
-    user.vip.status = flag("vip.status");
-    user.vip.dueDate = text("vip.dueDate");
-    return user;
+    return loadRecord(file, defaultUserRecord());
 }
 
 DownloadSettings loadDownloadSettings(const std::string& file, const std::string& defaultFolder) {
-    DownloadSettings settings;
-    settings.directory =
-        readConfigItem(file, "download", "directory", utf8ToLocalText(defaultFolder));
-    settings.threadNumber = textToInteger(readConfigItem(file, "download", "threadNumber", "3"));
-    settings.resumeOnStart = readConfigItem(file, "download", "resumeOnStart", "1") == "1";
-    settings.writeTags = readConfigItem(file, "download", "writeTags", "1") == "1";
-    settings.saveCover = readConfigItem(file, "download", "saveCover", "1") == "1";
-    settings.minimizeToTray = readConfigItem(file, "download", "minimizeToTray", "0") == "1";
-    settings.notifyOnFinish = readConfigItem(file, "download", "notifyOnFinish", "1") == "1";
-    settings.watchClipboard = readConfigItem(file, "download", "watchClipboard", "0") == "1";
-    settings.retries =
-        std::clamp(textToInteger(readConfigItem(file, "download", "retries", "5")), 0, kMaxRetries);
-    loadSpeedLimit(file, settings);
-    settings.proxy = loadProxySetting(file);
-    settings.defaultVideoQuality = readConfigItem(file, "download", "defaultVideoQuality");
-    settings.defaultAudioQuality = readConfigItem(file, "download", "defaultAudioQuality");
-    return settings;
+    return loadRecord(file, defaultDownloadSettings(utf8ToLocalText(defaultFolder)));
 }
 
 SiteAddresses loadSiteAddresses(const std::string& file) {
-    SiteAddresses site;
-    auto load = [&](const char* key, std::string& address) {
-        std::string value = readConfigItem(file, "site", key);
-        if (value.ends_with('/')) value.pop_back();
-        if (!value.empty()) address = value;  // an empty address would name no server
-    };
-    load("api", site.api);
-    load("login", site.login);
-    load("main", site.main);
-    load("space", site.space);
-    return site;
+    return loadRecord(file, defaultSiteAddresses());
+}
+
+bool writeSettings(const std::string& file, std::span<const SettingKey> keys,
+                   const UserRecord& record) {
+    return writeRecordSettings(file, keys, record);
+}
+
+bool writeSettings(const std::string& file, std::span<const SettingKey> keys,
+                   const DownloadSettings& record) {
+    return writeRecordSettings(file, keys, record);
 }
 
 }  // namespace quivra

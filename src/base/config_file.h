@@ -3,11 +3,13 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "base/records.h"
+#include "base/settings_table.h"
 
 namespace quivra {
 
@@ -40,9 +42,17 @@ bool writeConfigItems(const std::string& file, const std::string& section,
 // character; no digits give 0. Saturates instead of overflowing.
 int textToInteger(const std::string& text);
 
+// Each record as the table's rows read it from the file: a missing key reads as its row's
+// default. defaultFolder (UTF-8) is the directory used while the file names none.
 UserRecord loadUserRecord(const std::string& file);
-// defaultFolder (UTF-8) is the directory used while the file names none.
 DownloadSettings loadDownloadSettings(const std::string& file, const std::string& defaultFolder);
 SiteAddresses loadSiteAddresses(const std::string& file);
+
+// Writes the keys' rows of one section from record, in order, in one replacement of the
+// file. False (and nothing written) when a key's row fills another record.
+bool writeSettings(const std::string& file, std::span<const SettingKey> keys,
+                   const UserRecord& record);
+bool writeSettings(const std::string& file, std::span<const SettingKey> keys,
+                   const DownloadSettings& record);
 
 }  // namespace quivra

@@ -32,8 +32,6 @@ struct UserRecord {
     std::string cookie;
 };
 
-// The most automatic retries the [download] key retries may ask for.
-inline constexpr int kMaxRetries = 20;
 // How the program's requests reach the site: directly, through the proxies that the
 // environment names (http_proxy, https_proxy, no_proxy), or through one given address.
 enum class ProxyMode { None, System, Address };
@@ -45,24 +43,32 @@ struct ProxySetting {
     std::string password;  // kept in config.ini like the cookie; never shown or printed
 };
 
+// Each field is a row of base/settings_table.cpp, which holds its key and its default: a
+// record to use is made by defaultDownloadSettings() or loadDownloadSettings().
 struct DownloadSettings {
     std::string directory;  // local text
-    int threadNumber = 3;
-    bool resumeOnStart = true;    // parts left unfinished continue at the next start
-    bool writeTags = true;        // the MP4 carries title, author, date ... (写入视频信息)
-    bool saveCover = true;        // cover.jpg saved and attached to the MP4 (保存封面)
+    int threadNumber = 0;
+    bool resumeOnStart = false;   // parts left unfinished continue at the next start
+    bool writeTags = false;       // the MP4 carries title, author, date ... (写入视频信息)
+    bool saveCover = false;       // cover.jpg saved and attached to the MP4 (保存封面)
     bool minimizeToTray = false;  // closing the main window hides it in the tray
-    bool notifyOnFinish = true;   // a desktop notification when a video is done
+    bool notifyOnFinish = false;  // a desktop notification when a video is done
     bool watchClipboard = false;  // a copied address fills the address box
-    int retries = 5;              // automatic retries of a part after a failure; 0 none
+    int retries = 0;              // automatic retries of a part after a failure; 0 none
     std::int64_t speedLimit = 0;  // bytes per second over all parts; 0: none
-    bool speedLimitOn = true;     // the list window's switch between the limit and none
+    bool speedLimitOn = false;    // the list window's switch between the limit and none
     ProxySetting proxy;
     // What batch, search and the command line download when no quality is named: a
     // ceiling name ("最高可用", "1080P", ...) and an audio name ("高", "中", "低").
     std::string defaultVideoQuality;  // local text
     std::string defaultAudioQuality;  // local text
+    std::string listWindowGeometry;   // "x,y,width,height" of the list window when last moved
 };
+
+// The limit in force: none while the switch is off.
+inline std::int64_t effectiveSpeedLimit(const DownloadSettings& settings) {
+    return settings.speedLimitOn ? settings.speedLimit : 0;
+}
 
 struct VideoOwner {
     std::string mid;
@@ -113,12 +119,13 @@ struct QualityList {
     int count = 0;  // -1 after a failed request
 };
 
-// Scheme and host (with port where needed), no trailing slash.
+// Scheme and host (with port where needed), no trailing slash; made by
+// defaultSiteAddresses() or loadSiteAddresses().
 struct SiteAddresses {
-    std::string api = "https://api.quivra.com";
-    std::string login = "https://login.quivra.com";
-    std::string main = "https://www.quivra.com";
-    std::string space = "https://space.quivra.com";
+    std::string api;
+    std::string login;
+    std::string main;
+    std::string space;
 };
 
 }  // namespace quivra

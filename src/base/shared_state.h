@@ -5,6 +5,7 @@
 
 #include "base/guarded.h"
 #include "base/records.h"
+#include "base/settings_table.h"
 
 namespace quivra {
 
@@ -12,10 +13,10 @@ struct SharedState {
     std::string programDirectory;  // UTF-8 file-system path, no trailing '/'
     std::string dataFolder;        // holds config.ini and the download store (locateUserFiles)
     std::string configPath;        // dataFolder + "/config.ini"
-    SiteAddresses site;            // from the optional [site] section; never written
+    SiteAddresses site = defaultSiteAddresses();  // from the optional [site] section; never written
 
-    Guarded<UserRecord> user;
-    Guarded<DownloadSettings> download;
+    Guarded<UserRecord> user{defaultUserRecord()};
+    Guarded<DownloadSettings> download{defaultDownloadSettings()};
     Guarded<VideoRecord> video;
     Guarded<QualityList> qualities;
 };

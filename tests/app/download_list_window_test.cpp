@@ -17,7 +17,7 @@
 
 #include "app/download_list_model.h"
 #include "base/config_file.h"
-#include "base/network_settings.h"
+#include "base/keep_settings.h"
 #include "download/job/progress_text.h"
 #include "download/list/download_queue.h"
 #include "download/thread_pool.h"
@@ -282,7 +282,7 @@ TEST_F(DownloadListWindowTest, MenuSwitchesBetweenTheStoredLimitAndNone) {
     ASSERT_NE(limit, nullptr);
     EXPECT_FALSE(limit->isEnabled());  // no limit set: nothing to switch
 
-    keepSpeedLimit(512 << 10, true);  // as the settings window stores it
+    keepSettings({{SettingKey::SpeedLimit, 512 << 10}});  // as the settings window stores it
     emit list_->contextMenu()->aboutToShow();
     EXPECT_EQ(limit->text(), "限速下载（512 KB/s）");
     EXPECT_TRUE(limit->isEnabled());

@@ -53,7 +53,7 @@ TEST(ChooseDefaultQualities, TheBestAllowedAtMostTheCeiling) {
         {offered({}), "", -1},
     };
     for (const Case& c : cases) {
-        DownloadSettings settings;
+        DownloadSettings settings = defaultDownloadSettings();
         settings.defaultVideoQuality = localText(c.ceiling);
         const DefaultChoice choice = chooseDefaultQualities(c.qualities, settings);
         EXPECT_EQ(choice.videoQuality, c.quality) << c.ceiling;
@@ -92,7 +92,7 @@ class RecordingBatchView : public BatchView {
 class BatchDownloadTest : public test::LocalSiteTest {
   protected:
     DownloadSettings settings(const char* video = "", const char* audio = "") const {
-        DownloadSettings s;
+        DownloadSettings s = defaultDownloadSettings();
         s.directory = (folder() / "batch").string();
         s.defaultVideoQuality = localText(video);
         s.defaultAudioQuality = localText(audio);

@@ -17,8 +17,8 @@
 
 #include "base/shared_state.h"
 #include "devsite/dev_site.h"
-#include "download/job/command_runner.h"
 #include "download/engine/download_engine.h"
+#include "download/job/command_runner.h"
 #include "download/job/download_job.h"
 #include "download/job/merge_command.h"
 #include "download/plan/part_names.h"
@@ -162,7 +162,7 @@ class JobSiteTest : public LocalSiteSuite {
         directory_ = directory;
         fs::create_directories(directory_ / "temp");
         fs::create_directories(directory_ / kVideoTitle);
-        DownloadSettings settings;
+        DownloadSettings settings = defaultDownloadSettings();
         settings.directory = directory_.string();
         settings.threadNumber = 3;
         sharedState().download.set(settings);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/cli/output.h"
+#include "base/settings_table.h"
 #include "video/audio_choices.h"
 
 namespace quivra {
@@ -32,6 +33,9 @@ struct ListOptions {
 struct ResumeOptions {
     bool json = false;
 };
+
+// -o, -j, --no-tags and --no-cover: the settings' rows they override for this run.
+std::vector<SettingChange> settingOverrides(const GetOptions& options);
 
 // Each returns the exit status (exit_status.h).
 int runGet(const GetOptions& options, Terminal& terminal);

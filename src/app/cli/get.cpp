@@ -1,12 +1,17 @@
 // get ADDRESS... [-i FILE] [-q QUALITY] [-a AUDIO] [-p PARTS] [-o FOLDER] [-j THREADS] [--json]
 //     [--no-tags] [--no-cover]
+#include <filesystem>
 #include <map>
 #include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
 
 #include "app/cli/command.h"
 #include "app/cli/download_commands.h"
 #include "app/cli/part_numbers.h"
 #include "download/thread_pool.h"
+#include "net/text_encoding.h"
 #include "video/audio_choices.h"
 
 namespace quivra {
@@ -24,6 +29,20 @@ std::map<std::string, int> audioNames() {
 }
 
 }  // namespace
+
+std::vector<SettingChange> settingOverrides(const GetOptions& options) {
+    std::vector<SettingChange> overrides;
+    if (!options.folder.empty()) {
+        std::error_code error;
+        std::string folder = std::filesystem::absolute(options.folder, error).lexically_normal();
+        while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+        overrides.push_back({SettingKey::Directory, utf8ToLocalText(folder)});
+    }
+    if (options.threads > 0) overrides.push_back({SettingKey::ThreadNumber, options.threads});
+    if (options.noTags) overrides.push_back({SettingKey::WriteTags, false});
+    if (options.noCover) overrides.push_back({SettingKey::SaveCover, false});
+    return overrides;
+}
 
 void addGetCommand(CLI::App& app, CommandAction& chosen) {
     auto options = std::make_shared<GetOptions>();

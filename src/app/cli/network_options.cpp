@@ -1,9 +1,10 @@
 #include "app/cli/network_options.h"
 
 #include <cctype>
-#include <limits>
+#include <string>
+#include <vector>
 
-#include "base/shared_state.h"
+#include "base/keep_settings.h"
 #include "net/proxy_address.h"
 #include "net/text_encoding.h"
 
@@ -55,15 +56,18 @@ void addNetworkOptions(CLI::App& app, NetworkOptions& options) {
 }
 
 void useNetworkOptions(const NetworkOptions& options) {
-    sharedState().download.update([&](DownloadSettings& settings) {
-        if (!options.proxy.empty()) {
-            settings.proxy = {ProxyMode::Address, options.proxy, "", ""};
-        }
-        if (options.limitRate) {
-            settings.speedLimit = *options.limitRate;
-            settings.speedLimitOn = true;
-        }
-    });
+    std::vector<SettingChange> overrides;
+    if (!options.proxy.empty()) {
+        overrides.insert(overrides.end(), {{SettingKey::ProxyMode, ProxyMode::Address},
+                                           {SettingKey::ProxyAddress, options.proxy},
+                                           {SettingKey::ProxyUser, std::string()},
+                                           {SettingKey::ProxyPassword, std::string()}});
+    }
+    if (options.limitRate) {
+        overrides.insert(overrides.end(), {{SettingKey::SpeedLimit, *options.limitRate},
+                                           {SettingKey::SpeedLimitOn, true}});
+    }
+    overrideSettings(overrides);
 }
 
 }  // namespace quivra

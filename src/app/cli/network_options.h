@@ -19,7 +19,7 @@ struct NetworkOptions {
 std::optional<std::int64_t> parseRate(const std::string& text);
 
 void addNetworkOptions(CLI::App& app, NetworkOptions& options);
-// Puts the given options into the shared download settings.
+// Overrides the settings' rows these options name for this run.
 void useNetworkOptions(const NetworkOptions& options);
 
 }  // namespace quivra

@@ -1,17 +1,13 @@
 // whoami: the stored account, by its config.ini keys; never the cookie.
 #include <string>
-#include <utility>
 
 #include "app/cli/command.h"
 #include "app/cli/exit_status.h"
+#include "base/settings_table.h"
 #include "base/shared_state.h"
 
 namespace quivra {
 namespace {
-
-const char* flagText(bool flag) {
-    return flag ? "1" : "0";
-}
 
 int runWhoami(Terminal& terminal) {
     const UserRecord user = sharedState().user.get();
@@ -19,21 +15,16 @@ int runWhoami(Terminal& terminal) {
         terminal.error("not logged in");
         return kExitFailed;
     }
-    const std::pair<const char*, std::string> items[] = {
-        {"name", user.name},
-        {"mid", user.mid},
-        {"headImg", user.headImg},
-        {"coinNumber", user.coinNumber},
-        {"moral", user.moral},
-        {"emailVerify", flagText(user.emailVerify)},
-        {"mobileVerify", flagText(user.mobileVerify)},
-        {"level.currentLevel", user.level.currentLevel},
-        {"level.currentExp", user.level.currentExp},
-        {"level.nextExp", user.level.nextExp},
-        {"vip.status", flagText(user.vip.status)},
-        {"vip.dueDate", user.vip.dueDate},
+    const SettingKey shown[] = {
+        SettingKey::UserName,     SettingKey::Mid,          SettingKey::HeadImg,
+        SettingKey::CoinNumber,   SettingKey::Moral,        SettingKey::EmailVerify,
+        SettingKey::MobileVerify, SettingKey::CurrentLevel, SettingKey::CurrentExp,
+        SettingKey::NextExp,      SettingKey::VipStatus,    SettingKey::VipDueDate,
     };
-    for (const auto& [key, value] : items) terminal.localLine(std::string(key) + ": " + value);
+    for (SettingKey key : shown) {
+        const SettingRow& row = settingRow(key);
+        terminal.localLine(std::string(row.key) + ": " + settingText(row, user));
+    }
     return kExitDone;
 }
 

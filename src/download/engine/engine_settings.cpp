@@ -1,13 +1,24 @@
 #include "download/engine/engine_settings.h"
 
-#include "base/network_settings.h"
 #include "base/proxy_route.h"
 
 namespace quivra {
 
 void followDownloadSettings(DownloadEngine& engine, const DownloadSettings& settings) {
-    engine.setSpeedLimit(effectiveSpeedLimit(settings));
-    engine.setProxy(proxyRoute(settings.proxy, systemProxyEnvironment()));
+    SettingEffects all;
+    all.add(SettingEffect::EngineSpeedLimit);
+    all.add(SettingEffect::EngineProxy);
+    followDownloadSettings(engine, settings, all);
+}
+
+void followDownloadSettings(DownloadEngine& engine, const DownloadSettings& settings,
+                            SettingEffects effects) {
+    if (effects.has(SettingEffect::EngineSpeedLimit)) {
+        engine.setSpeedLimit(effectiveSpeedLimit(settings));
+    }
+    if (effects.has(SettingEffect::EngineProxy)) {
+        engine.setProxy(proxyRoute(settings.proxy, systemProxyEnvironment()));
+    }
 }
 
 }  // namespace quivra

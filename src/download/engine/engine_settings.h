@@ -2,11 +2,15 @@
 #pragma once
 
 #include "base/records.h"
+#include "base/settings_table.h"
 #include "download/engine/download_engine.h"
 
 namespace quivra {
 
-// Called once the engine runs and after every change of either setting.
+// Called once the engine runs: every setting the engine follows.
 void followDownloadSettings(DownloadEngine& engine, const DownloadSettings& settings);
+// After a change: the settings whose effects are given.
+void followDownloadSettings(DownloadEngine& engine, const DownloadSettings& settings,
+                            SettingEffects effects);
 
 }  // namespace quivra

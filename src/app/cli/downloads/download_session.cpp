@@ -47,10 +47,9 @@ class DownloadSession::Events : public DownloadQueueListener {
     std::deque<DownloadItem> changes_;
 };
 
-std::unique_ptr<DownloadSession> DownloadSession::start(int threads, ProgressOutput& output,
+std::unique_ptr<DownloadSession> DownloadSession::start(ProgressOutput& output,
                                                         Interrupts& interrupts) {
-    const int workers = threads > 0 ? threads : sharedState().download.get().threadNumber;
-    const CoreStart start = startDownloadCore(workers, false);
+    const CoreStart start = startDownloadCore(sharedState().download.get().threadNumber, false);
     const std::string refused =
         start.engineStarted ? localToUtf8(start.failure) : "the download engine did not start";
     if (!refused.empty()) {

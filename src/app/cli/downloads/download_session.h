@@ -21,10 +21,9 @@ namespace quivra {
 
 class DownloadSession {
   public:
-    // Starts the engine and the pool (threads; 0: the stored number) and opens the list.
-    // Null after saying why through output.
-    static std::unique_ptr<DownloadSession> start(int threads, ProgressOutput& output,
-                                                  Interrupts& interrupts);
+    // Starts the engine and the pool (the settings' thread number, which get -j overrides)
+    // and opens the list. Null after saying why through output.
+    static std::unique_ptr<DownloadSession> start(ProgressOutput& output, Interrupts& interrupts);
     // Ends the session: cleanly, or as the main window closes after a signal.
     ~DownloadSession();
     DownloadSession(const DownloadSession&) = delete;

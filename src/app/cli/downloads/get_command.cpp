@@ -1,6 +1,5 @@
 // get: each address parsed as the main window parses it, its parts bound and handed to the
 // download list as "下载全部" does, then the wait for them.
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
@@ -12,6 +11,7 @@
 #include "app/cli/downloads/quality_choice.h"
 #include "app/cli/exit_status.h"
 #include "app/cli/memory_parse_view.h"
+#include "base/keep_settings.h"
 #include "base/shared_state.h"
 #include "download/plan/default_quality.h"
 #include "download/plan/part_binding.h"
@@ -22,16 +22,6 @@
 namespace quivra {
 
 namespace {
-
-// The download folder of this run (local text): the one given, made absolute, or the
-// stored one.
-std::string downloadFolder(const GetOptions& options) {
-    if (options.folder.empty()) return sharedState().download.get().directory;
-    std::error_code error;
-    std::string folder = std::filesystem::absolute(options.folder, error).lexically_normal();
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    return utf8ToLocalText(folder);
-}
 
 // The rows to download (from 0): the PARTS the video has, every row without PARTS. A part
 // it does not have is named through output.
@@ -92,7 +82,7 @@ class GetRun {
     GetRun(const GetOptions& options, Terminal& terminal)
         : options_(options),
           output_(makeProgressOutput(terminal, options.json)),
-          directory_(downloadFolder(options)) {}
+          directory_(sharedState().download.get().directory) {}
 
     int run() {
         for (const std::string& address : gatherAddresses(options_, *output_, failed_)) {
@@ -127,14 +117,13 @@ class GetRun {
         const std::string refused = makeVideoFolders(directory_, video);
         if (!refused.empty()) return fail(localToUtf8(refused));
         if (!session_) {
-            session_ = DownloadSession::start(options_.threads, *output_, interrupts_);
+            session_ = DownloadSession::start(*output_, interrupts_);
             if (!session_) return fail("");
         }
 
         const DownloadSettings settings = sharedState().download.get();
-        const PartChoice choice{directory_, quality.quality, audioOf(options_),
-                                settings.writeTags && !options_.noTags,
-                                settings.saveCover && !options_.noCover};
+        const PartChoice choice{directory_, quality.quality, audioOf(options_), settings.writeTags,
+                                settings.saveCover};
         std::vector<DownloadRequest> parts;
         for (int row : chosen) {
             parts.push_back(bindPart(parsed, choice, row));
@@ -168,6 +157,7 @@ class GetRun {
 }  // namespace
 
 int runGet(const GetOptions& options, Terminal& terminal) {
+    overrideSettings(settingOverrides(options));
     return GetRun(options, terminal).run();
 }
 

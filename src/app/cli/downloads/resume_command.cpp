@@ -11,7 +11,7 @@ namespace quivra {
 int runResume(const ResumeOptions& options, Terminal& terminal) {
     Interrupts interrupts;
     const std::unique_ptr<ProgressOutput> output = makeProgressOutput(terminal, options.json);
-    std::unique_ptr<DownloadSession> session = DownloadSession::start(0, *output, interrupts);
+    std::unique_ptr<DownloadSession> session = DownloadSession::start(*output, interrupts);
     if (!session) return kExitFailed;
     DownloadQueue& queue = session->queue();
     std::vector<std::int64_t> paused;
