@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "base/shared_state.h"
 #include "bench_support.h"
 #include "download/batch_download.h"
 #include "download/list/download_queue.h"
 #include "download/thread_pool.h"
-#include "video/address_parse.h"
+#include "video/video_parse.h"
 
 namespace {
 
@@ -62,7 +63,8 @@ int main(int argc, char** argv) {
     const auto oneByOne = [&] {
         quivra::DownloadQueue queue(idle);
         for (const std::string& address : addresses()) {
-            quivra::addParsedVideo(quivra::parseAddress(address), settings, queue);
+            quivra::addParsedVideo(quivra::parseVideo(address), settings,
+                                   quivra::sharedState().site.main, queue);
         }
         return queue.items().size();
     };

@@ -3,35 +3,23 @@
 #include <algorithm>
 #include <thread>
 
-#include "download/plan/default_quality.h"
-#include "download/plan/part_binding.h"
+#include "base/shared_state.h"
+#include "download/plan/download_plan.h"
 #include "net/text_encoding.h"
-#include "video/address_parse.h"
+#include "video/video_parse.h"
 
 namespace quivra {
 
-namespace {
-
-std::string failed(const std::string& reason) {
-    return localText("解析失败：") + reason;
-}
-
-}  // namespace
-
 std::string addParsedVideo(const ParseResult& parsed, const DownloadSettings& settings,
-                           DownloadQueue& queue) {
-    // The message box's text becomes a reason; a failed request says 解析失败： already.
-    if (parsed.failure == ParseFailure::NoIdentifier) return failed(parsed.failureText);
-    if (parsed.failure != ParseFailure::None) return parsed.failureText;
-    const DefaultChoice quality = chooseDefaultQualities(parsed.qualities, settings);
-    if (!quality.refusal.empty()) return failed(quality.refusal);
-    const std::string refused = makeVideoFolders(settings.directory, parsed.video);
-    if (!refused.empty()) return failed(refused);
-
-    const PartChoice choice{settings.directory, quality.videoQuality, quality.audioQuality};
-    const std::vector<DownloadRequest> parts = bindVideoParts(parsed, choice);
-    for (const DownloadRequest& part : parts) queue.submit(part);
-    return localText("已加入") + std::to_string(parts.size()) + localText("个分P");
+                           const std::string& siteAddress, DownloadQueue& queue) {
+    const std::string failed = localText("解析失败：");
+    // The message box's text becomes a reason.
+    if (parsed.failure == ParseFailure::NoIdentifier) return failed + parseText(parsed);
+    if (parsed.failure != ParseFailure::None) return parseText(parsed);
+    const DownloadPlan plan = planDownloads(parsed, {}, settings, siteAddress);
+    if (!plan.refusal.empty()) return failed + plan.refusal;
+    for (const DownloadRequest& part : plan.requests) queue.submit(part);
+    return localText("已加入") + std::to_string(plan.requests.size()) + localText("个分P");
 }
 
 BatchRun::BatchRun(std::vector<std::string> addresses, DownloadSettings settings,
@@ -59,8 +47,8 @@ void BatchRun::work() {
         const size_t index = next_++;
         if (stopped_ || index >= addresses_.size()) break;
         view_->showAddressState(index, localText("解析中"));
-        view_->showAddressState(
-            index, addParsedVideo(parseAddress(addresses_[index]), settings_, *queue_));
+        view_->showAddressState(index, addParsedVideo(parseVideo(addresses_[index]), settings_,
+                                                      sharedState().site.main, *queue_));
     }
     // The other threads are past their loops: none reads the queue any more.
     if (--working_ == 0) {

@@ -14,7 +14,8 @@ enum class ParseFailure {
     None,
     NoIdentifier,  // the text holds no address, BV identifier or av number
     UnknownVideo,  // the site answered that it knows no such video
-    Unusable,      // no answer, an answer that could not be used, or a video without parts
+    Unusable,      // no answer, or an answer that could not be used
+    NoParts,       // the site answered with a video that lists no part
 };
 
 struct ParseResult {
@@ -26,9 +27,9 @@ struct ParseResult {
     // The listed rows, in order, at most kMaxListedParts; empty after a failure.
     std::vector<PageEntry> rows;
     ParseFailure failure = ParseFailure::None;
-    // What the window showed for the failure (local text): the message box's text, or the
-    // status line ("解析失败：" and the reason). "" without a failure.
-    std::string failureText;
+    // Why (local text): the no-identifier message, or why the answer was unusable; "" when
+    // the site answered. The texts shown are made from it (parseText).
+    std::string reason;
 };
 
 }  // namespace quivra
