@@ -10,9 +10,9 @@ namespace quivra {
 
 namespace {
 
-// The rows to download: every row or the checked ones, but for a row already reading
-// "下载完成".
-PartSelection chosenRows(DownloadView& view, const ParseResult& shown, bool checkedOnly) {
+// What the window chose: every row or the checked ones, but for a row already reading
+// "下载完成", at the qualities of the two boxes.
+PartSelection windowSelection(DownloadView& view, const ParseResult& shown, bool checkedOnly) {
     PartSelection selection;
     selection.rows.emplace();
     const std::string finished = localText("下载完成");
@@ -32,7 +32,7 @@ void submitRows(DownloadView& view, DownloadQueue& queue, bool checkedOnly) {
     const ParseResult nothing;
     const ParseResult& parsed = shown ? *shown : nothing;
     const SharedState& state = sharedState();
-    const DownloadPlan plan = planDownloads(parsed, chosenRows(view, parsed, checkedOnly),
+    const DownloadPlan plan = planDownloads(parsed, windowSelection(view, parsed, checkedOnly),
                                             state.download.get(), state.site.main);
     if (!plan.refusal.empty()) {
         view.showMessage(plan.refusal);

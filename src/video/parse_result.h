@@ -1,5 +1,5 @@
-// What one parse found. The main window shows it; the download buttons, the row states
-// and the command line take the parts from it.
+// What one parse found. The main window shows it; the download plan, the row states, the
+// batch and the command line take the parts and the texts from it.
 #pragma once
 
 #include <string>
@@ -20,7 +20,7 @@ enum class ParseFailure {
 
 struct ParseResult {
     // The parsed video: bvid is set once an identifier was found; after a failed request
-    // the other fields are the previous video's, as in the shared record.
+    // the other fields are those of the previous video parseVideo was given.
     VideoRecord video;
     // The qualities offered; count -1 and no entries when the quality request failed.
     QualityList qualities;
