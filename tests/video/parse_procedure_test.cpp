@@ -164,6 +164,12 @@ TEST_F(ParseProcedureTest, FailedParseSaysWhyInTheStatusLine) {
         {[&] { site().overrideAnswer(view, 200, R"({"code":-412,"message":""})"); },
          "解析失败：站点拒绝（-412）"},
         {[] { sharedState().site.api = "http://127.0.0.1:1"; }, "解析失败：服务器没有回应"},
+        // Answered, but with no part: the count the answer gives, as everywhere else.
+        {[&] {
+             site().overrideAnswer(view, 200, R"({"code":0,"data":{"videos":0,"pages":[]}})",
+                                   "application/json");
+         },
+         "解析完毕，共0条视频"},
     };
     for (const Case& c : cases) {
         MemoryView first;
