@@ -56,7 +56,8 @@ int main(int argc, char** argv) {
     const auto batch = [&] {
         auto queue = std::make_shared<quivra::DownloadQueue>(idle);
         auto view = std::make_shared<WaitingView>();
-        quivra::BatchRun::start(addresses(), settings, queue, view);
+        quivra::BatchRun::start(addresses(), settings, quivra::sharedState().site.main, queue,
+                                view);
         view->wait();
         return queue->items().size();
     };

@@ -332,11 +332,12 @@ void MainWindow::onVideoQualitySelected() {
 }
 
 void MainWindow::onDownloadAll() {
-    startDownloads(*makeWindowDownloadView(this), *queue_);
+    startDownloads(*makeWindowDownloadView(this), *queue_, core_->settings.get(), core_->site.main);
 }
 
 void MainWindow::onDownloadSelected() {
-    startCheckedDownloads(*makeWindowDownloadView(this), *queue_);
+    startCheckedDownloads(*makeWindowDownloadView(this), *queue_, core_->settings.get(),
+                          core_->site.main);
 }
 
 void MainWindow::openLoginWindow() {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <thread>
 
-#include "base/shared_state.h"
 #include "download/plan/download_plan.h"
 #include "net/text_encoding.h"
 #include "video/video_parse.h"
@@ -23,18 +22,21 @@ std::string addParsedVideo(const ParseResult& parsed, const DownloadSettings& se
 }
 
 BatchRun::BatchRun(std::vector<std::string> addresses, DownloadSettings settings,
-                   std::shared_ptr<DownloadQueue> queue, std::shared_ptr<BatchView> view)
+                   std::string siteAddress, std::shared_ptr<DownloadQueue> queue,
+                   std::shared_ptr<BatchView> view)
     : addresses_(std::move(addresses)),
       settings_(std::move(settings)),
+      siteAddress_(std::move(siteAddress)),
       queue_(std::move(queue)),
       view_(std::move(view)) {}
 
 std::shared_ptr<BatchRun> BatchRun::start(std::vector<std::string> addresses,
-                                          DownloadSettings settings,
+                                          DownloadSettings settings, std::string siteAddress,
                                           std::shared_ptr<DownloadQueue> queue,
                                           std::shared_ptr<BatchView> view) {
-    auto run = std::make_shared<BatchRun>(std::move(addresses), std::move(settings),
-                                          std::move(queue), std::move(view));
+    auto run =
+        std::make_shared<BatchRun>(std::move(addresses), std::move(settings),
+                                   std::move(siteAddress), std::move(queue), std::move(view));
     const int threads = std::clamp<int>(static_cast<int>(run->addresses_.size()), 1, kParsesAtOnce);
     run->working_ = threads;
     // Each thread keeps the run alive: closing the window does not wait for a parse.
@@ -47,8 +49,8 @@ void BatchRun::work() {
         const size_t index = next_++;
         if (stopped_ || index >= addresses_.size()) break;
         view_->showAddressState(index, localText("解析中"));
-        view_->showAddressState(index, addParsedVideo(parseVideo(addresses_[index]), settings_,
-                                                      sharedState().site.main, *queue_));
+        view_->showAddressState(
+            index, addParsedVideo(parseVideo(addresses_[index]), settings_, siteAddress_, *queue_));
     }
     // The other threads are past their loops: none reads the queue any more.
     if (--working_ == 0) {

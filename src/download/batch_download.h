@@ -36,16 +36,17 @@ class BatchRun : public std::enable_shared_from_this<BatchRun> {
   public:
     static constexpr int kParsesAtOnce = 2;
 
-    // Starts parsing addresses (local text) with the settings of this moment.
+    // Starts parsing addresses (local text) with the settings of this moment; siteAddress:
+    // the site's main page (UTF-8).
     static std::shared_ptr<BatchRun> start(std::vector<std::string> addresses,
-                                           DownloadSettings settings,
+                                           DownloadSettings settings, std::string siteAddress,
                                            std::shared_ptr<DownloadQueue> queue,
                                            std::shared_ptr<BatchView> view);
 
     // No further address starts; those being parsed finish.
     void stop() { stopped_ = true; }
 
-    BatchRun(std::vector<std::string> addresses, DownloadSettings settings,
+    BatchRun(std::vector<std::string> addresses, DownloadSettings settings, std::string siteAddress,
              std::shared_ptr<DownloadQueue> queue, std::shared_ptr<BatchView> view);
 
   private:
@@ -53,6 +54,7 @@ class BatchRun : public std::enable_shared_from_this<BatchRun> {
 
     const std::vector<std::string> addresses_;
     const DownloadSettings settings_;
+    const std::string siteAddress_;
     std::shared_ptr<DownloadQueue> queue_;  // let go before batchFinished
     const std::shared_ptr<BatchView> view_;
     std::atomic<size_t> next_{0};

@@ -27,13 +27,13 @@ PartSelection windowSelection(DownloadView& view, const ParseResult& shown, bool
 
 // Every chosen row is planned at the press: the parse of another video during the
 // one-second waits changes none of them.
-void submitRows(DownloadView& view, DownloadQueue& queue, bool checkedOnly) {
+void submitRows(DownloadView& view, DownloadQueue& queue, const DownloadSettings& settings,
+                const std::string& siteAddress, bool checkedOnly) {
     const std::shared_ptr<const ParseResult> shown = view.shownParse();
     const ParseResult nothing;
     const ParseResult& parsed = shown ? *shown : nothing;
-    const SharedState& state = sharedState();
-    const DownloadPlan plan = planDownloads(parsed, windowSelection(view, parsed, checkedOnly),
-                                            state.download.get(), state.site.main);
+    const DownloadPlan plan =
+        planDownloads(parsed, windowSelection(view, parsed, checkedOnly), settings, siteAddress);
     if (!plan.refusal.empty()) {
         view.showMessage(plan.refusal);
         return;
@@ -52,12 +52,14 @@ void submitRows(DownloadView& view, DownloadQueue& queue, bool checkedOnly) {
 
 }  // namespace
 
-void startDownloads(DownloadView& view, DownloadQueue& queue) {
-    submitRows(view, queue, false);
+void startDownloads(DownloadView& view, DownloadQueue& queue, const DownloadSettings& settings,
+                    const std::string& siteAddress) {
+    submitRows(view, queue, settings, siteAddress, false);
 }
 
-void startCheckedDownloads(DownloadView& view, DownloadQueue& queue) {
-    submitRows(view, queue, true);
+void startCheckedDownloads(DownloadView& view, DownloadQueue& queue,
+                           const DownloadSettings& settings, const std::string& siteAddress) {
+    submitRows(view, queue, settings, siteAddress, true);
 }
 
 void checkQualityAvailable(DownloadView& view) {

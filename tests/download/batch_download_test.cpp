@@ -178,7 +178,7 @@ TEST_F(BatchDownloadTest, AtMostTwoParsesAtOnceAndAFailedAddressLetsTheOthersOn)
     for (int i = 0; i < 6; ++i) addresses.push_back(devsite::batchBvid(i));
     auto view = std::make_shared<RecordingBatchView>();
     const auto began = std::chrono::steady_clock::now();
-    BatchRun::start(addresses, settings(), queue_, view);
+    BatchRun::start(addresses, settings(), sharedState().site.main, queue_, view);
     ASSERT_TRUE(view->waitFinished());
     const auto took = std::chrono::steady_clock::now() - began;
     site().setDelayMs("/x/web-interface/view", 0);
