@@ -9,11 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "base/shared_state.h"
 #include "bench_support.h"
 #include "download/batch_download.h"
 #include "download/list/download_queue.h"
 #include "download/thread_pool.h"
-#include "video/address_parse.h"
+#include "video/video_parse.h"
 
 namespace {
 
@@ -55,14 +56,16 @@ int main(int argc, char** argv) {
     const auto batch = [&] {
         auto queue = std::make_shared<quivra::DownloadQueue>(idle);
         auto view = std::make_shared<WaitingView>();
-        quivra::BatchRun::start(addresses(), settings, queue, view);
+        quivra::BatchRun::start(addresses(), settings, quivra::sharedState().site.main, queue,
+                                view);
         view->wait();
         return queue->items().size();
     };
     const auto oneByOne = [&] {
         quivra::DownloadQueue queue(idle);
         for (const std::string& address : addresses()) {
-            quivra::addParsedVideo(quivra::parseAddress(address), settings, queue);
+            quivra::addParsedVideo(quivra::parseVideo(address), settings,
+                                   quivra::sharedState().site.main, queue);
         }
         return queue.items().size();
     };

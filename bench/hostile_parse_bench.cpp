@@ -21,7 +21,6 @@ namespace {
 
 class CountingView : public quivra::ParseView {
   public:
-    std::string videoUrlText() override { return devsite::kOnePartBvid; }
     void setParseButton(const std::string&, bool) override {}
     void clearQualityItems() override {}
     void addQualityItem(const std::string&, int) override {}
@@ -87,7 +86,8 @@ int main() {
                 c.answer, "application/json");
         }
         CountingView view;
-        const double took = bench::millisecondsOf([&] { quivra::runParse(view); });
+        const double took =
+            bench::millisecondsOf([&] { quivra::runParse(view, devsite::kOnePartBvid); });
         std::printf("%s (%zu bytes): %.0f ms, %zu rows, peak +%.1f MiB, \"%s\"\n", c.what,
                     c.answer.size(), took, view.rows, peakMiB() - baseline, view.status.c_str());
     }

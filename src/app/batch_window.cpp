@@ -138,7 +138,7 @@ void BatchWindow::start() {
     }
     list_->addTopLevelItems(rows);
     start_->setEnabled(false);
-    run_ = BatchRun::start(addresses, sharedState().download.get(), queue_,
+    run_ = BatchRun::start(addresses, sharedState().download.get(), sharedState().site.main, queue_,
                            std::make_shared<WindowBatchView>(this, firstRow));
 }
 

@@ -49,6 +49,16 @@ class WindowDownloadView : public DownloadView {
         onWindow([](MainWindow& w) { w.videoQualityBox()->setCurrentIndex(-1); });
     }
 
+    std::string stateText(int row) override {
+        std::string text;
+        onWindow([&](MainWindow& w) {
+            if (QTreeWidgetItem* item = w.list()->topLevelItem(row)) {
+                text = utf8ToLocalText(item->text(MainWindow::StateColumn).toStdString());
+            }
+        });
+        return text;
+    }
+
     void setStateText(int row, const std::string& text) override {
         onWindow([&](MainWindow& w) {
             if (QTreeWidgetItem* item = w.list()->topLevelItem(row)) {

@@ -56,12 +56,6 @@ class WindowParseView : public ParseView {
   public:
     explicit WindowParseView(MainWindow* window) : window_(window) {}
 
-    std::string videoUrlText() override {
-        std::string text;
-        onWindow([&](MainWindow& w) { text = utf8ToLocalText(w.videoUrl().toStdString()); });
-        return text;
-    }
-
     void setParseButton(const std::string& caption, bool enabled) override {
         onWindow([&](MainWindow& w) {
             w.parseButton()->setText(toQString(caption));
@@ -283,10 +277,12 @@ void MainWindow::setVideoUrl(const QString& url) {
 
 void MainWindow::startParse() {
     auto view = std::make_shared<WindowParseView>(this);
+    // The box is read here, at the press: the parse thread never reads a widget.
+    std::string address = utf8ToLocalText(videoUrl().toStdString());
     try {
-        std::thread([view] {
+        std::thread([view, address = std::move(address)] {
             std::lock_guard lock(parseMutex());
-            runParse(*view);
+            runParse(*view, address);
         }).detach();
     } catch (const std::system_error&) {
         // No thread could be started: the click has no effect, as a failed start would.
@@ -336,11 +332,12 @@ void MainWindow::onVideoQualitySelected() {
 }
 
 void MainWindow::onDownloadAll() {
-    startDownloads(*makeWindowDownloadView(this), *queue_);
+    startDownloads(*makeWindowDownloadView(this), *queue_, core_->settings.get(), core_->site.main);
 }
 
 void MainWindow::onDownloadSelected() {
-    startCheckedDownloads(*makeWindowDownloadView(this), *queue_);
+    startCheckedDownloads(*makeWindowDownloadView(this), *queue_, core_->settings.get(),
+                          core_->site.main);
 }
 
 void MainWindow::openLoginWindow() {

@@ -1,62 +1,48 @@
 #include "download/download_start.h"
 
-#include <set>
-
 #include "base/shared_state.h"
 #include "base/wait_responsive.h"
-#include "download/plan/part_binding.h"
+#include "download/plan/download_plan.h"
+#include "download/plan/quality_check.h"
 #include "net/text_encoding.h"
 
 namespace quivra {
 
 namespace {
 
-// The checks and folders every start needs; the parse to bind from, or null (after its
-// message) when refused.
-std::shared_ptr<const ParseResult> prepareDownloads(DownloadView& view) {
-    std::shared_ptr<const ParseResult> shown = view.shownParse();
-    if (!shown || shown->rows.empty()) {
-        view.showMessage(localText("请先解析视频！"));
-        return nullptr;
+// What the window chose: every row or the checked ones, but for a row already reading
+// "下载完成", at the qualities of the two boxes.
+PartSelection windowSelection(DownloadView& view, const ParseResult& shown, bool checkedOnly) {
+    PartSelection selection;
+    selection.rows.emplace();
+    const std::string finished = localText("下载完成");
+    for (int row = 0; row < static_cast<int>(shown.rows.size()); ++row) {
+        if (checkedOnly && !view.isChecked(row)) continue;
+        if (view.stateText(row) != finished) selection.rows->push_back(row);
     }
-    if (!view.videoQualityData()) {
-        view.showMessage(localText("请选择视频清晰度！"));
-        return nullptr;
-    }
-    const std::string refused =
-        makeVideoFolders(sharedState().download.get().directory, shown->video);
-    if (!refused.empty()) {
-        view.showMessage(refused);
-        return nullptr;
-    }
-    return shown;
+    selection.videoQuality = view.videoQualityData().value_or(-1);
+    selection.audioQuality = view.audioQualityData().value_or(-1);
+    return selection;
 }
 
-// Every chosen row is bound at the press: the parse of another video during the
-// one-second waits changes none of them. A row whose part is done is left alone.
-std::vector<DownloadRequest> bindRows(DownloadView& view, const DownloadQueue& queue,
-                                      const ParseResult& shown, bool checkedOnly) {
-    const DownloadSettings settings = sharedState().download.get();
-    const PartChoice choice{settings.directory, view.videoQualityData().value_or(-1),
-                            view.audioQualityData().value_or(-1), settings.writeTags,
-                            settings.saveCover};
-    std::set<std::string> done;
-    for (const DownloadItem& item : queue.items()) {
-        if (item.state == ItemState::Done) done.insert(item.request.outputPath);
+// Every chosen row is planned at the press: the parse of another video during the
+// one-second waits changes none of them.
+void submitRows(DownloadView& view, DownloadQueue& queue, const DownloadSettings& settings,
+                const std::string& siteAddress, bool checkedOnly) {
+    const std::shared_ptr<const ParseResult> shown = view.shownParse();
+    const ParseResult nothing;
+    const ParseResult& parsed = shown ? *shown : nothing;
+    const DownloadPlan plan =
+        planDownloads(parsed, windowSelection(view, parsed, checkedOnly), settings, siteAddress);
+    if (!plan.refusal.empty()) {
+        view.showMessage(plan.refusal);
+        return;
     }
-    std::vector<DownloadRequest> parts;
-    for (DownloadRequest& part : bindVideoParts(shown, choice)) {
-        if (checkedOnly && !view.isChecked(part.pageNumber - 1)) continue;
-        if (done.count(part.outputPath) == 0) parts.push_back(std::move(part));
+    for (const DownloadRequest& part : plan.done) {
+        view.setStateText(part.pageNumber - 1, localText("下载完成"));
     }
-    return parts;
-}
-
-void submitRows(DownloadView& view, DownloadQueue& queue, bool checkedOnly) {
-    const std::shared_ptr<const ParseResult> shown = prepareDownloads(view);
-    if (!shown) return;
     bool waitFirst = false;
-    for (const DownloadRequest& part : bindRows(view, queue, *shown, checkedOnly)) {
+    for (const DownloadRequest& part : plan.requests) {
         if (waitFirst) waitResponsive(1, 1);
         const DownloadQueue::Submission submission = queue.submit(part);
         waitFirst = submission.started;
@@ -66,12 +52,14 @@ void submitRows(DownloadView& view, DownloadQueue& queue, bool checkedOnly) {
 
 }  // namespace
 
-void startDownloads(DownloadView& view, DownloadQueue& queue) {
-    submitRows(view, queue, false);
+void startDownloads(DownloadView& view, DownloadQueue& queue, const DownloadSettings& settings,
+                    const std::string& siteAddress) {
+    submitRows(view, queue, settings, siteAddress, false);
 }
 
-void startCheckedDownloads(DownloadView& view, DownloadQueue& queue) {
-    submitRows(view, queue, true);
+void startCheckedDownloads(DownloadView& view, DownloadQueue& queue,
+                           const DownloadSettings& settings, const std::string& siteAddress) {
+    submitRows(view, queue, settings, siteAddress, true);
 }
 
 void checkQualityAvailable(DownloadView& view) {

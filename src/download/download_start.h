@@ -2,19 +2,26 @@
 // thread and reach the window through a DownloadView.
 #pragma once
 
-#include "download/list/download_queue.h"
+#include <string>
 #include "download/download_view.h"
+
+#include "base/records.h"
+#include "download/list/download_queue.h"
 
 namespace quivra {
 
-// "下载全部": checks the list and the quality choice, makes the video's folder
-// (videoFolderName) and <directory>/temp, binds every row to its part, then submits the
-// parts one a second while the window keeps working. A part already queued, running or
-// done starts nothing and costs no wait; its row shows that item's state.
-void startDownloads(DownloadView& view, DownloadQueue& queue);
+// "下载全部": the rows' parts planned (planDownloads: the checks, the folders, the parts
+// whose MP4 is there), then submitted one a second while the window keeps working. A row
+// reading "下载完成" is left alone; a part whose MP4 is there shows "下载完成"; one already
+// queued or running starts nothing and costs no wait, its row shows that item's state.
+// settings: the program's download settings of the press; siteAddress: the site's main
+// page (UTF-8).
+void startDownloads(DownloadView& view, DownloadQueue& queue, const DownloadSettings& settings,
+                    const std::string& siteAddress);
 
 // "下载选中": the same for the rows whose check box is set.
-void startCheckedDownloads(DownloadView& view, DownloadQueue& queue);
+void startCheckedDownloads(DownloadView& view, DownloadQueue& queue,
+                           const DownloadSettings& settings, const std::string& siteAddress);
 
 // Refuses a chosen quality that the account may not download: the message, and the
 // selection cleared.

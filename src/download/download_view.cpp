@@ -1,6 +1,6 @@
 #include "download/download_view.h"
 
-#include "download/plan/part_binding.h"
+#include "download/plan/part_row.h"
 
 namespace quivra {
 

@@ -32,6 +32,8 @@ class DownloadView {
     virtual std::optional<int> videoQualityData() = 0;
     virtual std::optional<int> audioQualityData() = 0;
     virtual void clearVideoQualitySelection() = 0;
+    // The "状态" cell of one row.
+    virtual std::string stateText(int row) = 0;
     // Writes the "状态" cell of one row.
     virtual void setStateText(int row, const std::string& text) = 0;
     // Shows a message box and returns once it was dismissed.

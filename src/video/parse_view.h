@@ -14,7 +14,6 @@ class ParseView {
   public:
     virtual ~ParseView() = default;
 
-    virtual std::string videoUrlText() = 0;  // local text
     virtual void setParseButton(const std::string& caption, bool enabled) = 0;
     virtual void clearQualityItems() = 0;
     virtual void addQualityItem(const std::string& text, int itemData) = 0;

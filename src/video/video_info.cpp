@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "base/date_text.h"
 #include "base/config_file.h"
+#include "base/date_text.h"
 #include "base/proxy_route.h"
 #include "base/shared_state.h"
 #include "net/answer_reason.h"
@@ -106,7 +106,7 @@ std::vector<PageEntry> listedPages(const VideoInfoAnswer& answer) {
 }
 
 ParseFailure listingFailure(const VideoInfoAnswer& answer) {
-    return answer.failure == ParseFailure::None ? ParseFailure::Unusable : answer.failure;
+    return answer.failure == ParseFailure::None ? ParseFailure::NoParts : answer.failure;
 }
 
 std::string noIdentifierMessage() {

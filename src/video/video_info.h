@@ -28,7 +28,7 @@ VideoInfoAnswer fetchVideoInfo(const std::string& bvid);
 // The parts an answer lists: as many as it counts, at most those it holds; none when it
 // counts none or failed.
 std::vector<PageEntry> listedPages(const VideoInfoAnswer& answer);
-// Why an answer that lists no part is a failed parse: its own failure, else unusable.
+// Why an answer that lists no part is a failed parse: its own failure, else NoParts.
 ParseFailure listingFailure(const VideoInfoAnswer& answer);
 
 // The message of an address that names no video (local text).

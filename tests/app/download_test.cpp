@@ -282,6 +282,28 @@ TEST_F(DownloadWindowTest, SecondPressLeavesRunningRowsAlone) {
     EXPECT_EQ(outputNames().size(), 1u);
 }
 
+// The file decides whether a part is done: a row reading 下载完成 is left alone, but once
+// the row shows nothing a part whose MP4 went is made again.
+TEST_F(DownloadWindowTest, APartWhoseMp4WentIsMadeAgain) {
+    parseAndChoose(kOnePartBvid, 16);
+    auto* all = window_->findChild<QPushButton*>("按钮_downloadAll");
+    QTest::mouseClick(all, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state(0) == "下载完成"; }, 30000));
+    const fs::path made = videoFolder() / outputNames().at(0);
+    fs::remove(made);
+
+    QTest::mouseClick(all, Qt::LeftButton);
+    QTest::qWait(500);
+    EXPECT_FALSE(fs::exists(made));
+    EXPECT_TRUE(threadPool().isIdle());
+
+    parseAndChoose(kOnePartBvid, 16);
+    QTest::mouseClick(all, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return state(0) == "下载完成"; }, 30000))
+        << state(0).toStdString();
+    EXPECT_EQ(probe(made).video, 1);
+}
+
 // Without ffmpeg the row says so and keeps its streams; with ffmpeg back, a press finishes.
 TEST_F(DownloadWindowTest, MergeWithoutFfmpegFailsVisiblyAndALaterPressFinishes) {
     parseAndChoose(kOnePartBvid, 16);

@@ -131,7 +131,8 @@ TEST_F(CommandLineTest, UnreachableSiteExitsOneWithTheReason) {
             if (args[0] == "get") args.insert(args.end(), {"-o", (folder() / "none").string()});
             const ProgramRun result = run(args);
             EXPECT_EQ(result.status, 1);
-            EXPECT_EQ(result.err, c.err);
+            const std::string named = args[0] == "get" ? args[1] + ": " : "";
+            EXPECT_EQ(result.err, named + c.err);
         }
     }
 }

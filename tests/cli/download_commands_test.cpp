@@ -323,12 +323,13 @@ TEST_F(DownloadCommandTest, GetExitStatusNamesWhatFailed) {
         const char* err;  // standard error begins with it
     };
     const Case cases[] = {
-        {{"get", "BV1zzzzzzzzz"}, 3, "解析失败：视频不存在（-404）\n"},
+        {{"get", "BV1zzzzzzzzz"}, 3, "BV1zzzzzzzzz: 解析失败：视频不存在（-404）\n"},
         {{"get", kThreePartBvid, "-q", "4K"},
          1,
+         "BV1Tr411c7Tp: "
          "这个质量需要大会员才可以下载哦，您还不是大会员或还没有登录哟，请先登录~\n"},
-        {{"get", kThreePartBvid, "-q", "8K"}, 1, "the video offers no quality 8K (it offers 120"},
-        {{"get", kOnePartBvid, "-p", "2"}, 1, "BV1xx411c7mD has no part 2 (it has 1)\n"},
+        {{"get", "av2", "-q", "8K"}, 1, "av2: the video offers no quality 8K (it offers 120"},
+        {{"get", kOnePartBvid, "-p", "2"}, 1, "BV1xx411c7mD: has no part 2 (it has 1)\n"},
         {{"get", devsite::kFailingStreamsBvid}, 1, "01 唯一的一集: "},
     };
     // One automatic retry: what a retry mends is tried once more, what none mends is not.
@@ -408,7 +409,7 @@ TEST_F(DownloadCommandTest, GetReadsOneListFromAFileOrStandardInputAtTheDefaultQ
         args.insert(args.end(), {"-o", downloads().string()});
         const ProgramRun get = run(args, form[1] == "-" ? addresses : "");
         EXPECT_EQ(get.status, 3) << get.err;
-        EXPECT_EQ(get.err, "解析失败：视频不存在（-404）\n");
+        EXPECT_EQ(get.err, "BV1zzzzzzzzz: 解析失败：视频不存在（-404）\n");
         std::vector<std::string> asked;
         for (const auto& request : site().requestsTo("/x/web-interface/view")) {
             asked.push_back(request.query);

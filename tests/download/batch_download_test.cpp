@@ -17,7 +17,7 @@
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 #include "support/local_site.h"
-#include "video/address_parse.h"
+#include "video/video_parse.h"
 
 namespace quivra {
 namespace {
@@ -99,6 +99,11 @@ class BatchDownloadTest : public test::LocalSiteTest {
         return s;
     }
 
+    std::string add(const std::string& address, const DownloadSettings& chosen,
+                    DownloadQueue& queue) const {
+        return addParsedVideo(parseVideo(address), chosen, sharedState().site.main, queue);
+    }
+
     ThreadPool idlePool_;  // never started: parts stay queued where the test looks at them
     std::shared_ptr<DownloadQueue> queue_ = std::make_shared<DownloadQueue>(idlePool_);
 };
@@ -123,8 +128,7 @@ TEST_F(BatchDownloadTest, DefaultQualitiesAndTheMemberFallbackReachEveryBoundPar
         SCOPED_TRACE(std::string(c.cookie) + " " + c.video);
         setUserCookie(c.cookie);
         DownloadQueue queue(idlePool_);
-        const std::string shown = addParsedVideo(parseAddress(devsite::kThreePartBvid),
-                                                 settings(c.video, c.audio), queue);
+        const std::string shown = add(devsite::kThreePartBvid, settings(c.video, c.audio), queue);
         EXPECT_EQ(localToUtf8(shown), "已加入3个分P");
         const std::vector<DownloadItem> items = queue.items();
         ASSERT_EQ(items.size(), 3u);
@@ -139,6 +143,34 @@ TEST_F(BatchDownloadTest, DefaultQualitiesAndTheMemberFallbackReachEveryBoundPar
     }
 }
 
+// 写入视频信息 and 保存封面 reach the parts a batch adds, as they reach the buttons' parts.
+TEST_F(BatchDownloadTest, TagsAndCoverFollowTheSettings) {
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on);
+        DownloadSettings chosen = settings();
+        chosen.writeTags = chosen.saveCover = on;
+        DownloadQueue queue(idlePool_);
+        add(devsite::kThreePartBvid, chosen, queue);
+        ASSERT_EQ(queue.items().size(), 3u);
+        for (const DownloadItem& item : queue.items()) {
+            EXPECT_EQ(item.request.tags.has_value(), on);
+            EXPECT_EQ(item.request.coverAddress.empty(), !on);
+        }
+    }
+}
+
+// An answer listing no part is the same outcome in every place: the batch row says what the
+// main window's status line says.
+TEST_F(BatchDownloadTest, AVideoListingNoPartSaysWhatTheMainWindowSays) {
+    site().overrideAnswer("/x/web-interface/view", 200,
+                          R"({"code":0,"data":{"videos":0,"cid":7,"pages":[]}})",
+                          "application/json");
+    DownloadQueue queue(idlePool_);
+    const std::string shown = add(devsite::kOnePartBvid, settings(), queue);
+    EXPECT_EQ(localToUtf8(shown), "解析完毕，共0条视频");
+    EXPECT_TRUE(queue.items().empty());
+}
+
 TEST_F(BatchDownloadTest, AtMostTwoParsesAtOnceAndAFailedAddressLetsTheOthersOn) {
     constexpr int kDelayMs = 300;
     site().setDelayMs("/x/web-interface/view", kDelayMs);
@@ -146,7 +178,7 @@ TEST_F(BatchDownloadTest, AtMostTwoParsesAtOnceAndAFailedAddressLetsTheOthersOn)
     for (int i = 0; i < 6; ++i) addresses.push_back(devsite::batchBvid(i));
     auto view = std::make_shared<RecordingBatchView>();
     const auto began = std::chrono::steady_clock::now();
-    BatchRun::start(addresses, settings(), queue_, view);
+    BatchRun::start(addresses, settings(), sharedState().site.main, queue_, view);
     ASSERT_TRUE(view->waitFinished());
     const auto took = std::chrono::steady_clock::now() - began;
     site().setDelayMs("/x/web-interface/view", 0);

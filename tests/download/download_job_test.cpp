@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "download/job/merge_tags.h"
-#include "download/plan/part_binding.h"
 #include "download/job/progress_text.h"
+#include "download/plan/download_plan.h"
 #include "job_fixture.h"
 #include "support/small_disk.h"
 
@@ -403,7 +403,11 @@ TEST_F(DownloadJobTest, FolderAndFileNamesFitTheFileSystem) {
         parsed.video = sharedState().video.get();
         parsed.video.title = utf8ToLocalText(c.title);
         parsed.rows = {{kOnePartCid, "1", utf8ToLocalText(c.part), "00:05"}};
-        const DownloadRequest request = bindPart(parsed, {directory_.string(), 64, 30280}, 0);
+        DownloadSettings settings;
+        settings.directory = directory_.string();
+        const DownloadPlan plan = planDownloads(parsed, {{}, 64, 30280}, settings, "");
+        ASSERT_EQ(plan.requests.size(), 1u) << localToUtf8(plan.refusal);
+        const DownloadRequest& request = plan.requests.front();
         RecordingReport report;
         runDownloadJob(request, report);
         EXPECT_EQ(report.last(), "下载完成");

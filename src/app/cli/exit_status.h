@@ -14,8 +14,8 @@ enum ExitStatus : int {
 };
 
 // A parse that listed nothing: unresolved when the address held no identifier or the site
-// said it knows no such video; failed when it could not be reached or answered nothing
-// usable.
+// said it knows no such video; failed when it could not be reached, answered nothing
+// usable or listed no part.
 inline ExitStatus parseFailureStatus(ParseFailure failure) {
     const bool unresolved =
         failure == ParseFailure::NoIdentifier || failure == ParseFailure::UnknownVideo;

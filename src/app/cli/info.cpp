@@ -1,15 +1,15 @@
-// info ADDRESS [--json]: the parse of the main window, written to the terminal.
+// info ADDRESS [--json]: the parse of the main window, written to the terminal with the
+// window's texts.
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/cli/command.h"
 #include "app/cli/exit_status.h"
-#include "app/cli/memory_parse_view.h"
 #include "base/config_file.h"
 #include "download/plan/part_names.h"
 #include "net/text_encoding.h"
-#include "video/parse_procedure.h"
+#include "video/video_parse.h"
 
 namespace quivra {
 namespace {
@@ -57,10 +57,9 @@ void writeInfo(Terminal& terminal, const VideoRecord& video, const std::vector<P
 }
 
 int runInfo(const InfoOptions& options, Terminal& terminal) {
-    MemoryParseView view(utf8ToLocalText(options.address));
-    const ParseResult parsed = runParse(view);
+    const ParseResult parsed = parseVideo(utf8ToLocalText(options.address));
     if (parsed.failure != ParseFailure::None) {
-        terminal.localError(parsed.failureText);
+        terminal.localError(parseText(parsed));
         return parseFailureStatus(parsed.failure);
     }
     if (options.json) {

@@ -4,7 +4,7 @@
 #include <climits>
 
 #include "base/config_file.h"
-#include "download/plan/part_binding.h"
+#include "download/plan/quality_check.h"
 #include "net/text_encoding.h"
 #include "video/audio_choices.h"
 

@@ -1,8 +1,9 @@
-// get: each address parsed as the main window parses it, its parts bound and handed to the
-// download list as "下载全部" does, then the wait for them.
+// get: each address parsed as the main window parses it, its parts planned and handed to
+// the download list as "下载全部" does, then the wait for them.
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,14 +11,13 @@
 #include "app/cli/downloads/download_session.h"
 #include "app/cli/downloads/quality_choice.h"
 #include "app/cli/exit_status.h"
-#include "app/cli/memory_parse_view.h"
 #include "base/keep_settings.h"
 #include "base/shared_state.h"
-#include "download/plan/default_quality.h"
-#include "download/plan/part_binding.h"
+#include "download/plan/download_files.h"
+#include "download/plan/download_plan.h"
 #include "net/text_encoding.h"
 #include "video/address_list.h"
-#include "video/parse_procedure.h"
+#include "video/video_parse.h"
 
 namespace quivra {
 
@@ -25,7 +25,7 @@ namespace {
 
 // The rows to download (from 0): the PARTS the video has, every row without PARTS. A part
 // it does not have is named through output.
-std::vector<int> chosenRows(const GetOptions& options, const VideoRecord& video, int rowCount,
+std::vector<int> chosenRows(const GetOptions& options, const std::string& address, int rowCount,
                             ProgressOutput& output) {
     std::vector<int> rows;
     if (options.parts.empty()) {
@@ -36,7 +36,7 @@ std::vector<int> chosenRows(const GetOptions& options, const VideoRecord& video,
         if (number <= rowCount) {
             rows.push_back(number - 1);
         } else {
-            output.error(localToUtf8(video.bvid) + " has no part " + std::to_string(number) +
+            output.error(localToUtf8(address) + ": has no part " + std::to_string(number) +
                          " (it has " + std::to_string(rowCount) + ")");
         }
     }
@@ -65,16 +65,20 @@ std::vector<std::string> gatherAddresses(const GetOptions& options, ProgressOutp
     return splitAddresses(utf8ToLocalText(text));
 }
 
-// The QUALITY asked for, else the settings' default; the AUDIO likewise.
-QualityChoice qualityOf(const GetOptions& options, const QualityList& qualities) {
-    if (!options.quality.empty()) return chooseQuality(qualities, options.quality);
-    const DefaultChoice choice = chooseDefaultQualities(qualities, sharedState().download.get());
-    return {choice.videoQuality, localToUtf8(choice.refusal)};
-}
-
-int audioOf(const GetOptions& options) {
-    if (options.audio >= 0) return options.audio;
-    return defaultAudioStream(sharedState().download.get());
+// What -q and -a chose; the settings' defaults for what they leave out.
+std::optional<PartSelection> qualitiesOf(const GetOptions& options, const QualityList& offered,
+                                         std::string& refusal) {
+    PartSelection selection;
+    if (!options.quality.empty()) {
+        const QualityChoice chosen = chooseQuality(offered, options.quality);
+        if (!chosen.refusal.empty()) {
+            refusal = chosen.refusal;
+            return std::nullopt;
+        }
+        selection.videoQuality = chosen.quality;
+    }
+    if (options.audio >= 0) selection.audioQuality = options.audio;
+    return selection;
 }
 
 class GetRun {
@@ -82,7 +86,7 @@ class GetRun {
     GetRun(const GetOptions& options, Terminal& terminal)
         : options_(options),
           output_(makeProgressOutput(terminal, options.json)),
-          directory_(sharedState().download.get().directory) {}
+          settings_(sharedState().download.get()) {}
 
     int run() {
         for (const std::string& address : gatherAddresses(options_, *output_, failed_)) {
@@ -97,45 +101,52 @@ class GetRun {
     }
 
   private:
-    // Parses one address (local text) and hands its chosen parts to the list.
+    // Parses one address (local text, as given) and hands its chosen parts to the list.
     void fetch(const std::string& address) {
-        MemoryParseView view(address);
-        const ParseResult parsed = runParse(view);
+        const ParseResult parsed = parseVideo(address);
         if (parsed.failure != ParseFailure::None) {
-            output_->error(localToUtf8(parsed.failureText));
             unresolved_ = unresolved_ || parseFailureStatus(parsed.failure) == kExitUnresolved;
-            failed_ = true;
-            return;
+            return fail(address, localToUtf8(parseText(parsed)));
         }
-        const VideoRecord& video = parsed.video;
-        const QualityChoice quality = qualityOf(options_, parsed.qualities);
-        if (!quality.refusal.empty()) return fail(quality.refusal);
-        const std::vector<int> chosen =
-            chosenRows(options_, video, static_cast<int>(parsed.rows.size()), *output_);
-        failed_ = failed_ || chosen.size() < options_.parts.size();
-        if (chosen.empty()) return;
-        const std::string refused = makeVideoFolders(directory_, video);
-        if (!refused.empty()) return fail(localToUtf8(refused));
+        std::string refusal;
+        std::optional<PartSelection> selection = qualitiesOf(options_, parsed.qualities, refusal);
+        if (!selection) return fail(address, refusal);
+        selection->rows =
+            chosenRows(options_, address, static_cast<int>(parsed.rows.size()), *output_);
+        failed_ = failed_ || selection->rows->size() < options_.parts.size();
+        if (selection->rows->empty()) return;
+        const DownloadPlan plan =
+            planDownloads(parsed, *selection, settings_, sharedState().site.main);
+        if (!plan.refusal.empty()) return fail(address, localToUtf8(plan.refusal));
+
+        const DownloadRequest& first =
+            plan.requests.empty() ? plan.done.front() : plan.requests.front();
+        output_->video(first, static_cast<int>(plan.requests.size() + plan.done.size()));
+        for (const DownloadRequest& part : plan.done) output_->part(foundDone(part));
+        if (plan.requests.empty()) return;
         if (!session_) {
             session_ = DownloadSession::start(*output_, interrupts_);
-            if (!session_) return fail("");
+            if (!session_) return fail(address, "");
         }
-
-        const DownloadSettings settings = sharedState().download.get();
-        const PartChoice choice{directory_, quality.quality, audioOf(options_), settings.writeTags,
-                                settings.saveCover};
-        std::vector<DownloadRequest> parts;
-        for (int row : chosen) {
-            parts.push_back(bindPart(parsed, choice, row));
-        }
-        output_->video(parts.front(), static_cast<int>(parts.size()));
-        for (const DownloadRequest& part : parts) {
+        for (const DownloadRequest& part : plan.requests) {
             session_->follow(session_->queue().submit(part).item);
         }
     }
 
-    void fail(const std::string& reason) {
-        if (!reason.empty()) output_->error(reason);
+    // A part whose MP4 is there, shown as done; it never enters the list.
+    DownloadItem foundDone(const DownloadRequest& part) {
+        DownloadItem item;
+        item.id = --foundParts_;  // below every id of the list
+        item.request = part;
+        item.state = ItemState::Done;
+        item.stageText = localText("下载完成");
+        item.bytesDone = item.bytesTotal = fileSize(part.outputPath);
+        return item;
+    }
+
+    // A failure line names the address as given (local text); reason is UTF-8.
+    void fail(const std::string& address, const std::string& reason) {
+        if (!reason.empty()) output_->error(localToUtf8(address) + ": " + reason);
         failed_ = true;
     }
 
@@ -148,8 +159,9 @@ class GetRun {
     const GetOptions& options_;
     Interrupts interrupts_;
     std::unique_ptr<ProgressOutput> output_;
-    const std::string directory_;
+    const DownloadSettings settings_;
     std::unique_ptr<DownloadSession> session_;
+    std::int64_t foundParts_ = 0;
     bool unresolved_ = false;
     bool failed_ = false;
 };
