@@ -33,3 +33,16 @@ function(quivra_test_executable name folder)
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8"
     TIMEOUT 900)
 endfunction()
+
+# The program's icon drawn at `size` pixels square into <binary dir>/icons/<size>/, for the
+# icon theme and for the pictures built into the program; the path goes into `out`.
+function(quivra_icon_picture size out)
+  find_program(RSVG_CONVERT rsvg-convert REQUIRED)
+  set(picture ${CMAKE_CURRENT_BINARY_DIR}/icons/${size}/quivra-downloader.png)
+  add_custom_command(OUTPUT ${picture}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/icons/${size}
+    COMMAND ${RSVG_CONVERT} -w ${size} -h ${size} -o ${picture}
+            ${PROJECT_SOURCE_DIR}/resources/quivra-downloader.svg
+    DEPENDS ${PROJECT_SOURCE_DIR}/resources/quivra-downloader.svg VERBATIM)
+  set(${out} ${picture} PARENT_SCOPE)
+endfunction()
