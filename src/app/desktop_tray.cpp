@@ -77,7 +77,7 @@ bool DesktopTray::shown() const {
 
 std::vector<std::int64_t> DesktopTray::allIds() const {
     std::vector<std::int64_t> ids;
-    for (const DownloadItem& item : queue_->items()) ids.push_back(item.id);
+    queue_->visitItems([&](const DownloadItem& item) { ids.push_back(item.id); });
     return ids;
 }
 
@@ -91,7 +91,13 @@ void DesktopTray::resumeAll() {
 }
 
 void DesktopTray::refreshToolTip() {
-    if (icon_ != nullptr) icon_->setToolTip(QString::fromStdString(trayToolTip(queue_->items())));
+    if (icon_ == nullptr) return;
+    // Every second: only the parts under way are copied, not a long list's finished ones.
+    std::vector<DownloadItem> underWayItems;
+    queue_->visitItems([&](const DownloadItem& item) {
+        if (underWay(item.state)) underWayItems.push_back(item);
+    });
+    icon_->setToolTip(QString::fromStdString(trayToolTip(underWayItems)));
 }
 
 bool closesToTray() {

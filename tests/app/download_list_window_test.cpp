@@ -18,8 +18,8 @@
 #include "app/download_list_model.h"
 #include "base/config_file.h"
 #include "base/network_settings.h"
-#include "download/list/download_queue.h"
 #include "download/job/progress_text.h"
+#include "download/list/download_queue.h"
 #include "download/thread_pool.h"
 #include "main_window_fixture.h"
 
@@ -189,12 +189,13 @@ TEST_F(DownloadListWindowTest, MenuOpensOneListOfEveryItemNewestFirst) {
 TEST_F(DownloadListWindowTest, OpensBesideTheMainWindowWithEveryColumnWholeAndReopensAsClosed) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(list_));
     // The video as the site names it, not its folder.
-    DownloadItem titled = part(6);
-    titled.id = queued_ + 1;
-    titled.request.videoTitle = localText("测试_视频_Test__第1集_");
-    titled.request.siteTitle = localText("测试 视频 Test (第1集)");
-    list_->model()->update(titled);
-    EXPECT_EQ(cell(0, DownloadListModel::TitleColumn), "测试 视频 Test (第1集) / 第6集");
+    DownloadRequest titled = part(6).request;
+    titled.videoTitle = localText("测试_视频_Test__第1集_");
+    titled.siteTitle = localText("测试 视频 Test (第1集)");
+    queue_->submit(titled);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return cell(0, DownloadListModel::TitleColumn) == "测试 视频 Test (第1集) / 第6集";
+    }));
     EXPECT_FALSE(list_->frameGeometry().intersects(window_->frameGeometry()));
     EXPECT_TRUE(window_->screen()->availableGeometry().contains(list_->frameGeometry()));
     const QTableView* table = list_->table();

@@ -11,11 +11,11 @@
 #include <system_error>
 #include <thread>
 
-#include "download/plan/download_files.h"
 #include "download/job/download_job.h"
-#include "download/list/download_store.h"
 #include "download/job/part_lock.h"
+#include "download/list/download_store.h"
 #include "download/list/store_watch.h"
+#include "download/plan/download_files.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 
@@ -44,6 +44,14 @@ void deleteStreams(const std::vector<DownloadRequest>& parts) {
             deleteFile(path + ".aria2");  // the engine's control file
         }
     }
+}
+
+// A finished part never runs again with its request (a new submission brings its own), so
+// what only its merge used is not kept: a long list is mostly finished parts.
+void dropJobOnlyParts(DownloadItem& item) {
+    if (item.state != ItemState::Done) return;
+    item.request.tags.reset();
+    std::string().swap(item.request.coverAddress);
 }
 
 }  // namespace
@@ -232,18 +240,23 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
         if (!look || closed) return;
         std::vector<DownloadRequest> streams;
         std::vector<std::pair<std::int64_t, std::string>> obeyed;
-        for (DownloadItem& stored : look->items)
-            takeStored(stored, look->commands, streams, obeyed);
+        for (DownloadItem& stored : look->items) takeStored(stored);
+        for (const auto& [id, command] : look->commands) {
+            Entry* entry = find(id);
+            if (entry == nullptr || entry->foreign) continue;
+            obey(*entry, command, streams);
+            obeyed.emplace_back(id, command);
+        }
         lock.unlock();
         for (const auto& [id, command] : obeyed) watch->done(id, command);
         deleteStreams(streams);
         lock.lock();
     }
 
-    void takeStored(DownloadItem& stored, const std::map<std::int64_t, std::string>& commands,
-                    std::vector<DownloadRequest>& streams,
-                    std::vector<std::pair<std::int64_t, std::string>>& obeyed) {
+    // An item of another program, new or changed.
+    void takeStored(DownloadItem& stored) {
         if (removed.count(stored.id) != 0) return;
+        dropJobOnlyParts(stored);
         Entry* entry = find(stored.id);
         if (entry == nullptr) {  // another program added it
             Entry& added = entries[stored.id];
@@ -253,21 +266,15 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
             for (const auto& listener : listeners) listener->itemChanged(added.item);
             return;
         }
-        if (entry->foreign) {
-            const DownloadItem& known = entry->item;
-            if (known.state == stored.state && known.bytesDone == stored.bytesDone &&
-                known.bytesTotal == stored.bytesTotal && known.stageText == stored.stageText &&
-                known.errorText == stored.errorText) {
-                return;
-            }
-            entry->item = std::move(stored);
-            for (const auto& listener : listeners) listener->itemChanged(entry->item);
+        if (!entry->foreign) return;
+        const DownloadItem& known = entry->item;
+        if (known.state == stored.state && known.bytesDone == stored.bytesDone &&
+            known.bytesTotal == stored.bytesTotal && known.stageText == stored.stageText &&
+            known.errorText == stored.errorText) {
             return;
         }
-        const auto command = commands.find(stored.id);
-        if (command == commands.end()) return;
-        obey(*entry, command->second, streams);
-        obeyed.push_back(*command);
+        entry->item = std::move(stored);
+        for (const auto& listener : listeners) listener->itemChanged(entry->item);
     }
 
     // What another program asked of an item this one runs.
@@ -429,6 +436,8 @@ DownloadQueue::DownloadQueue(ThreadPool& pool, std::unique_ptr<DownloadStore> st
                              std::vector<DownloadItem> items)
     : core_(std::make_shared<Core>(pool, std::move(store))) {
     for (DownloadItem& item : items) {
+        if (core_->watch) core_->watch->know(item);
+        dropJobOnlyParts(item);
         // Only the memory changes: the store keeps them unfinished until they are touched,
         // so a start that ends early still finds them interrupted.
         // A part whose lock is held runs in another program now: it stays that program's.
@@ -567,6 +576,19 @@ std::vector<DownloadItem> DownloadQueue::items() const {
     all.reserve(core_->entries.size());
     for (const auto& [id, entry] : core_->entries) all.push_back(entry.item);
     return all;
+}
+
+void DownloadQueue::visitItems(const std::function<void(const DownloadItem&)>& visit) const {
+    std::lock_guard lock(core_->mutex);
+    for (const auto& [id, entry] : core_->entries) visit(entry.item);
+}
+
+bool DownloadQueue::visitItem(std::int64_t id,
+                              const std::function<void(const DownloadItem&)>& visit) const {
+    std::lock_guard lock(core_->mutex);
+    const Core::Entry* entry = core_->find(id);
+    if (entry != nullptr) visit(entry->item);
+    return entry != nullptr;
 }
 
 std::optional<DownloadItem> DownloadQueue::item(std::int64_t id) const {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -69,6 +70,11 @@ class DownloadQueue {
     void resumeInterrupted();
 
     std::vector<DownloadItem> items() const;  // oldest first
+    // Each item, oldest first, under the queue's lock and without a copy: what a long list
+    // looks at often. The visit never calls the queue.
+    void visitItems(const std::function<void(const DownloadItem&)>& visit) const;
+    // The item, as visitItems shows it; false when the queue has none of that id.
+    bool visitItem(std::int64_t id, const std::function<void(const DownloadItem&)>& visit) const;
     std::optional<DownloadItem> item(std::int64_t id) const;
 
     void addListener(std::shared_ptr<DownloadQueueListener> listener);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,6 +29,14 @@ bool useWriteAheadLog(SqliteDatabase& database);
 
 // Reads every item, oldest first.
 StoreCheck readItems(SqliteDatabase& database, std::vector<DownloadItem>& items);
+// The same, one row at a time: each item is handed to `take` as it is read; with `wanted`,
+// a row it turns down (given its id and fingerprint) is skipped before it is converted.
+using RowFilter = std::function<bool(std::int64_t id, std::uint64_t fingerprint)>;
+StoreCheck readItems(SqliteDatabase& database, const ItemTaker& take, const RowFilter& wanted = {});
+
+// What the program running an item changes (state, texts, bytes), as one number: equal for
+// an item and the row it was written to.
+std::uint64_t itemFingerprint(const DownloadItem& item);
 
 // The commands other programs left for items (id to "pause", "cancel", ...).
 StoreCheck readCommands(SqliteDatabase& database, std::map<std::int64_t, std::string>& commands);
