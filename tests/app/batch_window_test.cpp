@@ -52,7 +52,8 @@ class BatchWindowTest : public MainWindowTest {
     }
 
     ThreadPool idlePool_;  // never started
-    std::shared_ptr<DownloadQueue> queue_ = std::make_shared<DownloadQueue>(idlePool_);
+    std::shared_ptr<DownloadQueue> queue_ =
+        std::make_shared<DownloadQueue>(idlePool_, runDownloadJob);
     std::shared_ptr<DownloadQueue> previous_;
     QPointer<BatchWindow> batch_;
 };

@@ -100,7 +100,8 @@ class BatchDownloadTest : public test::LocalSiteTest {
     }
 
     ThreadPool idlePool_;  // never started: parts stay queued where the test looks at them
-    std::shared_ptr<DownloadQueue> queue_ = std::make_shared<DownloadQueue>(idlePool_);
+    std::shared_ptr<DownloadQueue> queue_ =
+        std::make_shared<DownloadQueue>(idlePool_, runDownloadJob);
 };
 
 TEST_F(BatchDownloadTest, DefaultQualitiesAndTheMemberFallbackReachEveryBoundPart) {
@@ -122,7 +123,7 @@ TEST_F(BatchDownloadTest, DefaultQualitiesAndTheMemberFallbackReachEveryBoundPar
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.cookie) + " " + c.video);
         setUserCookie(c.cookie);
-        DownloadQueue queue(idlePool_);
+        DownloadQueue queue(idlePool_, runDownloadJob);
         const std::string shown = addParsedVideo(parseAddress(devsite::kThreePartBvid),
                                                  settings(c.video, c.audio), queue);
         EXPECT_EQ(localToUtf8(shown), "已加入3个分P");

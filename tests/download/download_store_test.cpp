@@ -151,7 +151,7 @@ TEST(DownloadStore, AnOlderStoreKeepsItsItemsAndWritesKeepWhatOthersAsked) {
     expectSameItem(opening.items[0], stored);
 
     StoreWatch other(path);
-    ASSERT_TRUE(other.ask(1, "pause"));
+    ASSERT_TRUE(other.ask(1, ListCommand::Pause));
     DownloadItem item = sampleItem(1, ItemState::Running);
     item.bytesDone += 1;
     opening.store->save(item, true);
@@ -160,8 +160,16 @@ TEST(DownloadStore, AnOlderStoreKeepsItsItemsAndWritesKeepWhatOthersAsked) {
     ASSERT_TRUE(look);
     ASSERT_EQ(look->items.size(), 1u);
     EXPECT_EQ(look->items[0].bytesDone, item.bytesDone);
-    EXPECT_EQ(look->commands, (std::map<std::int64_t, std::string>{{1, "pause"}}));
-    ASSERT_TRUE(other.done(1, "pause"));
+    EXPECT_EQ(look->commands, (std::map<std::int64_t, ListCommand>{{1, ListCommand::Pause}}));
+    {
+        // The text older programs read.
+        SqliteDatabase database;
+        ASSERT_TRUE(database.open(path));
+        SqliteStatement row(database, "SELECT command FROM items WHERE id = 1");
+        ASSERT_EQ(row.step(), SqliteStatement::Step::Row);
+        EXPECT_EQ(row.textColumn(0), "pause");
+    }
+    ASSERT_TRUE(other.done(1, ListCommand::Pause));
     EXPECT_TRUE(other.look()->commands.empty());
 }
 

@@ -11,8 +11,8 @@ namespace quivra {
 
 std::string openDownloadList() {
     StoreOpening opening = DownloadStore::open(downloadStorePath(sharedState().configPath));
-    auto queue = std::make_shared<DownloadQueue>(threadPool(), std::move(opening.store),
-                                                 std::move(opening.items));
+    auto queue = std::make_shared<DownloadQueue>(
+        threadPool(), runDownloadJob, std::move(opening.store), std::move(opening.items));
     RetryPolicy retries;
     retries.tries = sharedState().download.get().retries;
     queue->setRetryPolicy(retries);

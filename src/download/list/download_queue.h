@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "download/job/download_job.h"
 #include "download/list/download_item.h"
 #include "download/list/download_store.h"
 #include "download/list/retry_policy.h"
@@ -32,12 +33,15 @@ class DownloadQueueListener {
     virtual void videoFinished(const std::string& /*bvid*/, const std::string& /*videoTitle*/) {}
 };
 
+// What the list runs for an item on a worker: runDownloadJob, or a test's own job.
+using DownloadJob = std::function<JobResult(const DownloadRequest& part, JobReport& report)>;
+
 class DownloadQueue {
   public:
     // items: what the store held. Parts that were queued, running or merging when the
     // program ended come back paused ("已暂停"); resumeInterrupted() sends them on.
-    explicit DownloadQueue(ThreadPool& pool, std::unique_ptr<DownloadStore> store = nullptr,
-                           std::vector<DownloadItem> items = {});
+    DownloadQueue(ThreadPool& pool, DownloadJob job, std::unique_ptr<DownloadStore> store = nullptr,
+                  std::vector<DownloadItem> items = {});
     // Stops its jobs (their streams stay), writes what is pending, waits for the jobs.
     ~DownloadQueue();
     DownloadQueue(const DownloadQueue&) = delete;

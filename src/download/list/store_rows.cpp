@@ -189,26 +189,31 @@ StoreCheck readItems(SqliteDatabase& database, const ItemTaker& take, const RowF
     }
 }
 
-StoreCheck readCommands(SqliteDatabase& database, std::map<std::int64_t, std::string>& commands) {
+StoreCheck readCommands(SqliteDatabase& database, std::map<std::int64_t, ListCommand>& commands) {
     SqliteStatement row(database, "SELECT id, command FROM items WHERE command != ''");
     if (!row.isValid()) return failure(database);
     for (;;) {
         const SqliteStatement::Step step = row.step();
         if (step == SqliteStatement::Step::Done) return StoreCheck::Ready;
         if (step == SqliteStatement::Step::Error) return failure(database);
-        commands[row.integerColumn(0)] = row.textColumn(1);
+        if (const auto command = commandFromText(row.textColumn(1))) {
+            commands[row.integerColumn(0)] = *command;
+        }
     }
 }
 
-bool writeCommand(SqliteDatabase& database, std::int64_t id, const std::string& command,
-                  const std::string& replaced) {
-    SqliteStatement update(database, replaced.empty()
-                                         ? "UPDATE items SET command = ?2 WHERE id = ?1"
-                                         : "UPDATE items SET command = ?2 WHERE id = ?1"
-                                           " AND command = ?3");
+bool writeCommand(SqliteDatabase& database, std::int64_t id, ListCommand command) {
+    SqliteStatement update(database, "UPDATE items SET command = ?2 WHERE id = ?1");
     update.bind(1, id);
-    update.bind(2, command);
-    if (!replaced.empty()) update.bind(3, replaced);
+    update.bind(2, std::string(commandText(command)));
+    return update.step() == SqliteStatement::Step::Done;
+}
+
+bool clearCommand(SqliteDatabase& database, std::int64_t id, ListCommand obeyed) {
+    SqliteStatement update(database,
+                           "UPDATE items SET command = '' WHERE id = ?1 AND command = ?2");
+    update.bind(1, id);
+    update.bind(2, std::string(commandText(obeyed)));
     return update.step() == SqliteStatement::Step::Done;
 }
 

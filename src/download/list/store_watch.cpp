@@ -39,12 +39,12 @@ std::optional<StoreLook> StoreWatch::look() {
     return found;
 }
 
-bool StoreWatch::ask(std::int64_t id, const std::string& command) {
+bool StoreWatch::ask(std::int64_t id, ListCommand command) {
     return ready() && writeCommand(database_, id, command);
 }
 
-bool StoreWatch::done(std::int64_t id, const std::string& command) {
-    return ready() && writeCommand(database_, id, "", command);
+bool StoreWatch::done(std::int64_t id, ListCommand command) {
+    return ready() && clearCommand(database_, id, command);
 }
 
 }  // namespace quivra

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "download/list/download_item.h"
+#include "download/list/list_command.h"
 #include "download/list/sqlite_database.h"
 
 namespace quivra {
@@ -18,7 +19,7 @@ namespace quivra {
 struct StoreLook {
     std::vector<DownloadItem> items;  // new or changed since the last look
     // Every command left now, whether or not its item changed.
-    std::map<std::int64_t, std::string> commands;  // id to "pause", "resume", ...
+    std::map<std::int64_t, ListCommand> commands;
 };
 
 class StoreWatch {
@@ -31,9 +32,9 @@ class StoreWatch {
     // fingerprint changed, so a long list costs a scan, not a copy, each time.
     std::optional<StoreLook> look();
     // Leaves a command for the program that runs the item.
-    bool ask(std::int64_t id, const std::string& command);
+    bool ask(std::int64_t id, ListCommand command);
     // Takes a command that was obeyed off the item, unless another one replaced it.
-    bool done(std::int64_t id, const std::string& command);
+    bool done(std::int64_t id, ListCommand command);
 
   private:
     bool ready();
