@@ -77,7 +77,8 @@ bool DesktopTray::shown() const {
 
 std::vector<std::int64_t> DesktopTray::allIds() const {
     std::vector<std::int64_t> ids;
-    queue_->visitItems([&](const DownloadItem& item) { ids.push_back(item.id); });
+    // A finished part is neither paused nor resumed.
+    queue_->visitItemsNotDone([&](const DownloadItem& item) { ids.push_back(item.id); });
     return ids;
 }
 
@@ -94,7 +95,7 @@ void DesktopTray::refreshToolTip() {
     if (icon_ == nullptr) return;
     // Every second: only the parts under way are copied, not a long list's finished ones.
     std::vector<DownloadItem> underWayItems;
-    queue_->visitItems([&](const DownloadItem& item) {
+    queue_->visitItemsNotDone([&](const DownloadItem& item) {
         if (underWay(item.state)) underWayItems.push_back(item);
     });
     icon_->setToolTip(QString::fromStdString(trayToolTip(underWayItems)));

@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <tuple>
 
 #include "download/list/download_queue.h"
 #include "download/list/download_store.h"
@@ -192,6 +193,47 @@ TEST_F(ListQueueTest, AListSeesAndStopsThePartAnotherListRuns) {
 
     window.retry({id});  // cancelled there: this list takes it on
     EXPECT_EQ(stateOf(window, id), ItemState::Queued);
+}
+
+// A list of 100,000 finished parts keeps them compact: each comes back as it was given,
+// but without the tags and cover only its merge used.
+TEST_F(ListQueueTest, AFinishedPartComesBackAsItWasWithoutItsTags) {
+    DownloadItem done;
+    done.id = 7;
+    done.state = ItemState::Done;
+    done.request = part("done", "BV1done");
+    done.request.videoTitle = "video";
+    done.request.pageTitle = "page";
+    done.request.pageNumber = 3;
+    done.request.videoQuality = 80;
+    done.request.audioQuality = 30280;
+    done.request.qualityName = "1080P";
+    done.request.siteTitle = "site";
+    done.stageText = "stage";
+    done.errorText = "error";
+    done.bytesDone = 5;
+    done.bytesTotal = 6;
+    done.createdAt = 8;
+    done.finishedAt = 9;
+    DownloadItem tagged = done;
+    tagged.request.tags = VideoTags{"video", "author", "2024-05-01", "page address", "text", 3};
+    tagged.request.coverAddress = "cover";
+    test::writeBytes(done.request.outputPath, "an MP4");
+    ThreadPool idle;
+    DownloadQueue queue(idle, runDownloadJob, nullptr, {tagged});
+    const std::optional<DownloadItem> back = queue.item(7);
+    ASSERT_TRUE(back);
+    const auto fields = [](const DownloadItem& i) {
+        const DownloadRequest& r = i.request;
+        return std::tuple(i.id, r.bvid, r.videoTitle, r.cid, r.pageTitle, r.pageNumber,
+                          r.videoQuality, r.audioQuality, r.qualityName, r.directory, r.outputPath,
+                          i.state, i.stageText, i.errorText, i.bytesDone, i.bytesTotal, i.createdAt,
+                          i.finishedAt, r.siteTitle);
+    };
+    EXPECT_EQ(fields(*back), fields(done));
+    EXPECT_FALSE(back->request.tags);
+    EXPECT_TRUE(back->request.coverAddress.empty());
+    EXPECT_FALSE(queue.submit(done.request).started);  // its file is there: found by its path
 }
 
 }  // namespace

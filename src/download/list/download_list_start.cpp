@@ -10,9 +10,14 @@
 namespace quivra {
 
 std::string openDownloadList() {
-    StoreOpening opening = DownloadStore::open(downloadStorePath(sharedState().configPath));
-    auto queue = std::make_shared<DownloadQueue>(
-        threadPool(), runDownloadJob, std::move(opening.store), std::move(opening.items));
+    LoadedItems items;
+    StoreOpening opening =
+        DownloadStore::open(downloadStorePath(sharedState().configPath),
+                            [&](DownloadItem&& item) { items.add(std::move(item)); });
+    // Items handed before a broken file was moved aside came from that file.
+    if (!opening.store || !opening.movedAsideTo.empty()) items = {};
+    auto queue = std::make_shared<DownloadQueue>(threadPool(), runDownloadJob,
+                                                 std::move(opening.store), std::move(items));
     RetryPolicy retries;
     retries.tries = sharedState().download.get().retries;
     queue->setRetryPolicy(retries);

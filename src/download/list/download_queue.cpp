@@ -12,6 +12,7 @@
 #include "download/list/download_store.h"
 #include "download/list/item_machine.h"
 #include "download/list/list_timer.h"
+#include "download/list/output_index.h"
 #include "download/list/pool_task.h"
 #include "download/list/store_watch.h"
 #include "download/list/stream_cleanup.h"
@@ -60,7 +61,9 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
     std::vector<std::pair<std::int64_t, ListCommand>> asks;  // for other programs
     std::set<std::int64_t> removed;  // their rows may still be read before they go
     std::map<std::int64_t, Entry> entries;
-    std::map<std::string, std::int64_t> byOutput;
+    // Finished parts as loaded (most of a long list), kept compact until they are touched.
+    std::map<std::int64_t, FinishedPart> finished;
+    OutputIndex byOutput{[this](std::int64_t id) { return outputPathOf(id); }};
     std::vector<std::int64_t> interrupted;
     std::vector<std::shared_ptr<DownloadQueueListener>> listeners;
     std::int64_t nextId = 1;
@@ -91,9 +94,50 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
         return nextId++;
     }
 
+    // An item that is not a compact finished part.
     Entry* find(std::int64_t id) {
         auto found = entries.find(id);
         return found == entries.end() ? nullptr : &found->second;
+    }
+
+    // Any item; a finished part touched becomes a whole entry again.
+    Entry* entryOf(std::int64_t id) {
+        if (Entry* entry = find(id)) return entry;
+        const auto compact = finished.find(id);
+        if (compact == finished.end()) return nullptr;
+        Entry& entry = entries[id];
+        entry.item = compact->second.item();
+        finished.erase(compact);
+        return &entry;
+    }
+
+    std::string_view outputPathOf(std::int64_t id) const {
+        if (const auto entry = entries.find(id); entry != entries.end()) {
+            return entry->second.item.request.outputPath;
+        }
+        const auto compact = finished.find(id);
+        return compact == finished.end() ? std::string_view() : compact->second.outputPath();
+    }
+
+    // Two items of one output path (two programs added it at once): the newer one counts.
+    void indexOutput(std::int64_t id) {
+        const std::string_view path = outputPathOf(id);
+        const std::optional<std::int64_t> known = byOutput.find(path);
+        if (!known || *known < id) byOutput.set(path, id);
+    }
+
+    // Every item, oldest first; a compact one as a whole item for the visit's time.
+    void visitAll(const std::function<void(const DownloadItem&)>& visit) const {
+        auto whole = entries.begin();
+        auto compact = finished.begin();
+        while (whole != entries.end() || compact != finished.end()) {
+            if (compact == finished.end() ||
+                (whole != entries.end() && whole->first < compact->first)) {
+                visit((whole++)->second.item);
+            } else {
+                visit((compact++)->second.item());
+            }
+        }
     }
 
     // Under the lock: the machine's rules for the event, then what they ask for. Streams to
@@ -189,7 +233,7 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
         std::vector<std::pair<std::int64_t, ListCommand>> obeyed;
         for (DownloadItem& stored : look->items) takeStored(stored);
         for (const auto& [id, command] : look->commands) {
-            Entry* entry = find(id);
+            Entry* entry = entryOf(id);
             if (entry == nullptr || entry->foreign) continue;
             ItemEvent event;
             event.kind = eventOf(command);
@@ -206,12 +250,12 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
     void takeStored(DownloadItem& stored) {
         if (removed.count(stored.id) != 0) return;
         dropJobOnlyParts(stored);
-        Entry* entry = find(stored.id);
+        Entry* entry = entryOf(stored.id);
         if (entry == nullptr) {  // another program added it
             Entry& added = entries[stored.id];
             added.foreign = true;
             added.item = std::move(stored);
-            byOutput.try_emplace(added.item.request.outputPath, added.item.id);
+            byOutput.add(added.item.request.outputPath, added.item.id);
             for (const auto& listener : listeners) listener->itemChanged(added.item);
             return;
         }
@@ -233,7 +277,7 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
         ItemEvent event;
         event.kind = eventOf(command);
         for (std::int64_t id : ids) {
-            Entry* entry = find(id);
+            Entry* entry = entryOf(id);
             if (entry == nullptr || closed) continue;
             if (entry->foreign) {
                 asks.emplace_back(id, command);
@@ -359,10 +403,16 @@ void DownloadQueue::Core::finish(std::int64_t id, std::uint64_t token, const Job
 
 DownloadQueue::DownloadQueue(ThreadPool& pool, DownloadJob job,
                              std::unique_ptr<DownloadStore> store, std::vector<DownloadItem> items)
+    : DownloadQueue(pool, std::move(job), std::move(store), loadedItems(std::move(items))) {}
+
+DownloadQueue::DownloadQueue(ThreadPool& pool, DownloadJob job,
+                             std::unique_ptr<DownloadStore> store, LoadedItems loaded)
     : core_(std::make_shared<Core>(pool, std::move(job), std::move(store))) {
-    for (DownloadItem& item : items) {
-        if (core_->watch) core_->watch->know(item);
-        dropJobOnlyParts(item);
+    if (core_->watch) {
+        for (const auto& [id, fingerprint] : loaded.fingerprints)
+            core_->watch->know(id, fingerprint);
+    }
+    for (DownloadItem& item : loaded.items) {
         // Only the memory changes: the store keeps them unfinished until they are touched,
         // so a start that ends early still finds them interrupted.
         // A part whose lock is held runs in another program now: it stays that program's.
@@ -373,11 +423,18 @@ DownloadQueue::DownloadQueue(ThreadPool& pool, DownloadJob job,
             core_->interrupted.push_back(item.id);
         }
         item.speed = 0;
-        core_->nextId = std::max(core_->nextId, item.id + 1);
-        core_->byOutput[item.request.outputPath] = item.id;
-        Core::Entry& entry = core_->entries[item.id];
+        const std::int64_t id = item.id;
+        core_->nextId = std::max(core_->nextId, id + 1);
+        Core::Entry& entry = core_->entries[id];
         entry.item = std::move(item);
         entry.foreign = foreign;
+        core_->indexOutput(id);
+    }
+    for (FinishedPart& part : loaded.finished) {
+        const std::int64_t id = part.id();
+        core_->nextId = std::max(core_->nextId, id + 1);
+        core_->finished.insert_or_assign(id, std::move(part));
+        core_->indexOutput(id);
     }
     if (core_->watch) {
         std::lock_guard lock(core_->mutex);
@@ -395,9 +452,8 @@ DownloadQueue::Submission DownloadQueue::submit(const DownloadRequest& request) 
     std::lock_guard lock(core_->mutex);
     if (core_->closed) return {};
     ItemEvent event;
-    auto known = core_->byOutput.find(request.outputPath);
-    if (known != core_->byOutput.end()) {
-        Core::Entry& entry = *core_->find(known->second);
+    if (const auto known = core_->byOutput.find(request.outputPath)) {
+        Core::Entry& entry = *core_->entryOf(*known);
         const ItemState state = entry.item.state;
         const bool finished = state == ItemState::Done && isFinishedOutput(request.outputPath);
         if (isUnfinished(state) || finished) return {entry.item, false};
@@ -412,7 +468,7 @@ DownloadQueue::Submission DownloadQueue::submit(const DownloadRequest& request) 
     entry.item.id = id;
     entry.item.request = request;
     entry.item.createdAt = epochMilliseconds() / 1000;
-    core_->byOutput[request.outputPath] = entry.item.id;
+    core_->byOutput.set(request.outputPath, id);
     event.kind = ItemEvent::Submitted;
     core_->apply(entry, event);
     return {entry.item, true};
@@ -456,7 +512,7 @@ void DownloadQueue::cancel(const std::vector<std::int64_t>& ids) {
 void DownloadQueue::remove(const std::vector<std::int64_t>& ids) {
     std::lock_guard lock(core_->mutex);
     for (std::int64_t id : ids) {
-        Core::Entry* entry = core_->find(id);
+        Core::Entry* entry = core_->entryOf(id);
         if (entry == nullptr || core_->closed) continue;
         core_->byOutput.erase(entry->item.request.outputPath);
         core_->entries.erase(id);
@@ -488,28 +544,40 @@ void DownloadQueue::resumeInterrupted() {
 std::vector<DownloadItem> DownloadQueue::items() const {
     std::lock_guard lock(core_->mutex);
     std::vector<DownloadItem> all;
-    all.reserve(core_->entries.size());
-    for (const auto& [id, entry] : core_->entries) all.push_back(entry.item);
+    all.reserve(core_->entries.size() + core_->finished.size());
+    core_->visitAll([&](const DownloadItem& item) { all.push_back(item); });
     return all;
 }
 
 void DownloadQueue::visitItems(const std::function<void(const DownloadItem&)>& visit) const {
     std::lock_guard lock(core_->mutex);
-    for (const auto& [id, entry] : core_->entries) visit(entry.item);
+    core_->visitAll(visit);
+}
+
+void DownloadQueue::visitItemsNotDone(const std::function<void(const DownloadItem&)>& visit) const {
+    std::lock_guard lock(core_->mutex);
+    for (const auto& [id, entry] : core_->entries) {
+        if (entry.item.state != ItemState::Done) visit(entry.item);
+    }
 }
 
 bool DownloadQueue::visitItem(std::int64_t id,
                               const std::function<void(const DownloadItem&)>& visit) const {
     std::lock_guard lock(core_->mutex);
-    const Core::Entry* entry = core_->find(id);
-    if (entry != nullptr) visit(entry->item);
-    return entry != nullptr;
+    if (const Core::Entry* entry = core_->find(id)) {
+        visit(entry->item);
+        return true;
+    }
+    const auto compact = core_->finished.find(id);
+    if (compact == core_->finished.end()) return false;
+    visit(compact->second.item());
+    return true;
 }
 
 std::optional<DownloadItem> DownloadQueue::item(std::int64_t id) const {
-    std::lock_guard lock(core_->mutex);
-    if (const Core::Entry* entry = core_->find(id)) return entry->item;
-    return std::nullopt;
+    std::optional<DownloadItem> found;
+    visitItem(id, [&](const DownloadItem& item) { found = item; });
+    return found;
 }
 
 void DownloadQueue::addListener(std::shared_ptr<DownloadQueueListener> listener) {

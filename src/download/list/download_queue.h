@@ -15,6 +15,7 @@
 #include "download/job/download_job.h"
 #include "download/list/download_item.h"
 #include "download/list/download_store.h"
+#include "download/list/loaded_items.h"
 #include "download/list/retry_policy.h"
 
 namespace quivra {
@@ -42,6 +43,9 @@ class DownloadQueue {
     // program ended come back paused ("已暂停"); resumeInterrupted() sends them on.
     DownloadQueue(ThreadPool& pool, DownloadJob job, std::unique_ptr<DownloadStore> store = nullptr,
                   std::vector<DownloadItem> items = {});
+    // The same, with the items as the store handed them over one at a time.
+    DownloadQueue(ThreadPool& pool, DownloadJob job, std::unique_ptr<DownloadStore> store,
+                  LoadedItems loaded);
     // Stops its jobs (their streams stay), writes what is pending, waits for the jobs.
     ~DownloadQueue();
     DownloadQueue(const DownloadQueue&) = delete;
@@ -77,6 +81,9 @@ class DownloadQueue {
     // Each item, oldest first, under the queue's lock and without a copy: what a long list
     // looks at often. The visit never calls the queue.
     void visitItems(const std::function<void(const DownloadItem&)>& visit) const;
+    // The items that are not done, as visitItems shows them: what runs or may run again,
+    // without the finished parts that make most of a long list.
+    void visitItemsNotDone(const std::function<void(const DownloadItem&)>& visit) const;
     // The item, as visitItems shows it; false when the queue has none of that id.
     bool visitItem(std::int64_t id, const std::function<void(const DownloadItem&)>& visit) const;
     std::optional<DownloadItem> item(std::int64_t id) const;

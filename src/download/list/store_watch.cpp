@@ -10,8 +10,8 @@ bool StoreWatch::ready() {
     return database_.isOpen() || database_.open(path_);
 }
 
-void StoreWatch::know(const DownloadItem& item) {
-    fingerprints_[item.id] = itemFingerprint(item);
+void StoreWatch::know(std::int64_t id, std::uint64_t fingerprint) {
+    fingerprints_[id] = fingerprint;
 }
 
 std::optional<StoreLook> StoreWatch::look() {

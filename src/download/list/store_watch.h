@@ -25,8 +25,9 @@ struct StoreLook {
 class StoreWatch {
   public:
     explicit StoreWatch(std::string path);  // UTF-8; opened at the first use
-    // An item as the store holds it already: a look hands it over only once it changed.
-    void know(const DownloadItem& item);
+    // An item the store holds already, by its fingerprint (itemFingerprint): a look hands
+    // it over only once it changed.
+    void know(std::int64_t id, std::uint64_t fingerprint);
     // Nothing when the store cannot be read now (busy, gone); the next look tries again.
     // Rows are converted only when another connection wrote since the last look and their
     // fingerprint changed, so a long list costs a scan, not a copy, each time.
