@@ -1,5 +1,6 @@
 // The download list in memory and at work: every submitted part is an item, bound to what
-// it downloads; the thread pool runs one job per queued item. Items can be paused (the
+// it downloads; the thread pool runs the job the queue was handed, once per queued item, and
+// the item machine's rules (item_machine.h) decide what each event does. Items can be paused (the
 // job ends and gives its worker back, the partial streams stay), resumed, cancelled,
 // retried and removed. Every change goes to the store and to the listeners. Headless:
 // the main window, the download list window and the command line are all listeners.
