@@ -11,8 +11,8 @@
 #include "download/job/part_lock.h"
 #include "download/list/download_store.h"
 #include "download/list/item_machine.h"
+#include "download/list/item_table.h"
 #include "download/list/list_timer.h"
-#include "download/list/output_index.h"
 #include "download/list/pool_task.h"
 #include "download/list/store_watch.h"
 #include "download/list/stream_cleanup.h"
@@ -41,13 +41,7 @@ void dropJobOnlyParts(DownloadItem& item) {
 }  // namespace
 
 struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
-    struct Entry {
-        DownloadItem item;
-        std::uint64_t runToken = 0;  // changes when the item's job must stop
-        bool inPool = false;         // a pool packet will run the item
-        bool running = false;        // a job runs the item
-        bool foreign = false;        // another program runs it: its changes come from the store
-    };
+    using Entry = ListEntry;
 
     ThreadPool& pool;
     DownloadJob job;
@@ -60,10 +54,7 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
     ListTimer timer;
     std::vector<std::pair<std::int64_t, ListCommand>> asks;  // for other programs
     std::set<std::int64_t> removed;  // their rows may still be read before they go
-    std::map<std::int64_t, Entry> entries;
-    // Finished parts as loaded (most of a long list), kept compact until they are touched.
-    std::map<std::int64_t, FinishedPart> finished;
-    OutputIndex byOutput{[this](std::int64_t id) { return outputPathOf(id); }};
+    ItemTable table;
     std::vector<std::int64_t> interrupted;
     std::vector<std::shared_ptr<DownloadQueueListener>> listeners;
     std::int64_t nextId = 1;
@@ -92,52 +83,6 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
     std::int64_t newId() {
         nextId = std::max(nextId, microsecondsNow());
         return nextId++;
-    }
-
-    // An item that is not a compact finished part.
-    Entry* find(std::int64_t id) {
-        auto found = entries.find(id);
-        return found == entries.end() ? nullptr : &found->second;
-    }
-
-    // Any item; a finished part touched becomes a whole entry again.
-    Entry* entryOf(std::int64_t id) {
-        if (Entry* entry = find(id)) return entry;
-        const auto compact = finished.find(id);
-        if (compact == finished.end()) return nullptr;
-        Entry& entry = entries[id];
-        entry.item = compact->second.item();
-        finished.erase(compact);
-        return &entry;
-    }
-
-    std::string_view outputPathOf(std::int64_t id) const {
-        if (const auto entry = entries.find(id); entry != entries.end()) {
-            return entry->second.item.request.outputPath;
-        }
-        const auto compact = finished.find(id);
-        return compact == finished.end() ? std::string_view() : compact->second.outputPath();
-    }
-
-    // Two items of one output path (two programs added it at once): the newer one counts.
-    void indexOutput(std::int64_t id) {
-        const std::string_view path = outputPathOf(id);
-        const std::optional<std::int64_t> known = byOutput.find(path);
-        if (!known || *known < id) byOutput.set(path, id);
-    }
-
-    // Every item, oldest first; a compact one as a whole item for the visit's time.
-    void visitAll(const std::function<void(const DownloadItem&)>& visit) const {
-        auto whole = entries.begin();
-        auto compact = finished.begin();
-        while (whole != entries.end() || compact != finished.end()) {
-            if (compact == finished.end() ||
-                (whole != entries.end() && whole->first < compact->first)) {
-                visit((whole++)->second.item);
-            } else {
-                visit((compact++)->second.item());
-            }
-        }
     }
 
     // Under the lock: the machine's rules for the event, then what they ask for. Streams to
@@ -181,7 +126,7 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
     // item uses them too.
     std::vector<DownloadRequest> ownStreams(const Entry& entry) const {
         const DownloadRequest& request = entry.item.request;
-        for (const auto& [id, other] : entries) {
+        for (const auto& [id, other] : table.entries()) {
             if (id != entry.item.id && other.item.request.cid == request.cid &&
                 other.item.request.directory == request.directory &&
                 (isUnfinished(other.item.state) || other.item.state == ItemState::Paused)) {
@@ -193,6 +138,7 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
 
     // The last unfinished item of a video is done.
     void tellIfVideoFinished(const DownloadRequest& request) {
+        const auto& entries = table.entries();
         const bool allDone = std::all_of(entries.begin(), entries.end(), [&](const auto& e) {
             return e.second.item.request.bvid != request.bvid ||
                    e.second.item.state == ItemState::Done;
@@ -209,7 +155,7 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
         ItemEvent due;
         due.kind = ItemEvent::RetryDue;
         due.nowMs = now;
-        for (auto& [id, entry] : entries) {
+        for (auto& [id, entry] : table.entries()) {
             if (entry.item.state != ItemState::Waiting || entry.foreign) continue;
             if (entry.item.retryAt <= now) {
                 apply(entry, due);
@@ -233,7 +179,7 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
         std::vector<std::pair<std::int64_t, ListCommand>> obeyed;
         for (DownloadItem& stored : look->items) takeStored(stored);
         for (const auto& [id, command] : look->commands) {
-            Entry* entry = entryOf(id);
+            Entry* entry = table.find(id);
             if (entry == nullptr || entry->foreign) continue;
             ItemEvent event;
             event.kind = eventOf(command);
@@ -250,12 +196,12 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
     void takeStored(DownloadItem& stored) {
         if (removed.count(stored.id) != 0) return;
         dropJobOnlyParts(stored);
-        Entry* entry = entryOf(stored.id);
+        Entry* entry = table.find(stored.id);
         if (entry == nullptr) {  // another program added it
-            Entry& added = entries[stored.id];
+            Entry& added = table.add(stored.id);
             added.foreign = true;
             added.item = std::move(stored);
-            byOutput.add(added.item.request.outputPath, added.item.id);
+            table.indexOutputIfFree(added.item.id);
             for (const auto& listener : listeners) listener->itemChanged(added.item);
             return;
         }
@@ -277,7 +223,7 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
         ItemEvent event;
         event.kind = eventOf(command);
         for (std::int64_t id : ids) {
-            Entry* entry = entryOf(id);
+            Entry* entry = table.find(id);
             if (entry == nullptr || closed) continue;
             if (entry->foreign) {
                 asks.emplace_back(id, command);
@@ -337,7 +283,7 @@ class DownloadQueue::Core::Report : public JobReport {
 
     Entry* owned() {
         if (core_.closed) return nullptr;
-        Entry* entry = core_.find(id_);
+        Entry* entry = core_.table.whole(id_);
         return entry != nullptr && entry->runToken == token_ ? entry : nullptr;
     }
 
@@ -351,7 +297,7 @@ void DownloadQueue::Core::run(std::int64_t id) {
     std::uint64_t token = 0;
     {
         std::lock_guard lock(mutex);
-        Entry* entry = find(id);
+        Entry* entry = table.whole(id);
         if (entry == nullptr || closed) return;
         entry->inPool = false;
         if (entry->item.state != ItemState::Queued) return;  // paused, cancelled meanwhile
@@ -381,7 +327,7 @@ void DownloadQueue::Core::finish(std::int64_t id, std::uint64_t token, const Job
         std::lock_guard lock(mutex);
         --runningJobs;
         jobsEnded.notify_all();
-        Entry* entry = find(id);
+        Entry* entry = table.whole(id);
         if (closed || entry == nullptr) return;  // the end of the program, or removed
         entry->running = false;
         ItemEvent ended;
@@ -425,16 +371,16 @@ DownloadQueue::DownloadQueue(ThreadPool& pool, DownloadJob job,
         item.speed = 0;
         const std::int64_t id = item.id;
         core_->nextId = std::max(core_->nextId, id + 1);
-        Core::Entry& entry = core_->entries[id];
+        Core::Entry& entry = core_->table.add(id);
         entry.item = std::move(item);
         entry.foreign = foreign;
-        core_->indexOutput(id);
+        core_->table.indexOutputIfNewer(id);
     }
     for (FinishedPart& part : loaded.finished) {
         const std::int64_t id = part.id();
         core_->nextId = std::max(core_->nextId, id + 1);
-        core_->finished.insert_or_assign(id, std::move(part));
-        core_->indexOutput(id);
+        core_->table.addFinished(std::move(part));
+        core_->table.indexOutputIfNewer(id);
     }
     if (core_->watch) {
         std::lock_guard lock(core_->mutex);
@@ -452,8 +398,8 @@ DownloadQueue::Submission DownloadQueue::submit(const DownloadRequest& request) 
     std::lock_guard lock(core_->mutex);
     if (core_->closed) return {};
     ItemEvent event;
-    if (const auto known = core_->byOutput.find(request.outputPath)) {
-        Core::Entry& entry = *core_->entryOf(*known);
+    if (const auto known = core_->table.idOfOutput(request.outputPath)) {
+        Core::Entry& entry = *core_->table.find(*known);
         const ItemState state = entry.item.state;
         const bool finished = state == ItemState::Done && isFinishedOutput(request.outputPath);
         if (isUnfinished(state) || finished) return {entry.item, false};
@@ -464,11 +410,10 @@ DownloadQueue::Submission DownloadQueue::submit(const DownloadRequest& request) 
         return {entry.item, true};
     }
     const std::int64_t id = core_->newId();
-    Core::Entry& entry = core_->entries[id];
-    entry.item.id = id;
+    Core::Entry& entry = core_->table.add(id);
     entry.item.request = request;
     entry.item.createdAt = epochMilliseconds() / 1000;
-    core_->byOutput.set(request.outputPath, id);
+    core_->table.claimOutput(id);
     event.kind = ItemEvent::Submitted;
     core_->apply(entry, event);
     return {entry.item, true};
@@ -490,7 +435,7 @@ void DownloadQueue::retry(const std::vector<std::int64_t>& ids) {
     std::lock_guard lock(core_->mutex);
     for (std::int64_t id : ids) {
         // One that failed or was cancelled elsewhere is this program's to run again.
-        Core::Entry* entry = core_->find(id);
+        Core::Entry* entry = core_->table.whole(id);
         if (entry != nullptr &&
             (entry->item.state == ItemState::Failed || entry->item.state == ItemState::Cancelled)) {
             entry->foreign = false;
@@ -512,10 +457,8 @@ void DownloadQueue::cancel(const std::vector<std::int64_t>& ids) {
 void DownloadQueue::remove(const std::vector<std::int64_t>& ids) {
     std::lock_guard lock(core_->mutex);
     for (std::int64_t id : ids) {
-        Core::Entry* entry = core_->entryOf(id);
-        if (entry == nullptr || core_->closed) continue;
-        core_->byOutput.erase(entry->item.request.outputPath);
-        core_->entries.erase(id);
+        if (core_->table.find(id) == nullptr || core_->closed) continue;
+        core_->table.erase(id);
         core_->removed.insert(id);
         if (core_->store) core_->store->forget(id);
         for (const auto& listener : core_->listeners) listener->itemRemoved(id);
@@ -544,19 +487,19 @@ void DownloadQueue::resumeInterrupted() {
 std::vector<DownloadItem> DownloadQueue::items() const {
     std::lock_guard lock(core_->mutex);
     std::vector<DownloadItem> all;
-    all.reserve(core_->entries.size() + core_->finished.size());
-    core_->visitAll([&](const DownloadItem& item) { all.push_back(item); });
+    all.reserve(core_->table.size());
+    core_->table.visit([&](const DownloadItem& item) { all.push_back(item); });
     return all;
 }
 
 void DownloadQueue::visitItems(const std::function<void(const DownloadItem&)>& visit) const {
     std::lock_guard lock(core_->mutex);
-    core_->visitAll(visit);
+    core_->table.visit(visit);
 }
 
 void DownloadQueue::visitItemsNotDone(const std::function<void(const DownloadItem&)>& visit) const {
     std::lock_guard lock(core_->mutex);
-    for (const auto& [id, entry] : core_->entries) {
+    for (const auto& [id, entry] : core_->table.entries()) {
         if (entry.item.state != ItemState::Done) visit(entry.item);
     }
 }
@@ -564,14 +507,7 @@ void DownloadQueue::visitItemsNotDone(const std::function<void(const DownloadIte
 bool DownloadQueue::visitItem(std::int64_t id,
                               const std::function<void(const DownloadItem&)>& visit) const {
     std::lock_guard lock(core_->mutex);
-    if (const Core::Entry* entry = core_->find(id)) {
-        visit(entry->item);
-        return true;
-    }
-    const auto compact = core_->finished.find(id);
-    if (compact == core_->finished.end()) return false;
-    visit(compact->second.item());
-    return true;
+    return core_->table.visit(id, visit);
 }
 
 std::optional<DownloadItem> DownloadQueue::item(std::int64_t id) const {
