@@ -7,7 +7,8 @@
 #   (QUIVRA_OPEN_LIST_AFTER_MS);
 # - the peak RSS of `quivra-downloader list` and `list --json` against what a user would
 #   type instead (`sqlite3 downloads.db "select ..."`, plain and -json), as ratios.
-# Usage: bench/list_memory_bench.sh [parts (100000)]. BUILD names the build folder.
+# Usage: bench/list_memory_bench.sh [parts (100000)]. BUILD names the build folder; KEEP=1
+# keeps the work folder (its program folder and downloads.db) for heaptrack or massif.
 set -euo pipefail
 parts=${1:-100000}
 root=$(cd "$(dirname "$0")/.." && pwd)
