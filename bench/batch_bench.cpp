@@ -54,7 +54,7 @@ int main(int argc, char** argv) {
     quivra::ThreadPool idle;  // never started: the parts stay queued, nothing downloads
 
     const auto batch = [&] {
-        auto queue = std::make_shared<quivra::DownloadQueue>(idle);
+        auto queue = std::make_shared<quivra::DownloadQueue>(idle, quivra::runDownloadJob);
         auto view = std::make_shared<WaitingView>();
         quivra::BatchRun::start(addresses(), settings, quivra::sharedState().site.main, queue,
                                 view);
@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
         return queue->items().size();
     };
     const auto oneByOne = [&] {
-        quivra::DownloadQueue queue(idle);
+        quivra::DownloadQueue queue(idle, quivra::runDownloadJob);
         for (const std::string& address : addresses()) {
             quivra::addParsedVideo(quivra::parseVideo(address), settings,
                                    quivra::sharedState().site.main, queue);

@@ -23,9 +23,9 @@
 #include "base/shared_state.h"
 #include "bench_support.h"
 #include "devsite/dev_site.h"
+#include "download/download_start.h"
 #include "download/engine/download_engine.h"
 #include "download/list/download_queue.h"
-#include "download/download_start.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 #include "support/started_program.h"
@@ -177,7 +177,7 @@ int main(int argc, char** argv) {
     }
     video.bvid = devsite::kLargeBvid;  // the answer's record leaves it to the parse
     sharedState().video.set(video);
-    DownloadQueue queue(threadPool());
+    DownloadQueue queue(threadPool(), runDownloadJob);
     auto moments = std::make_shared<Moments>();
     queue.addListener(moments);
 

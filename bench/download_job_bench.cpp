@@ -23,10 +23,10 @@
 #include "base/shared_state.h"
 #include "bench_support.h"
 #include "devsite/dev_site.h"
+#include "download/download_start.h"
 #include "download/engine/download_engine.h"
 #include "download/job/download_job.h"
 #include "download/list/download_queue.h"
-#include "download/download_start.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 #include "video/video_info.h"
@@ -153,7 +153,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     sharedState().video.set(video);
-    DownloadQueue queue(threadPool());
+    DownloadQueue queue(threadPool(), runDownloadJob);
 
     // Run 1: at the given rate, press to last "下载完成".
     control.Post("/_devsite/speed?bytesPerSecond=" + std::to_string(rate), "", "text/plain");

@@ -96,7 +96,7 @@ void measureList(const VideoRecord& video, int count) {
         items.push_back(item);
     }
     ThreadPool idle;  // never started: the items stay as they are
-    auto queue = std::make_shared<DownloadQueue>(idle, nullptr, items);
+    auto queue = std::make_shared<DownloadQueue>(idle, runDownloadJob, nullptr, items);
 
     std::vector<double> opens;
     for (int run = 0; run < 10; ++run) {
@@ -141,7 +141,8 @@ void measureDownloads(const std::filesystem::path& folder, std::int64_t rate,
     large.bvid = devsite::kLargeBvid;
     StoreOpening opening = DownloadStore::open((folder / "downloads.db").string());
     DownloadStore* store = opening.store.get();
-    auto queue = std::make_shared<DownloadQueue>(threadPool(), std::move(opening.store));
+    auto queue =
+        std::make_shared<DownloadQueue>(threadPool(), runDownloadJob, std::move(opening.store));
     DownloadListWindow list(queue);
     list.show();
     for (int n = 1; n <= 3; ++n) {

@@ -82,7 +82,8 @@ bool DesktopTray::shown() const {
 
 std::vector<std::int64_t> DesktopTray::allIds() const {
     std::vector<std::int64_t> ids;
-    for (const DownloadItem& item : queue_->items()) ids.push_back(item.id);
+    // A finished part is neither paused nor resumed.
+    queue_->visitItemsNotDone([&](const DownloadItem& item) { ids.push_back(item.id); });
     return ids;
 }
 
@@ -96,7 +97,13 @@ void DesktopTray::resumeAll() {
 }
 
 void DesktopTray::refreshToolTip() {
-    if (icon_ != nullptr) icon_->setToolTip(QString::fromStdString(trayToolTip(queue_->items())));
+    if (icon_ == nullptr) return;
+    // Every second: only the parts under way are copied, not a long list's finished ones.
+    std::vector<DownloadItem> underWayItems;
+    queue_->visitItemsNotDone([&](const DownloadItem& item) {
+        if (underWay(item.state)) underWayItems.push_back(item);
+    });
+    icon_->setToolTip(QString::fromStdString(trayToolTip(underWayItems)));
 }
 
 bool DesktopTray::takesClosedWindow() const {

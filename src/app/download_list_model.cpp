@@ -7,6 +7,7 @@
 
 #include "app/controls_window.h"
 #include "download/job/progress_text.h"
+#include "download/list/download_queue.h"
 
 namespace quivra {
 
@@ -19,22 +20,45 @@ bool isTransferring(ItemState state) {
     return state == ItemState::Running || state == ItemState::Merging;
 }
 
-int percentOf(const DownloadItem& item) {
+using Row = DownloadListModel::Row;
+
+int percentOf(const Row& item) {
     if (item.state == ItemState::Done) return 100;
     if (item.bytesTotal <= 0) return 0;
     return static_cast<int>(
         std::clamp<std::int64_t>(item.bytesDone * 100 / item.bytesTotal, 0, 100));
 }
 
-QString text(const DownloadItem& item, int column) {
-    const DownloadRequest& part = item.request;
-    switch (column) {
-        case DownloadListModel::TitleColumn:
-            return toQString(part.siteTitle.empty() ? part.videoTitle : part.siteTitle) +
+// The "状态" text of itemStateText, from what the row keeps.
+std::string stateText(const Row& row) {
+    DownloadItem item;
+    item.state = row.state;
+    item.errorText = row.errorText;
+    item.retry = row.retry;
+    item.retryLimit = row.retryLimit;
+    item.retryAt = row.retryAt;
+    return itemStateText(item, QDateTime::currentMSecsSinceEpoch());
+}
+
+// The columns of what the item's request fixed; empty once it left the queue.
+QString requestText(const DownloadQueue& queue, std::int64_t id, int column) {
+    QString text;
+    queue.visitItem(id, [&](const DownloadItem& item) {
+        const DownloadRequest& part = item.request;
+        if (column == DownloadListModel::TitleColumn) {
+            text = toQString(part.siteTitle.empty() ? part.videoTitle : part.siteTitle) +
                    QStringLiteral(" / ") + toQString(part.pageTitle);
-        case DownloadListModel::QualityColumn:
-            return part.qualityName.empty() ? QString::number(part.videoQuality)
+        } else {
+            text = part.qualityName.empty() ? QString::number(part.videoQuality)
                                             : toQString(part.qualityName);
+        }
+    });
+    return text;
+}
+
+// The columns of what changes as the item runs.
+QString text(const Row& item, int column) {
+    switch (column) {
         case DownloadListModel::SizeColumn:
             return item.bytesTotal > 0 ? toQString(byteSizeText(item.bytesTotal)) : QString();
         case DownloadListModel::ProgressColumn:
@@ -48,7 +72,7 @@ QString text(const DownloadItem& item, int column) {
             return toQString(remainingText(
                 std::max<std::int64_t>(item.bytesTotal - item.bytesDone, 0) / item.speed));
         case DownloadListModel::StateColumn:
-            return toQString(itemStateText(item, QDateTime::currentMSecsSinceEpoch()));
+            return toQString(stateText(item));
         case DownloadListModel::FinishedColumn:
             return item.finishedAt > 0 ? QDateTime::fromSecsSinceEpoch(item.finishedAt)
                                              .toString(QStringLiteral("yyyy-MM-dd HH:mm"))
@@ -59,7 +83,8 @@ QString text(const DownloadItem& item, int column) {
 
 }  // namespace
 
-DownloadListModel::DownloadListModel(QObject* parent) : QAbstractTableModel(parent) {
+DownloadListModel::DownloadListModel(std::shared_ptr<const DownloadQueue> queue, QObject* parent)
+    : QAbstractTableModel(parent), queue_(std::move(queue)) {
     // A waiting item's "状态" counts down its time left.
     auto* clock = new QTimer(this);
     connect(clock, &QTimer::timeout, this, [this] {
@@ -72,33 +97,50 @@ DownloadListModel::DownloadListModel(QObject* parent) : QAbstractTableModel(pare
     clock->start(1000);
 }
 
-void DownloadListModel::reset(std::vector<DownloadItem> items) {
+DownloadListModel::Row DownloadListModel::rowOf(const DownloadItem& item) {
+    Row row;
+    row.id = item.id;
+    row.state = item.state;
+    row.errorText = item.errorText;
+    row.bytesDone = item.bytesDone;
+    row.bytesTotal = item.bytesTotal;
+    row.speed = item.speed;
+    row.finishedAt = item.finishedAt;
+    row.retryAt = item.retryAt;
+    row.retry = item.retry;
+    row.retryLimit = item.retryLimit;
+    return row;
+}
+
+void DownloadListModel::reset() {
     beginResetModel();
-    items_ = std::move(items);
-    std::sort(items_.begin(), items_.end(),
-              [](const DownloadItem& a, const DownloadItem& b) { return a.id < b.id; });
+    items_.clear();
+    // Oldest first, as the queue visits them.
+    queue_->visitItems([this](const DownloadItem& item) { items_.push_back(rowOf(item)); });
+    items_.shrink_to_fit();
     reindex();
     endResetModel();
 }
 
-void DownloadListModel::update(const DownloadItem& item) {
+void DownloadListModel::update(Row item) {
     const auto found = positions_.find(item.id);
     if (found != positions_.end()) {
-        items_[found->second] = item;
-        const int row = rowOf(found->second);
+        items_[found->second] = std::move(item);
+        const int row = rowAt(found->second);
         emit dataChanged(index(row, 0), index(row, ColumnCount - 1));
         return;
     }
     // Ids grow, so a new item is normally the newest: the top row.
     const auto at =
         std::upper_bound(items_.begin(), items_.end(), item.id,
-                         [](std::int64_t id, const DownloadItem& other) { return id < other.id; });
+                         [](std::int64_t id, const Row& other) { return id < other.id; });
     const auto position = static_cast<std::size_t>(at - items_.begin());
     const int row = static_cast<int>(items_.size() - position);
+    const std::int64_t id = item.id;
     beginInsertRows({}, row, row);
-    items_.insert(at, item);
+    items_.insert(at, std::move(item));
     if (position + 1 == items_.size()) {
-        positions_[item.id] = position;
+        positions_[id] = position;
     } else {
         reindex();
     }
@@ -108,20 +150,20 @@ void DownloadListModel::update(const DownloadItem& item) {
 void DownloadListModel::removeItem(std::int64_t id) {
     const auto found = positions_.find(id);
     if (found == positions_.end()) return;
-    const int row = rowOf(found->second);
+    const int row = rowAt(found->second);
     beginRemoveRows({}, row, row);
     items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(found->second));
     reindex();
     endRemoveRows();
 }
 
-const DownloadItem& DownloadListModel::itemAt(int row) const {
+const DownloadListModel::Row& DownloadListModel::itemAt(int row) const {
     return items_[items_.size() - 1 - static_cast<std::size_t>(row)];
 }
 
 DownloadListModel::Totals DownloadListModel::totals() const {
     Totals totals;
-    for (const DownloadItem& item : items_) {
+    for (const Row& item : items_) {
         if (isTransferring(item.state)) {
             ++totals.running;
             totals.speed += item.speed;
@@ -144,8 +186,14 @@ int DownloadListModel::columnCount(const QModelIndex& parent) const {
 
 QVariant DownloadListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
-    const DownloadItem& item = itemAt(index.row());
-    if (role == Qt::DisplayRole) return text(item, index.column());
+    const Row& item = itemAt(index.row());
+    if (role == Qt::DisplayRole) {
+        const int column = index.column();
+        if (column == TitleColumn || column == QualityColumn) {
+            return requestText(*queue_, item.id, column);
+        }
+        return text(item, column);
+    }
     if (role == PercentRole && index.column() == ProgressColumn) return percentOf(item);
     return {};
 }
@@ -158,12 +206,13 @@ QVariant DownloadListModel::headerData(int section, Qt::Orientation orientation,
     return QString::fromUtf8(kHeaders[section]);
 }
 
-int DownloadListModel::rowOf(std::size_t position) const {
+int DownloadListModel::rowAt(std::size_t position) const {
     return static_cast<int>(items_.size() - 1 - position);
 }
 
 void DownloadListModel::reindex() {
     positions_.clear();
+    positions_.reserve(items_.size());
     for (std::size_t i = 0; i < items_.size(); ++i) positions_[items_[i].id] = i;
 }
 

@@ -1,14 +1,20 @@
 // The items of the download list as a table, newest first: one row per part of any video.
-// It keeps its own copies, updated on the GUI thread from the queue's events.
+// It keeps what its columns show and the commands need of each item (a list may hold
+// hundreds of thousands), updated on the GUI thread from the queue's events.
 #pragma once
 
 #include <QAbstractTableModel>
 
 #include <cstdint>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
 #include "download/list/download_item.h"
+
+namespace quivra {
+class DownloadQueue;
+}
 
 namespace quivra {
 
@@ -30,13 +36,31 @@ class DownloadListModel : public QAbstractTableModel {
     // The progress column's percentage, 0..100, for the bar.
     static constexpr int PercentRole = Qt::UserRole + 1;
 
-    explicit DownloadListModel(QObject* parent = nullptr);
+    // What a row keeps of its item: what changes as it runs. What its request fixed (the
+    // title, the quality) is read from the queue's item when a cell is shown.
+    struct Row {
+        std::int64_t id = 0;
+        ItemState state = ItemState::Queued;
+        std::string errorText;  // local text
+        std::int64_t bytesDone = 0;
+        std::int64_t bytesTotal = 0;
+        std::int64_t speed = 0;
+        std::int64_t finishedAt = 0;
+        std::int64_t retryAt = 0;
+        int retry = 0;
+        int retryLimit = 0;
+    };
+    static Row rowOf(const DownloadItem& item);
 
-    void reset(std::vector<DownloadItem> items);  // any order
-    void update(const DownloadItem& item);        // a new item comes in at the top
+    explicit DownloadListModel(std::shared_ptr<const DownloadQueue> queue,
+                               QObject* parent = nullptr);
+
+    void reset();          // every item of the queue
+    void update(Row row);  // a new item comes in at the top
+    void update(const DownloadItem& item) { update(rowOf(item)); }
     void removeItem(std::int64_t id);
 
-    const DownloadItem& itemAt(int row) const;
+    const Row& itemAt(int row) const;
 
     struct Totals {
         int running = 0;  // running or merging
@@ -52,10 +76,11 @@ class DownloadListModel : public QAbstractTableModel {
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
   private:
-    int rowOf(std::size_t position) const;
+    int rowAt(std::size_t position) const;
     void reindex();
 
-    std::vector<DownloadItem> items_;  // oldest first; rows show them newest first
+    std::shared_ptr<const DownloadQueue> queue_;
+    std::vector<Row> items_;  // oldest first; rows show them newest first
     std::unordered_map<std::int64_t, std::size_t> positions_;
 };
 

@@ -60,9 +60,9 @@ class ListListener : public DownloadQueueListener {
         : model_(model), changed_(std::move(changed)) {}
 
     void itemChanged(const DownloadItem& item) override {
-        postToGui([model = model_, changed = changed_, item] {
+        postToGui([model = model_, changed = changed_, row = DownloadListModel::rowOf(item)] {
             if (!model) return;
-            model->update(item);
+            model->update(row);
             changed();
         });
     }
@@ -143,7 +143,7 @@ DownloadListWindow::DownloadListWindow(std::shared_ptr<DownloadCore> core, QWidg
     setObjectName(QStringLiteral("DownloadListWindow"));
     setWindowTitle(QStringLiteral("下载列表"));
 
-    model_ = new DownloadListModel(this);
+    model_ = new DownloadListModel(queue_, this);
     table_ = new QTableView(this);
     table_->setObjectName(QStringLiteral("超级列表框_downloads"));
     table_->setModel(model_);
@@ -200,7 +200,7 @@ DownloadListWindow::DownloadListWindow(std::shared_ptr<DownloadCore> core, QWidg
         if (self) self->updateSummary();
     });
     queue_->addListener(listener_);
-    model_->reset(queue_->items());
+    model_->reset();
     updateSummary();
 }
 
@@ -222,29 +222,38 @@ void DownloadListWindow::updateSummary() {
                           .arg(QString::fromStdString(byteSizeText(totals.speed))));
 }
 
-std::vector<DownloadItem> DownloadListWindow::selectedItems() const {
+std::vector<DownloadListModel::Row> DownloadListWindow::selectedItems() const {
     std::set<int> rows;
     for (const QModelIndex& index : table_->selectionModel()->selectedRows()) {
         rows.insert(index.row());
     }
-    std::vector<DownloadItem> items;
+    std::vector<DownloadListModel::Row> items;
     for (int row : rows) items.push_back(model_->itemAt(row));
     return items;
 }
 
 std::vector<std::int64_t> DownloadListWindow::selectedIds(bool (*wanted)(ItemState)) const {
     std::vector<std::int64_t> ids;
-    for (const DownloadItem& item : selectedItems()) {
+    for (const DownloadListModel::Row& item : selectedItems()) {
         if (wanted(item.state)) ids.push_back(item.id);
     }
     return ids;
 }
 
+std::vector<std::string> DownloadListWindow::selectedOutputPaths(bool (*wanted)(ItemState)) const {
+    std::vector<std::string> paths;
+    for (std::int64_t id : selectedIds(wanted)) {
+        queue_->visitItem(
+            id, [&](const DownloadItem& item) { paths.push_back(item.request.outputPath); });
+    }
+    return paths;
+}
+
 void DownloadListWindow::prepareMenu() {
-    const std::vector<DownloadItem> items = selectedItems();
+    const std::vector<DownloadListModel::Row> items = selectedItems();
     auto some = [&](bool (*wanted)(ItemState)) {
         return std::any_of(items.begin(), items.end(),
-                           [&](const DownloadItem& item) { return wanted(item.state); });
+                           [&](const DownloadListModel::Row& item) { return wanted(item.state); });
     };
     pause_->setEnabled(some(canPause));
     resume_->setEnabled(some(canResume));
@@ -284,19 +293,17 @@ void DownloadListWindow::removeSelected() {
 // Each folder once, however many of its parts are selected.
 void DownloadListWindow::openFolderOfSelected() {
     std::set<std::string> folders;
-    for (const DownloadItem& item : selectedItems()) {
-        const std::string folder =
-            item.request.outputPath.substr(0, item.request.outputPath.find_last_of('/'));
+    for (const std::string& path : selectedOutputPaths(any)) {
+        const std::string folder = path.substr(0, path.find_last_of('/'));
         if (folders.insert(folder).second) QDesktopServices::openUrl(fileUrl(folder));
     }
 }
 
 void DownloadListWindow::playSelected() {
-    for (const DownloadItem& item : selectedItems()) {
-        if (item.state == ItemState::Done) {
-            QDesktopServices::openUrl(fileUrl(item.request.outputPath));
-            return;
-        }
+    const auto done = [](ItemState state) { return state == ItemState::Done; };
+    for (const std::string& path : selectedOutputPaths(done)) {
+        QDesktopServices::openUrl(fileUrl(path));
+        return;
     }
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/download_list_model.h"
 #include "download/download_core.h"
 #include "download/list/download_queue.h"
 
@@ -18,8 +19,6 @@ class QMenu;
 class QTableView;
 
 namespace quivra {
-
-class DownloadListModel;
 
 class DownloadListWindow : public QWidget {
     Q_OBJECT
@@ -54,8 +53,9 @@ class DownloadListWindow : public QWidget {
   private:
     void showMenu(const QPoint& pos);
     void updateSummary();
-    std::vector<DownloadItem> selectedItems() const;
+    std::vector<DownloadListModel::Row> selectedItems() const;
     std::vector<std::int64_t> selectedIds(bool (*wanted)(ItemState)) const;
+    std::vector<std::string> selectedOutputPaths(bool (*wanted)(ItemState)) const;
 
     std::shared_ptr<DownloadCore> core_;
     std::shared_ptr<DownloadQueue> queue_;

@@ -1,6 +1,8 @@
 // Start of the program: one copy per config.ini (a second start hands its addresses to
 // the running one), shared state, download core, skin, main window, tray, event loop.
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
 
 #include <cstdio>
 #include <string>
@@ -8,6 +10,7 @@
 #include "app/address_intake.h"
 #include "app/clipboard_watch.h"
 #include "app/desktop_tray.h"
+#include "app/download_list_window.h"
 #include "app/main_window.h"
 #include "app/message_box_window.h"
 #include "app/program_icon.h"
@@ -17,6 +20,26 @@
 #include "base/message_box.h"
 #include "base/shared_state.h"
 #include "download/download_core.h"
+
+namespace {
+
+// QUIVRA_OPEN_LIST_AFTER_MS opens the download list window that long after the start and
+// prints how long it took to open and show, for the list's memory benchmark.
+void openListWindowWhenAsked(const std::shared_ptr<quivra::DownloadCore>& core) {
+    bool valid = false;
+    const int after = qEnvironmentVariableIntValue("QUIVRA_OPEN_LIST_AFTER_MS", &valid);
+    if (!valid) return;
+    QTimer::singleShot(after, [core] {
+        QElapsedTimer clock;
+        clock.start();
+        quivra::DownloadListWindow::showFor(core);
+        QCoreApplication::processEvents();
+        std::fprintf(stderr, "list window opened in %lld ms\n",
+                     static_cast<long long>(clock.elapsed()));
+    });
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
     const std::string programDirectory = quivra::executableDirectory();
@@ -62,5 +85,6 @@ int main(int argc, char* argv[]) {
         [core](const QStringList& handed) { quivra::receiveSecondStart(core, handed); });
     server->listen(dataFolder);
     if (!start.storeMessage.empty()) quivra::showMessageBox(start.storeMessage);
+    openListWindowWhenAsked(core);
     return app.exec();
 }

@@ -4,6 +4,7 @@
 #include "download/engine/download_engine.h"
 #include "download/engine/engine_settings.h"
 #include "download/job/command_runner.h"
+#include "download/job/download_job.h"
 #include "download/list/download_list_start.h"
 #include "download/list/download_queue.h"
 #include "download/thread_pool.h"
@@ -22,7 +23,7 @@ CoreStart startDownloadCore(int threads, bool processMessages) {
         start.failure = localText("线程池创建失败");
     }
     DownloadListOpening list =
-        openDownloadList(pool, state.configPath, state.download.get().retries);
+        openDownloadList(pool, runDownloadJob, state.configPath, state.download.get().retries);
     start.storeMessage = std::move(list.message);
     start.core = std::make_shared<DownloadCore>(DownloadCore{
         engine, pool, std::move(list.queue), state.download, state.site, state.configPath});

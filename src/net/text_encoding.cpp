@@ -58,8 +58,9 @@ class Converter {
             used += replacement.size();
             iconv(cd_, nullptr, nullptr, nullptr, nullptr);
         }
-        out.resize(used);
-        return out;
+        // At its size: the working buffer is many times larger, and converted texts are
+        // kept (a long download list holds hundreds of thousands).
+        return std::string(out.data(), used);
     }
 
   private:

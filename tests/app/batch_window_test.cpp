@@ -50,7 +50,8 @@ class BatchWindowTest : public MainWindowTest {
     }
 
     ThreadPool idlePool_;  // never started
-    std::shared_ptr<DownloadQueue> queue_ = std::make_shared<DownloadQueue>(idlePool_);
+    std::shared_ptr<DownloadQueue> queue_ =
+        std::make_shared<DownloadQueue>(idlePool_, runDownloadJob);
     QPointer<BatchWindow> batch_;
 };
 

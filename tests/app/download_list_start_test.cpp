@@ -11,6 +11,7 @@
 #include "app/startup.h"
 #include "base/config_file.h"
 #include "base/shared_state.h"
+#include "download/job/download_job.h"
 #include "download/list/download_list_start.h"
 #include "download/list/download_queue.h"
 #include "download/thread_pool.h"
@@ -52,7 +53,8 @@ class DownloadListStartTest : public MainWindowTest {
 
 TEST_F(DownloadListStartTest, StoreBesideConfigAndTheResumeSetting) {
     std::ofstream(store_) << "not a store";
-    const DownloadListOpening broken = openDownloadList(threadPool(), sharedState().configPath, 5);
+    const DownloadListOpening broken =
+        openDownloadList(threadPool(), runDownloadJob, sharedState().configPath, 5);
     const std::string message = localToUtf8(broken.message);
     EXPECT_NE(message.find("downloads.db.broken-"), std::string::npos) << message;
     EXPECT_TRUE(broken.queue->items().empty());
@@ -77,7 +79,8 @@ TEST_F(DownloadListStartTest, StoreBesideConfigAndTheResumeSetting) {
         sharedState().download.set(
             loadDownloadSettings(sharedState().configPath, sharedState().programDirectory));
 
-        DownloadListOpening list = openDownloadList(threadPool(), sharedState().configPath, 5);
+        DownloadListOpening list =
+            openDownloadList(threadPool(), runDownloadJob, sharedState().configPath, 5);
         EXPECT_EQ(list.message, "");
         const std::shared_ptr<DownloadCore> core = windowCore(std::move(list.queue));
         startDownloadList(*core);

@@ -59,7 +59,7 @@ class DownloadListWindowTest : public MainWindowTest {
         }
         items[0].bytesTotal = items[0].bytesDone = 3 * 1024 * 1024 + 307200;
         items[0].finishedAt = 1700000000;
-        queue_ = std::make_shared<DownloadQueue>(idlePool_, nullptr, items);
+        queue_ = std::make_shared<DownloadQueue>(idlePool_, runDownloadJob, nullptr, items);
         queued_ = queue_->submit(part(5).request).item.id;  // waits: the pool does not run
         windowQueue_ = queue_;
         MainWindowTest::SetUp();
@@ -186,12 +186,13 @@ TEST_F(DownloadListWindowTest, MenuOpensOneListOfEveryItemNewestFirst) {
 TEST_F(DownloadListWindowTest, OpensBesideTheMainWindowWithEveryColumnWholeAndReopensAsClosed) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(list_));
     // The video as the site names it, not its folder.
-    DownloadItem titled = part(6);
-    titled.id = queued_ + 1;
-    titled.request.videoTitle = localText("测试_视频_Test__第1集_");
-    titled.request.siteTitle = localText("测试 视频 Test (第1集)");
-    list_->model()->update(titled);
-    EXPECT_EQ(cell(0, DownloadListModel::TitleColumn), "测试 视频 Test (第1集) / 第6集");
+    DownloadRequest titled = part(6).request;
+    titled.videoTitle = localText("测试_视频_Test__第1集_");
+    titled.siteTitle = localText("测试 视频 Test (第1集)");
+    queue_->submit(titled);
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return cell(0, DownloadListModel::TitleColumn) == "测试 视频 Test (第1集) / 第6集";
+    }));
     EXPECT_FALSE(list_->frameGeometry().intersects(window_->frameGeometry()));
     EXPECT_TRUE(window_->screen()->availableGeometry().contains(list_->frameGeometry()));
     const QTableView* table = list_->table();

@@ -360,7 +360,8 @@ TEST_F(DownloadCommandTest, AGetShowsInTheWindowsListAndObeysItsPause) {
     site().setBytesPerSecond(8 * 1024);
     StartedProgram get(program(), {"get", kOnePartBvid, "-o", downloads().string(), "--json"});
     ThreadPool idle;  // the window's list, running nothing itself
-    DownloadQueue window(idle, DownloadStore::open((folder() / "downloads.db").string()).store);
+    DownloadQueue window(idle, runDownloadJob,
+                         DownloadStore::open((folder() / "downloads.db").string()).store);
     std::optional<DownloadItem> seen;
     for (int look = 0; look < 100 && !(seen && seen->bytesDone > 0); ++look) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));

@@ -1,5 +1,7 @@
 // The download queue on a pool of its own, with the real engine, ffmpeg and store against
-// the local site: binding, pause and resume, cancel, and a kill in the middle.
+// the local site, end to end: pause and resume, retries that mend, cancel, and a kill in
+// the middle. What the list does on its own is tested with a job of its own
+// (list_queue_test.cpp) and its rules without any (item_machine_test.cpp).
 #include "download/list/download_queue.h"
 
 #include <signal.h>
@@ -9,8 +11,8 @@
 #include <fstream>
 #include <thread>
 
-#include "download/list/download_store.h"
 #include "download/job/part_lock.h"
+#include "download/list/download_store.h"
 #include "download/thread_pool.h"
 #include "job_fixture.h"
 #include "support/temp_folder.h"
@@ -28,14 +30,6 @@ class EventLog : public DownloadQueueListener {
         states_.push_back(item.state);
     }
     void itemRemoved(std::int64_t) override {}
-    void videoFinished(const std::string& bvid, const std::string&) override {
-        std::lock_guard lock(mutex_);
-        finished_.push_back(bvid);
-    }
-    std::vector<std::string> finished() const {
-        std::lock_guard lock(mutex_);
-        return finished_;
-    }
     std::vector<ItemState> states() const {
         std::lock_guard lock(mutex_);
         return states_;
@@ -44,7 +38,6 @@ class EventLog : public DownloadQueueListener {
   private:
     mutable std::mutex mutex_;
     std::vector<ItemState> states_;
-    std::vector<std::string> finished_;
 };
 
 class DownloadQueueTest : public JobSiteTest {
@@ -99,38 +92,10 @@ class DownloadQueueTest : public JobSiteTest {
     ThreadPool pool_;
 };
 
-// One item per output path; the last done part of a video tells the listeners once.
-TEST_F(DownloadQueueTest, OneItemPerOutputPathAndAVideoIsFinishedOnce) {
-    DownloadQueue queue(pool_);
-    auto events = std::make_shared<EventLog>();
-    queue.addListener(events);
-    const auto first = queue.submit(part("a"));
-    const auto second = queue.submit(part("b", kOnePartCid, 1));
-    ASSERT_TRUE(first.started && second.started);
-    const auto again = queue.submit(part("a"));  // queued or running: not twice
-    EXPECT_FALSE(again.started);
-    EXPECT_EQ(again.item.id, first.item.id);
-    ASSERT_TRUE(reaches(queue, second.item.id, ItemState::Done));
-    EXPECT_EQ(stateOf(queue, first.item.id), ItemState::Done);
-    EXPECT_EQ(queue.item(second.item.id)->bytesTotal,
-              static_cast<std::int64_t>(fs::file_size(output("02_b.mp4"))));
-    EXPECT_EQ(events->finished(), std::vector<std::string>{devsite::kOnePartBvid});
-
-    const std::string video = mediaName(kOnePartCid, 64);
-    const std::int64_t served = site().bytesServed(video);
-    EXPECT_FALSE(queue.submit(part("a")).started);  // done, the file is there
-    fs::remove(output("01_a.mp4"));
-    EXPECT_TRUE(queue.submit(part("a")).started);  // done, but the file went
-    ASSERT_TRUE(reaches(queue, first.item.id, ItemState::Done));
-    EXPECT_GT(site().bytesServed(video), served);
-    EXPECT_EQ(queue.items().size(), 2u);
-    EXPECT_EQ(events->finished().size(), 2u);
-}
-
 // Pause ends the job and frees its worker for the next item, the control file stays; resume
 // continues from it and the MP4 is the one an unbroken download gives.
 TEST_F(DownloadQueueTest, PauseFreesTheWorkerAndResumeIsByteExact) {
-    DownloadQueue queue(pool_);
+    DownloadQueue queue(pool_, runDownloadJob);
     slowVideo();
     const std::int64_t slow = queue.submit(part("slow")).item.id;
     const std::int64_t next = queue.submit(part("next", "9999", 1)).item.id;
@@ -154,7 +119,7 @@ TEST_F(DownloadQueueTest, PauseFreesTheWorkerAndResumeIsByteExact) {
 // A paused part lets go of the site: none of its connections stays open, though the
 // engine runs no other task that would wind them down.
 TEST_F(DownloadQueueTest, APausedPartHoldsNoConnection) {
-    DownloadQueue queue(pool_);
+    DownloadQueue queue(pool_, runDownloadJob);
     site().setBytesPerSecond(256 * 1024);  // the large stream over its 16 connections
     DownloadRequest large = part("large", "6101");
     large.bvid = devsite::kLargeBvid;
@@ -171,7 +136,7 @@ TEST_F(DownloadQueueTest, APausedPartHoldsNoConnection) {
 // tried again with addresses asked anew, continues where it broke off and ends as the
 // MP4 an unbroken download gives.
 TEST_F(DownloadQueueTest, AnOutageIsOutlastedByRetriesThatContinueThePart) {
-    DownloadQueue queue(pool_);
+    DownloadQueue queue(pool_, runDownloadJob);
     queue.setRetryPolicy(quickRetries(3s));
     auto events = std::make_shared<EventLog>();
     queue.addListener(events);
@@ -204,7 +169,7 @@ TEST_F(DownloadQueueTest, AnOutageIsOutlastedByRetriesThatContinueThePart) {
 // Stream addresses expire while the part downloads (403 for the old ones): the next try
 // asks for new ones and finishes the part.
 TEST_F(DownloadQueueTest, ExpiredAddressesAreAskedForAnew) {
-    DownloadQueue queue(pool_);
+    DownloadQueue queue(pool_, runDownloadJob);
     queue.setRetryPolicy(quickRetries(200ms));
     slowVideo();
     const std::string video = mediaName(kOnePartCid, 64);
@@ -224,42 +189,10 @@ TEST_F(DownloadQueueTest, ExpiredAddressesAreAskedForAnew) {
     EXPECT_EQ(readBytes(output("01_expired.mp4").string()), reference());
 }
 
-// A failure no retry mends fails at once; a waiting part that is paused or cancelled is
-// tried no more; the tries, used up, end in the failure.
-TEST_F(DownloadQueueTest, RetriesStopAtRefusalsPausesCancelsAndTheLimit) {
-    DownloadQueue queue(pool_);
-    queue.setRetryPolicy(quickRetries(300ms));
-    const std::int64_t unknown = queue.submit(part("unknown", "9999")).item.id;
-    ASSERT_TRUE(reaches(queue, unknown, ItemState::Failed));
-    EXPECT_EQ(site().requestsTo("/x/player/playurl").size(), 1u);
-
-    site().setFault(mediaName(kOnePartCid, 64), {devsite::FaultKind::ServerError});
-    RetryPolicy slow = quickRetries(1h);
-    queue.setRetryPolicy(slow);
-    const std::int64_t paused = queue.submit(part("paused", kOnePartCid, 1)).item.id;
-    const std::int64_t cancelled = queue.submit(part("cancelled", kOnePartCid, 2)).item.id;
-    ASSERT_TRUE(reaches(queue, paused, ItemState::Waiting));
-    ASSERT_TRUE(reaches(queue, cancelled, ItemState::Waiting));
-    queue.pause({paused});
-    queue.cancel({cancelled});
-    EXPECT_EQ(stateOf(queue, paused), ItemState::Paused);
-    EXPECT_EQ(stateOf(queue, cancelled), ItemState::Cancelled);
-
-    slow.tries = 2;
-    slow.delays = {100ms};
-    queue.setRetryPolicy(slow);
-    site().clearRequests();
-    queue.resume({paused});
-    ASSERT_TRUE(reaches(queue, paused, ItemState::Failed));
-    EXPECT_EQ(queue.item(paused)->retry, 2);
-    EXPECT_EQ(site().requestsTo("/x/player/playurl").size(), 3u);  // the try and two retries
-    EXPECT_EQ(stateOf(queue, cancelled), ItemState::Cancelled);
-}
-
 // Cancel stops the job and deletes its temporary streams; a finished MP4 stays whatever is
 // asked of its item.
 TEST_F(DownloadQueueTest, CancelDeletesTheStreamsButNeverAFinishedFile) {
-    DownloadQueue queue(pool_);
+    DownloadQueue queue(pool_, runDownloadJob);
     const std::int64_t done = queue.submit(part("done", kOnePartCid, 1)).item.id;
     ASSERT_TRUE(reaches(queue, done, ItemState::Done));
     slowVideo();
@@ -288,7 +221,7 @@ TEST_F(DownloadQueueTest, CancelKeepsTheStreamsOfAPartAnotherProgramRuns) {
     // this paused stream's path there.
     fs::remove_all(folder() / "elsewhere");
     useDirectory(folder() / "elsewhere");
-    DownloadQueue queue(pool_);
+    DownloadQueue queue(pool_, runDownloadJob);
     slowVideo();
     const DownloadItem item = queue.submit(part("elsewhere")).item;
     ASSERT_TRUE(partlyFetched(queue, item.id));
@@ -310,42 +243,12 @@ TEST_F(DownloadQueueTest, TwoListsOnOneStoreKeepEachOthersItems) {
     for (const char* file : {"", "-wal", "-shm"}) fs::remove(store + file);
     {
         ThreadPool idle;  // not started: the items only wait
-        DownloadQueue window(idle, DownloadStore::open(store).store);
-        DownloadQueue commandLine(idle, DownloadStore::open(store).store);
+        DownloadQueue window(idle, runDownloadJob, DownloadStore::open(store).store);
+        DownloadQueue commandLine(idle, runDownloadJob, DownloadStore::open(store).store);
         window.submit(part("window"));
         commandLine.submit(part("command", "9999", 1));
     }
     EXPECT_EQ(DownloadStore::open(store).items.size(), 2u);
-}
-
-// Two programs on one downloads.db: a list sees within seconds the part another list
-// runs and how far it is, and its pause, resume and cancel reach the list that runs it.
-TEST_F(DownloadQueueTest, AListSeesAndStopsThePartAnotherListRuns) {
-    const std::string store = (folder() / "downloads.db").string();
-    for (const char* file : {"", "-wal", "-shm"}) fs::remove(store + file);
-    DownloadQueue runner(pool_, DownloadStore::open(store).store);
-    ThreadPool idle;  // not started: this list runs nothing itself
-    DownloadQueue window(idle, DownloadStore::open(store).store);
-    slowVideo();
-    const std::int64_t id = runner.submit(part("elsewhere")).item.id;
-    const auto seen = [&](ItemState state) {
-        return waitUntil([&] { return stateOf(window, id) == state; }, 5s);
-    };
-    ASSERT_TRUE(
-        waitUntil([&] { return window.item(id).value_or(DownloadItem{}).bytesDone > 0; }, 5s));
-    EXPECT_EQ(window.item(id)->request.outputPath, part("elsewhere").outputPath);
-
-    window.pause({id});
-    EXPECT_TRUE(waitUntil([&] { return stateOf(runner, id) == ItemState::Paused; }, 5s));
-    EXPECT_TRUE(seen(ItemState::Paused));
-    window.resume({id});
-    EXPECT_TRUE(waitUntil([&] { return stateOf(runner, id) == ItemState::Running; }, 5s));
-    window.cancel({id});
-    EXPECT_TRUE(waitUntil([&] { return stateOf(runner, id) == ItemState::Cancelled; }, 5s));
-    EXPECT_TRUE(seen(ItemState::Cancelled));
-
-    window.retry({id});  // cancelled there: this list takes it on
-    EXPECT_EQ(stateOf(window, id), ItemState::Queued);
 }
 
 // A kill -9 while parts download loses no item: the next start lists them all, paused,
@@ -360,7 +263,7 @@ TEST_F(DownloadQueueTest, KillMidDownloadThenRestartListsEveryItemAndResumes) {
         {
             slowVideo();
             StoreOpening opening = DownloadStore::open(store);
-            DownloadQueue queue(pool_, std::move(opening.store));
+            DownloadQueue queue(pool_, runDownloadJob, std::move(opening.store));
             const std::int64_t first = queue.submit(parts[0]).item.id;
             for (size_t i = 1; i < parts.size(); ++i) queue.submit(parts[i]);
             if (!partlyFetched(queue, first)) std::_Exit(3);
@@ -371,7 +274,7 @@ TEST_F(DownloadQueueTest, KillMidDownloadThenRestartListsEveryItemAndResumes) {
     StoreOpening opening = DownloadStore::open(store);
     EXPECT_TRUE(opening.movedAsideTo.empty());
     ASSERT_EQ(opening.items.size(), 3u);
-    DownloadQueue queue(pool_, std::move(opening.store), std::move(opening.items));
+    DownloadQueue queue(pool_, runDownloadJob, std::move(opening.store), std::move(opening.items));
     std::vector<std::int64_t> ids;  // in the order of submission
     for (const DownloadItem& item : queue.items()) {
         EXPECT_EQ(item.request.outputPath, parts[ids.size()].outputPath);

@@ -13,6 +13,7 @@
 #include <tuple>
 
 #include "download/list/sqlite_database.h"
+#include "download/list/store_rows.h"
 #include "download/list/store_watch.h"
 #include "net/text_encoding.h"
 #include "support/small_disk.h"
@@ -151,7 +152,7 @@ TEST(DownloadStore, AnOlderStoreKeepsItsItemsAndWritesKeepWhatOthersAsked) {
     expectSameItem(opening.items[0], stored);
 
     StoreWatch other(path);
-    ASSERT_TRUE(other.ask(1, "pause"));
+    ASSERT_TRUE(other.ask(1, ListCommand::Pause));
     DownloadItem item = sampleItem(1, ItemState::Running);
     item.bytesDone += 1;
     opening.store->save(item, true);
@@ -160,9 +161,48 @@ TEST(DownloadStore, AnOlderStoreKeepsItsItemsAndWritesKeepWhatOthersAsked) {
     ASSERT_TRUE(look);
     ASSERT_EQ(look->items.size(), 1u);
     EXPECT_EQ(look->items[0].bytesDone, item.bytesDone);
-    EXPECT_EQ(look->commands, (std::map<std::int64_t, std::string>{{1, "pause"}}));
-    ASSERT_TRUE(other.done(1, "pause"));
+    EXPECT_EQ(look->commands, (std::map<std::int64_t, ListCommand>{{1, ListCommand::Pause}}));
+    {
+        // The text older programs read.
+        SqliteDatabase database;
+        ASSERT_TRUE(database.open(path));
+        SqliteStatement row(database, "SELECT command FROM items WHERE id = 1");
+        ASSERT_EQ(row.step(), SqliteStatement::Step::Row);
+        EXPECT_EQ(row.textColumn(0), "pause");
+    }
+    ASSERT_TRUE(other.done(1, ListCommand::Pause));
     EXPECT_TRUE(other.look()->commands.empty());
+}
+
+// A look at a long list converts only what another connection changed: an item known as
+// stored, or seen at the last look, comes again only once its state, texts or bytes change.
+TEST(DownloadStore, ALookHandsOverOnlyNewAndChangedItems) {
+    test::TempFolder folder;
+    const std::string path = folder.file("downloads.db");
+    StoreOpening opening = DownloadStore::open(path);
+    const DownloadItem known = sampleItem(1, ItemState::Done);
+    DownloadItem changing = sampleItem(2, ItemState::Running);
+    opening.store->save(known, true);
+    opening.store->save(changing, true);
+    opening.store->flush();
+    const auto ids = [](const std::optional<StoreLook>& look) {
+        std::vector<std::int64_t> found;
+        for (const DownloadItem& item : look.value().items) found.push_back(item.id);
+        return found;
+    };
+    StoreWatch watch(path);
+    watch.know(known.id, itemFingerprint(known));
+    EXPECT_EQ(ids(watch.look()), std::vector<std::int64_t>{2});
+    EXPECT_TRUE(ids(watch.look()).empty());
+    opening.store->save(known, true);  // written again as it was
+    changing.stageText = localText("下载中");
+    opening.store->save(changing, true);
+    opening.store->flush();
+    EXPECT_EQ(ids(watch.look()), std::vector<std::int64_t>{2});
+    changing.bytesDone += 1;
+    opening.store->save(changing, true);
+    opening.store->flush();
+    EXPECT_EQ(ids(watch.look()), std::vector<std::int64_t>{2});
 }
 
 TEST(DownloadStore, UnreadableStoreIsMovedAsideAndAFreshOneTakesItsPlace) {

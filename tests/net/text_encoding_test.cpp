@@ -22,6 +22,14 @@ TEST(Utf8ToLocalText, ConvertsAsciiAndChineseToGbk) {
     EXPECT_EQ(localText(nullptr), "");
 }
 
+// A long download list keeps hundreds of thousands of converted texts: each holds no more
+// than its size (the conversion's buffer is sixteen times the text).
+TEST(Utf8ToLocalText, ConvertedTextHoldsItsSizeOnly) {
+    const std::string title(200, 'a');
+    EXPECT_LT(utf8ToLocalText(title).capacity(), 2 * title.size());
+    EXPECT_LT(localToUtf8(title).capacity(), 2 * title.size());
+}
+
 TEST(Utf8ToLocalText, EndsAtFirstZeroCharacter) {
     EXPECT_EQ(utf8ToLocalText(std::string("ab\0cd", 5)), "ab");
     EXPECT_EQ(utf8ToLocalText(std::string("\0abc", 4)), "");

@@ -24,7 +24,15 @@ void Terminal::localLine(const std::string& local) {
 }
 
 void Terminal::json(const nlohmann::ordered_json& document) {
-    line(document.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace));
+    line(jsonText(document));
+}
+
+void Terminal::piece(const std::string& text) {
+    if (!quiet_) std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+std::string jsonText(const nlohmann::ordered_json& document) {
+    return document.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 void Terminal::error(const std::string& text) {

@@ -20,12 +20,17 @@ class Terminal {
     void localLine(const std::string& local);
     // One JSON document on one line.
     void json(const nlohmann::ordered_json& document);
+    // A piece of a line, for a document written as it is read (a long list).
+    void piece(const std::string& text);
     void error(const std::string& text);
     void localError(const std::string& local);
 
   private:
     bool quiet_;
 };
+
+// A JSON document as json() writes it.
+std::string jsonText(const nlohmann::ordered_json& document);
 
 // Local text as a JSON string (UTF-8).
 nlohmann::ordered_json jsonText(const std::string& local);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -56,6 +57,9 @@ struct DownloadItem {
     int retryLimit = 0;           // how many automatic retries the failures may take
     std::int64_t retryAt = 0;     // milliseconds since the epoch when the wait ends
 };
+
+// Takes items one at a time as they are read (download_store.h).
+using ItemTaker = std::function<void(DownloadItem&&)>;
 
 // Queued, running, merging or waiting: a job holds or will take the item.
 bool isUnfinished(ItemState state);

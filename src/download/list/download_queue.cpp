@@ -3,18 +3,19 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
-#include <ctime>
-#include <filesystem>
 #include <map>
 #include <mutex>
 #include <set>
-#include <system_error>
 #include <thread>
 
-#include "download/job/download_job.h"
 #include "download/job/part_lock.h"
 #include "download/list/download_store.h"
+#include "download/list/item_machine.h"
+#include "download/list/item_table.h"
+#include "download/list/list_timer.h"
+#include "download/list/pool_task.h"
 #include "download/list/store_watch.h"
+#include "download/list/stream_cleanup.h"
 #include "download/plan/download_files.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
@@ -23,64 +24,57 @@ namespace quivra {
 
 namespace {
 
-std::int64_t secondsNow() {
-    return static_cast<std::int64_t>(std::time(nullptr));
-}
-
 std::int64_t microsecondsNow() {
     return std::chrono::duration_cast<std::chrono::microseconds>(
                std::chrono::system_clock::now().time_since_epoch())
         .count();
 }
 
-// A cancelled part's temporary streams go, unless a job of another program runs the part
-// now: its list knows nothing of this cancel.
-void deleteStreams(const std::vector<DownloadRequest>& parts) {
-    for (const DownloadRequest& part : parts) {
-        PartLock lock;
-        if (lock.tryTake(partLockPath(part)) == PartLock::Busy) continue;
-        for (const std::string& path : {temporaryVideoPath(part), temporaryAudioPath(part)}) {
-            deleteFile(path);
-            deleteFile(path + ".aria2");  // the engine's control file
-        }
-    }
+// A finished part never runs again with its request (a new submission brings its own), so
+// what only its merge used is not kept: a long list is mostly finished parts.
+void dropJobOnlyParts(DownloadItem& item) {
+    if (item.state != ItemState::Done) return;
+    item.request.tags.reset();
+    std::string().swap(item.request.coverAddress);
 }
 
 }  // namespace
 
 struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
-    struct Entry {
-        DownloadItem item;
-        std::uint64_t runToken = 0;  // changes when the item's job must stop
-        bool inPool = false;         // a pool packet will run the item
-        bool running = false;        // a job runs the item
-        bool foreign = false;        // another program runs it: its changes come from the store
-    };
+    using Entry = ListEntry;
 
     ThreadPool& pool;
+    DownloadJob job;
     std::unique_ptr<DownloadStore> store;
 
     mutable std::mutex mutex;
     std::condition_variable jobsEnded;
-    RetryPolicy retryPolicy;
-    // Queues waiting items when their time comes and looks at the store every second;
-    // started with the queue when it has a store, else with the first wait.
-    std::thread background;
-    std::condition_variable backgroundWake;
-    std::unique_ptr<StoreWatch> watch;
-    std::vector<std::pair<std::int64_t, std::string>> asks;  // commands for other programs
+    ItemMachine machine;
+    std::unique_ptr<StoreWatch> watch;  // set by timerWork, so before the timer
+    ListTimer timer;
+    std::vector<std::pair<std::int64_t, ListCommand>> asks;  // for other programs
     std::set<std::int64_t> removed;  // their rows may still be read before they go
-    std::map<std::int64_t, Entry> entries;
-    std::map<std::string, std::int64_t> byOutput;
+    ItemTable table;
     std::vector<std::int64_t> interrupted;
     std::vector<std::shared_ptr<DownloadQueueListener>> listeners;
     std::int64_t nextId = 1;
     int runningJobs = 0;
     bool closed = false;
 
-    Core(ThreadPool& threadPool, std::unique_ptr<DownloadStore> itemStore)
-        : pool(threadPool), store(std::move(itemStore)) {
-        if (store) watch = std::make_unique<StoreWatch>(store->path());
+    Core(ThreadPool& threadPool, DownloadJob downloadJob, std::unique_ptr<DownloadStore> itemStore)
+        : pool(threadPool),
+          job(std::move(downloadJob)),
+          store(std::move(itemStore)),
+          timer(mutex, timerWork()) {}
+
+    ListTimer::Work timerWork() {
+        ListTimer::Work work;
+        work.queueDue = [this](std::int64_t now) { return queueDueRetries(now); };
+        if (store) {
+            watch = std::make_unique<StoreWatch>(store->path());
+            work.look = [this](std::unique_lock<std::mutex>& lock) { lookAtStore(lock); };
+        }
+        return work;
     }
 
     // Ids grow with the time of submission in microseconds: two programs adding to one
@@ -91,9 +85,26 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
         return nextId++;
     }
 
-    Entry* find(std::int64_t id) {
-        auto found = entries.find(id);
-        return found == entries.end() ? nullptr : &found->second;
+    // Under the lock: the machine's rules for the event, then what they ask for. Streams to
+    // delete are added to `streams`, deleted by the caller once the lock is let go.
+    void apply(Entry& entry, const ItemEvent& event, std::vector<DownloadRequest>& streams) {
+        const ItemEffects effects = machine.apply(entry.item, event, entry.running);
+        if (effects.stopJob) ++entry.runToken;
+        if (effects.changed) changed(entry, effects.stateChange);
+        if (effects.deleteStreams) {
+            for (DownloadRequest& part : ownStreams(entry)) streams.push_back(std::move(part));
+        }
+        if (effects.runJob) schedule(entry);
+        if (effects.retryAt != 0) {
+            timer.start();
+            timer.wake();
+        }
+        if (effects.done) tellIfVideoFinished(entry.item.request);
+    }
+
+    void apply(Entry& entry, const ItemEvent& event) {
+        std::vector<DownloadRequest> none;
+        apply(entry, event, none);
     }
 
     // Under the lock: the store and the listeners learn of the change.
@@ -102,38 +113,20 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
         for (const auto& listener : listeners) listener->itemChanged(entry.item);
     }
 
-    void setState(Entry& entry, ItemState state, const char* stageText) {
-        entry.item.state = state;
-        if (stageText != nullptr) entry.item.stageText = localText(stageText);
-        entry.item.speed = 0;
-        changed(entry, true);
-    }
-
     // Hands the item to a worker unless one has it already.
     void schedule(Entry& entry) {
         if (entry.inPool || entry.running || entry.foreign || closed) return;
-        auto* packet = new std::shared_ptr<Core>(shared_from_this());
-        if (pool.submit(&runPacket, static_cast<std::intptr_t>(entry.item.id),
-                        reinterpret_cast<std::intptr_t>(packet))) {
+        const std::int64_t id = entry.item.id;
+        if (runOnPool(pool, [core = shared_from_this(), id] { core->run(id); })) {
             entry.inPool = true;
-        } else {
-            delete packet;
         }
-    }
-
-    void requeue(Entry& entry) {
-        entry.item.retry = 0;
-        entry.item.errorText.clear();
-        entry.item.finishedAt = 0;
-        setState(entry, ItemState::Queued, "等待下载");
-        schedule(entry);
     }
 
     // The part whose temporary streams the item may delete: none when another unfinished
     // item uses them too.
     std::vector<DownloadRequest> ownStreams(const Entry& entry) const {
         const DownloadRequest& request = entry.item.request;
-        for (const auto& [id, other] : entries) {
+        for (const auto& [id, other] : table.entries()) {
             if (id != entry.item.id && other.item.request.cid == request.cid &&
                 other.item.request.directory == request.directory &&
                 (isUnfinished(other.item.state) || other.item.state == ItemState::Paused)) {
@@ -143,82 +136,34 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
         return {request};
     }
 
-    // outputBytes: the size of the finished MP4, the item's size from now on.
-    void finishDone(Entry& entry, std::int64_t outputBytes) {
-        entry.item.errorText.clear();
-        entry.item.finishedAt = secondsNow();
-        entry.item.bytesDone = entry.item.bytesTotal = outputBytes;
-        setState(entry, ItemState::Done, "下载完成");
-        const std::string& bvid = entry.item.request.bvid;
+    // The last unfinished item of a video is done.
+    void tellIfVideoFinished(const DownloadRequest& request) {
+        const auto& entries = table.entries();
         const bool allDone = std::all_of(entries.begin(), entries.end(), [&](const auto& e) {
-            return e.second.item.request.bvid != bvid || e.second.item.state == ItemState::Done;
+            return e.second.item.request.bvid != request.bvid ||
+                   e.second.item.state == ItemState::Done;
         });
-        if (allDone) {
-            for (const auto& listener : listeners) {
-                listener->videoFinished(bvid, entry.item.request.videoTitle);
-            }
+        if (!allDone) return;
+        for (const auto& listener : listeners) {
+            listener->videoFinished(request.bvid, request.videoTitle);
         }
-    }
-
-    // A failure a later try may mend: the item waits for its next try while any are left.
-    void fail(Entry& entry, const JobResult& result) {
-        entry.item.errorText = result.errorText;
-        if (!result.mendable || entry.item.retry >= retryPolicy.tries) {
-            setState(entry, ItemState::Failed, nullptr);
-            return;
-        }
-        ++entry.item.retry;
-        entry.item.retryLimit = retryPolicy.tries;
-        entry.item.retryAt =
-            epochMilliseconds() + retryPolicy.delayBefore(entry.item.retry).count();
-        setState(entry, ItemState::Waiting, nullptr);  // the row keeps the failure's text
-        startBackground();
-        backgroundWake.notify_all();
-    }
-
-    // Under the lock. A closed queue starts nothing: shutDown has taken the thread to join.
-    void startBackground() {
-        if (closed) return;
-        if (!background.joinable()) background = std::thread([this] { runBackground(); });
     }
 
     // Queues the waiting items whose time has come; the next one's time, 0 when none waits.
     std::int64_t queueDueRetries(std::int64_t now) {
         std::int64_t next = 0;
-        for (auto& [id, entry] : entries) {
+        ItemEvent due;
+        due.kind = ItemEvent::RetryDue;
+        due.nowMs = now;
+        for (auto& [id, entry] : table.entries()) {
             if (entry.item.state != ItemState::Waiting || entry.foreign) continue;
             if (entry.item.retryAt <= now) {
-                setState(entry, ItemState::Queued, nullptr);
-                schedule(entry);
+                apply(entry, due);
             } else if (next == 0 || entry.item.retryAt < next) {
                 next = entry.item.retryAt;
             }
         }
         return next;
-    }
-
-    void runBackground() {
-        using Steady = std::chrono::steady_clock;
-        std::unique_lock lock(mutex);
-        auto nextLook = Steady::now();
-        while (!closed) {
-            const std::int64_t now = epochMilliseconds();
-            const std::int64_t nextRetry = queueDueRetries(now);
-            if (watch && Steady::now() >= nextLook) {
-                lookAtStore(lock);
-                nextLook = Steady::now() + std::chrono::seconds(1);
-                continue;
-            }
-            if (nextRetry == 0 && !watch) {
-                backgroundWake.wait(lock);
-                continue;
-            }
-            auto until = nextRetry == 0
-                             ? nextLook
-                             : Steady::now() + std::chrono::milliseconds(nextRetry - now);
-            if (watch) until = std::min(until, nextLook);
-            backgroundWake.wait_until(lock, until);
-        }
     }
 
     // Hands the asked commands to the store, then takes in what other programs changed
@@ -231,93 +176,62 @@ struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
         lock.lock();
         if (!look || closed) return;
         std::vector<DownloadRequest> streams;
-        std::vector<std::pair<std::int64_t, std::string>> obeyed;
-        for (DownloadItem& stored : look->items)
-            takeStored(stored, look->commands, streams, obeyed);
+        std::vector<std::pair<std::int64_t, ListCommand>> obeyed;
+        for (DownloadItem& stored : look->items) takeStored(stored);
+        for (const auto& [id, command] : look->commands) {
+            Entry* entry = table.find(id);
+            if (entry == nullptr || entry->foreign) continue;
+            ItemEvent event;
+            event.kind = eventOf(command);
+            apply(*entry, event, streams);
+            obeyed.emplace_back(id, command);
+        }
         lock.unlock();
         for (const auto& [id, command] : obeyed) watch->done(id, command);
-        deleteStreams(streams);
+        deleteTemporaryStreams(streams);
         lock.lock();
     }
 
-    void takeStored(DownloadItem& stored, const std::map<std::int64_t, std::string>& commands,
-                    std::vector<DownloadRequest>& streams,
-                    std::vector<std::pair<std::int64_t, std::string>>& obeyed) {
+    // An item of another program, new or changed.
+    void takeStored(DownloadItem& stored) {
         if (removed.count(stored.id) != 0) return;
-        Entry* entry = find(stored.id);
+        dropJobOnlyParts(stored);
+        Entry* entry = table.find(stored.id);
         if (entry == nullptr) {  // another program added it
-            Entry& added = entries[stored.id];
+            Entry& added = table.add(stored.id);
             added.foreign = true;
             added.item = std::move(stored);
-            byOutput.try_emplace(added.item.request.outputPath, added.item.id);
+            table.indexOutputIfFree(added.item.id);
             for (const auto& listener : listeners) listener->itemChanged(added.item);
             return;
         }
-        if (entry->foreign) {
-            const DownloadItem& known = entry->item;
-            if (known.state == stored.state && known.bytesDone == stored.bytesDone &&
-                known.bytesTotal == stored.bytesTotal && known.stageText == stored.stageText &&
-                known.errorText == stored.errorText) {
-                return;
-            }
-            entry->item = std::move(stored);
-            for (const auto& listener : listeners) listener->itemChanged(entry->item);
+        if (!entry->foreign) return;
+        const DownloadItem& known = entry->item;
+        if (known.state == stored.state && known.bytesDone == stored.bytesDone &&
+            known.bytesTotal == stored.bytesTotal && known.stageText == stored.stageText &&
+            known.errorText == stored.errorText) {
             return;
         }
-        const auto command = commands.find(stored.id);
-        if (command == commands.end()) return;
-        obey(*entry, command->second, streams);
-        obeyed.push_back(*command);
+        entry->item = std::move(stored);
+        for (const auto& listener : listeners) listener->itemChanged(entry->item);
     }
 
-    // What another program asked of an item this one runs.
-    void obey(Entry& entry, const std::string& command, std::vector<DownloadRequest>& streams) {
-        if (command == "pause") pauseOne(entry);
-        if (command == "resume") resumeOne(entry);
-        if (command == "retry") retryOne(entry);
-        if (command == "cancel") cancelOne(entry, streams);
-    }
-
-    // An item another program runs is asked of that program, through the store.
-    bool forwarded(Entry& entry, const char* command) {
-        if (!entry.foreign) return false;
-        asks.emplace_back(entry.item.id, command);
-        backgroundWake.notify_all();
-        return true;
-    }
-
-    void pauseOne(Entry& entry) {
-        if (!canPause(entry.item.state)) return;
-        ++entry.runToken;
-        setState(entry, ItemState::Paused, "已暂停");
-    }
-
-    void resumeOne(Entry& entry) {
-        if (canResume(entry.item.state)) requeue(entry);
-    }
-
-    void retryOne(Entry& entry) {
-        if (!canRetry(entry.item.state)) return;
-        // A waiting part goes on from where it is; a failed or cancelled one starts afresh.
-        if (entry.item.state != ItemState::Waiting) entry.item.bytesDone = 0;
-        requeue(entry);
-    }
-
-    void cancelOne(Entry& entry, std::vector<DownloadRequest>& streams) {
-        if (!canCancel(entry.item.state)) return;
-        ++entry.runToken;
-        entry.item.bytesDone = 0;
-        setState(entry, ItemState::Cancelled, "已取消");
-        // A running job deletes them once it has let go of its task.
-        if (!entry.running) {
-            for (DownloadRequest& part : ownStreams(entry)) streams.push_back(std::move(part));
+    // A user's command: an item another program runs is asked of that program, through
+    // the store; one of this program's follows the machine's rules.
+    void command(const std::vector<std::int64_t>& ids, ListCommand command,
+                 std::vector<DownloadRequest>& streams) {
+        ItemEvent event;
+        event.kind = eventOf(command);
+        for (std::int64_t id : ids) {
+            Entry* entry = table.find(id);
+            if (entry == nullptr || closed) continue;
+            if (entry->foreign) {
+                asks.emplace_back(id, command);
+                timer.wake();
+                continue;
+            }
+            apply(*entry, event, streams);
         }
-    }
-
-    static void runPacket(std::intptr_t id, std::intptr_t packet) {
-        std::unique_ptr<std::shared_ptr<Core>> core(
-            reinterpret_cast<std::shared_ptr<Core>*>(packet));
-        (*core)->run(id);
     }
 
     class Report;
@@ -333,28 +247,27 @@ class DownloadQueue::Core::Report : public JobReport {
         : core_(core), id_(id), token_(token) {}
 
     void stage(const std::string& text) override {
-        std::lock_guard lock(core_.mutex);
-        if (Entry* entry = owned()) {
-            entry->item.stageText = text;
-            core_.changed(*entry, false);
-        }
+        ItemEvent event;
+        event.kind = ItemEvent::Stage;
+        event.text = text;
+        apply(event);
     }
 
     void progress(std::int64_t done, std::int64_t total, std::int64_t speed,
                   const std::string& text) override {
-        std::lock_guard lock(core_.mutex);
-        if (Entry* entry = owned()) {
-            entry->item.bytesDone = done;
-            entry->item.bytesTotal = total;
-            entry->item.speed = speed;
-            entry->item.stageText = text;
-            core_.changed(*entry, false);
-        }
+        ItemEvent event;
+        event.kind = ItemEvent::Progress;
+        event.bytesDone = done;
+        event.bytesTotal = total;
+        event.speed = speed;
+        event.text = text;
+        apply(event);
     }
 
     void mergeStarted() override {
-        std::lock_guard lock(core_.mutex);
-        if (Entry* entry = owned()) core_.setState(*entry, ItemState::Merging, nullptr);
+        ItemEvent event;
+        event.kind = ItemEvent::Merging;
+        apply(event);
     }
 
     bool stopRequested() override {
@@ -363,9 +276,14 @@ class DownloadQueue::Core::Report : public JobReport {
     }
 
   private:
+    void apply(const ItemEvent& event) {
+        std::lock_guard lock(core_.mutex);
+        if (Entry* entry = owned()) core_.apply(*entry, event);
+    }
+
     Entry* owned() {
         if (core_.closed) return nullptr;
-        Entry* entry = core_.find(id_);
+        Entry* entry = core_.table.whole(id_);
         return entry != nullptr && entry->runToken == token_ ? entry : nullptr;
     }
 
@@ -379,21 +297,22 @@ void DownloadQueue::Core::run(std::int64_t id) {
     std::uint64_t token = 0;
     {
         std::lock_guard lock(mutex);
-        Entry* entry = find(id);
+        Entry* entry = table.whole(id);
         if (entry == nullptr || closed) return;
         entry->inPool = false;
-        // Paused, cancelled or removed while it waited for a worker.
-        if (entry->item.state != ItemState::Queued) return;
+        if (entry->item.state != ItemState::Queued) return;  // paused, cancelled meanwhile
         entry->running = true;
         ++runningJobs;
         token = entry->runToken;
         request = entry->item.request;
-        setState(*entry, ItemState::Running, nullptr);
+        ItemEvent started;
+        started.kind = ItemEvent::JobStarted;
+        apply(*entry, started);
     }
     Report report(*this, id, token);
     JobResult result;
     try {
-        result = runDownloadJob(request, report);
+        result = job(request, report);
     } catch (...) {
         // Out of memory or a failing library: the item fails with its last text.
     }
@@ -403,32 +322,43 @@ void DownloadQueue::Core::run(std::int64_t id) {
 
 void DownloadQueue::Core::finish(std::int64_t id, std::uint64_t token, const JobResult& result,
                                  std::int64_t outputBytes) {
-    std::vector<DownloadRequest> streamsToDelete;
+    std::vector<DownloadRequest> streams;
     {
         std::lock_guard lock(mutex);
         --runningJobs;
         jobsEnded.notify_all();
-        Entry* entry = find(id);
+        Entry* entry = table.whole(id);
         if (closed || entry == nullptr) return;  // the end of the program, or removed
         entry->running = false;
-        const bool stopAsked = entry->runToken != token;
+        ItemEvent ended;
+        ended.nowMs = epochMilliseconds();
         if (result.outcome == JobResult::Done) {
-            finishDone(*entry, outputBytes);  // the file is there, whatever was asked meanwhile
-        } else if (!stopAsked) {
-            fail(*entry, result);
-        } else if (entry->item.state == ItemState::Cancelled) {
-            streamsToDelete = ownStreams(*entry);
-        } else if (entry->item.state == ItemState::Queued) {
-            schedule(*entry);  // resumed before the job had ended
+            ended.kind = ItemEvent::JobDone;
+            ended.bytesDone = outputBytes;
+        } else if (entry->runToken != token) {
+            ended.kind = ItemEvent::JobStopped;
+        } else {
+            ended.kind = ItemEvent::JobFailed;
+            ended.text = result.errorText;
+            ended.mendable = result.mendable;
         }
+        apply(*entry, ended, streams);
     }
-    deleteStreams(streamsToDelete);
+    deleteTemporaryStreams(streams);
 }
 
-DownloadQueue::DownloadQueue(ThreadPool& pool, std::unique_ptr<DownloadStore> store,
-                             std::vector<DownloadItem> items)
-    : core_(std::make_shared<Core>(pool, std::move(store))) {
-    for (DownloadItem& item : items) {
+DownloadQueue::DownloadQueue(ThreadPool& pool, DownloadJob job,
+                             std::unique_ptr<DownloadStore> store, std::vector<DownloadItem> items)
+    : DownloadQueue(pool, std::move(job), std::move(store), loadedItems(std::move(items))) {}
+
+DownloadQueue::DownloadQueue(ThreadPool& pool, DownloadJob job,
+                             std::unique_ptr<DownloadStore> store, LoadedItems loaded)
+    : core_(std::make_shared<Core>(pool, std::move(job), std::move(store))) {
+    if (core_->watch) {
+        for (const auto& [id, fingerprint] : loaded.fingerprints)
+            core_->watch->know(id, fingerprint);
+    }
+    for (DownloadItem& item : loaded.items) {
         // Only the memory changes: the store keeps them unfinished until they are touched,
         // so a start that ends early still finds them interrupted.
         // A part whose lock is held runs in another program now: it stays that program's.
@@ -439,22 +369,27 @@ DownloadQueue::DownloadQueue(ThreadPool& pool, std::unique_ptr<DownloadStore> st
             core_->interrupted.push_back(item.id);
         }
         item.speed = 0;
-        core_->nextId = std::max(core_->nextId, item.id + 1);
-        core_->byOutput[item.request.outputPath] = item.id;
-        Core::Entry& entry = core_->entries[item.id];
+        const std::int64_t id = item.id;
+        core_->nextId = std::max(core_->nextId, id + 1);
+        Core::Entry& entry = core_->table.add(id);
         entry.item = std::move(item);
         entry.foreign = foreign;
+        core_->table.indexOutputIfNewer(id);
+    }
+    for (FinishedPart& part : loaded.finished) {
+        const std::int64_t id = part.id();
+        core_->nextId = std::max(core_->nextId, id + 1);
+        core_->table.addFinished(std::move(part));
+        core_->table.indexOutputIfNewer(id);
     }
     if (core_->watch) {
         std::lock_guard lock(core_->mutex);
-        core_->startBackground();
+        core_->timer.start();
     }
 }
 
 DownloadQueue::~DownloadQueue() {
     shutDown();
-    // Nothing starts it once the queue is closed.
-    if (core_->background.joinable()) core_->background.join();
     std::unique_lock lock(core_->mutex);
     core_->jobsEnded.wait(lock, [this] { return core_->runningJobs == 0; });
 }
@@ -462,80 +397,68 @@ DownloadQueue::~DownloadQueue() {
 DownloadQueue::Submission DownloadQueue::submit(const DownloadRequest& request) {
     std::lock_guard lock(core_->mutex);
     if (core_->closed) return {};
-    auto known = core_->byOutput.find(request.outputPath);
-    if (known != core_->byOutput.end()) {
-        Core::Entry& entry = *core_->find(known->second);
+    ItemEvent event;
+    if (const auto known = core_->table.idOfOutput(request.outputPath)) {
+        Core::Entry& entry = *core_->table.find(*known);
         const ItemState state = entry.item.state;
         const bool finished = state == ItemState::Done && isFinishedOutput(request.outputPath);
         if (isUnfinished(state) || finished) return {entry.item, false};
         entry.foreign = false;  // ended in another program: this one takes it on
         if (state != ItemState::Paused) entry.item.request = request;
-        entry.item.bytesDone = 0;
-        core_->requeue(entry);
+        event.kind = ItemEvent::Resubmitted;
+        core_->apply(entry, event);
         return {entry.item, true};
     }
     const std::int64_t id = core_->newId();
-    Core::Entry& entry = core_->entries[id];
-    entry.item.id = id;
+    Core::Entry& entry = core_->table.add(id);
     entry.item.request = request;
-    entry.item.createdAt = secondsNow();
-    core_->byOutput[request.outputPath] = entry.item.id;
-    core_->setState(entry, ItemState::Queued, nullptr);
-    core_->schedule(entry);
+    entry.item.createdAt = epochMilliseconds() / 1000;
+    core_->table.claimOutput(id);
+    event.kind = ItemEvent::Submitted;
+    core_->apply(entry, event);
     return {entry.item, true};
 }
 
 void DownloadQueue::pause(const std::vector<std::int64_t>& ids) {
     std::lock_guard lock(core_->mutex);
-    for (std::int64_t id : ids) {
-        Core::Entry* entry = core_->find(id);
-        if (entry == nullptr || core_->closed || core_->forwarded(*entry, "pause")) continue;
-        core_->pauseOne(*entry);
-    }
+    std::vector<DownloadRequest> none;
+    core_->command(ids, ListCommand::Pause, none);
 }
 
 void DownloadQueue::resume(const std::vector<std::int64_t>& ids) {
     std::lock_guard lock(core_->mutex);
-    for (std::int64_t id : ids) {
-        Core::Entry* entry = core_->find(id);
-        if (entry == nullptr || core_->forwarded(*entry, "resume")) continue;
-        core_->resumeOne(*entry);
-    }
+    std::vector<DownloadRequest> none;
+    core_->command(ids, ListCommand::Resume, none);
 }
 
 void DownloadQueue::retry(const std::vector<std::int64_t>& ids) {
     std::lock_guard lock(core_->mutex);
     for (std::int64_t id : ids) {
-        Core::Entry* entry = core_->find(id);
-        if (entry == nullptr) continue;
         // One that failed or was cancelled elsewhere is this program's to run again.
-        const ItemState state = entry->item.state;
-        if (state == ItemState::Failed || state == ItemState::Cancelled) entry->foreign = false;
-        if (core_->forwarded(*entry, "retry")) continue;
-        core_->retryOne(*entry);
+        Core::Entry* entry = core_->table.whole(id);
+        if (entry != nullptr &&
+            (entry->item.state == ItemState::Failed || entry->item.state == ItemState::Cancelled)) {
+            entry->foreign = false;
+        }
     }
+    std::vector<DownloadRequest> none;
+    core_->command(ids, ListCommand::Retry, none);
 }
 
 void DownloadQueue::cancel(const std::vector<std::int64_t>& ids) {
-    std::vector<DownloadRequest> streamsToDelete;
+    std::vector<DownloadRequest> streams;
     {
         std::lock_guard lock(core_->mutex);
-        for (std::int64_t id : ids) {
-            Core::Entry* entry = core_->find(id);
-            if (entry == nullptr || core_->closed || core_->forwarded(*entry, "cancel")) continue;
-            core_->cancelOne(*entry, streamsToDelete);
-        }
+        core_->command(ids, ListCommand::Cancel, streams);
     }
-    deleteStreams(streamsToDelete);
+    deleteTemporaryStreams(streams);
 }
 
 void DownloadQueue::remove(const std::vector<std::int64_t>& ids) {
     std::lock_guard lock(core_->mutex);
     for (std::int64_t id : ids) {
-        Core::Entry* entry = core_->find(id);
-        if (entry == nullptr || core_->closed) continue;
-        core_->byOutput.erase(entry->item.request.outputPath);
-        core_->entries.erase(id);
+        if (core_->table.find(id) == nullptr || core_->closed) continue;
+        core_->table.erase(id);
         core_->removed.insert(id);
         if (core_->store) core_->store->forget(id);
         for (const auto& listener : core_->listeners) listener->itemRemoved(id);
@@ -544,12 +467,12 @@ void DownloadQueue::remove(const std::vector<std::int64_t>& ids) {
 
 void DownloadQueue::setRetryPolicy(RetryPolicy policy) {
     std::lock_guard lock(core_->mutex);
-    core_->retryPolicy = std::move(policy);
+    core_->machine.retries = std::move(policy);
 }
 
 RetryPolicy DownloadQueue::retryPolicy() const {
     std::lock_guard lock(core_->mutex);
-    return core_->retryPolicy;
+    return core_->machine.retries;
 }
 
 void DownloadQueue::resumeInterrupted() {
@@ -564,15 +487,33 @@ void DownloadQueue::resumeInterrupted() {
 std::vector<DownloadItem> DownloadQueue::items() const {
     std::lock_guard lock(core_->mutex);
     std::vector<DownloadItem> all;
-    all.reserve(core_->entries.size());
-    for (const auto& [id, entry] : core_->entries) all.push_back(entry.item);
+    all.reserve(core_->table.size());
+    core_->table.visit([&](const DownloadItem& item) { all.push_back(item); });
     return all;
 }
 
-std::optional<DownloadItem> DownloadQueue::item(std::int64_t id) const {
+void DownloadQueue::visitItems(const std::function<void(const DownloadItem&)>& visit) const {
     std::lock_guard lock(core_->mutex);
-    if (const Core::Entry* entry = core_->find(id)) return entry->item;
-    return std::nullopt;
+    core_->table.visit(visit);
+}
+
+void DownloadQueue::visitItemsNotDone(const std::function<void(const DownloadItem&)>& visit) const {
+    std::lock_guard lock(core_->mutex);
+    for (const auto& [id, entry] : core_->table.entries()) {
+        if (entry.item.state != ItemState::Done) visit(entry.item);
+    }
+}
+
+bool DownloadQueue::visitItem(std::int64_t id,
+                              const std::function<void(const DownloadItem&)>& visit) const {
+    std::lock_guard lock(core_->mutex);
+    return core_->table.visit(id, visit);
+}
+
+std::optional<DownloadItem> DownloadQueue::item(std::int64_t id) const {
+    std::optional<DownloadItem> found;
+    visitItem(id, [&](const DownloadItem& item) { found = item; });
+    return found;
 }
 
 void DownloadQueue::addListener(std::shared_ptr<DownloadQueueListener> listener) {
@@ -587,20 +528,21 @@ void DownloadQueue::removeListener(const DownloadQueueListener* listener) {
 
 void DownloadQueue::shutDown() {
     std::unique_ptr<DownloadStore> store;
-    std::thread background;
+    std::thread timer;
     {
         std::lock_guard lock(core_->mutex);
         core_->closed = true;
         store = std::move(core_->store);
-        background = std::move(core_->background);
+        core_->timer.stop();
+        timer = core_->timer.take();
     }
-    core_->backgroundWake.notify_all();
+    core_->timer.wake();
     // The program's queue is never destroyed, so its retry and store thread ends here.
-    if (background.joinable()) {
-        if (background.get_id() == std::this_thread::get_id()) {
-            background.detach();
+    if (timer.joinable()) {
+        if (timer.get_id() == std::this_thread::get_id()) {
+            timer.detach();
         } else {
-            background.join();
+            timer.join();
         }
     }
     store.reset();  // writes what was handed over, then ends its writer

@@ -1,18 +1,22 @@
 // The download list in memory and at work: every submitted part is an item, bound to what
-// it downloads; the thread pool runs one job per queued item. Items can be paused (the
+// it downloads; the thread pool runs the job the queue was handed, once per queued item, and
+// the item machine's rules (item_machine.h) decide what each event does. Items can be paused (the
 // job ends and gives its worker back, the partial streams stay), resumed, cancelled,
 // retried and removed. Every change goes to the store and to the listeners. Headless:
 // the main window, the download list window and the command line are all listeners.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "download/job/download_job.h"
 #include "download/list/download_item.h"
 #include "download/list/download_store.h"
+#include "download/list/loaded_items.h"
 #include "download/list/retry_policy.h"
 
 namespace quivra {
@@ -31,12 +35,18 @@ class DownloadQueueListener {
     virtual void videoFinished(const std::string& /*bvid*/, const std::string& /*videoTitle*/) {}
 };
 
+// What the list runs for an item on a worker: runDownloadJob, or a test's own job.
+using DownloadJob = std::function<JobResult(const DownloadRequest& part, JobReport& report)>;
+
 class DownloadQueue {
   public:
     // items: what the store held. Parts that were queued, running or merging when the
     // program ended come back paused ("已暂停"); resumeInterrupted() sends them on.
-    explicit DownloadQueue(ThreadPool& pool, std::unique_ptr<DownloadStore> store = nullptr,
-                           std::vector<DownloadItem> items = {});
+    DownloadQueue(ThreadPool& pool, DownloadJob job, std::unique_ptr<DownloadStore> store = nullptr,
+                  std::vector<DownloadItem> items = {});
+    // The same, with the items as the store handed them over one at a time.
+    DownloadQueue(ThreadPool& pool, DownloadJob job, std::unique_ptr<DownloadStore> store,
+                  LoadedItems loaded);
     // Stops its jobs (their streams stay), writes what is pending, waits for the jobs.
     ~DownloadQueue();
     DownloadQueue(const DownloadQueue&) = delete;
@@ -69,6 +79,14 @@ class DownloadQueue {
     void resumeInterrupted();
 
     std::vector<DownloadItem> items() const;  // oldest first
+    // Each item, oldest first, under the queue's lock and without a copy: what a long list
+    // looks at often. The visit never calls the queue.
+    void visitItems(const std::function<void(const DownloadItem&)>& visit) const;
+    // The items that are not done, as visitItems shows them: what runs or may run again,
+    // without the finished parts that make most of a long list.
+    void visitItemsNotDone(const std::function<void(const DownloadItem&)>& visit) const;
+    // The item, as visitItems shows it; false when the queue has none of that id.
+    bool visitItem(std::int64_t id, const std::function<void(const DownloadItem&)>& visit) const;
     std::optional<DownloadItem> item(std::int64_t id) const;
 
     void addListener(std::shared_ptr<DownloadQueueListener> listener);

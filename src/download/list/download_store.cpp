@@ -39,17 +39,13 @@ bool createPrivately(const std::string& path) {
     return makeFilePrivate(path);
 }
 
-StoreCheck openAndRead(SqliteDatabase& database, const std::string& path,
-                       std::vector<DownloadItem>& items) {
+StoreCheck openAndRead(SqliteDatabase& database, const std::string& path, const ItemTaker& take) {
     if (!createPrivately(path)) return StoreCheck::Unusable;
     if (!database.open(path)) return StoreCheck::Unusable;
     StoreCheck check = upgradeStore(database, DownloadStore::kSchemaVersion);
-    if (check == StoreCheck::Ready) check = readItems(database, items);
     if (check == StoreCheck::Ready && !useWriteAheadLog(database)) check = StoreCheck::Unusable;
-    if (check != StoreCheck::Ready) {
-        database.close();
-        items.clear();
-    }
+    if (check == StoreCheck::Ready) check = readItems(database, take);
+    if (check != StoreCheck::Ready) database.close();
     return check;
 }
 
@@ -216,13 +212,22 @@ struct DownloadStore::Writer {
 };
 
 StoreOpening DownloadStore::open(const std::string& path) {
+    std::vector<DownloadItem> items;
+    StoreOpening opening =
+        open(path, [&](DownloadItem&& item) { items.push_back(std::move(item)); });
+    // A store moved aside is fresh: what was handed came from the broken file.
+    if (opening.store && opening.movedAsideTo.empty()) opening.items = std::move(items);
+    return opening;
+}
+
+StoreOpening DownloadStore::open(const std::string& path, const ItemTaker& take) {
     StoreOpening opening;
     auto writer = std::make_shared<Writer>();
-    StoreCheck check = openAndRead(writer->database, path, opening.items);
+    StoreCheck check = openAndRead(writer->database, path, take);
     if (check == StoreCheck::Broken) {
         opening.movedAsideTo = moveAside(path);
         if (opening.movedAsideTo.empty()) return opening;
-        check = openAndRead(writer->database, path, opening.items);
+        check = openAndRead(writer->database, path, take);
     }
     if (check != StoreCheck::Ready) return opening;
     writer->path = path;

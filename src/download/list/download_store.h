@@ -31,6 +31,10 @@ class DownloadStore {
     // store takes its place. A store busy or unreachable (locked by another process, a
     // folder without write access) gives no store and leaves the file alone.
     static StoreOpening open(const std::string& path);
+    // The same, handing the items to `take` one at a time as they are read instead of
+    // keeping them (opening.items stays empty): a listing of any length in little memory.
+    // Items handed before the file was found broken and moved aside came from that file.
+    static StoreOpening open(const std::string& path, const ItemTaker& take);
 
     ~DownloadStore();  // writes everything handed over, then ends the writer
     DownloadStore(const DownloadStore&) = delete;

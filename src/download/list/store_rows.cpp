@@ -82,6 +82,22 @@ int number(const SqliteStatement& row, int column) {
     return static_cast<int>(row.integerColumn(column));
 }
 
+// FNV-1a over the texts (each with its end) and the numbers.
+std::uint64_t fingerprint(std::string_view state, std::string_view stage, std::string_view error,
+                          std::int64_t done, std::int64_t total) {
+    std::uint64_t hash = 14695981039346656037ULL;
+    auto add = [&](std::string_view bytes) {
+        for (const char c : bytes) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+        hash = (hash ^ 0xFFU) * 1099511628211ULL;
+    };
+    add(state);
+    add(stage);
+    add(error);
+    add(std::to_string(done));
+    add(std::to_string(total));
+    return hash;
+}
+
 // Columns 19 to 26: the tags (all empty without them) and the cover's address.
 void bindTags(SqliteStatement& statement, const DownloadRequest& request) {
     const VideoTags tags = request.tags.value_or(VideoTags{});
@@ -120,12 +136,27 @@ bool useWriteAheadLog(SqliteDatabase& database) {
 }
 
 StoreCheck readItems(SqliteDatabase& database, std::vector<DownloadItem>& items) {
+    return readItems(database, [&](DownloadItem&& item) { items.push_back(std::move(item)); });
+}
+
+std::uint64_t itemFingerprint(const DownloadItem& item) {
+    return fingerprint(itemStateName(item.state), localToUtf8(item.stageText),
+                       localToUtf8(item.errorText), item.bytesDone, item.bytesTotal);
+}
+
+StoreCheck readItems(SqliteDatabase& database, const ItemTaker& take, const RowFilter& wanted) {
     SqliteStatement row(database, std::string("SELECT ") + kColumns + " FROM items ORDER BY id");
     if (!row.isValid()) return failure(database);
     for (;;) {
         const SqliteStatement::Step step = row.step();
         if (step == SqliteStatement::Step::Done) return StoreCheck::Ready;
         if (step == SqliteStatement::Step::Error) return failure(database);
+        if (wanted &&
+            !wanted(row.integerColumn(0),
+                    fingerprint(row.textColumn(11), row.textColumn(12), row.textColumn(13),
+                                row.integerColumn(14), row.integerColumn(15)))) {
+            continue;
+        }
         DownloadItem item;
         item.id = row.integerColumn(0);
         DownloadRequest& request = item.request;
@@ -154,30 +185,35 @@ StoreCheck readItems(SqliteDatabase& database, std::vector<DownloadItem>& items)
         }
         request.coverAddress = local(row, 25);
         request.siteTitle = local(row, 26);
-        items.push_back(std::move(item));
+        take(std::move(item));
     }
 }
 
-StoreCheck readCommands(SqliteDatabase& database, std::map<std::int64_t, std::string>& commands) {
+StoreCheck readCommands(SqliteDatabase& database, std::map<std::int64_t, ListCommand>& commands) {
     SqliteStatement row(database, "SELECT id, command FROM items WHERE command != ''");
     if (!row.isValid()) return failure(database);
     for (;;) {
         const SqliteStatement::Step step = row.step();
         if (step == SqliteStatement::Step::Done) return StoreCheck::Ready;
         if (step == SqliteStatement::Step::Error) return failure(database);
-        commands[row.integerColumn(0)] = row.textColumn(1);
+        if (const auto command = commandFromText(row.textColumn(1))) {
+            commands[row.integerColumn(0)] = *command;
+        }
     }
 }
 
-bool writeCommand(SqliteDatabase& database, std::int64_t id, const std::string& command,
-                  const std::string& replaced) {
-    SqliteStatement update(database, replaced.empty()
-                                         ? "UPDATE items SET command = ?2 WHERE id = ?1"
-                                         : "UPDATE items SET command = ?2 WHERE id = ?1"
-                                           " AND command = ?3");
+bool writeCommand(SqliteDatabase& database, std::int64_t id, ListCommand command) {
+    SqliteStatement update(database, "UPDATE items SET command = ?2 WHERE id = ?1");
     update.bind(1, id);
-    update.bind(2, command);
-    if (!replaced.empty()) update.bind(3, replaced);
+    update.bind(2, std::string(commandText(command)));
+    return update.step() == SqliteStatement::Step::Done;
+}
+
+bool clearCommand(SqliteDatabase& database, std::int64_t id, ListCommand obeyed) {
+    SqliteStatement update(database,
+                           "UPDATE items SET command = '' WHERE id = ?1 AND command = ?2");
+    update.bind(1, id);
+    update.bind(2, std::string(commandText(obeyed)));
     return update.step() == SqliteStatement::Step::Done;
 }
 

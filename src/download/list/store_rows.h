@@ -3,11 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "download/list/download_item.h"
+#include "download/list/list_command.h"
 #include "download/list/sqlite_database.h"
 
 namespace quivra {
@@ -28,12 +30,21 @@ bool useWriteAheadLog(SqliteDatabase& database);
 
 // Reads every item, oldest first.
 StoreCheck readItems(SqliteDatabase& database, std::vector<DownloadItem>& items);
+// The same, one row at a time: each item is handed to `take` as it is read; with `wanted`,
+// a row it turns down (given its id and fingerprint) is skipped before it is converted.
+using RowFilter = std::function<bool(std::int64_t id, std::uint64_t fingerprint)>;
+StoreCheck readItems(SqliteDatabase& database, const ItemTaker& take, const RowFilter& wanted = {});
 
-// The commands other programs left for items (id to "pause", "cancel", ...).
-StoreCheck readCommands(SqliteDatabase& database, std::map<std::int64_t, std::string>& commands);
-// Sets an item's command; with `replaced`, only while the command is still that one.
-bool writeCommand(SqliteDatabase& database, std::int64_t id, const std::string& command,
-                  const std::string& replaced = "");
+// What the program running an item changes (state, texts, bytes), as one number: equal for
+// an item and the row it was written to.
+std::uint64_t itemFingerprint(const DownloadItem& item);
+
+// The commands other programs left for items; a text no program writes is left out.
+StoreCheck readCommands(SqliteDatabase& database, std::map<std::int64_t, ListCommand>& commands);
+// Leaves a command for an item.
+bool writeCommand(SqliteDatabase& database, std::int64_t id, ListCommand command);
+// Takes an obeyed command off an item, unless another one replaced it meanwhile.
+bool clearCommand(SqliteDatabase& database, std::int64_t id, ListCommand obeyed);
 
 // Writes items whole (insert or replace) and deletes forgotten ones, in one transaction.
 struct StoreChange {

@@ -1,13 +1,13 @@
 // list: the items of downloads.db, oldest first.
-#include <vector>
+#include <utility>
 
 #include "app/cli/download_commands.h"
 #include "app/cli/downloads/item_text.h"
 #include "app/cli/exit_status.h"
 #include "base/shared_state.h"
-#include "download/list/download_store.h"
 #include "download/job/part_lock.h"
 #include "download/job/progress_text.h"
+#include "download/list/download_store.h"
 #include "net/text_encoding.h"
 
 namespace quivra {
@@ -39,7 +39,19 @@ std::string itemLine(const DownloadItem& item) {
 }  // namespace
 
 int runList(const ListOptions& options, Terminal& terminal) {
-    StoreOpening opening = DownloadStore::open(downloadStorePath(sharedState().configPath));
+    // Each item is written as it is read: a list of any length costs one item's memory.
+    bool first = true;
+    StoreOpening opening = DownloadStore::open(
+        downloadStorePath(sharedState().configPath), [&](DownloadItem&& stored) {
+            const DownloadItem item = asItIs(std::move(stored));
+            if (options.json) {
+                terminal.piece((first ? "[" : ",") + jsonText(partJson(item)));
+            } else {
+                terminal.line(itemLine(item));
+            }
+            first = false;
+        });
+    if (options.json && (opening.store || !first)) terminal.line(first ? "[]" : "]");
     if (!opening.movedAsideTo.empty()) {
         terminal.localError(brokenStoreMessage(opening.movedAsideTo));
     }
@@ -47,16 +59,6 @@ int runList(const ListOptions& options, Terminal& terminal) {
         terminal.error("downloads.db cannot be opened (busy, or its folder is not writable)");
         return kExitFailed;
     }
-    nlohmann::ordered_json items = nlohmann::ordered_json::array();
-    for (const DownloadItem& stored : opening.items) {
-        const DownloadItem item = asItIs(stored);
-        if (options.json) {
-            items.push_back(partJson(item));
-        } else {
-            terminal.line(itemLine(item));
-        }
-    }
-    if (options.json) terminal.json(items);
     return kExitDone;
 }
 
