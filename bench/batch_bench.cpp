@@ -14,6 +14,7 @@
 #include "download/batch_download.h"
 #include "download/list/download_queue.h"
 #include "download/thread_pool.h"
+#include "support/program_job.h"
 #include "video/video_parse.h"
 
 namespace {
@@ -54,7 +55,7 @@ int main(int argc, char** argv) {
     quivra::ThreadPool idle;  // never started: the parts stay queued, nothing downloads
 
     const auto batch = [&] {
-        auto queue = std::make_shared<quivra::DownloadQueue>(idle, quivra::runDownloadJob);
+        auto queue = std::make_shared<quivra::DownloadQueue>(idle, quivra::test::programJob());
         auto view = std::make_shared<WaitingView>();
         quivra::BatchRun::start(addresses(), settings, quivra::sharedState().site.main, queue,
                                 view);
@@ -62,7 +63,7 @@ int main(int argc, char** argv) {
         return queue->items().size();
     };
     const auto oneByOne = [&] {
-        quivra::DownloadQueue queue(idle, quivra::runDownloadJob);
+        quivra::DownloadQueue queue(idle, quivra::test::programJob());
         for (const std::string& address : addresses()) {
             quivra::addParsedVideo(quivra::parseVideo(address), settings,
                                    quivra::sharedState().site.main, queue);

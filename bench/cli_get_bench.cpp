@@ -24,12 +24,14 @@
 #include "bench_support.h"
 #include "devsite/dev_site.h"
 #include "download/download_start.h"
+#include "download/download_view.h"
 #include "download/engine/download_engine.h"
 #include "download/list/download_queue.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
+#include "support/program_job.h"
 #include "support/started_program.h"
-#include "video/video_info.h"
+#include "video/video_parse.h"
 
 namespace {
 
@@ -41,25 +43,24 @@ double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// The main window's list with the video's one part, quality 80 and audio 高 chosen.
+// The main window's list showing the parse of the video (one part), quality 80 and audio 高
+// chosen.
 class OneRowView : public DownloadView {
   public:
-    explicit OneRowView(const PageEntry& page) : page_(page) {}
-    int rowCount() override { return 1; }
-    std::string cellText(int row, int column) override {
-        if (row != 0) return "";
-        if (column == TitleColumn) return page_.part;
-        if (column == CidColumn) return page_.cid;
-        return "";
-    }
+    explicit OneRowView(std::shared_ptr<const ParseResult> parse) : parse_(std::move(parse)) {}
+    std::shared_ptr<const ParseResult> shownParse() override { return parse_; }
     bool isChecked(int) override { return true; }
     std::optional<int> videoQualityData() override { return 80; }
     std::optional<int> audioQualityData() override { return 30280; }
     void clearVideoQualitySelection() override {}
+    std::string stateText(int) override { return ""; }
     void setStateText(int, const std::string&) override {}
+    void showMessage(const std::string& text) override {
+        std::fprintf(stderr, "message: %s\n", localToUtf8(text).c_str());
+    }
 
   private:
-    PageEntry page_;
+    std::shared_ptr<const ParseResult> parse_;
 };
 
 // When the part's streams were whole and when it ended.
@@ -101,14 +102,14 @@ struct Timing {
     double end = -1;    // start to the end
 };
 
-Timing timeWindow(DownloadQueue& queue, Moments& moments, const PageEntry& page,
-                  const fs::path& folder) {
-    sharedState().download.update(
-        [&](DownloadSettings& settings) { settings.directory = utf8ToLocalText(folder.string()); });
+Timing timeWindow(DownloadQueue& queue, Moments& moments,
+                  const std::shared_ptr<const ParseResult>& parse, const fs::path& folder) {
+    DownloadSettings settings = sharedState().download.get();
+    settings.directory = utf8ToLocalText(folder.string());
     moments.reset();
-    OneRowView view(page);
+    OneRowView view(parse);
     const auto pressed = Clock::now();
-    startDownloads(view, queue);
+    startDownloads(view, queue, settings, sharedState().site.main);
     const auto [whole, end] = moments.waitFrom(pressed);
     return {whole, end};
 }
@@ -169,22 +170,21 @@ int main(int argc, char** argv) {
     fs::create_directories(window);
     loadSharedState(window.string());
     sharedState().site.api = sharedState().site.main = base;
-    VideoRecord video;
-    if (requestVideoInfo(devsite::kLargeBvid, video) != 1 || !downloadEngine().init(window, true) ||
-        !threadPool().start(3)) {
+    const auto parse = std::make_shared<const ParseResult>(parseVideo(devsite::kLargeBvid));
+    if (parse->failure != ParseFailure::None || parse->rows.size() != 1 ||
+        !downloadEngine().init(window, true) || !threadPool().start(3)) {
         std::fprintf(stderr, "no video information, engine or pool\n");
         return 1;
     }
-    video.bvid = devsite::kLargeBvid;  // the answer's record leaves it to the parse
-    sharedState().video.set(video);
-    DownloadQueue queue(threadPool(), runDownloadJob);
+    sharedState().video.set(parse->video);
+    DownloadQueue queue(threadPool(), test::programJob());
     auto moments = std::make_shared<Moments>();
     queue.addListener(moments);
 
     std::vector<double> windowWhole, windowEnd, commandWhole, commandEnd;
     for (int round = 0; round < rounds; ++round) {
         const fs::path windowDownloads = window / ("round" + std::to_string(round));
-        const Timing byWindow = timeWindow(queue, *moments, video.pages.front(), windowDownloads);
+        const Timing byWindow = timeWindow(queue, *moments, parse, windowDownloads);
         fs::remove_all(windowDownloads);
         const fs::path commandDownloads = folder / ("round" + std::to_string(round));
         const Timing byCommand = timeCommand(folder / "quivra-downloader", commandDownloads);

@@ -24,11 +24,12 @@
 #include "bench_support.h"
 #include "devsite/dev_site.h"
 #include "download/download_start.h"
+#include "download/download_view.h"
 #include "download/engine/download_engine.h"
-#include "download/job/download_job.h"
 #include "download/list/download_queue.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
+#include "support/program_job.h"
 #include "video/video_info.h"
 
 namespace {
@@ -36,40 +37,43 @@ namespace {
 using namespace quivra;
 using Clock = std::chrono::steady_clock;
 
-// The list in memory: the parts of the video, the chosen qualities, the state texts.
+// The list in memory: the parse it shows, the chosen qualities, the state texts.
 class BenchView : public DownloadView {
   public:
-    BenchView(const VideoRecord& video, int quality) : quality_(quality) {
-        for (const PageEntry& page : video.pages) rows_.push_back({page.part, page.cid, ""});
+    BenchView(const VideoRecord& video, int quality)
+        : parse_(std::make_shared<ParseResult>()), quality_(quality) {
+        parse_->video = video;
+        parse_->rows = video.pages;
+        states_.resize(video.pages.size());
     }
-    int rowCount() override { return static_cast<int>(rows_.size()); }
-    std::string cellText(int row, int column) override {
-        std::lock_guard lock(mutex_);
-        if (row < 0 || row >= rowCount()) return "";
-        if (column == TitleColumn) return rows_[row].title;
-        if (column == CidColumn) return rows_[row].cid;
-        if (column == StateColumn) return rows_[row].state;
-        return "";
-    }
+    int rowCount() const { return static_cast<int>(states_.size()); }
+    std::shared_ptr<const ParseResult> shownParse() override { return parse_; }
     bool isChecked(int) override { return true; }
     std::optional<int> videoQualityData() override { return quality_; }
     std::optional<int> audioQualityData() override { return 30280; }
     void clearVideoQualitySelection() override {}
+    std::string stateText(int row) override {
+        std::lock_guard lock(mutex_);
+        return states_[row];
+    }
     void setStateText(int row, const std::string& text) override {
         std::lock_guard lock(mutex_);
-        rows_[row].state = text;
+        states_[row] = text;
         if (text == done_) lastDone_ = Clock::now();
+    }
+    void showMessage(const std::string& text) override {
+        std::fprintf(stderr, "message: %s\n", localToUtf8(text).c_str());
     }
     int doneCount() {
         std::lock_guard lock(mutex_);
         int count = 0;
-        for (const Row& row : rows_) count += row.state == done_ ? 1 : 0;
+        for (const std::string& state : states_) count += state == done_ ? 1 : 0;
         return count;
     }
     bool anyFailed() {
         std::lock_guard lock(mutex_);
-        for (const Row& row : rows_) {
-            if (row.state == localText("音视频合成失败") || row.state == localText("视频解析失败"))
+        for (const std::string& state : states_) {
+            if (state == localText("音视频合成失败") || state == localText("视频解析失败"))
                 return true;
         }
         return false;
@@ -80,11 +84,9 @@ class BenchView : public DownloadView {
     }
 
   private:
-    struct Row {
-        std::string title, cid, state;
-    };
     std::mutex mutex_;
-    std::vector<Row> rows_;
+    std::shared_ptr<ParseResult> parse_;
+    std::vector<std::string> states_;
     int quality_;
     const std::string done_ = localText("下载完成");
     Clock::time_point lastDone_;
@@ -115,8 +117,11 @@ std::int64_t servedBytes(httplib::Client& control, const std::string& file) {
     return at == std::string::npos ? 0 : std::atoll(answer->body.c_str() + at + 8);
 }
 
-void useDirectory(const std::filesystem::path& directory) {
-    sharedState().download.set({utf8ToLocalText(directory.string()), 3});
+DownloadSettings settingsFor(const std::filesystem::path& directory) {
+    DownloadSettings settings;
+    settings.directory = utf8ToLocalText(directory.string());
+    settings.threadNumber = 3;
+    return settings;
 }
 
 }  // namespace
@@ -153,15 +158,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     sharedState().video.set(video);
-    DownloadQueue queue(threadPool(), runDownloadJob);
+    DownloadQueue queue(threadPool(), test::programJob());
 
     // Run 1: at the given rate, press to last "下载完成".
     control.Post("/_devsite/speed?bytesPerSecond=" + std::to_string(rate), "", "text/plain");
-    useDirectory(folder / "fast");
+    const DownloadSettings fast = settingsFor(folder / "fast");
     auto view = std::make_shared<BenchView>(video, quality);
     queue.addListener(std::make_shared<RowStates>(view));
     const auto pressed = Clock::now();
-    startDownloads(*view, queue);
+    startDownloads(*view, queue, fast, base);
     while (view->doneCount() < view->rowCount() && !view->anyFailed() &&
            Clock::now() - pressed < std::chrono::minutes(5)) {
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -191,10 +196,10 @@ int main(int argc, char** argv) {
 
     // Run 2: slow connections, CPU of this process while the jobs wait on them.
     control.Post("/_devsite/speed?bytesPerSecond=" + std::to_string(slowRate), "", "text/plain");
-    useDirectory(folder / "slow");
+    const DownloadSettings slowSettings = settingsFor(folder / "slow");
     auto slow = std::make_shared<BenchView>(video, quality);
     queue.addListener(std::make_shared<RowStates>(slow));
-    std::thread presser([&] { startDownloads(*slow, queue); });
+    std::thread presser([&] { startDownloads(*slow, queue, slowSettings, base); });
     std::this_thread::sleep_for(std::chrono::seconds(3));
     const double cpuBefore = cpuSeconds();
     const auto windowStart = Clock::now();

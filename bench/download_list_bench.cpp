@@ -22,6 +22,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -29,13 +30,15 @@
 #include "base/shared_state.h"
 #include "bench_support.h"
 #include "devsite/dev_site.h"
+#include "download/download_core.h"
 #include "download/engine/download_engine.h"
 #include "download/list/download_queue.h"
 #include "download/list/download_store.h"
-#include "download/plan/part_binding.h"
+#include "download/plan/download_plan.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
-#include "video/video_info.h"
+#include "support/program_job.h"
+#include "video/video_parse.h"
 
 namespace {
 
@@ -82,10 +85,27 @@ void runEvents(std::chrono::milliseconds span) {
     }
 }
 
-void measureList(const VideoRecord& video, int count) {
+// A core around the list, as the program's start makes it.
+std::shared_ptr<DownloadCore> coreWith(ThreadPool& pool, std::shared_ptr<DownloadQueue> queue) {
+    SharedState& state = sharedState();
+    return std::make_shared<DownloadCore>(DownloadCore{
+        downloadEngine(), pool, std::move(queue), state.download, state.site, state.configPath});
+}
+
+// The parts of the parse as "下载全部" plans them into the folder: quality 80, audio 高,
+// tags and cover.
+std::vector<DownloadRequest> plannedParts(const ParseResult& parsed,
+                                          const std::filesystem::path& directory) {
+    DownloadSettings settings;
+    settings.directory = utf8ToLocalText(directory.string());
+    settings.writeTags = settings.saveCover = true;
+    return planDownloads(parsed, {std::nullopt, 80, 30280}, settings, sharedState().site.main)
+        .requests;
+}
+
+void measureList(const ParseResult& parsed, const std::filesystem::path& directory, int count) {
     std::vector<DownloadItem> items;
-    const PartChoice choice{"/tmp/list-bench", 80, 30280};
-    for (const DownloadRequest& request : bindVideoParts(video, choice)) {
+    for (const DownloadRequest& request : plannedParts(parsed, directory)) {
         if (static_cast<int>(items.size()) == count) break;
         DownloadItem item;
         item.id = static_cast<std::int64_t>(items.size()) + 1;
@@ -96,12 +116,13 @@ void measureList(const VideoRecord& video, int count) {
         items.push_back(item);
     }
     ThreadPool idle;  // never started: the items stay as they are
-    auto queue = std::make_shared<DownloadQueue>(idle, runDownloadJob, nullptr, items);
+    const auto core =
+        coreWith(idle, std::make_shared<DownloadQueue>(idle, test::programJob(), nullptr, items));
 
     std::vector<double> opens;
     for (int run = 0; run < 10; ++run) {
         opens.push_back(bench::millisecondsOf([&] {
-            DownloadListWindow window(queue);
+            DownloadListWindow window(core);
             window.show();
             window.grab();  // paints every visible row
         }));
@@ -113,7 +134,7 @@ void measureList(const VideoRecord& video, int count) {
         "max %.1f (target under 200 ms)\n",
         items.size(), open.median, open.min, open.max);
 
-    DownloadListWindow window(queue);
+    DownloadListWindow window(core);
     window.show();
     window.grab();
     QScrollBar* bar = window.table()->verticalScrollBar();
@@ -133,22 +154,19 @@ void measureList(const VideoRecord& video, int count) {
 
 void measureDownloads(const std::filesystem::path& folder, std::int64_t rate,
                       std::chrono::seconds window) {
-    VideoRecord large;
-    if (requestVideoInfo(devsite::kLargeBvid, large) < 1) {
+    const ParseResult large = parseVideo(devsite::kLargeBvid);
+    if (large.failure != ParseFailure::None) {
         std::fprintf(stderr, "no information for the large video\n");
         return;
     }
-    large.bvid = devsite::kLargeBvid;
     StoreOpening opening = DownloadStore::open((folder / "downloads.db").string());
     DownloadStore* store = opening.store.get();
     auto queue =
-        std::make_shared<DownloadQueue>(threadPool(), runDownloadJob, std::move(opening.store));
-    DownloadListWindow list(queue);
+        std::make_shared<DownloadQueue>(threadPool(), test::programJob(), std::move(opening.store));
+    DownloadListWindow list(coreWith(threadPool(), queue));
     list.show();
     for (int n = 1; n <= 3; ++n) {
-        const PartChoice choice{utf8ToLocalText((folder / ("d" + std::to_string(n))).string()), 80,
-                                30280};
-        queue->submit(bindVideoParts(large, choice).front());
+        queue->submit(plannedParts(large, folder / ("d" + std::to_string(n))).front());
     }
     runEvents(std::chrono::seconds(2));  // connections up, the list filling
 
@@ -210,13 +228,12 @@ int main(int argc, char** argv) {
     loadSharedState(folder.string());
     sharedState().site.api = sharedState().site.main = "http://127.0.0.1:" + std::to_string(port);
 
-    VideoRecord thousand;
-    if (requestVideoInfo(devsite::kThousandPartBvid, thousand) < 1) {
+    const ParseResult thousand = parseVideo(devsite::kThousandPartBvid);
+    if (thousand.failure != ParseFailure::None) {
         std::fprintf(stderr, "no information for the 1,000-part video\n");
         return 1;
     }
-    thousand.bvid = devsite::kThousandPartBvid;
-    measureList(thousand, count);
+    measureList(thousand, folder / "list", count);
 
     if (!downloadEngine().init(folder.string(), true) || !threadPool().start(3)) {
         std::fprintf(stderr, "engine or pool did not start\n");

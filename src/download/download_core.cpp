@@ -23,7 +23,8 @@ CoreStart startDownloadCore(int threads, bool processMessages) {
         start.failure = localText("线程池创建失败");
     }
     DownloadListOpening list =
-        openDownloadList(pool, runDownloadJob, state.configPath, state.download.get().retries);
+        openDownloadList(pool, downloadJobWith({engine, state.site.main, JobTimings{}}),
+                         state.configPath, state.download.get().retries);
     start.storeMessage = std::move(list.message);
     start.core = std::make_shared<DownloadCore>(DownloadCore{
         engine, pool, std::move(list.queue), state.download, state.site, state.configPath});

@@ -51,7 +51,7 @@ class BatchWindowTest : public MainWindowTest {
 
     ThreadPool idlePool_;  // never started
     std::shared_ptr<DownloadQueue> queue_ =
-        std::make_shared<DownloadQueue>(idlePool_, runDownloadJob);
+        std::make_shared<DownloadQueue>(idlePool_, test::programJob());
     QPointer<BatchWindow> batch_;
 };
 

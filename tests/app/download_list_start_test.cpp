@@ -11,11 +11,11 @@
 #include "app/startup.h"
 #include "base/config_file.h"
 #include "base/shared_state.h"
-#include "download/job/download_job.h"
 #include "download/list/download_list_start.h"
 #include "download/list/download_queue.h"
 #include "download/thread_pool.h"
 #include "main_window_fixture.h"
+#include "support/program_job.h"
 #include "support/run_program.h"
 
 namespace quivra {
@@ -54,7 +54,7 @@ class DownloadListStartTest : public MainWindowTest {
 TEST_F(DownloadListStartTest, StoreBesideConfigAndTheResumeSetting) {
     std::ofstream(store_) << "not a store";
     const DownloadListOpening broken =
-        openDownloadList(threadPool(), runDownloadJob, sharedState().configPath, 5);
+        openDownloadList(threadPool(), test::programJob(), sharedState().configPath, 5);
     const std::string message = localToUtf8(broken.message);
     EXPECT_NE(message.find("downloads.db.broken-"), std::string::npos) << message;
     EXPECT_TRUE(broken.queue->items().empty());
@@ -80,7 +80,7 @@ TEST_F(DownloadListStartTest, StoreBesideConfigAndTheResumeSetting) {
             loadDownloadSettings(sharedState().configPath, sharedState().programDirectory));
 
         DownloadListOpening list =
-            openDownloadList(threadPool(), runDownloadJob, sharedState().configPath, 5);
+            openDownloadList(threadPool(), test::programJob(), sharedState().configPath, 5);
         EXPECT_EQ(list.message, "");
         const std::shared_ptr<DownloadCore> core = windowCore(std::move(list.queue));
         startDownloadList(*core);

@@ -59,7 +59,7 @@ class DownloadListWindowTest : public MainWindowTest {
         }
         items[0].bytesTotal = items[0].bytesDone = 3 * 1024 * 1024 + 307200;
         items[0].finishedAt = 1700000000;
-        queue_ = std::make_shared<DownloadQueue>(idlePool_, runDownloadJob, nullptr, items);
+        queue_ = std::make_shared<DownloadQueue>(idlePool_, test::programJob(), nullptr, items);
         queued_ = queue_->submit(part(5).request).item.id;  // waits: the pool does not run
         windowQueue_ = queue_;
         MainWindowTest::SetUp();

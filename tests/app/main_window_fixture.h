@@ -24,11 +24,11 @@
 #include "devsite/dev_site.h"
 #include "download/download_core.h"
 #include "download/engine/download_engine.h"
-#include "download/job/download_job.h"
 #include "download/list/download_queue.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 #include "support/local_site.h"
+#include "support/program_job.h"
 
 namespace quivra {
 
@@ -36,7 +36,7 @@ namespace quivra {
 // program's pool by default).
 inline std::shared_ptr<DownloadCore> windowCore(std::shared_ptr<DownloadQueue> queue = nullptr) {
     SharedState& state = sharedState();
-    if (!queue) queue = std::make_shared<DownloadQueue>(threadPool(), runDownloadJob);
+    if (!queue) queue = std::make_shared<DownloadQueue>(threadPool(), test::programJob());
     return std::make_shared<DownloadCore>(DownloadCore{downloadEngine(), threadPool(),
                                                        std::move(queue), state.download, state.site,
                                                        state.configPath});

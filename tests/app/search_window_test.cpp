@@ -404,7 +404,7 @@ TEST_F(SearchWindowTest, ParsingAHitClosesTheSearchAndListsItsPartsInTheMainWind
 // window; the item on one hit takes the hit clicked last.
 TEST_F(SearchWindowTest, SelectedHitsAddEveryPartOfEachToTheDownloadList) {
     ThreadPool idlePool;  // never started: the parts stay queued
-    const auto queue = std::make_shared<DownloadQueue>(idlePool, runDownloadJob);
+    const auto queue = std::make_shared<DownloadQueue>(idlePool, test::programJob());
     const std::shared_ptr<DownloadQueue> previous = std::exchange(core_->queue, queue);
     sharedState().download.update([&](DownloadSettings& s) {
         s.directory = (folder() / "search").string();

@@ -18,6 +18,7 @@
 #include "download/list/download_store.h"
 #include "download/thread_pool.h"
 #include "program_folder.h"
+#include "support/program_job.h"
 #include "support/started_program.h"
 
 namespace quivra {
@@ -360,7 +361,7 @@ TEST_F(DownloadCommandTest, AGetShowsInTheWindowsListAndObeysItsPause) {
     site().setBytesPerSecond(8 * 1024);
     StartedProgram get(program(), {"get", kOnePartBvid, "-o", downloads().string(), "--json"});
     ThreadPool idle;  // the window's list, running nothing itself
-    DownloadQueue window(idle, runDownloadJob,
+    DownloadQueue window(idle, test::programJob(),
                          DownloadStore::open((folder() / "downloads.db").string()).store);
     std::optional<DownloadItem> seen;
     for (int look = 0; look < 100 && !(seen && seen->bytesDone > 0); ++look) {

@@ -2,7 +2,7 @@
 // an account without membership reach the bound parts, at most two parses run at once,
 // and an address that fails says why while the others go on.
 #include "download/batch_download.h"
-#include "download/job/download_job.h"
+#include "support/program_job.h"
 
 #include <gtest/gtest.h>
 
@@ -107,7 +107,7 @@ class BatchDownloadTest : public test::LocalSiteTest {
 
     ThreadPool idlePool_;  // never started: parts stay queued where the test looks at them
     std::shared_ptr<DownloadQueue> queue_ =
-        std::make_shared<DownloadQueue>(idlePool_, runDownloadJob);
+        std::make_shared<DownloadQueue>(idlePool_, test::programJob());
 };
 
 TEST_F(BatchDownloadTest, DefaultQualitiesAndTheMemberFallbackReachEveryBoundPart) {
@@ -129,7 +129,7 @@ TEST_F(BatchDownloadTest, DefaultQualitiesAndTheMemberFallbackReachEveryBoundPar
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.cookie) + " " + c.video);
         setUserCookie(c.cookie);
-        DownloadQueue queue(idlePool_, runDownloadJob);
+        DownloadQueue queue(idlePool_, test::programJob());
         const std::string shown = add(devsite::kThreePartBvid, settings(c.video, c.audio), queue);
         EXPECT_EQ(localToUtf8(shown), "已加入3个分P");
         const std::vector<DownloadItem> items = queue.items();
@@ -151,7 +151,7 @@ TEST_F(BatchDownloadTest, TagsAndCoverFollowTheSettings) {
         SCOPED_TRACE(on);
         DownloadSettings chosen = settings();
         chosen.writeTags = chosen.saveCover = on;
-        DownloadQueue queue(idlePool_, runDownloadJob);
+        DownloadQueue queue(idlePool_, test::programJob());
         add(devsite::kThreePartBvid, chosen, queue);
         ASSERT_EQ(queue.items().size(), 3u);
         for (const DownloadItem& item : queue.items()) {
@@ -167,7 +167,7 @@ TEST_F(BatchDownloadTest, AVideoListingNoPartSaysWhatTheMainWindowSays) {
     site().overrideAnswer("/x/web-interface/view", 200,
                           R"({"code":0,"data":{"videos":0,"cid":7,"pages":[]}})",
                           "application/json");
-    DownloadQueue queue(idlePool_, runDownloadJob);
+    DownloadQueue queue(idlePool_, test::programJob());
     const std::string shown = add(devsite::kOnePartBvid, settings(), queue);
     EXPECT_EQ(localToUtf8(shown), "解析完毕，共0条视频");
     EXPECT_TRUE(queue.items().empty());

@@ -82,7 +82,9 @@ using DownloadJobTest = JobSiteTest;
 
 TEST_F(DownloadJobTest, DownloadsOnePartThroughTheEngineAndMerges) {
     RecordingReport report;
-    EXPECT_EQ(runDownloadJob(part("Part one/1"), report).outcome, JobResult::Done);
+    JobContext context = jobContext();
+    context.siteMain = "http://main.example.test";
+    EXPECT_EQ(runDownloadJob(context, part("Part one/1"), report).outcome, JobResult::Done);
 
     const std::vector<std::string> history = report.history();
     EXPECT_TRUE(appearInOrder(
@@ -101,27 +103,27 @@ TEST_F(DownloadJobTest, DownloadsOnePartThroughTheEngineAndMerges) {
     EXPECT_TRUE(fs::is_empty(directory_ / "temp"));
     EXPECT_FALSE(fs::exists(output("01_Part_one_1.mp4.part")));
 
-    // Both streams came with the site's main page as referer.
+    // Both streams came with the main page of the site the job was handed as referer.
     const auto media = site().requestsTo("/media/" + mediaName(kOnePartCid, 64));
     ASSERT_FALSE(media.empty());
-    EXPECT_EQ(media.front().header("Referer"), site().baseUrl() + "/");
+    EXPECT_EQ(media.front().header("Referer"), "http://main.example.test/");
     EXPECT_GT(site().bytesServed(mediaName(kOnePartCid, 30280)), 0);
 }
 
 // The engine tells the job when a stream is whole: with a minute between its looks at a
 // task, a part still takes seconds, not the two minutes that waiting out both looks takes.
 TEST_F(DownloadJobTest, WholeStreamEndsTheWaitAtOnce) {
-    setJobTimings({std::chrono::seconds(60), std::chrono::seconds(90)});
+    timings_ = {std::chrono::seconds(60), std::chrono::seconds(90)};
     RecordingReport report;
     const auto began = std::chrono::steady_clock::now();
-    EXPECT_EQ(runDownloadJob(part("p"), report).outcome, JobResult::Done);
+    EXPECT_EQ(runJob(part("p"), report).outcome, JobResult::Done);
     EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(30));
 }
 
 TEST_F(DownloadJobTest, ExistingOutputIsNotDownloaded) {
     std::ofstream(output("01_there.mp4")) << "already here";
     RecordingReport report;
-    EXPECT_EQ(runDownloadJob(part("there"), report).outcome, JobResult::Done);
+    EXPECT_EQ(runJob(part("there"), report).outcome, JobResult::Done);
     EXPECT_EQ(report.history(), std::vector<std::string>{"下载完成"});
     EXPECT_EQ(mediaRequests(), 0u);
     EXPECT_TRUE(site().requestsTo("/x/player/playurl").empty());
@@ -131,7 +133,7 @@ TEST_F(DownloadJobTest, WholeStreamsInTempGoStraightToTheMerge) {
     fs::copy_file(site().mediaPath(mediaName(kOnePartCid, 64)), temp("3001.mp4"));
     fs::copy_file(site().mediaPath(mediaName(kOnePartCid, 30280)), temp("3001.mp3"));
     RecordingReport report;
-    runDownloadJob(part("p"), report);
+    runJob(part("p"), report);
     EXPECT_EQ(report.history(),
               (std::vector<std::string>{"正在解析", "正在合成音视频", "下载完成"}));
     EXPECT_EQ(mediaRequests(), 0u);
@@ -141,7 +143,7 @@ TEST_F(DownloadJobTest, WholeStreamsInTempGoStraightToTheMerge) {
 TEST_F(DownloadJobTest, NoStreamAddressEndsTheJob) {
     for (const char* cid : {"9999", "../3001", ""}) {
         RecordingReport report;
-        const JobResult result = runDownloadJob(part("p", cid), report);
+        const JobResult result = runJob(part("p", cid), report);
         EXPECT_EQ(result.outcome, JobResult::Failed);
         EXPECT_EQ(localToUtf8(result.errorText), "视频解析失败");
         EXPECT_FALSE(result.mendable) << cid;  // the site refused: no later try changes that
@@ -156,7 +158,7 @@ TEST_F(DownloadJobTest, BoundQualitiesChooseTheStreams) {
     request.videoQuality = -1;
     request.audioQuality = 30216;
     RecordingReport report;
-    runDownloadJob(request, report);
+    runJob(request, report);
     EXPECT_EQ(report.last(), "下载完成");
     EXPECT_EQ(probe(output("01_p.mp4")).frameSize, "960x540");  // 80, the first for a plain user
     EXPECT_EQ(site().requestsTo("/media/" + mediaName(kOnePartCid, 30216)).size(), 1u);
@@ -165,7 +167,7 @@ TEST_F(DownloadJobTest, BoundQualitiesChooseTheStreams) {
 TEST_F(DownloadJobTest, MissingStreamShowsTheEngineErrorAndEnds) {
     site().setFault(mediaName(kOnePartCid, 30280), {devsite::FaultKind::NotFound});
     RecordingReport report;
-    const JobResult result = runDownloadJob(part("p"), report);
+    const JobResult result = runJob(part("p"), report);
     EXPECT_EQ(result.errorText, DownloadEngine::errorText(16));
     EXPECT_TRUE(result.mendable);  // a stream address that answers 404 may be replaced
     EXPECT_EQ(report.last(), localToUtf8(DownloadEngine::errorText(16)));
@@ -176,16 +178,16 @@ TEST_F(DownloadJobTest, MissingStreamShowsTheEngineErrorAndEnds) {
 
 // A stream that stops arriving is given up with "任务超时"; the next job fetches it.
 TEST_F(DownloadJobTest, StalledStreamIsGivenUpAndFetchedByTheNextJob) {
-    setJobTimings({std::chrono::milliseconds(100), std::chrono::milliseconds(1500)});
+    timings_ = {std::chrono::milliseconds(100), std::chrono::milliseconds(1500)};
     site().setFault(mediaName(kOnePartCid, 64), {devsite::FaultKind::Stall});
     RecordingReport first;
-    EXPECT_TRUE(runDownloadJob(part("p"), first).mendable);
+    EXPECT_TRUE(runJob(part("p"), first).mendable);
     EXPECT_EQ(first.last(), localToUtf8(DownloadEngine::errorText(64)));
     EXPECT_FALSE(isCompleteDownload(temp("3001.mp4").string()));
 
     site().clearFaults();
     RecordingReport second;
-    runDownloadJob(part("p"), second);
+    runJob(part("p"), second);
     EXPECT_EQ(second.last(), "下载完成");
     EXPECT_EQ(probe(output("01_p.mp4")).video, 1);
 }
@@ -197,7 +199,7 @@ TEST_F(DownloadJobTest, HalfWrittenStreamIsResumed) {
     const std::int64_t before = site().bytesServed(video);
     site().setBytesPerSecond(std::max<std::int64_t>(size / 6, 4096));
     RecordingReport first;
-    std::thread job([&] { runDownloadJob(part("p"), first); });
+    std::thread job([&] { runJob(part("p"), first); });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (site().bytesServed(video) - before < size / 3 &&
            std::chrono::steady_clock::now() < deadline) {
@@ -216,7 +218,7 @@ TEST_F(DownloadJobTest, HalfWrittenStreamIsResumed) {
     site().setBytesPerSecond(0);
     site().clearRequests();
     RecordingReport second;
-    runDownloadJob(part("p"), second);
+    runJob(part("p"), second);
     EXPECT_EQ(second.last(), "下载完成");
     // The second task asked for the rest only, from where the first one stopped.
     std::int64_t resumedFrom = 0;
@@ -240,7 +242,7 @@ TEST_F(DownloadJobTest, FailedMergeKeepsBothStreams) {
     fs::create_directories(empty);
     ::setenv("PATH", empty.c_str(), 1);
     RecordingReport first;
-    runDownloadJob(part("p"), first);
+    runJob(part("p"), first);
     ::setenv("PATH", path.c_str(), 1);
 
     EXPECT_EQ(first.last(), "音视频合成失败");
@@ -251,7 +253,7 @@ TEST_F(DownloadJobTest, FailedMergeKeepsBothStreams) {
 
     const size_t requests = mediaRequests();
     RecordingReport second;
-    runDownloadJob(part("p"), second);
+    runJob(part("p"), second);
     EXPECT_EQ(second.last(), "下载完成");
     EXPECT_EQ(mediaRequests(), requests);
     EXPECT_TRUE(fs::is_empty(directory_ / "temp"));
@@ -262,7 +264,7 @@ TEST_F(DownloadJobTest, RejectedStreamLeavesNoOutput) {
     std::ofstream(temp("3001.mp4")) << "not a media file";
     fs::copy_file(site().mediaPath(mediaName(kOnePartCid, 30280)), temp("3001.mp3"));
     RecordingReport report;
-    runDownloadJob(part("p"), report);
+    runJob(part("p"), report);
     EXPECT_EQ(report.last(), "音视频合成失败");
     EXPECT_FALSE(fs::exists(output("01_p.mp4")));
     EXPECT_FALSE(fs::exists(output("01_p.mp4.part")));
@@ -317,10 +319,10 @@ TEST_F(DownloadJobTest, MergeOnAFullDiskFailsAndKeepsBothStreams) {
         RecordingReport first;
         if (fullBefore) {
             small.fillLeaving(left);
-            runDownloadJob(part("p"), first);
+            runJob(part("p"), first);
         } else {
             ToolsFirst filling(tools);
-            runDownloadJob(part("p"), first);
+            runJob(part("p"), first);
         }
         EXPECT_EQ(first.last(), "音视频合成失败");
         EXPECT_FALSE(fs::exists(output("01_p.mp4")));
@@ -330,7 +332,7 @@ TEST_F(DownloadJobTest, MergeOnAFullDiskFailsAndKeepsBothStreams) {
 
         fs::remove(disk / "filler");
         RecordingReport second;
-        runDownloadJob(part("p"), second);
+        runJob(part("p"), second);
         EXPECT_EQ(second.last(), "下载完成");
         EXPECT_EQ(probe(output("01_p.mp4")).audio, 1);
     }
@@ -339,7 +341,7 @@ TEST_F(DownloadJobTest, MergeOnAFullDiskFailsAndKeepsBothStreams) {
 // Only http and https stream addresses reach the engine: any other the site gives (a
 // swarm, a local file, a torrent or metalink file) fails the part at once.
 TEST_F(DownloadJobTest, StreamAddressesOtherThanHttpAreRefused) {
-    setJobTimings({std::chrono::milliseconds(100), std::chrono::seconds(2)});
+    timings_ = {std::chrono::milliseconds(100), std::chrono::seconds(2)};
     const std::string video = site().baseUrl() + "/media/" + mediaName(kOnePartCid, 64);
     const std::string audio = site().baseUrl() + "/media/" + mediaName(kOnePartCid, 30280);
     const std::string magnet =
@@ -356,7 +358,7 @@ TEST_F(DownloadJobTest, StreamAddressesOtherThanHttpAreRefused) {
         site().overrideAnswer("/x/player/playurl", 200, playurlAnswer(videoAddress, audioAddress),
                               "application/json", 1);
         RecordingReport report;
-        EXPECT_FALSE(runDownloadJob(part("p"), report).mendable);
+        EXPECT_FALSE(runJob(part("p"), report).mendable);
         EXPECT_EQ(report.history(), (std::vector<std::string>{"正在解析", "视频解析失败"}));
     }
     EXPECT_EQ(mediaRequests(), 0u);
@@ -376,7 +378,7 @@ TEST_F(DownloadJobTest, FailuresOfTheNetworkAndTheServersMayMend) {
         site().clearFaults();
         fault();
         RecordingReport report;
-        const JobResult result = runDownloadJob(part("p"), report);
+        const JobResult result = runJob(part("p"), report);
         EXPECT_EQ(result.outcome, JobResult::Failed) << report.last();
         EXPECT_TRUE(result.mendable) << report.last();
     }
@@ -409,7 +411,7 @@ TEST_F(DownloadJobTest, FolderAndFileNamesFitTheFileSystem) {
         ASSERT_EQ(plan.requests.size(), 1u) << localToUtf8(plan.refusal);
         const DownloadRequest& request = plan.requests.front();
         RecordingReport report;
-        runDownloadJob(request, report);
+        runJob(request, report);
         EXPECT_EQ(report.last(), "下载完成");
         EXPECT_EQ(probe(directory_ / c.folder / c.file).video, 1);
     }
@@ -422,8 +424,8 @@ TEST_F(DownloadJobTest, EmptyFileOrFolderAtTheOutputPathIsNotFinished) {
     fs::create_directories(output("02_folder.mp4"));
     RecordingReport empty;
     RecordingReport folder;
-    runDownloadJob(part("empty"), empty);
-    runDownloadJob(part("folder", kOnePartCid, 1), folder);
+    runJob(part("empty"), empty);
+    runJob(part("folder", kOnePartCid, 1), folder);
     EXPECT_EQ(empty.last(), "下载完成");
     EXPECT_EQ(probe(output("01_empty.mp4")).video, 1);
     EXPECT_EQ(folder.last(), "音视频合成失败");
@@ -435,10 +437,10 @@ TEST_F(DownloadJobTest, EmptyFileOrFolderAtTheOutputPathIsNotFinished) {
 TEST_F(DownloadJobTest, StreamFinishedJustBeforeTheEngineStopsIsKept) {
     const std::string videoName = mediaName(kOnePartCid, 64);
     const auto size = static_cast<std::int64_t>(fs::file_size(site().mediaPath(videoName)));
-    setJobTimings({std::chrono::seconds(4), std::chrono::seconds(90)});
+    timings_ = {std::chrono::seconds(4), std::chrono::seconds(90)};
     site().setBytesPerSecond(size / 2);  // about two seconds: the job looks once before the end
     RecordingReport first;
-    std::thread job([&] { runDownloadJob(part("p"), first); });
+    std::thread job([&] { runJob(part("p"), first); });
     const bool finished = waitUntil([&] {
         std::error_code ignored;
         return isCompleteDownload(temp("3001.mp4").string()) &&
@@ -451,10 +453,10 @@ TEST_F(DownloadJobTest, StreamFinishedJustBeforeTheEngineStopsIsKept) {
     EXPECT_TRUE(isCompleteDownload(temp("3001.mp4").string()));
 
     site().setBytesPerSecond(0);
-    setJobTimings({std::chrono::milliseconds(100), std::chrono::seconds(90)});
+    timings_ = {std::chrono::milliseconds(100), std::chrono::seconds(90)};
     const std::int64_t served = site().bytesServed(videoName);
     RecordingReport second;
-    runDownloadJob(part("p"), second);
+    runJob(part("p"), second);
     EXPECT_EQ(second.last(), "下载完成");
     EXPECT_EQ(site().bytesServed(videoName), served);
 }

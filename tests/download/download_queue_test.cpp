@@ -95,7 +95,7 @@ class DownloadQueueTest : public JobSiteTest {
 // Pause ends the job and frees its worker for the next item, the control file stays; resume
 // continues from it and the MP4 is the one an unbroken download gives.
 TEST_F(DownloadQueueTest, PauseFreesTheWorkerAndResumeIsByteExact) {
-    DownloadQueue queue(pool_, runDownloadJob);
+    DownloadQueue queue(pool_, job());
     slowVideo();
     const std::int64_t slow = queue.submit(part("slow")).item.id;
     const std::int64_t next = queue.submit(part("next", "9999", 1)).item.id;
@@ -119,7 +119,7 @@ TEST_F(DownloadQueueTest, PauseFreesTheWorkerAndResumeIsByteExact) {
 // A paused part lets go of the site: none of its connections stays open, though the
 // engine runs no other task that would wind them down.
 TEST_F(DownloadQueueTest, APausedPartHoldsNoConnection) {
-    DownloadQueue queue(pool_, runDownloadJob);
+    DownloadQueue queue(pool_, job());
     site().setBytesPerSecond(256 * 1024);  // the large stream over its 16 connections
     DownloadRequest large = part("large", "6101");
     large.bvid = devsite::kLargeBvid;
@@ -136,7 +136,7 @@ TEST_F(DownloadQueueTest, APausedPartHoldsNoConnection) {
 // tried again with addresses asked anew, continues where it broke off and ends as the
 // MP4 an unbroken download gives.
 TEST_F(DownloadQueueTest, AnOutageIsOutlastedByRetriesThatContinueThePart) {
-    DownloadQueue queue(pool_, runDownloadJob);
+    DownloadQueue queue(pool_, job());
     queue.setRetryPolicy(quickRetries(3s));
     auto events = std::make_shared<EventLog>();
     queue.addListener(events);
@@ -169,7 +169,7 @@ TEST_F(DownloadQueueTest, AnOutageIsOutlastedByRetriesThatContinueThePart) {
 // Stream addresses expire while the part downloads (403 for the old ones): the next try
 // asks for new ones and finishes the part.
 TEST_F(DownloadQueueTest, ExpiredAddressesAreAskedForAnew) {
-    DownloadQueue queue(pool_, runDownloadJob);
+    DownloadQueue queue(pool_, job());
     queue.setRetryPolicy(quickRetries(200ms));
     slowVideo();
     const std::string video = mediaName(kOnePartCid, 64);
@@ -192,7 +192,7 @@ TEST_F(DownloadQueueTest, ExpiredAddressesAreAskedForAnew) {
 // Cancel stops the job and deletes its temporary streams; a finished MP4 stays whatever is
 // asked of its item.
 TEST_F(DownloadQueueTest, CancelDeletesTheStreamsButNeverAFinishedFile) {
-    DownloadQueue queue(pool_, runDownloadJob);
+    DownloadQueue queue(pool_, job());
     const std::int64_t done = queue.submit(part("done", kOnePartCid, 1)).item.id;
     ASSERT_TRUE(reaches(queue, done, ItemState::Done));
     slowVideo();
@@ -221,7 +221,7 @@ TEST_F(DownloadQueueTest, CancelKeepsTheStreamsOfAPartAnotherProgramRuns) {
     // this paused stream's path there.
     fs::remove_all(folder() / "elsewhere");
     useDirectory(folder() / "elsewhere");
-    DownloadQueue queue(pool_, runDownloadJob);
+    DownloadQueue queue(pool_, job());
     slowVideo();
     const DownloadItem item = queue.submit(part("elsewhere")).item;
     ASSERT_TRUE(partlyFetched(queue, item.id));
@@ -243,8 +243,8 @@ TEST_F(DownloadQueueTest, TwoListsOnOneStoreKeepEachOthersItems) {
     for (const char* file : {"", "-wal", "-shm"}) fs::remove(store + file);
     {
         ThreadPool idle;  // not started: the items only wait
-        DownloadQueue window(idle, runDownloadJob, DownloadStore::open(store).store);
-        DownloadQueue commandLine(idle, runDownloadJob, DownloadStore::open(store).store);
+        DownloadQueue window(idle, job(), DownloadStore::open(store).store);
+        DownloadQueue commandLine(idle, job(), DownloadStore::open(store).store);
         window.submit(part("window"));
         commandLine.submit(part("command", "9999", 1));
     }
@@ -263,7 +263,7 @@ TEST_F(DownloadQueueTest, KillMidDownloadThenRestartListsEveryItemAndResumes) {
         {
             slowVideo();
             StoreOpening opening = DownloadStore::open(store);
-            DownloadQueue queue(pool_, runDownloadJob, std::move(opening.store));
+            DownloadQueue queue(pool_, job(), std::move(opening.store));
             const std::int64_t first = queue.submit(parts[0]).item.id;
             for (size_t i = 1; i < parts.size(); ++i) queue.submit(parts[i]);
             if (!partlyFetched(queue, first)) std::_Exit(3);
@@ -274,7 +274,7 @@ TEST_F(DownloadQueueTest, KillMidDownloadThenRestartListsEveryItemAndResumes) {
     StoreOpening opening = DownloadStore::open(store);
     EXPECT_TRUE(opening.movedAsideTo.empty());
     ASSERT_EQ(opening.items.size(), 3u);
-    DownloadQueue queue(pool_, runDownloadJob, std::move(opening.store), std::move(opening.items));
+    DownloadQueue queue(pool_, job(), std::move(opening.store), std::move(opening.items));
     std::vector<std::int64_t> ids;  // in the order of submission
     for (const DownloadItem& item : queue.items()) {
         EXPECT_EQ(item.request.outputPath, parts[ids.size()].outputPath);

@@ -152,10 +152,15 @@ class JobSiteTest : public LocalSiteSuite {
         site().clearOverrides();
         site().setBytesPerSecond(0);
         site().clearRequests();
-        setJobTimings({std::chrono::milliseconds(100), std::chrono::seconds(90)});
+        timings_ = {std::chrono::milliseconds(100), std::chrono::seconds(90)};
     }
 
-    void TearDown() override { setJobTimings({}); }
+    // The job as the core hands it out, on the local site with this test's timings.
+    JobContext jobContext() const { return {downloadEngine(), site().baseUrl(), timings_}; }
+    JobResult runJob(const DownloadRequest& request, JobReport& report) const {
+        return runDownloadJob(jobContext(), request, report);
+    }
+    DownloadJob job() const { return downloadJobWith(jobContext()); }
 
     // Downloads go to this folder, with its temporary and video folders made.
     void useDirectory(const fs::path& directory) {
@@ -193,6 +198,7 @@ class JobSiteTest : public LocalSiteSuite {
     }
 
     fs::path directory_;
+    JobTimings timings_;
 };
 
 }  // namespace quivra::test

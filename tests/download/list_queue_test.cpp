@@ -15,6 +15,7 @@
 #include "download/list/download_store.h"
 #include "download/thread_pool.h"
 #include "job_fixture.h"
+#include "support/program_job.h"
 #include "support/temp_folder.h"
 
 namespace quivra {
@@ -173,7 +174,7 @@ TEST_F(ListQueueTest, AListSeesAndStopsThePartAnotherListRuns) {
         },
         DownloadStore::open(store).store);
     ThreadPool idle;  // not started: this list runs nothing itself
-    DownloadQueue window(idle, runDownloadJob, DownloadStore::open(store).store);
+    DownloadQueue window(idle, test::programJob(), DownloadStore::open(store).store);
     const std::int64_t id = runner.submit(part("elsewhere")).item.id;
     const auto seen = [&](ItemState state) {
         return waitUntil([&] { return stateOf(window, id) == state; }, 5s);
@@ -220,7 +221,7 @@ TEST_F(ListQueueTest, AFinishedPartComesBackAsItWasWithoutItsTags) {
     tagged.request.coverAddress = "cover";
     test::writeBytes(done.request.outputPath, "an MP4");
     ThreadPool idle;
-    DownloadQueue queue(idle, runDownloadJob, nullptr, {tagged});
+    DownloadQueue queue(idle, test::programJob(), nullptr, {tagged});
     const std::optional<DownloadItem> back = queue.item(7);
     ASSERT_TRUE(back);
     const auto fields = [](const DownloadItem& i) {

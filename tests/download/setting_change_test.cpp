@@ -1,5 +1,5 @@
 #include "download/setting_change.h"
-#include "download/job/download_job.h"
+#include "support/program_job.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@ namespace {
 // the list was given stay.
 TEST(SettingChange, RetriesReachTheRunningListAndKeepItsWaits) {
     ThreadPool pool;
-    DownloadQueue queue(pool, runDownloadJob);
+    DownloadQueue queue(pool, test::programJob());
     DownloadEngine engine;  // not started: no engine setting may be touched here
     const std::vector<std::chrono::milliseconds> waits = {std::chrono::milliseconds(10)};
     queue.setRetryPolicy({9, waits});

@@ -2,28 +2,24 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <mutex>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "base/records.h"
-#include "base/shared_state.h"
 #include "base/wait_responsive.h"
 #include "download/engine/download_engine.h"
-#include "download/plan/download_files.h"
 #include "download/job/merge_command.h"
 #include "download/job/part_lock.h"
 #include "download/job/progress_text.h"
 #include "download/job/video_cover.h"
+#include "download/plan/download_files.h"
 #include "net/text_encoding.h"
 #include "video/stream_formats.h"
 
 namespace quivra {
 
 namespace {
-
-std::mutex timingsMutex;
-JobTimings currentTimings;
 
 // Hands on a stage text only when it changes, so a poll does not cost a report.
 class Stages {
@@ -92,11 +88,12 @@ bool isMendableEngineError(EngineError code) {
 
 // Fetches one stream into the temporary folder, reporting its stages; wholeBytes (the
 // streams of the part finished before) is added to the progress.
-JobResult downloadStream(Stages& stages, JobReport& report, const Stream& stream,
-                         const std::string& tempFolder, std::int64_t wholeBytes) {
-    DownloadEngine& engine = downloadEngine();
+JobResult downloadStream(const JobContext& context, Stages& stages, JobReport& report,
+                         const Stream& stream, const std::string& tempFolder,
+                         std::int64_t wholeBytes) {
+    DownloadEngine& engine = context.engine;
     const std::string path = tempFolder + "/" + stream.fileName;
-    const std::string referer = utf8ToLocalText(sharedState().site.main) + "/";
+    const std::string referer = utf8ToLocalText(context.siteMain) + "/";
     const std::uint32_t task =
         engine.createTask(stream.address, referer, "", stream.fileName, tempFolder, 1, 1, 1);
     if (task == 0) return {JobResult::Failed, ""};
@@ -105,7 +102,7 @@ JobResult downloadStream(Stages& stages, JobReport& report, const Stream& stream
         return {JobResult::Failed, ""};
     }
 
-    const JobTimings timings = jobTimings();
+    const JobTimings& timings = context.timings;
     using Clock = std::chrono::steady_clock;
     auto lastArrival = Clock::now();
     std::int64_t lastBytes = -1;
@@ -153,12 +150,13 @@ JobResult downloadStream(Stages& stages, JobReport& report, const Stream& stream
 // Takes the part's lock, waiting while another job, of this program or another, runs the
 // part. False when the job must stop meanwhile. A folder where no lock can be made does
 // not hold the job up: the engine then reports why it cannot write there.
-bool takePartLock(PartLock& lock, const DownloadRequest& part, Stages& stages, JobReport& report) {
+bool takePartLock(const JobTimings& timings, PartLock& lock, const DownloadRequest& part,
+                  Stages& stages, JobReport& report) {
     const std::string path = partLockPath(part);
     while (lock.tryTake(path) == PartLock::Busy) {
         stages.write("此分P正由另一个程序下载，等待中");
         if (report.stopRequested()) return false;
-        waitResponsive(static_cast<int>(jobTimings().pollInterval.count()), 0);
+        waitResponsive(static_cast<int>(timings.pollInterval.count()), 0);
     }
     return true;
 }
@@ -185,17 +183,8 @@ bool isDecimalNumber(const std::string& text) {
 
 }  // namespace
 
-void setJobTimings(JobTimings timings) {
-    std::lock_guard lock(timingsMutex);
-    currentTimings = timings;
-}
-
-JobTimings jobTimings() {
-    std::lock_guard lock(timingsMutex);
-    return currentTimings;
-}
-
-JobResult runDownloadJob(const DownloadRequest& part, JobReport& report) {
+JobResult runDownloadJob(const JobContext& context, const DownloadRequest& part,
+                         JobReport& report) {
     Stages stages(report);
     if (isFinishedOutput(part.outputPath)) {
         stages.write("下载完成");
@@ -210,7 +199,7 @@ JobResult runDownloadJob(const DownloadRequest& part, JobReport& report) {
     const std::string tempFolder = part.directory + "/temp";
     ensureFolder(tempFolder);
     PartLock lock;
-    if (!takePartLock(lock, part, stages, report)) return {JobResult::Stopped, ""};
+    if (!takePartLock(context.timings, lock, part, stages, report)) return {JobResult::Stopped, ""};
     if (isFinishedOutput(part.outputPath)) {  // the job we waited for made it
         stages.write("下载完成");
         return {JobResult::Done, ""};
@@ -239,7 +228,8 @@ JobResult runDownloadJob(const DownloadRequest& part, JobReport& report) {
         if (report.stopRequested()) return {JobResult::Stopped, ""};
         // A stream is skipped only when it is whole; a partial one is resumed.
         if (!isCompleteDownload(*files[i])) {
-            JobResult result = downloadStream(stages, report, streams[i], tempFolder, wholeBytes);
+            JobResult result =
+                downloadStream(context, stages, report, streams[i], tempFolder, wholeBytes);
             if (result.outcome != JobResult::Done) return result;
         }
         wholeBytes += fileSize(*files[i]);
@@ -256,6 +246,12 @@ JobResult runDownloadJob(const DownloadRequest& part, JobReport& report) {
     lock.release();  // "下载完成" is shown with temp/ left as it was found
     stages.write("下载完成");
     return {JobResult::Done, ""};
+}
+
+DownloadJob downloadJobWith(JobContext context) {
+    return [context = std::move(context)](const DownloadRequest& part, JobReport& report) {
+        return runDownloadJob(context, part, report);
+    };
 }
 
 }  // namespace quivra

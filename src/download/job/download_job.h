@@ -6,11 +6,14 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "download/list/download_item.h"
 
 namespace quivra {
+
+class DownloadEngine;
 
 // How long a job waits between looks at a task, and how long a task may go without a
 // byte arriving before the job gives it up (keeping the partial file for a later resume).
@@ -18,8 +21,13 @@ struct JobTimings {
     std::chrono::milliseconds pollInterval{300};
     std::chrono::milliseconds stallLimit{std::chrono::seconds(90)};
 };
-void setJobTimings(JobTimings timings);
-JobTimings jobTimings();
+
+// What a job works with, handed in by whoever starts it (the core, or a test).
+struct JobContext {
+    DownloadEngine& engine;
+    std::string siteMain;  // the site's main address (UTF-8): the streams' referer
+    JobTimings timings;
+};
 
 // What a running job tells about itself, and whether it must stop. Texts are local text.
 class JobReport {
@@ -49,6 +57,12 @@ struct JobResult {
 // Runs the whole job for one part; returns when the output exists, when the job failed,
 // or when it was asked to stop. It holds the part's lock (part_lock.h) while it works and
 // waits, with its own "状态" text, while a job of another program holds it.
-JobResult runDownloadJob(const DownloadRequest& part, JobReport& report);
+JobResult runDownloadJob(const JobContext& context, const DownloadRequest& part, JobReport& report);
+
+// What the list runs for an item on a worker: runDownloadJob, or a test's own job.
+using DownloadJob = std::function<JobResult(const DownloadRequest& part, JobReport& report)>;
+
+// runDownloadJob with its context bound, as the list takes it.
+DownloadJob downloadJobWith(JobContext context);
 
 }  // namespace quivra

@@ -35,9 +35,6 @@ class DownloadQueueListener {
     virtual void videoFinished(const std::string& /*bvid*/, const std::string& /*videoTitle*/) {}
 };
 
-// What the list runs for an item on a worker: runDownloadJob, or a test's own job.
-using DownloadJob = std::function<JobResult(const DownloadRequest& part, JobReport& report)>;
-
 class DownloadQueue {
   public:
     // items: what the store held. Parts that were queued, running or merging when the
