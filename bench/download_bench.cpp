@@ -9,8 +9,8 @@
 #include <string>
 
 #include "devsite/dev_site.h"
-#include "download/job/command_runner.h"
 #include "download/engine/download_engine.h"
+#include "download/job/command_runner.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;

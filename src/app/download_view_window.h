@@ -3,8 +3,8 @@
 
 #include <memory>
 
-#include "download/list/download_queue.h"
 #include "download/download_view.h"
+#include "download/list/download_queue.h"
 
 namespace quivra {
 

@@ -1,7 +1,7 @@
 #include "search/search_request.h"
 
-#include "base/date_text.h"
 #include "base/config_file.h"
+#include "base/date_text.h"
 #include "base/proxy_route.h"
 #include "base/shared_state.h"
 #include "net/http_request.h"

@@ -10,8 +10,8 @@
 #include <thread>
 
 #include "base/proxy_route.h"
-#include "download/plan/download_files.h"
 #include "download/job/part_lock.h"
+#include "download/plan/download_files.h"
 #include "net/http_request.h"
 #include "net/text_encoding.h"
 

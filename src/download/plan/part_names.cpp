@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "download/plan/download_files.h"
 #include "download/job/merge_command.h"
+#include "download/plan/download_files.h"
 #include "video/title_cleaning.h"
 
 namespace quivra {

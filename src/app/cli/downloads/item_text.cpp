@@ -1,7 +1,7 @@
 #include "app/cli/downloads/item_text.h"
 
-#include "download/plan/part_names.h"
 #include "download/job/progress_text.h"
+#include "download/plan/part_names.h"
 #include "net/text_encoding.h"
 
 namespace quivra {
