@@ -9,8 +9,8 @@ namespace quivra {
 
 namespace {
 
-void addToBatchWindow(const DownloadCore& core, const QStringList& addresses) {
-    BatchWindow::showFor(core.queue)->addAddresses(addresses);
+void addToBatchWindow(const std::shared_ptr<DownloadCore>& core, const QStringList& addresses) {
+    BatchWindow::showFor(core)->addAddresses(addresses);
 }
 
 }  // namespace
@@ -18,7 +18,7 @@ void addToBatchWindow(const DownloadCore& core, const QStringList& addresses) {
 void receiveAddresses(const std::shared_ptr<DownloadCore>& core, const QStringList& addresses) {
     if (addresses.isEmpty()) return;
     if (addresses.size() > 1) {
-        addToBatchWindow(*core, addresses);
+        addToBatchWindow(core, addresses);
         return;
     }
     if (MainWindow::instance() == nullptr) MainWindow::showMainWindow(core);
@@ -27,7 +27,7 @@ void receiveAddresses(const std::shared_ptr<DownloadCore>& core, const QStringLi
 
 void receiveSecondStart(const std::shared_ptr<DownloadCore>& core, const QStringList& addresses) {
     MainWindow::showMainWindow(core);
-    if (!addresses.isEmpty()) addToBatchWindow(*core, addresses);
+    if (!addresses.isEmpty()) addToBatchWindow(core, addresses);
 }
 
 }  // namespace quivra

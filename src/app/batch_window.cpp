@@ -14,7 +14,6 @@
 #include "app/controls_window.h"
 #include "base/gui_thread.h"
 #include "base/message_box.h"
-#include "base/shared_state.h"
 #include "download/batch_download.h"
 #include "net/text_encoding.h"
 #include "video/address_list.h"
@@ -54,9 +53,9 @@ class WindowBatchView : public BatchView {
 
 }  // namespace
 
-BatchWindow* BatchWindow::showFor(std::shared_ptr<DownloadQueue> queue) {
+BatchWindow* BatchWindow::showFor(std::shared_ptr<DownloadCore> core) {
     if (!openBatch) {
-        openBatch = new BatchWindow(std::move(queue));
+        openBatch = new BatchWindow(std::move(core));
         openBatch->setAttribute(Qt::WA_DeleteOnClose);
         openBatch->move(80, 80);
     }
@@ -66,8 +65,8 @@ BatchWindow* BatchWindow::showFor(std::shared_ptr<DownloadQueue> queue) {
     return openBatch;
 }
 
-BatchWindow::BatchWindow(std::shared_ptr<DownloadQueue> queue, QWidget* parent)
-    : QWidget(parent, Qt::Window), queue_(std::move(queue)) {
+BatchWindow::BatchWindow(std::shared_ptr<DownloadCore> core, QWidget* parent)
+    : QWidget(parent, Qt::Window), core_(std::move(core)), queue_(core_->queue) {
     setObjectName(QStringLiteral("BatchWindow"));
     setWindowTitle(QStringLiteral("批量下载"));
     setFixedSize(600, 480);
@@ -138,7 +137,7 @@ void BatchWindow::start() {
     }
     list_->addTopLevelItems(rows);
     start_->setEnabled(false);
-    run_ = BatchRun::start(addresses, sharedState().download.get(), sharedState().site.main, queue_,
+    run_ = BatchRun::start(addresses, core_->settings.get(), core_->site.main, queue_,
                            std::make_shared<WindowBatchView>(this, firstRow));
 }
 

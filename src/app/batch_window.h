@@ -9,6 +9,7 @@
 
 #include <memory>
 
+#include "download/download_core.h"
 #include "download/list/download_queue.h"
 
 class QPlainTextEdit;
@@ -26,10 +27,10 @@ class BatchWindow : public QWidget {
     // Column indexes of 超级列表框_addresses.
     enum Column { AddressColumn = 0, StateColumn = 1 };
 
-    // Opens the window over the queue, or raises the one already open.
-    static BatchWindow* showFor(std::shared_ptr<DownloadQueue> queue);
+    // Opens the window over the core's list, or raises the one already open.
+    static BatchWindow* showFor(std::shared_ptr<DownloadCore> core);
 
-    explicit BatchWindow(std::shared_ptr<DownloadQueue> queue, QWidget* parent = nullptr);
+    explicit BatchWindow(std::shared_ptr<DownloadCore> core, QWidget* parent = nullptr);
     ~BatchWindow() override;
 
     // Adds addresses below those in the box, one a line: where the search window, a second
@@ -52,6 +53,7 @@ class BatchWindow : public QWidget {
     void chooseFile();
 
   private:
+    std::shared_ptr<DownloadCore> core_;
     std::shared_ptr<DownloadQueue> queue_;
     std::shared_ptr<BatchRun> run_;  // the run going on, or nullptr
     bool startAgain_ = false;

@@ -244,7 +244,7 @@ void MainWindow::buildMenus() {
     other->addAction(QStringLiteral("用户登录"), this, &MainWindow::openLoginWindow);
     other->addAction(QStringLiteral("视频搜索"), this, &MainWindow::openSearchWindow);
     other->addAction(QStringLiteral("下载列表"), this, &MainWindow::openDownloadListWindow);
-    other->addAction(QStringLiteral("批量下载"), this, [this] { BatchWindow::showFor(queue_); });
+    other->addAction(QStringLiteral("批量下载"), this, [this] { BatchWindow::showFor(core_); });
     QMenu* settings = menuBar()->addMenu(QStringLiteral("设置"));
     settings->setObjectName(QStringLiteral("设置"));
     settings->addAction(QStringLiteral("下载设置"), this, &MainWindow::openSettingsWindow);

@@ -33,7 +33,7 @@ void SearchWindow::downloadSelectedVideos() {
 }
 
 void SearchWindow::downloadBvids(const QStringList& bvids) {
-    BatchWindow* batch = BatchWindow::showFor(core_->queue);
+    BatchWindow* batch = BatchWindow::showFor(core_);
     batch->addAddresses(bvids);
     batch->start();
 }

@@ -10,12 +10,21 @@ namespace quivra {
 
 ParseResult runParse(ParseView& view, const std::string& address) {
     SharedState& state = sharedState();
-    ParseResult result = parseVideo(address, state.video.get(),
-                                    [&view] { view.setParseButton(localText("解析中"), false); });
+    ParseResult result =
+        parseVideo(address, [&view] { view.setParseButton(localText("解析中"), false); });
     if (result.failure == ParseFailure::NoIdentifier) {
         view.showMessage(parseText(result));
         return result;
     }
+    // The window keeps its last video when the request failed, with the new identifier, and
+    // asks for the qualities whatever the answer listed.
+    if (result.failure == ParseFailure::UnknownVideo || result.failure == ParseFailure::Unusable) {
+        VideoRecord kept = state.video.get();
+        kept.bvid = result.video.bvid;
+        result.video = std::move(kept);
+    }
+    if (result.rows.empty())
+        result.qualities = fetchQualityList(result.video.bvid, result.video.cid);
     state.video.set(result.video);
 
     view.clearQualityItems();

@@ -20,9 +20,10 @@ enum class ParseFailure {
 
 struct ParseResult {
     // The parsed video: bvid is set once an identifier was found; after a failed request
-    // the other fields are those of the previous video parseVideo was given.
+    // the main window's parse keeps the other fields of its previous video.
     VideoRecord video;
-    // The qualities offered; count -1 and no entries when the quality request failed.
+    // The qualities offered; count -1 and no entries when the quality request failed. Only
+    // the main window's parse asks for them when the video listed no part.
     QualityList qualities;
     // The listed rows, in order, at most kMaxListedParts; empty after a failure.
     std::vector<PageEntry> rows;

@@ -10,8 +10,7 @@
 
 namespace quivra {
 
-ParseResult parseVideo(const std::string& address, const VideoRecord& previous,
-                       const std::function<void()>& asking) {
+ParseResult parseVideo(const std::string& address, const std::function<void()>& asking) {
     ParseResult result;
     const std::optional<std::string> bvid = extractBvid(address);
     if (!bvid) {
@@ -22,13 +21,14 @@ ParseResult parseVideo(const std::string& address, const VideoRecord& previous,
     if (asking) asking();
     VideoInfoAnswer info = fetchVideoInfo(*bvid);
     result.rows = listedPages(info);
-    result.video = info.failure == ParseFailure::None ? std::move(info.record) : previous;
+    result.video = std::move(info.record);
     result.video.bvid = *bvid;
-    result.qualities = fetchQualityList(*bvid, result.video.cid);
     if (result.rows.empty()) {
         result.failure = listingFailure(info);
         result.reason = info.reason;
+        return result;
     }
+    result.qualities = fetchQualityList(*bvid, result.video.cid);
     return result;
 }
 

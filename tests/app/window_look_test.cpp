@@ -78,7 +78,7 @@ TEST_F(WindowLookTest, EveryControlOfEveryWindowIsWhollyVisibleAtTheDefaultSize)
     check(search, "search window");
     delete search;
 
-    BatchWindow batch(core_->queue);
+    BatchWindow batch(core_);
     check(&batch, "batch window");
 
     auto* login = new LoginWindow(core_);

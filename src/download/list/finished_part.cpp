@@ -1,6 +1,22 @@
 #include "download/list/finished_part.h"
 
+#include <array>
+
 namespace quivra {
+
+namespace {
+
+// The item's texts in the order of FinishedPart's fields: the one place that order is kept.
+template <typename Item>
+auto textsOf(Item& item) {
+    auto& request = item.request;
+    return std::array{&request.bvid,       &request.videoTitle,  &request.cid,
+                      &request.pageTitle,  &request.qualityName, &request.directory,
+                      &request.outputPath, &request.siteTitle,   &item.stageText,
+                      &item.errorText};
+}
+
+}  // namespace
 
 FinishedPart::FinishedPart(const DownloadItem& item)
     : id_(item.id),
@@ -11,11 +27,8 @@ FinishedPart::FinishedPart(const DownloadItem& item)
       pageNumber_(item.request.pageNumber),
       videoQuality_(item.request.videoQuality),
       audioQuality_(item.request.audioQuality) {
-    const DownloadRequest& request = item.request;
-    const std::string* texts[] = {&request.bvid,       &request.videoTitle,  &request.cid,
-                                  &request.pageTitle,  &request.qualityName, &request.directory,
-                                  &request.outputPath, &request.siteTitle,   &item.stageText,
-                                  &item.errorText};
+    const auto texts = textsOf(item);
+    static_assert(texts.size() == FieldCount);
     std::size_t size = 0;
     for (const std::string* text : texts) size += text->size();
     texts_.reserve(size);
@@ -38,20 +51,11 @@ DownloadItem FinishedPart::item() const {
     DownloadItem item;
     item.id = id_;
     item.state = ItemState::Done;
-    DownloadRequest& request = item.request;
-    request.bvid = text(Bvid);
-    request.videoTitle = text(VideoTitle);
-    request.cid = text(Cid);
-    request.pageTitle = text(PageTitle);
-    request.pageNumber = pageNumber_;
-    request.videoQuality = videoQuality_;
-    request.audioQuality = audioQuality_;
-    request.qualityName = text(QualityName);
-    request.directory = text(Directory);
-    request.outputPath = text(OutputPath);
-    request.siteTitle = text(SiteTitle);
-    item.stageText = text(StageText);
-    item.errorText = text(ErrorText);
+    const auto texts = textsOf(item);
+    for (std::size_t i = 0; i < texts.size(); ++i) *texts[i] = text(static_cast<Field>(i));
+    item.request.pageNumber = pageNumber_;
+    item.request.videoQuality = videoQuality_;
+    item.request.audioQuality = audioQuality_;
     item.bytesDone = bytesDone_;
     item.bytesTotal = bytesTotal_;
     item.createdAt = createdAt_;

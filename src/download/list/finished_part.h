@@ -20,6 +20,7 @@ class FinishedPart {
     std::string_view outputPath() const;
 
   private:
+    // In the order of textsOf (finished_part.cpp).
     enum Field {
         Bvid,
         VideoTitle,
