@@ -88,8 +88,8 @@ void runEvents(std::chrono::milliseconds span) {
 // A core around the list, as the program's start makes it.
 std::shared_ptr<DownloadCore> coreWith(ThreadPool& pool, std::shared_ptr<DownloadQueue> queue) {
     SharedState& state = sharedState();
-    return std::make_shared<DownloadCore>(DownloadCore{
-        downloadEngine(), pool, std::move(queue), state.download, state.site, state.configPath});
+    return std::make_shared<DownloadCore>(
+        DownloadCore{downloadEngine(), pool, std::move(queue), state.download, state.site});
 }
 
 // The parts of the parse as "下载全部" plans them into the folder: quality 80, audio 高,

@@ -43,7 +43,6 @@ class MainWindow : public QMainWindow {
     // (50, 50) when none exists.
     static void showMainWindow(const std::shared_ptr<DownloadCore>& core);
 
-    const std::shared_ptr<DownloadCore>& core() const { return core_; }
     void reappear();
     QString videoUrl() const;
     void setVideoUrl(const QString& url);

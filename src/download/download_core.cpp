@@ -26,8 +26,8 @@ CoreStart startDownloadCore(int threads, bool processMessages) {
         openDownloadList(pool, downloadJobWith({engine, state.site.main, JobTimings{}}),
                          state.configPath, state.download.get().retries);
     start.storeMessage = std::move(list.message);
-    start.core = std::make_shared<DownloadCore>(DownloadCore{
-        engine, pool, std::move(list.queue), state.download, state.site, state.configPath});
+    start.core = std::make_shared<DownloadCore>(
+        DownloadCore{engine, pool, std::move(list.queue), state.download, state.site});
     return start;
 }
 

@@ -22,7 +22,6 @@ struct DownloadCore {
     std::shared_ptr<DownloadQueue> queue;
     Guarded<DownloadSettings>& settings;  // the program's download settings record
     SiteAddresses site;
-    std::string configPath;  // config.ini; downloads.db lies beside it
 };
 
 struct CoreStart {

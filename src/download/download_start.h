@@ -3,9 +3,9 @@
 #pragma once
 
 #include <string>
-#include "download/download_view.h"
 
 #include "base/records.h"
+#include "download/download_view.h"
 #include "download/list/download_queue.h"
 
 namespace quivra {

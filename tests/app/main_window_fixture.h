@@ -37,9 +37,8 @@ namespace quivra {
 inline std::shared_ptr<DownloadCore> windowCore(std::shared_ptr<DownloadQueue> queue = nullptr) {
     SharedState& state = sharedState();
     if (!queue) queue = std::make_shared<DownloadQueue>(threadPool(), test::programJob());
-    return std::make_shared<DownloadCore>(DownloadCore{downloadEngine(), threadPool(),
-                                                       std::move(queue), state.download, state.site,
-                                                       state.configPath});
+    return std::make_shared<DownloadCore>(
+        DownloadCore{downloadEngine(), threadPool(), std::move(queue), state.download, state.site});
 }
 
 // Collects the texts of every message box (UTF-8), from any thread.

@@ -24,12 +24,6 @@ bool ensureFolder(const std::string& path) {
     return std::filesystem::is_directory(folder, error);
 }
 
-bool fileExists(const std::string& path) {
-    if (path.empty()) return false;
-    std::error_code error;
-    return std::filesystem::exists(toPath(path), error);
-}
-
 bool isFinishedOutput(const std::string& path) {
     if (path.empty()) return false;
     std::error_code error;

@@ -10,9 +10,6 @@ namespace quivra {
 // Creates the folder with every missing level; true when it exists afterwards.
 bool ensureFolder(const std::string& path);
 
-// Whether anything exists under the path.
-bool fileExists(const std::string& path);
-
 // Whether the path holds a finished download: a file with something in it (an empty
 // file or a folder there is not one).
 bool isFinishedOutput(const std::string& path);

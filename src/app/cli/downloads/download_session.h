@@ -30,7 +30,6 @@ class DownloadSession {
     DownloadSession& operator=(const DownloadSession&) = delete;
 
     DownloadQueue& queue() { return *queue_; }
-    DownloadCore& core() { return *core_; }
 
     // Shows the part and follows it from now on.
     void follow(const DownloadItem& item);
