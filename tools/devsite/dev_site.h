@@ -27,6 +27,31 @@ inline std::string batchBvid(int index) {  // index 0 .. kBatchVideoCount - 1
     return std::string("BV1Bt411c7") + static_cast<char>('A' + index) + "1";
 }
 
+// Lists (see README.md, "Lists"). Every video a list holds is known to the view and
+// stream endpoints; list videos have one part each unless the fixture says otherwise.
+inline constexpr const char* kUploaderMid = "20000";       // 2,000 videos, newest first
+inline constexpr int kUploaderVideoCount = 2000;
+inline constexpr const char* kEmptyUploaderMid = "20002";  // no video
+inline constexpr const char* kHugeUploaderMid = "20003";   // 10,000 videos
+inline constexpr int kHugeUploaderVideoCount = 10000;
+inline std::string uploaderBvid(int index) {  // index 0 .. 9,999 (the 2,000 are 0 .. 1,999)
+    std::string digits = std::to_string(index);
+    return "BV1Up4" + std::string(6 - digits.size(), '0') + digits;
+}
+inline constexpr const char* kFavouritesId = "30001";      // 25 entries: 23 videos, a removed one, an audio
+inline constexpr const char* kPrivateFavouritesId = "30002";  // someone else's private folder: -403
+inline constexpr const char* kCollectionId = "40001";      // of kUploaderMid, 35 videos
+inline constexpr const char* kRepeatingCollectionId = "40002";  // its page 2 repeats page 1
+inline constexpr const char* kSeriesId = "50001";          // of kUploaderMid, 25 videos
+inline constexpr const char* kShortSeriesId = "50002";     // says 100 videos, holds 20
+inline constexpr int kWatchLaterCount = 5;                 // for either account cookie
+inline constexpr const char* kSeasonId = "60001";          // 12 episodes
+inline constexpr int kSeasonEpisodeCount = 12;
+inline std::string seasonEpisodeId(int number) {  // number 1 .. 12; 11 and 12 for members
+    return std::to_string(61000 + number);
+}
+inline constexpr int kFirstMembersEpisode = 11;
+
 // The search endpoint's path.
 inline constexpr const char* kSearchPath = "/x/web-interface/search/all/v2";
 
@@ -116,6 +141,13 @@ class DevSite {
     void cutAnswer(const std::string& path, std::string body, std::int64_t promisedBytes,
                    int times = -1);
     void clearOverrides();
+
+    // Refuses every nth request to a list endpoint (uploader, favourites, collection,
+    // series, watch later, season) with `code` -352 or -412, or with HTTP 412 when code is
+    // 412; n 0 refuses none.
+    void refuseListRequests(int n, int code);
+    // New signature keys in the nav answer: requests signed with the old ones get -352.
+    void rotateWbiKeys();
 
     // A delay before answering requests to a path (for slow-search tests).
     void setDelayMs(const std::string& path, int ms, int times = -1);

@@ -1,0 +1,27 @@
+// Downloading what a listing found: each chosen video parsed and planned into a folder
+// named after the list, a season's chosen episodes planned as the parts of one folder.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/records.h"
+#include "download/batch_download.h"
+#include "video/listing/video_listing.h"
+
+namespace quivra {
+
+// The settings with the download folder set to <folder>/<the list's name, cleaned>.
+DownloadSettings listDownloadSettings(DownloadSettings settings, const ListInfo& info);
+
+// Starts the downloads of the chosen entries (indexes into listing.entries) at the default
+// qualities, two parses at a time; the view hears each chosen entry's state by its index in
+// `chosen`. siteAddress: the site's main page (UTF-8).
+std::shared_ptr<BatchRun> startListDownload(const ListingResult& listing,
+                                            const std::vector<size_t>& chosen,
+                                            DownloadSettings settings, std::string siteAddress,
+                                            std::shared_ptr<DownloadQueue> queue,
+                                            std::shared_ptr<BatchView> view);
+
+}  // namespace quivra
