@@ -105,6 +105,14 @@ class BatchDownloadTest : public test::LocalSiteTest {
         return addParsedVideo(parseVideo(address), chosen, sharedState().site.main, queue);
     }
 
+    // The site and the login of the batch's list addresses.
+    static ListingRequest lists() {
+        ListingRequest request;
+        request.site = sharedState().site;
+        request.cookie = sharedState().user.get().cookie;
+        return request;
+    }
+
     ThreadPool idlePool_;  // never started: parts stay queued where the test looks at them
     std::shared_ptr<DownloadQueue> queue_ =
         std::make_shared<DownloadQueue>(idlePool_, test::programJob());
@@ -180,7 +188,7 @@ TEST_F(BatchDownloadTest, AtMostTwoParsesAtOnceAndAFailedAddressLetsTheOthersOn)
     for (int i = 0; i < 6; ++i) addresses.push_back(devsite::batchBvid(i));
     auto view = std::make_shared<RecordingBatchView>();
     const auto began = std::chrono::steady_clock::now();
-    BatchRun::start(addresses, settings(), sharedState().site.main, queue_, view);
+    BatchRun::start(addresses, settings(), lists(), queue_, view);
     ASSERT_TRUE(view->waitFinished());
     const auto took = std::chrono::steady_clock::now() - began;
     site().setDelayMs("/x/web-interface/view", 0);
