@@ -87,7 +87,7 @@ ListAnswer ListRequests::fetch(const ListQuery& query) {
             view_->showWaiting(localText("请求过于频繁，") + secondsText(waitMs) +
                                localText("秒后继续"));
         }
-        if (!waitFor(std::chrono::milliseconds(waitMs))) {
+        if (!waitUntil(std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs))) {
             answer.stopped = true;
             return answer;
         }
@@ -143,20 +143,15 @@ std::string ListRequests::keepKeys(const JsonObject& nav) {
 }
 
 bool ListRequests::pace() {
-    if (refused_) {
-        const auto due = lastSent_ + std::chrono::milliseconds(request_.timings.paceAfterRefusalMs);
-        const auto now = std::chrono::steady_clock::now();
-        if (due > now &&
-            !waitFor(std::chrono::duration_cast<std::chrono::milliseconds>(due - now))) {
-            return false;
-        }
+    if (refused_ &&
+        !waitUntil(lastSent_ + std::chrono::milliseconds(request_.timings.paceAfterRefusalMs))) {
+        return false;
     }
     lastSent_ = std::chrono::steady_clock::now();
     return true;
 }
 
-bool ListRequests::waitFor(std::chrono::milliseconds length) {
-    const auto end = std::chrono::steady_clock::now() + length;
+bool ListRequests::waitUntil(std::chrono::steady_clock::time_point end) {
     while (true) {
         if (stopRequested()) return false;
         const auto now = std::chrono::steady_clock::now();

@@ -41,8 +41,8 @@ class ListRequests {
     // The mixing key from the nav answer (which a missing login does not keep from
     // carrying the keys); "" or why it has none (local text).
     std::string keepKeys(const JsonObject& nav);
-    // False when told to stop before the time passed.
-    bool waitFor(std::chrono::milliseconds length);
+    // False when told to stop before the time came.
+    bool waitUntil(std::chrono::steady_clock::time_point end);
     // Waits out the least time between requests after a refusal; false when stopped.
     bool pace();
 

@@ -29,13 +29,12 @@ std::string fallbackName(const ListAddress& address) {
 
 // What the first page says of the list, over what an earlier request said (a series'
 // name comes before its pages).
-void takeListInfo(ListInfo& info, ListInfo&& page, const ListAddress& address) {
+void takeListInfo(ListInfo& info, ListInfo&& page) {
     if (!page.name.empty()) info.name = std::move(page.name);
     if (!page.owner.empty()) info.owner = std::move(page.owner);
     if (page.total >= 0) info.total = page.total;
     info.cover = std::move(page.cover);
     info.description = std::move(page.description);
-    if (info.name.empty()) info.name = fallbackName(address);
 }
 
 bool sameEntries(const std::vector<ListEntry>& a, const std::vector<ListEntry>& b) {
@@ -79,7 +78,8 @@ class Listing {
             ListPage page = readListPage(request_.address, answer.json, request_.member);
             answer.json.clear();
             if (number == 1) {
-                takeListInfo(result_.info, std::move(page.info), request_.address);
+                takeListInfo(result_.info, std::move(page.info));
+                nameIfNameless();
                 if (view_) view_->showListInfo(result_.info);
             }
             if (page.entries.empty()) return endedEarly();
@@ -131,7 +131,16 @@ class Listing {
         return finish();
     }
 
-    ListingResult finish() { return std::move(result_); }
+    // A list whose answers give no name (an empty uploader, a refused folder) is still
+    // named, for its folder and its window.
+    void nameIfNameless() {
+        if (result_.info.name.empty()) result_.info.name = fallbackName(request_.address);
+    }
+
+    ListingResult finish() {
+        nameIfNameless();
+        return std::move(result_);
+    }
 
     const ListingRequest& request_;
     ListingView* view_;
