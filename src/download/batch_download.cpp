@@ -57,6 +57,12 @@ std::shared_ptr<BatchRun> BatchRun::start(std::vector<std::string> addresses,
                                                const std::atomic<bool>& stopped) {
         const std::string& address = addresses[index];
         auto show = [&view, index](const std::string& text) { view.showAddressState(index, text); };
+        if (std::optional<ListAddress> list = recognizeListAddress(address, lists.site)) {
+            ListingRequest request = lists;
+            request.address = std::move(*list);
+            show(addListAddress(request, settings, queue, show, &stopped));
+            return;
+        }
         show(localText("解析中"));
         show(addParsedVideo(parseVideo(address), settings, lists.site.main, queue));
     };

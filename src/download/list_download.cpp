@@ -6,6 +6,7 @@
 #include "download/plan/download_files.h"
 #include "download/plan/download_plan.h"
 #include "net/text_encoding.h"
+#include "video/listing/entry_filter.h"
 #include "video/listing/season_parse.h"
 #include "video/title_cleaning.h"
 #include "video/video_parse.h"
@@ -68,6 +69,30 @@ std::vector<AddedVideo> addSeasonEpisodes(const ListingResult& listing,
     return added;
 }
 
+// The batch's row while its list is read: "已列出N/总数", or the site's wait.
+class ListedCount : public ListingView {
+  public:
+    explicit ListedCount(const std::function<void(const std::string&)>& show) : show_(show) {}
+    void showListInfo(const ListInfo& info) override {
+        total_ = info.total;
+        showCount();
+    }
+    void showEntries(size_t first, const std::vector<ListEntry>& entries) override {
+        listed_ = first + entries.size();
+        showCount();
+    }
+    void showWaiting(const std::string& text) override { show_(text); }
+
+  private:
+    void showCount() {
+        show_(localText("已列出") + std::to_string(listed_) + "/" +
+              (total_ >= 0 ? std::to_string(total_) : std::string("?")));
+    }
+    const std::function<void(const std::string&)>& show_;
+    size_t listed_ = 0;
+    int total_ = -1;
+};
+
 }  // namespace
 
 DownloadSettings listDownloadSettings(DownloadSettings settings, const ListInfo& info) {
@@ -106,6 +131,43 @@ std::shared_ptr<BatchRun> startListDownload(const ListingResult& listing,
         view.showAddressState(index, addListedVideo(entry, settings, siteAddress, queue).text);
     };
     return BatchRun::start(chosen.size(), std::move(work), std::move(queue), std::move(view));
+}
+
+std::string addListAddress(const ListingRequest& request, const DownloadSettings& settings,
+                           DownloadQueue& queue,
+                           const std::function<void(const std::string&)>& show,
+                           const std::atomic<bool>* stop) {
+    ListedCount count(show);
+    const ListingResult listing = listVideos(request, &count, stop);
+    const std::vector<size_t> chosen = filterEntries(listing.entries, {});
+    if (chosen.empty() && !listing.reason.empty()) return localText("解析失败：") + listing.reason;
+
+    std::vector<AddedVideo> added;
+    if (listing.info.kind == ListKind::Season) {
+        added = addSeasonEpisodes(listing, chosen, settings, request.site.main, queue);
+    } else {
+        const DownloadSettings folder = listDownloadSettings(settings, listing.info);
+        for (size_t i = 0; i < chosen.size(); ++i) {
+            if (stop != nullptr && *stop) break;
+            show(localText("正在加入") + std::to_string(i + 1) + "/" +
+                 std::to_string(chosen.size()));
+            added.push_back(
+                addListedVideo(listing.entries[chosen[i]], folder, request.site.main, queue));
+        }
+    }
+    int parts = 0;
+    int failures = 0;
+    for (const AddedVideo& video : added) {
+        if (video.parts < 0) {
+            ++failures;
+        } else {
+            parts += video.parts;
+        }
+    }
+    std::string text = partsAddedText(parts);
+    if (failures > 0) text += localText("，") + std::to_string(failures) + localText("个视频失败");
+    if (!listing.complete && !listing.reason.empty()) text += localText("；") + listing.reason;
+    return text;
 }
 
 }  // namespace quivra

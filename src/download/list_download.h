@@ -30,4 +30,13 @@ std::shared_ptr<BatchRun> startListDownload(const ListingResult& listing,
                                             std::shared_ptr<DownloadQueue> queue,
                                             std::shared_ptr<BatchView> view);
 
+// A list address of a batch: listed with `request` (`show` hears how far: "已列出N/总数",
+// the site's waits, "正在加入N/总数"), then every entry it can download added into the
+// list's folder, one after the other, until the end or `stop`. The last text (local text):
+// the parts added ("已加入N个分P"), the videos that failed, and why the listing stopped early.
+std::string addListAddress(const ListingRequest& request, const DownloadSettings& settings,
+                           DownloadQueue& queue,
+                           const std::function<void(const std::string&)>& show,
+                           const std::atomic<bool>* stop);
+
 }  // namespace quivra

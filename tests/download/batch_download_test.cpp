@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <set>
@@ -180,6 +181,41 @@ TEST_F(BatchDownloadTest, AtMostTwoParsesAtOnceAndAFailedAddressLetsTheOthersOn)
     for (const DownloadItem& item : queue_->items()) videos.insert(item.request.bvid);
     EXPECT_EQ(queue_->items().size(), 12u);
     EXPECT_EQ(videos.size(), 6u);
+}
+
+// A list address expands to the videos it can download, added into the list's folder; its
+// row says how far the listing got and ends with what was added, and why a listing that
+// stopped early stopped.
+TEST_F(BatchDownloadTest, AListAddressExpandsToItsVideosInTheListsFolder) {
+    const std::vector<std::string> addresses = {"ml" + std::string(devsite::kFavouritesId),
+                                                sharedState().site.space + "/" +
+                                                    devsite::kUploaderMid + "/lists/" +
+                                                    devsite::kShortSeriesId + "?type=series"};
+    auto view = std::make_shared<RecordingBatchView>();
+    BatchRun::start(addresses, settings(), lists(), queue_, view);
+    ASSERT_TRUE(view->waitFinished());
+
+    std::map<std::string, int> parts;                     // by the list's folder
+    std::map<std::string, std::set<std::string>> videos;  // by the list's folder
+    for (const DownloadItem& item : queue_->items()) {
+        const std::filesystem::path output(localToUtf8(item.request.outputPath));
+        const std::string list = output.parent_path().parent_path().filename().string();
+        ++parts[list];
+        videos[list].insert(item.request.bvid);
+    }
+    ASSERT_EQ(videos.size(), 2u);
+    const std::string favouritesFolder = "收藏夹___周末做点小东西";
+    EXPECT_EQ(videos[favouritesFolder].size(), 23u);
+    const std::map<size_t, std::vector<std::string>> states = view->states();
+    const std::vector<std::string>& favourites = states.at(0);
+    EXPECT_EQ(favourites.back(), "已加入" + std::to_string(parts[favouritesFolder]) + "个分P");
+    EXPECT_NE(std::find(favourites.begin(), favourites.end(), "已列出25/25"), favourites.end());
+    const std::string& series = states.at(1).back();
+    EXPECT_EQ(std::prev(videos.end())->second.size() + videos.begin()->second.size(), 43u);
+    EXPECT_TRUE(series.starts_with(
+        "已加入" + std::to_string(queue_->items().size() - parts[favouritesFolder]) + "个分P；"))
+        << series;
+    EXPECT_NE(series.find("100"), std::string::npos) << series;
 }
 
 }  // namespace
