@@ -342,6 +342,30 @@ TEST_F(VideoListingTest, APageThatIsNotJsonKeepsTheEntriesBefore) {
     EXPECT_EQ(asUtf8(result.reason), "第2页：回答不是JSON");
 }
 
+// One entry a page, each new, under a count of 100: never repeating, never ending.
+std::string endlessPage(int number) {
+    const std::string n = std::to_string(number);
+    return R"({"code":0,"data":{"meta":{"name":"endless","total":100},"archives":[{"aid":)" + n +
+           R"(,"bvid":"BV1En4000)" + std::string(3 - n.size(), '0') + n +
+           R"(","title":"t","duration":1,"pubdate":1700000000}],"page":{"total":100}}})";
+}
+
+TEST_F(VideoListingTest, PagesRunningPastTheCountEnd) {
+    const std::string path = "/x/polymer/web-space/seasons_archives_list";
+    site().overrideAnswer(path, 200, endlessPage(1), "application/json", 1);
+    RecordingView view;
+    view.afterPage = [&path](size_t pages) {
+        site().overrideAnswer(path, 200, endlessPage(static_cast<int>(pages) + 1),
+                              "application/json", 1);
+    };
+    const ListingResult result = listVideos(requestFor("/20000/lists/40001"), &view);
+    // 100 entries fill four pages of 30; a fifth may hold the rest, a sixth is not read.
+    EXPECT_FALSE(result.complete);
+    EXPECT_EQ(result.entries.size(), 5u);
+    EXPECT_EQ(site().requestsTo(path).size(), 5u);
+    EXPECT_NE(asUtf8(result.reason).find("100"), std::string::npos) << asUtf8(result.reason);
+}
+
 TEST_F(VideoListingTest, AnIdThatIsNotANumberSendsNothing) {
     const ListingResult result = listVideos(requestFor("/20000/favlist?fid=3000x"), nullptr);
     EXPECT_FALSE(result.complete);
