@@ -449,13 +449,6 @@ struct PagedList {
     std::vector<std::size_t> pageSizes;  // up to the first empty page
 };
 
-std::vector<std::size_t> fullPages(int count, int size) {
-    std::vector<std::size_t> sizes(static_cast<std::size_t>(count / size), size);
-    if (count % size) sizes.push_back(count % size);
-    sizes.push_back(0);
-    return sizes;
-}
-
 TEST_F(InterfaceTest, ListsPageThroughDistinctVideosTheViewKnows) {
     const std::vector<PagedList> lists = {
         {"favourites",
