@@ -549,7 +549,9 @@ TEST_F(InterfaceTest, UploaderListsTwoThousandVideosNewestFirstOver67Pages) {
         for (const Json& video : videos) {
             bvids.insert(video["bvid"].get<std::string>());
             const long long created = video["created"];
-            if (previous) EXPECT_LT(created, previous);
+            if (previous) {
+                EXPECT_LT(created, previous);
+            }
             EXPECT_GT(created, previous ? previous - 2 * 86400 : 0);
             previous = created;
             EXPECT_TRUE(std::regex_match(video["length"].get<std::string>(),
