@@ -86,8 +86,8 @@ TEST(ListAddress, TextsNamingOneVideoOrNoListStayOutside) {
           "https://www.quivra.com/video/av170001?p=2",
           "space.quivra.com/20000/video?bvid=BV1xx411c7mD",
           "https://www.quivra.com/bangumi/play/ep61003?aid=av2", "https://www.quivra.com/",
-          "https://www.quivra.com", "space.quivra.com/20000/dynamic", "epic", "ml", "ssabc",
-          "hello", "", "   "}) {
+          "https://www.quivra.com", "space.quivra.com/20000/dynamic",
+          "https://www.quivra.com/anime/", "epic", "ml", "ssabc", "hello", "", "   "}) {
         EXPECT_FALSE(recognizeListAddress(text, site)) << text;
     }
 }
@@ -103,6 +103,7 @@ TEST(ListAddress, IdsThatAreNotNumbersGiveAProblem) {
     };
     for (const Case& c :
          {Case{"space.quivra.com/2x000/video", ListKind::Uploader, "2x000"},
+          Case{"space.quivra.com/2x000", ListKind::Uploader, "2x000"},
           Case{"space.quivra.com/20000/favlist?fid=3o001", ListKind::Favourites, "3o001"},
           Case{"space.quivra.com/20000/favlist", ListKind::Favourites, ""},
           Case{"space.quivra.com/20000/lists/5000l?type=series", ListKind::Series, "5000l"},

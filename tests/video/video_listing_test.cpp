@@ -342,6 +342,51 @@ TEST_F(VideoListingTest, APageThatIsNotJsonKeepsTheEntriesBefore) {
     EXPECT_EQ(asUtf8(result.reason), "第2页：回答不是JSON");
 }
 
+// One entry a page, each new, under a count of 100: never repeating, never ending.
+std::string endlessPage(int number) {
+    const std::string n = std::to_string(number);
+    return R"({"code":0,"data":{"meta":{"name":"endless","total":100},"archives":[{"aid":)" + n +
+           R"(,"bvid":"BV1En4000)" + std::string(3 - n.size(), '0') + n +
+           R"(","title":"t","duration":1,"pubdate":1700000000}],"page":{"total":100}}})";
+}
+
+TEST_F(VideoListingTest, PagesRunningPastTheCountEnd) {
+    const std::string path = "/x/polymer/web-space/seasons_archives_list";
+    site().overrideAnswer(path, 200, endlessPage(1), "application/json", 1);
+    RecordingView view;
+    view.afterPage = [&path](size_t pages) {
+        site().overrideAnswer(path, 200, endlessPage(static_cast<int>(pages) + 1),
+                              "application/json", 1);
+    };
+    const ListingResult result = listVideos(requestFor("/20000/lists/40001"), &view);
+    // 100 entries fill four pages of 30; a fifth may hold the rest, a sixth is not read.
+    EXPECT_FALSE(result.complete);
+    EXPECT_EQ(result.entries.size(), 5u);
+    EXPECT_EQ(site().requestsTo(path).size(), 5u);
+    EXPECT_NE(asUtf8(result.reason).find("100"), std::string::npos) << asUtf8(result.reason);
+}
+
+TEST_F(VideoListingTest, UploaderLengthsReadAsClockTimes) {
+    const std::vector<std::pair<const char*, int>> lengths = {
+        {"12:34", 754}, {"1:02:03", 3723}, {"00:07", 7},   {"", -1},
+        {"5:x1", -1},   {"99999:00", -1},  {"1:1:1:1", -1}};
+    std::string vlist;
+    for (size_t i = 0; i < lengths.size(); ++i) {
+        vlist += std::string(i ? "," : "") + R"({"aid":1,"bvid":"BV1Ln4000)" + std::to_string(i) +
+                 R"(00","title":"t","created":1700000000,"length":")" + lengths[i].first +
+                 R"(","author":"a"})";
+    }
+    site().overrideAnswer("/x/space/wbi/arc/search", 200,
+                          R"({"code":0,"data":{"list":{"vlist":[)" + vlist +
+                              R"(]},"page":{"count":7,"pn":1,"ps":30}}})",
+                          "application/json");
+    const ListingResult result = listVideos(requestFor("/20000"), nullptr);
+    ASSERT_EQ(result.entries.size(), lengths.size()) << asUtf8(result.reason);
+    for (size_t i = 0; i < lengths.size(); ++i) {
+        EXPECT_EQ(result.entries[i].durationSeconds, lengths[i].second) << lengths[i].first;
+    }
+}
+
 TEST_F(VideoListingTest, AnIdThatIsNotANumberSendsNothing) {
     const ListingResult result = listVideos(requestFor("/20000/favlist?fid=3000x"), nullptr);
     EXPECT_FALSE(result.complete);

@@ -137,6 +137,8 @@ std::optional<ListAddress> shortForm(const std::string& text) {
 std::optional<ListAddress> spaceForm(const AddressPath& path) {
     const std::vector<std::string>& s = path.segments;
     const std::string& mid = s[0];
+    // One word of the site's own pages ("anime", "video") is no uploader.
+    if (s.size() == 1 && !std::isdigit(static_cast<unsigned char>(mid[0]))) return std::nullopt;
     if (s.size() == 1 || (s.size() == 2 && s[1] == "video") ||
         (s.size() == 3 && s[1] == "upload" && s[2] == "video")) {
         return listOf(ListKind::Uploader, mid, "");

@@ -91,8 +91,7 @@ class Listing {
             if (view_) view_->showEntries(first, page.entries);
             result_.entries.insert(result_.entries.end(), page.entries.begin(), page.entries.end());
             const int listed = static_cast<int>(result_.entries.size());
-            if (page.last || pageSize == 0 ||
-                (result_.info.total >= 0 && listed >= result_.info.total)) {
+            if (page.last || (result_.info.total >= 0 && listed >= result_.info.total)) {
                 result_.complete = true;
                 return finish();
             }
