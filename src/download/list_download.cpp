@@ -1,6 +1,5 @@
 #include "download/list_download.h"
 
-#include <optional>
 #include <utility>
 
 #include "download/plan/download_files.h"
@@ -17,6 +16,11 @@ namespace {
 
 std::string partsAddedText(int parts) {
     return localText("已加入") + std::to_string(parts) + localText("个分P");
+}
+
+// A chosen index past the listing's end.
+std::string noSuchEntryText() {
+    return localText("解析失败：列表中没有这一项");
 }
 
 // One video of a list: parsed and added whole, unless the listing said it cannot be.
@@ -36,7 +40,7 @@ std::vector<AddedVideo> addSeasonEpisodes(const ListingResult& listing,
     std::vector<int> rows;
     for (size_t i = 0; i < chosen.size(); ++i) {
         if (chosen[i] >= listing.entries.size()) {
-            added[i].text = localText("解析失败：没有这一集");
+            added[i].text = noSuchEntryText();
         } else if (!listing.entries[chosen[i]].unavailable.empty()) {
             added[i].text = listing.entries[chosen[i]].unavailable;
         } else {
@@ -125,7 +129,10 @@ std::shared_ptr<BatchRun> startListDownload(const ListingResult& listing,
     BatchRun::ItemWork work = [shared, chosen, settings, siteAddress](
                                   size_t index, DownloadQueue& queue, BatchView& view,
                                   const std::atomic<bool>&) {
-        if (chosen[index] >= shared->entries.size()) return;
+        if (chosen[index] >= shared->entries.size()) {
+            view.showAddressState(index, noSuchEntryText());
+            return;
+        }
         const ListEntry& entry = shared->entries[chosen[index]];
         if (entry.unavailable.empty()) view.showAddressState(index, localText("解析中"));
         view.showAddressState(index, addListedVideo(entry, settings, siteAddress, queue).text);
