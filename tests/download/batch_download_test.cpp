@@ -218,5 +218,26 @@ TEST_F(BatchDownloadTest, AListAddressExpandsToItsVideosInTheListsFolder) {
     EXPECT_NE(series.find("100"), std::string::npos) << series;
 }
 
+// A list address alone still has its videos parsed two at a time, never more.
+TEST_F(BatchDownloadTest, AListsVideosAreParsedTwoAtATime) {
+    constexpr int kDelayMs = 150;
+    constexpr int kVideos = 20;  // the short series holds 20
+    site().setDelayMs("/x/web-interface/view", kDelayMs);
+    auto view = std::make_shared<RecordingBatchView>();
+    const auto began = std::chrono::steady_clock::now();
+    BatchRun::start({sharedState().site.space + "/" + devsite::kUploaderMid + "/lists/" +
+                     devsite::kShortSeriesId + "?type=series"},
+                    settings(), lists(), queue_, view);
+    ASSERT_TRUE(view->waitFinished());
+    const auto took = std::chrono::steady_clock::now() - began;
+    site().setDelayMs("/x/web-interface/view", 0);
+    std::set<std::string> videos;
+    for (const DownloadItem& item : queue_->items()) videos.insert(item.request.bvid);
+    EXPECT_EQ(videos.size(), size_t{kVideos});
+    EXPECT_GE(took, std::chrono::milliseconds(kVideos / 2 * kDelayMs - 50));
+    EXPECT_LT(took, std::chrono::milliseconds(kVideos * kDelayMs * 3 / 4));
+    EXPECT_TRUE(view->states().at(0).back().starts_with("已加入")) << view->states().at(0).back();
+}
+
 }  // namespace
 }  // namespace quivra
