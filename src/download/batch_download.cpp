@@ -1,6 +1,5 @@
 #include "download/batch_download.h"
 
-#include <algorithm>
 #include <iterator>
 #include <optional>
 #include <thread>
@@ -14,18 +13,21 @@
 
 namespace quivra {
 
+std::string partsAddedText(int parts) {
+    return localText("已加入") + std::to_string(parts) + localText("个分P");
+}
+
 AddedVideo addVideo(const ParseResult& parsed, const DownloadSettings& settings,
-                    const std::string& siteAddress, DownloadQueue& queue,
-                    std::optional<std::vector<int>> rows) {
+                    const std::string& siteAddress, DownloadQueue& queue) {
     const std::string failed = localText("解析失败：");
     // The message box's text becomes a reason.
     if (parsed.failure == ParseFailure::NoIdentifier) return {-1, failed + parseText(parsed)};
     if (parsed.failure != ParseFailure::None) return {-1, parseText(parsed)};
-    const DownloadPlan plan = planDownloads(parsed, {std::move(rows)}, settings, siteAddress);
+    const DownloadPlan plan = planDownloads(parsed, {}, settings, siteAddress);
     if (!plan.refusal.empty()) return {-1, failed + plan.refusal};
     for (const DownloadRequest& part : plan.requests) queue.submit(part);
     const int parts = static_cast<int>(plan.requests.size());
-    return {parts, localText("已加入") + std::to_string(parts) + localText("个分P")};
+    return {parts, partsAddedText(parts)};
 }
 
 std::string addParsedVideo(const ParseResult& parsed, const DownloadSettings& settings,

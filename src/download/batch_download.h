@@ -10,7 +10,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +32,9 @@ class BatchView {
     virtual void batchFinished() = 0;
 };
 
+// "已加入N个分P" (local text): what an address or a list added.
+std::string partsAddedText(int parts);
+
 // What adding a parsed video did: the parts submitted (-1 when the parse or the plan
 // failed) and the text of the address (local text), "已加入N个分P", or what the parse or
 // the plan said.
@@ -41,12 +43,10 @@ struct AddedVideo {
     std::string text;
 };
 
-// Plans the chosen rows (none: every part) of the parsed video with the settings (folder,
-// default qualities, tags, cover) and submits those not done. siteAddress: the site's main
-// page (UTF-8).
+// Plans every part of the parsed video with the settings (folder, default qualities, tags,
+// cover) and submits those not done. siteAddress: the site's main page (UTF-8).
 AddedVideo addVideo(const ParseResult& parsed, const DownloadSettings& settings,
-                    const std::string& siteAddress, DownloadQueue& queue,
-                    std::optional<std::vector<int>> rows = std::nullopt);
+                    const std::string& siteAddress, DownloadQueue& queue);
 
 // addVideo of every part, as its text.
 std::string addParsedVideo(const ParseResult& parsed, const DownloadSettings& settings,

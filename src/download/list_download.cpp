@@ -15,10 +15,6 @@ namespace quivra {
 
 namespace {
 
-std::string partsAddedText(int parts) {
-    return localText("已加入") + std::to_string(parts) + localText("个分P");
-}
-
 // A chosen index past the listing's end.
 std::string noSuchEntryText() {
     return localText("解析失败：列表中没有这一项");
