@@ -67,6 +67,21 @@ TEST(DownloadNames, ProgressTextRoundsHalvesAwayFromZero) {
     EXPECT_EQ(megabyteText(5000LL * 1048576), "5000");
 }
 
+// An episode is titled as itself, even as the one episode of its season.
+TEST(DownloadNames, AnEpisodeIsTitledAsItselfInASeasonOfOne) {
+    DownloadRequest part;
+    part.pageTitle = localText("林中小屋");
+    part.episodeId = "61001";
+    part.tags = VideoTags{};
+    part.tags->videoTitle = localText("山海之间");
+    const std::vector<MetadataTag> tags = partTags(part);
+    ASSERT_GE(tags.size(), 2u);
+    EXPECT_EQ(tags[0].key, "title");
+    EXPECT_EQ(tags[0].value, "林中小屋");
+    EXPECT_EQ(tags[1].key, "album");
+    EXPECT_EQ(tags[1].value, "山海之间");
+}
+
 // A long description is cut to the limit at a character's start, never inside one.
 TEST(DownloadNames, LongDescriptionIsCutAtACharacter) {
     DownloadRequest part;
