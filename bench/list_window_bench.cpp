@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
 
     ListAddress uploader;
     uploader.kind = ListKind::Uploader;
-    uploader.ownerMid = uploader.id = devsite::kUploaderMid;
+    uploader.ownerMid = devsite::kUploaderMid;
     ThreadPool idle;  // never started: the parts stay queued, nothing downloads
 
     for (int delay : {0, 50}) {

@@ -65,8 +65,7 @@ class VideoListWindowTest : public MainWindowTest {
 };
 
 TEST_F(VideoListWindowTest, UploaderIsListedPageByPageToTwoThousandRows) {
-    QPointer<VideoListWindow> window =
-        open(address(ListKind::Uploader, devsite::kUploaderMid, devsite::kUploaderMid));
+    QPointer<VideoListWindow> window = open(address(ListKind::Uploader, "", devsite::kUploaderMid));
     EXPECT_EQ(window->windowTitle(), "视频列表");
     std::vector<int> insertions;
     bool insertedWhileListing = false;
@@ -100,8 +99,7 @@ TEST_F(VideoListWindowTest, UploaderIsListedPageByPageToTwoThousandRows) {
 
 TEST_F(VideoListWindowTest, StopEndsTheListingWithTheRowsItRead) {
     site().setDelayMs(kUploaderPath, 100);
-    QPointer<VideoListWindow> window =
-        open(address(ListKind::Uploader, devsite::kUploaderMid, devsite::kUploaderMid));
+    QPointer<VideoListWindow> window = open(address(ListKind::Uploader, "", devsite::kUploaderMid));
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->model()->rowCount() >= 60; }, 30000));
     QTest::mouseClick(window->stopButton(), Qt::LeftButton);
     ASSERT_TRUE(waitListed(window, 5000));
@@ -118,8 +116,7 @@ TEST_F(VideoListWindowTest, StopEndsTheListingWithTheRowsItRead) {
 
 TEST_F(VideoListWindowTest, ClosingWhileListingNeitherBlocksNorListsOn) {
     site().setDelayMs(kUploaderPath, 600);
-    QPointer<VideoListWindow> window =
-        open(address(ListKind::Uploader, devsite::kUploaderMid, devsite::kUploaderMid));
+    QPointer<VideoListWindow> window = open(address(ListKind::Uploader, "", devsite::kUploaderMid));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !site().requestsTo(kUploaderPath).empty(); }, 5000));
     QElapsedTimer closing;
     closing.start();
@@ -250,6 +247,11 @@ TEST_F(VideoListWindowTest, ParseOnAListAddressOpensTheListWindowAndOnAVideoStil
     EXPECT_EQ(listWindows(), 1);
     EXPECT_EQ(window_->list()->topLevelItemCount(), 0);
     EXPECT_TRUE(site().requestsTo("/x/web-interface/view").empty());
+
+    window_->setVideoUrl(QStringLiteral("ml30x"));  // a list, but no number to ask for
+    QTest::mouseClick(window_->parseButton(), Qt::LeftButton);
+    EXPECT_EQ(listWindows(), 1);
+    EXPECT_EQ(messages_.texts(), std::vector<std::string>{"收藏夹编号不是数字：30x"});
 
     ASSERT_TRUE(parse(QString::fromUtf8(devsite::kThreePartBvid)));
     EXPECT_EQ(window_->list()->topLevelItemCount(), 3);
