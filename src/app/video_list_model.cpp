@@ -1,10 +1,10 @@
 #include "app/video_list_model.h"
 
+#include <QDateTime>
+
 #include <algorithm>
-#include <string>
 
 #include "app/controls_window.h"
-#include "base/date_text.h"
 #include "video/title_cleaning.h"
 
 namespace quivra {
@@ -18,10 +18,14 @@ const char* const kVideoListHeaders[] = {"#", "标题", "时长", "发布时间"
 VideoListModel::Row VideoListModel::rowOf(ListEntry entry) {
     Row row;
     row.cells.title = toQString(entry.title);
-    if (entry.durationSeconds >= 0)
+    if (entry.durationSeconds >= 0) {
         row.cells.duration = toQString(formatDuration(entry.durationSeconds));
-    if (entry.published > 0)
-        row.cells.published = toQString(timestampToDate(std::to_string(entry.published)));
+    }
+    // Local time, as the date range that picks rows (parseDay) reads its days.
+    if (entry.published > 0) {
+        row.cells.published = QDateTime::fromSecsSinceEpoch(entry.published)
+                                  .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    }
     row.cells.state = toQString(entry.unavailable);
     row.entry = std::move(entry);
     return row;
