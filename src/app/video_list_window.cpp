@@ -127,7 +127,6 @@ VideoListWindow::VideoListWindow(std::shared_ptr<DownloadCore> core, const ListA
     info_.kind = address.kind;
     buildControls();
     showListInfo(info_);
-    showCount();
 
     auto view = std::make_shared<WindowListingView>(this);
     try {

@@ -40,6 +40,8 @@ class VideoListWindowTest : public MainWindowTest {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             if (qobject_cast<VideoListWindow*>(widget)) delete widget;
         }
+        site().setDelayMs(kUploaderPath, 0);
+        site().refuseListRequests(0, 0);
         MainWindowTest::TearDown();
     }
 
@@ -112,6 +114,37 @@ TEST_F(VideoListWindowTest, StopEndsTheListingWithTheRowsItRead) {
     QTest::qWait(400);
     EXPECT_EQ(site().requestsTo(kUploaderPath).size(), requests);
     EXPECT_EQ(window->model()->rowCount(), rows);
+}
+
+TEST_F(VideoListWindowTest, ARefusalIsWaitedOutInTheStatusLineAndStopEndsTheWait) {
+    site().refuseListRequests(3, -412);  // the third page
+    QPointer<VideoListWindow> window = open(address(ListKind::Uploader, "", devsite::kUploaderMid));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window->statusLabel()->text() == "请求过于频繁，5秒后继续"; }, 5000));
+    EXPECT_TRUE(window->isListing());
+    QTest::mouseClick(window->stopButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitListed(window, 1000));
+    EXPECT_EQ(window->model()->rowCount(), 60);
+}
+
+TEST_F(VideoListWindowTest, AListTheSiteRefusesSaysWhy) {
+    struct Case {
+        ListAddress list;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {address(ListKind::Favourites, devsite::kPrivateFavouritesId), "访问权限不足"},
+        {address(ListKind::WatchLater, ""), "登录"},  // no login
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reason);
+        QPointer<VideoListWindow> window = open(c.list);
+        ASSERT_TRUE(waitListed(window));
+        EXPECT_EQ(window->model()->rowCount(), 0);
+        EXPECT_TRUE(window->statusLabel()->text().startsWith("已列出0"));
+        EXPECT_TRUE(window->statusLabel()->text().contains(QString::fromUtf8(c.reason)))
+            << window->statusLabel()->text().toStdString();
+    }
 }
 
 TEST_F(VideoListWindowTest, ClosingWhileListingNeitherBlocksNorListsOn) {
