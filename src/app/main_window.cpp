@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 
@@ -28,6 +29,7 @@
 #include "app/login_window.h"
 #include "app/search_window.h"
 #include "app/settings_window.h"
+#include "app/video_list_window.h"
 #include "base/gui_thread.h"
 #include "base/message_box.h"
 #include "base/shared_state.h"
@@ -36,6 +38,7 @@
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 #include "video/audio_choices.h"
+#include "video/listing/list_address.h"
 #include "video/parse_procedure.h"
 
 namespace quivra {
@@ -276,9 +279,18 @@ void MainWindow::setVideoUrl(const QString& url) {
 }
 
 void MainWindow::startParse() {
-    auto view = std::make_shared<WindowParseView>(this);
     // The box is read here, at the press: the parse thread never reads a widget.
     std::string address = utf8ToLocalText(videoUrl().toStdString());
+    // A whole list opens a window of its own; the parse is for one video.
+    if (const std::optional<ListAddress> list = recognizeListAddress(address, core_->site)) {
+        if (list->problem.empty()) {
+            VideoListWindow::open(core_, *list);
+        } else {
+            showMessageBox(list->problem);
+        }
+        return;
+    }
+    auto view = std::make_shared<WindowParseView>(this);
     try {
         std::thread([view, address = std::move(address)] {
             std::lock_guard lock(parseMutex());

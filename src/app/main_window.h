@@ -47,7 +47,8 @@ class MainWindow : public QMainWindow {
     QString videoUrl() const;
     void setVideoUrl(const QString& url);
     // Same as clicking 按钮_parse: parses the address box on a new thread. Parses run one
-    // after the other; a parse asked for while one runs starts when it ends.
+    // after the other; a parse asked for while one runs starts when it ends. An address of
+    // a whole list opens a 视频列表 window for it instead.
     void startParse();
 
     QTreeWidget* list() const { return list_; }
