@@ -1,7 +1,9 @@
 // get: each address parsed as the main window parses it, its parts planned and handed to
 // the download list as "下载全部" does, then the wait for them. A list's address is listed
 // and its chosen videos fetched so, into a folder named after the list.
+#include <deque>
 #include <fstream>
+#include <future>
 #include <iostream>
 #include <iterator>
 #include <optional>
@@ -17,6 +19,7 @@
 #include "app/cli/list_request.h"
 #include "base/keep_settings.h"
 #include "base/shared_state.h"
+#include "download/batch_download.h"
 #include "download/list_download.h"
 #include "download/plan/download_files.h"
 #include "download/plan/download_plan.h"
@@ -90,6 +93,33 @@ std::optional<PartSelection> qualitiesOf(const GetOptions& options, const Qualit
     return selection;
 }
 
+// The parses of a list's videos, two at once as the batch window's, taken in list order.
+class ParsesAhead {
+  public:
+    explicit ParsesAhead(const std::vector<std::string>& videos) : videos_(videos) {
+        for (int i = 0; i < BatchRun::kParsesAtOnce; ++i) startNext();
+    }
+    // The next video's parse; call once per video.
+    ParseResult next() {
+        ParseResult parsed = running_.front().get();
+        running_.pop_front();
+        startNext();
+        return parsed;
+    }
+
+  private:
+    void startNext() {
+        if (started_ == videos_.size()) return;
+        running_.push_back(std::async(std::launch::async,
+                                      [&video = videos_[started_]] { return parseVideo(video); }));
+        ++started_;
+    }
+
+    const std::vector<std::string>& videos_;
+    std::deque<std::future<ParseResult>> running_;  // at most two; their end is awaited
+    size_t started_ = 0;
+};
+
 // The site's refusals while a list is read: how long the listing waits, on standard error.
 class ListingWaits : public ListingView {
   public:
@@ -152,7 +182,9 @@ class GetRun {
             return fail(address, localToUtf8(list.problem));
         }
         ListingWaits waits(address, *output_);
-        const ListingResult listing = listVideos(listingRequestFor(list), &waits);
+        const ListingResult listing =
+            listVideos(listingRequestFor(list), &waits, interrupts_.stopFlag());
+        if (interrupts_.requested()) return;
         if (!listing.complete) fail(address, localToUtf8(listing.reason));
         const std::vector<size_t> chosen = filterEntries(listing.entries, options_.entries);
         if (chosen.empty()) {
@@ -169,12 +201,16 @@ class GetRun {
             return add(address, season, std::vector<int>(chosen.begin(), chosen.end()), settings,
                        true);
         }
+        std::vector<std::string> videos;
         for (size_t index : chosen) {
-            if (interrupts_.requested()) return;
             const ListEntry& entry = listing.entries[index];
-            const std::string video = entry.bvid.empty() ? "av" + entry.aid : entry.bvid;
+            videos.push_back(entry.bvid.empty() ? "av" + entry.aid : entry.bvid);
+        }
+        ParsesAhead parses(videos);
+        for (const std::string& video : videos) {
+            const ParseResult parsed = parses.next();
+            if (interrupts_.requested()) return;
             const std::string label = address + ": " + video;
-            const ParseResult parsed = parseVideo(video);
             if (parsed.failure != ParseFailure::None) {
                 fail(label, localToUtf8(parseText(parsed)));
                 continue;
