@@ -1,4 +1,8 @@
-// The web-interface endpoints of the local site: answer shapes, cookies, QR script, search.
+// The web-interface endpoints of the local site: answer shapes, cookies, QR script, search,
+// lists, the request signature and refusals.
+#include <openssl/evp.h>
+
+#include <algorithm>
 #include <regex>
 #include <set>
 
@@ -337,6 +341,328 @@ TEST_F(InterfaceTest, ControlEndpointsDriveTheSameState) {
     EXPECT_TRUE(log[0]["headers"].is_array());
     c.Post("/_devsite/log/clear", "", "text/plain");
     EXPECT_TRUE(site().requests().empty());
+}
+
+// The signature rule written out once more, so the site's check is held to the rule.
+std::string signedQuery(std::vector<std::pair<std::string, std::string>> parameters,
+                        const std::string& imgKey, const std::string& subKey) {
+    static const int order[] = {46, 47, 18, 2,  53, 8,  23, 32, 15, 50, 10, 31, 58, 3,  45, 35,
+                                27, 43, 5,  49, 33, 9,  42, 19, 29, 28, 14, 39, 12, 38, 41, 13,
+                                37, 48, 7,  16, 24, 55, 40, 61, 26, 17, 0,  1,  60, 51, 30, 4,
+                                22, 25, 54, 21, 56, 59, 6,  63, 57, 62, 11, 36, 20, 34, 44, 52};
+    std::string mixing;
+    for (int i = 0; i < 32; ++i) mixing += (imgKey + subKey)[order[i]];
+    parameters.emplace_back("wts", "1767225600");
+    std::sort(parameters.begin(), parameters.end());
+    const auto encoded = [](const std::string& value) {
+        std::string out;
+        for (unsigned char c : value) {
+            char escaped[4];
+            std::snprintf(escaped, sizeof escaped, "%%%02X", c);
+            out += std::isalnum(c) || std::string_view("-_.~").find(c) != std::string_view::npos
+                       ? std::string(1, static_cast<char>(c))
+                       : std::string(escaped);
+        }
+        return out;
+    };
+    // The values go out as given; the signature covers them without !'()*.
+    std::string sent, query;
+    for (auto [key, value] : parameters) {
+        sent += (sent.empty() ? "" : "&") + key + "=" + encoded(value);
+        std::erase_if(value, [](char c) {
+            return std::string_view("!'()*").find(c) != std::string_view::npos;
+        });
+        query += (query.empty() ? "" : "&") + key + "=" + encoded(value);
+    }
+    const std::string text = query + mixing;
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    EVP_Digest(text.data(), text.size(), digest, &length, EVP_md5(), nullptr);
+    std::string rid;
+    for (unsigned int i = 0; i < length; ++i) {
+        char hex[3];
+        std::snprintf(hex, sizeof hex, "%02x", digest[i]);
+        rid += hex;
+    }
+    return sent + "&w_rid=" + rid;
+}
+
+// The keys the nav answer hands out now: the file names of its two addresses.
+std::pair<std::string, std::string> currentWbiKeys() {
+    const Json nav = SiteTest::getJson("/x/web-interface/nav");
+    const auto keyOf = [](const std::string& address) {
+        const auto name = address.substr(address.rfind('/') + 1);
+        return name.substr(0, name.find('.'));
+    };
+    return {keyOf(nav["data"]["wbi_img"]["img_url"]), keyOf(nav["data"]["wbi_img"]["sub_url"])};
+}
+
+Json signedUploaderPage(const std::string& mid, int page, int size = 30) {
+    const auto [img, sub] = currentWbiKeys();
+    return SiteTest::getJson("/x/space/wbi/arc/search?" + signedQuery({{"mid", mid},
+                                                                       {"pn", std::to_string(page)},
+                                                                       {"ps", std::to_string(size)},
+                                                                       {"order", "pubdate"}},
+                                                                      img, sub));
+}
+
+TEST_F(InterfaceTest, SignedRequestsPassAndUnsignedWrongOrOldKeyOnesGetMinus352) {
+    // The published example: it passes the check (and fails later, for want of a mid).
+    const std::string example =
+        "/x/space/wbi/arc/search?foo=114&bar=514&zab=1919810&wts=1702204169&w_rid=";
+    EXPECT_EQ(getJson(example + "8f6f2b5b3d485fe1886cec6a0be8c5d4")["code"], -400);
+    // Values with blanks, Chinese and the dropped characters sign as the rule says.
+    auto [img, sub] = currentWbiKeys();
+    const std::string odd =
+        signedQuery({{"mid", devsite::kUploaderMid}, {"keyword", "木 (x)!*'"}}, img, sub);
+    EXPECT_EQ(getJson("/x/space/wbi/arc/search?" + odd)["code"], 0) << odd;
+
+    for (const std::string& refused :
+         {example + "8f6f2b5b3d485fe1886cec6a0be8c5d5", example.substr(0, example.size() - 7),
+          std::string("/x/space/wbi/arc/search?mid=20000&pn=1&ps=30"),
+          "/x/space/wbi/arc/search?" + odd + "&pn=2"}) {
+        const Json answer = getJson(refused);
+        EXPECT_EQ(answer["code"], -352) << refused;
+        EXPECT_EQ(answer["message"], "风控校验失败") << refused;
+    }
+
+    site().rotateWbiKeys();
+    EXPECT_EQ(getJson("/x/space/wbi/arc/search?" + odd)["code"], -352);
+    EXPECT_EQ(getJson(example + "8f6f2b5b3d485fe1886cec6a0be8c5d4")["code"], -352);
+    std::tie(img, sub) = currentWbiKeys();
+    EXPECT_TRUE(std::regex_match(img + sub, std::regex("[0-9a-f]{64}")));
+    EXPECT_EQ(signedUploaderPage(devsite::kUploaderMid, 1)["code"], 0);
+    site().rotateWbiKeys();  // back to the example's keys
+    EXPECT_EQ(getJson(example + "8f6f2b5b3d485fe1886cec6a0be8c5d4")["code"], -400);
+    // Logged in, the keys come along too.
+    EXPECT_TRUE(
+        getJson("/x/web-interface/nav", {{"Cookie", kPlainCookie}})["data"].contains("wbi_img"));
+}
+
+struct PagedList {
+    const char* name;
+    std::string target;  // without the page number
+    const char* pageKey;
+    const char* entries;  // JSON pointer to a page's entries
+    const char* total;    // JSON pointer to the count the list gives
+    int expectedTotal;
+    std::vector<std::size_t> pageSizes;  // up to the first empty page
+};
+
+std::vector<std::size_t> fullPages(int count, int size) {
+    std::vector<std::size_t> sizes(static_cast<std::size_t>(count / size), size);
+    if (count % size) sizes.push_back(count % size);
+    sizes.push_back(0);
+    return sizes;
+}
+
+TEST_F(InterfaceTest, ListsPageThroughDistinctVideosTheViewKnows) {
+    const std::vector<PagedList> lists = {
+        {"favourites",
+         "/x/v3/fav/resource/list?media_id=30001&ps=20&platform=web",
+         "pn",
+         "/data/medias",
+         "/data/info/media_count",
+         25,
+         {20, 5, 0}},
+        {"collection",
+         "/x/polymer/web-space/seasons_archives_list?mid=20000&season_id=40001&page_size=30",
+         "page_num",
+         "/data/archives",
+         "/data/meta/total",
+         35,
+         {30, 5, 0}},
+        {"series",
+         "/x/series/archives?mid=20000&series_id=50001&ps=20&sort=desc",
+         "pn",
+         "/data/archives",
+         "/data/page/total",
+         25,
+         {20, 5, 0}},
+        {"short series",
+         "/x/series/archives?mid=20000&series_id=50002&ps=20&sort=desc",
+         "pn",
+         "/data/archives",
+         "/data/page/total",
+         100,
+         {20, 0}},
+        {"watch later",
+         "/x/v2/history/toview?x=",
+         "y",
+         "/data/list",
+         "/data/count",
+         devsite::kWatchLaterCount,
+         {5}},
+    };
+    for (const PagedList& list : lists) {
+        SCOPED_TRACE(list.name);
+        std::set<std::string> seen;
+        std::size_t listed = 0;
+        for (std::size_t page = 0; page < list.pageSizes.size(); ++page) {
+            const Json answer =
+                getJson(list.target + "&" + list.pageKey + "=" + std::to_string(page + 1),
+                        {{"Cookie", kPlainCookie}});
+            ASSERT_EQ(answer["code"], 0) << page + 1;
+            EXPECT_EQ(answer[Json::json_pointer(list.total)], list.expectedTotal);
+            const Json& entries = answer[Json::json_pointer(list.entries)];
+            ASSERT_EQ(entries.size(), list.pageSizes[page]) << page + 1;
+            for (const Json& entry : entries) {
+                ++listed;
+                const std::string bvid = entry["bvid"];
+                if (entry.value("type", 2) != 2 || entry.value("attr", 0) != 0) continue;
+                seen.insert(bvid);
+                const Json view = getJson("/x/web-interface/view?bvid=" + bvid);
+                ASSERT_EQ(view["code"], 0) << bvid;
+                EXPECT_EQ(view["data"]["aid"], entry.contains("aid") ? entry["aid"] : entry["id"]);
+                EXPECT_EQ(view["data"]["title"], entry["title"]);
+            }
+        }
+        EXPECT_EQ(seen.size(), listed - (list.name == std::string("favourites") ? 2 : 0));
+    }
+
+    // The favourites hold a removed video and an audio besides.
+    const Json favourites = getJson("/x/v3/fav/resource/list?media_id=30001&ps=20&pn=1");
+    EXPECT_EQ(favourites["data"]["has_more"], true);
+    std::multiset<std::pair<int, int>> kinds;  // type, attr
+    for (const Json& entry : favourites["data"]["medias"]) {
+        kinds.insert({entry["type"].get<int>(), entry["attr"].get<int>()});
+        if (entry["attr"] == 9) {
+            EXPECT_EQ(entry["title"], "已失效视频");
+            EXPECT_EQ(
+                getJson("/x/web-interface/view?bvid=" + entry["bvid"].get<std::string>())["code"],
+                -404);
+        }
+    }
+    EXPECT_EQ(kinds.count({2, 9}), 1u);
+    EXPECT_EQ(kinds.count({12, 0}), 1u);
+
+    // The repeating collection's page 2 is its page 1 again.
+    const std::string repeating =
+        "/x/polymer/web-space/"
+        "seasons_archives_list?mid=20000&season_id=40002&page_size=30&page_num=";
+    EXPECT_EQ(getJson(repeating + "2")["data"]["archives"],
+              getJson(repeating + "1")["data"]["archives"]);
+}
+
+TEST_F(InterfaceTest, UploaderListsTwoThousandVideosNewestFirstOver67Pages) {
+    std::set<std::string> bvids;
+    long long previous = 0;
+    for (int page = 1; page <= 68; ++page) {
+        const Json answer = signedUploaderPage(devsite::kUploaderMid, page);
+        ASSERT_EQ(answer["code"], 0) << page;
+        EXPECT_EQ(answer["data"]["page"]["count"], devsite::kUploaderVideoCount);
+        const Json& videos = answer["data"]["list"]["vlist"];
+        ASSERT_EQ(videos.size(), page < 67 ? 30u : page == 67 ? 20u : 0u) << page;
+        for (const Json& video : videos) {
+            bvids.insert(video["bvid"].get<std::string>());
+            const long long created = video["created"];
+            if (previous) EXPECT_LT(created, previous);
+            EXPECT_GT(created, previous ? previous - 2 * 86400 : 0);
+            previous = created;
+            EXPECT_TRUE(std::regex_match(video["length"].get<std::string>(),
+                                         std::regex("\\d\\d+:[0-5]\\d")));
+            EXPECT_EQ(video["author"], videos[0]["author"]);
+        }
+    }
+    EXPECT_EQ(bvids.size(), 2000u);
+    EXPECT_TRUE(bvids.count(devsite::uploaderBvid(0)) && bvids.count(devsite::uploaderBvid(1999)));
+
+    EXPECT_EQ(signedUploaderPage(devsite::kEmptyUploaderMid, 1)["data"]["page"]["count"], 0);
+    const Json huge = signedUploaderPage(devsite::kHugeUploaderMid, 200, 50);
+    EXPECT_EQ(huge["data"]["page"]["count"], devsite::kHugeUploaderVideoCount);
+    EXPECT_EQ(huge["data"]["list"]["vlist"].back()["bvid"], devsite::uploaderBvid(9999));
+}
+
+TEST_F(InterfaceTest, ListEndpointsTellBadIdsFromUnknownOnes) {
+    const auto [img, sub] = currentWbiKeys();
+    const std::vector<std::pair<std::string, int>> cases = {
+        {"/x/space/wbi/arc/search?" + signedQuery({{"mid", "20x00"}}, img, sub), -400},
+        {"/x/space/wbi/arc/search?" + signedQuery({{"mid", "29999"}}, img, sub), -404},
+        {"/x/v3/fav/resource/list?media_id=ml30001&pn=1", -400},
+        {"/x/v3/fav/resource/list?media_id=30001&pn=x", -400},
+        {"/x/v3/fav/resource/list?media_id=39999&pn=1", -404},
+        {"/x/v3/fav/resource/list?media_id=30002&pn=1", -403},
+        {"/x/polymer/web-space/seasons_archives_list?mid=20000&season_id=4000l", -400},
+        {"/x/polymer/web-space/seasons_archives_list?mid=20000&season_id=49999", -404},
+        {"/x/polymer/web-space/seasons_archives_list?mid=20003&season_id=40001", -404},
+        {"/x/series/archives?mid=20000&series_id=-50001", -400},
+        {"/x/series/series?series_id=59999", -404},
+        {"/x/v2/history/toview", -101},
+        {"/pgc/view/web/season?season_id=ss60001", -400},
+        {"/pgc/view/web/season?ep_id=60999", -404},
+        {"/pgc/player/web/playurl?ep_id=61001&cid=11000002&fourk=1", -404},
+    };
+    for (const auto& [target, code] : cases) EXPECT_EQ(getJson(target)["code"], code) << target;
+    EXPECT_EQ(getJson("/x/series/series?series_id=50001")["data"]["meta"]["name"],
+              "周末小物 / 系列");
+}
+
+TEST_F(InterfaceTest, SeasonByAnyEpisodeAndMembersOnlyEpisodeStreams) {
+    const Json bySeason =
+        getJson(std::string("/pgc/view/web/season?season_id=") + devsite::kSeasonId);
+    ASSERT_EQ(bySeason["code"], 0);
+    EXPECT_EQ(getJson("/pgc/view/web/season?ep_id=" + devsite::seasonEpisodeId(7)), bySeason);
+    const Json& episodes = bySeason["result"]["episodes"];
+    ASSERT_EQ(episodes.size(), static_cast<std::size_t>(devsite::kSeasonEpisodeCount));
+    for (int number = 1; number <= devsite::kSeasonEpisodeCount; ++number) {
+        const Json& episode = episodes[number - 1];
+        EXPECT_EQ(episode["title"], std::to_string(number));
+        EXPECT_EQ(episode["ep_id"].dump(), devsite::seasonEpisodeId(number));
+        EXPECT_EQ(episode["badge"], number >= devsite::kFirstMembersEpisode ? "会员" : "");
+        EXPECT_GT(episode["duration"].get<long long>(), 60000);  // milliseconds
+    }
+
+    const auto streams = [&episodes](int number, const std::string& cookie) {
+        const Json& episode = episodes[number - 1];
+        return getJson("/pgc/player/web/playurl?ep_id=" + episode["ep_id"].dump() +
+                           "&cid=" + episode["cid"].dump() + "&fourk=1&fnval=80",
+                       {{"Cookie", cookie}});
+    };
+    const Json first = streams(1, "");
+    ASSERT_EQ(first["code"], 0);
+    const Json& dash = first["result"]["dash"];
+    EXPECT_EQ(dash["duration"], episodes[0]["duration"].get<long long>() / 1000);
+    EXPECT_EQ(ids(dash["video"]), (std::vector<int>{80, 80, 64, 64, 32, 32, 16, 16}));
+    const std::string stream = dash["audio"][0]["baseUrl"];
+    auto media = client().Get(stream.substr(site().baseUrl().size()));
+    ASSERT_TRUE(media);
+    EXPECT_EQ(media->status, 200);
+    EXPECT_EQ(getJson("/x/web-interface/view?bvid=" +
+                      episodes[0]["bvid"].get<std::string>())["data"]["cid"],
+              episodes[0]["cid"]);
+
+    for (const std::string cookie : {"", kPlainCookie}) {
+        const Json refused = streams(devsite::kFirstMembersEpisode, cookie);
+        EXPECT_EQ(refused["code"], -10403) << cookie;
+        EXPECT_EQ(refused["message"], "大会员专享限制") << cookie;
+    }
+    EXPECT_EQ(streams(12, kMemberCookie)["result"]["dash"]["video"][0]["id"], 120);
+}
+
+TEST_F(InterfaceTest, EveryNthListRequestIsRefusedUntilSwitchedOff) {
+    const std::string favourites = "/x/v3/fav/resource/list?media_id=30001&pn=1&ps=20";
+    const std::string season = std::string("/pgc/view/web/season?season_id=") + devsite::kSeasonId;
+    site().refuseListRequests(3, -412);
+    EXPECT_EQ(getJson(favourites)["code"], 0);
+    EXPECT_EQ(getJson("/x/web-interface/nav")["code"], -101);  // not a list: not counted
+    EXPECT_EQ(getJson(std::string("/x/web-interface/view?bvid=") + devsite::kOnePartBvid)["code"],
+              0);
+    EXPECT_EQ(getJson(season)["code"], 0);
+    const Json refused = getJson(favourites);
+    EXPECT_EQ(refused["code"], -412);
+    EXPECT_EQ(refused["message"], "请求过于频繁");
+    EXPECT_EQ(getJson(favourites)["code"], 0);
+
+    site().refuseListRequests(1, 412);
+    auto html = client().Get(season);
+    ASSERT_TRUE(html);
+    EXPECT_EQ(html->status, 412);
+    EXPECT_NE(html->get_header_value("Content-Type").find("text/html"), std::string::npos);
+    site().refuseListRequests(2, -352);
+    EXPECT_EQ(getJson("/x/series/series?series_id=50001")["code"], 0);
+    EXPECT_EQ(getJson("/x/series/series?series_id=50001")["code"], -352);
+    site().refuseListRequests(0, 0);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(getJson(season)["code"], 0);
 }
 
 }  // namespace

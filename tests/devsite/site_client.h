@@ -29,6 +29,7 @@ class SiteTest : public ::testing::Test {
         site_->clearRequests();
         site_->setBytesPerSecond(0);
         site_->setQrScript({});
+        site_->refuseListRequests(0, 0);
     }
 
   public:

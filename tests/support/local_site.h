@@ -39,7 +39,7 @@ class LocalSiteSuite : public ::testing::Test {
     }
 
     // Empty shared records loaded from the folder without a config file, pointing at the
-    // site, which forgets its overrides and the requests it saw.
+    // site, which forgets its overrides, its refusals and the requests it saw.
     static void resetRecords() {
         ASSERT_TRUE(site_);
         std::error_code ignored;
@@ -53,6 +53,7 @@ class LocalSiteSuite : public ::testing::Test {
         state.qualities.set({});
         site_->clearOverrides();
         site_->clearRequests();
+        site_->refuseListRequests(0, 0);
     }
 
     static devsite::DevSite& site() { return *site_; }

@@ -2,6 +2,7 @@
 #include <ctime>
 
 #include "devsite/site_state.h"
+#include "devsite/wbi_check.h"
 
 namespace devsite {
 
@@ -11,27 +12,6 @@ std::string hostBase(const httplib::Request& request, const SiteState& state) {
     std::string host = request.get_header_value("Host");
     if (host.empty()) host = "127.0.0.1:" + std::to_string(state.port.load());
     return "http://" + host;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-std::string percentDecode(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
-            hexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
-            i += 2;
-        } else {
-            out += text[i] == '+' ? ' ' : text[i];
-        }
-    }
-    return out;
 }
 
 // A field of a form body, whatever Content-Type the client declared.
@@ -61,12 +41,20 @@ void answerNav(const httplib::Request& request, httplib::Response& response,
                const SiteState& state) {
     const std::string cookie = request.get_header_value("Cookie");
     const char* who = isMemberCookie(cookie) ? "member" : isPlainCookie(cookie) ? "plain" : nullptr;
+    // The signature keys come with every answer, logged in or not.
+    const WbiKeys keys = wbiKeys(state.wbiRotations.load());
+    const std::string keyBase = hostBase(request, state) + "/bfs/wbi/";
+    const Json wbiImg = {{"img_url", keyBase + keys.img + ".png"},
+                         {"sub_url", keyBase + keys.sub + ".png"}};
     if (!who) {
-        sendJson(response,
-                 {{"code", -101}, {"message", "账号未登录"}, {"data", {{"loggedIn", false}}}});
+        sendJson(response, {{"code", -101},
+                            {"message", "账号未登录"},
+                            {"data", {{"loggedIn", false}, {"wbi_img", wbiImg}}}});
         return;
     }
-    sendJson(response, {{"code", 0}, {"message", "0"}, {"data", state.accounts[who]}});
+    Json data = state.accounts[who];
+    data["wbi_img"] = wbiImg;
+    sendJson(response, {{"code", 0}, {"message", "0"}, {"data", std::move(data)}});
 }
 
 void answerLoginUrl(const httplib::Request& request, httplib::Response& response,

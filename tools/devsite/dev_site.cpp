@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "devsite/site_state.h"
+#include "devsite/wbi_check.h"
 
 namespace devsite {
 
@@ -16,10 +17,15 @@ std::string trim(std::string text) {
     return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
 }
 
+bool isMediaPath(const std::string& path) {
+    return path.rfind("/media/", 0) == 0 || path.rfind("/cover/", 0) == 0;
+}
+
 // True when the request was answered by an override (or the site is stopping).
 bool applyDelayAndOverride(SiteState& state, const httplib::Request& request,
                            httplib::Response& response) {
-    const auto [delayMs, answer] = state.takeDelayAndOverride(request.path);
+    auto [delayMs, answer] = state.takeDelayAndOverride(request.path);
+    if (!isMediaPath(request.path)) delayMs += state.options.answerDelayMs;
     if (delayMs > 0 && !state.sleepFor(std::chrono::milliseconds(delayMs))) {
         response.status = 503;
         return true;
@@ -54,7 +60,13 @@ void addRoute(httplib::Server& server, SiteState& state, const std::string& meth
     auto wrapped = [&state, handler = std::move(handler)](const httplib::Request& request,
                                                           httplib::Response& response) {
         state.log.record(request);
-        if (!applyDelayAndOverride(state, request, response)) handler(request, response);
+        if (applyDelayAndOverride(state, request, response)) return;
+        if (request.path.find("/wbi/") != std::string::npos &&
+            !wbiSignatureValid(rawQuery(request.target), wbiKeys(state.wbiRotations.load()))) {
+            sendJson(response, {{"code", -352}, {"message", "风控校验失败"}});
+            return;
+        }
+        handler(request, response);
     };
     if (method == "POST")
         server.Post(pattern, wrapped);
@@ -78,6 +90,29 @@ std::string cookieValue(const std::string& cookieHeader, const std::string& name
         start = end + 1;
     }
     return {};
+}
+
+namespace {
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+}  // namespace
+
+std::string percentDecode(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
+            hexValue(text[i + 2]) >= 0) {
+            out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+            i += 2;
+        } else {
+            out += text[i] == '+' ? ' ' : text[i];
+        }
+    }
+    return out;
 }
 
 namespace {
@@ -136,6 +171,8 @@ bool DevSite::start() {
     registerVideoEndpoints(server, state);
     registerAccountEndpoints(server, state);
     registerSearchEndpoints(server, state);
+    registerListEndpoints(server, state);
+    registerSeasonEndpoints(server, state);
     registerMediaServer(server, state);
     addRoute(server, state, "GET", ".*", [](const httplib::Request&, httplib::Response& response) {
         response.status = 404;
@@ -243,6 +280,14 @@ void DevSite::cutAnswer(const std::string& path, std::string body, std::int64_t 
 
 void DevSite::clearOverrides() {
     impl_->state.clearOverrides();
+}
+
+void DevSite::refuseListRequests(int n, int code) {
+    impl_->state.setListRefusals(n, code);
+}
+
+void DevSite::rotateWbiKeys() {
+    ++impl_->state.wbiRotations;
 }
 
 void DevSite::setDelayMs(const std::string& path, int ms, int times) {

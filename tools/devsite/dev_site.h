@@ -29,7 +29,7 @@ inline std::string batchBvid(int index) {  // index 0 .. kBatchVideoCount - 1
 
 // Lists (see README.md, "Lists"). Every video a list holds is known to the view and
 // stream endpoints; list videos have one part each unless the fixture says otherwise.
-inline constexpr const char* kUploaderMid = "20000";       // 2,000 videos, newest first
+inline constexpr const char* kUploaderMid = "20000";  // 2,000 videos, newest first
 inline constexpr int kUploaderVideoCount = 2000;
 inline constexpr const char* kEmptyUploaderMid = "20002";  // no video
 inline constexpr const char* kHugeUploaderMid = "20003";   // 10,000 videos
@@ -38,14 +38,15 @@ inline std::string uploaderBvid(int index) {  // index 0 .. 9,999 (the 2,000 are
     std::string digits = std::to_string(index);
     return "BV1Up4" + std::string(6 - digits.size(), '0') + digits;
 }
-inline constexpr const char* kFavouritesId = "30001";      // 25 entries: 23 videos, a removed one, an audio
+inline constexpr const char* kFavouritesId =
+    "30001";  // 25 entries: 23 videos, a removed one, an audio
 inline constexpr const char* kPrivateFavouritesId = "30002";  // someone else's private folder: -403
-inline constexpr const char* kCollectionId = "40001";      // of kUploaderMid, 35 videos
+inline constexpr const char* kCollectionId = "40001";         // of kUploaderMid, 35 videos
 inline constexpr const char* kRepeatingCollectionId = "40002";  // its page 2 repeats page 1
-inline constexpr const char* kSeriesId = "50001";          // of kUploaderMid, 25 videos
-inline constexpr const char* kShortSeriesId = "50002";     // says 100 videos, holds 20
-inline constexpr int kWatchLaterCount = 5;                 // for either account cookie
-inline constexpr const char* kSeasonId = "60001";          // 12 episodes
+inline constexpr const char* kSeriesId = "50001";               // of kUploaderMid, 25 videos
+inline constexpr const char* kShortSeriesId = "50002";          // says 100 videos, holds 20
+inline constexpr int kWatchLaterCount = 5;                      // for either account cookie
+inline constexpr const char* kSeasonId = "60001";               // 12 episodes
 inline constexpr int kSeasonEpisodeCount = 12;
 inline std::string seasonEpisodeId(int number) {  // number 1 .. 12; 11 and 12 for members
     return std::to_string(61000 + number);
@@ -66,6 +67,7 @@ struct Options {
     int maxConnections = 64;          // media connections served at once
     int threads = 32;                 // server worker threads (at least maxConnections + 16)
     std::int64_t largeFileBytes = 64LL << 20;  // size of the large video's streams
+    int answerDelayMs = 0;  // before every interface answer (not media, not covers)
 };
 
 struct RecordedRequest {

@@ -1,5 +1,6 @@
 // The local site as a process of its own, for the demo and for manual trials:
-//   devsite [--port N] [--bytes-per-second N] [--cache DIR]
+//   devsite [--port N] [--bytes-per-second N] [--cache DIR] [--large-bytes N]
+//           [--answer-delay-ms N]
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -13,7 +14,8 @@ namespace {
 void usage() {
     std::fprintf(
         stderr,
-        "usage: devsite [--port N] [--bytes-per-second N] [--cache DIR] [--large-bytes N]\n");
+        "usage: devsite [--port N] [--bytes-per-second N] [--cache DIR] [--large-bytes N]\n"
+        "               [--answer-delay-ms N]\n");
 }
 
 }  // namespace
@@ -35,6 +37,8 @@ int main(int argc, char** argv) {
             options.cacheDir = value;
         else if (name == "--large-bytes")
             options.largeFileBytes = std::atoll(value);
+        else if (name == "--answer-delay-ms")
+            options.answerDelayMs = std::atoi(value);
         else {
             usage();
             return 2;

@@ -14,13 +14,12 @@ bool sameNoCase(const std::string& a, const std::string& b) {
            });
 }
 
-// The raw query: the target's text after the first '?', as it came on the wire.
+}  // namespace
+
 std::string rawQuery(const std::string& target) {
     const auto mark = target.find('?');
     return mark == std::string::npos ? std::string() : target.substr(mark + 1);
 }
-
-}  // namespace
 
 std::string RecordedRequest::header(const std::string& name) const {
     for (const auto& [key, value] : headers) {

@@ -11,6 +11,9 @@
 
 namespace devsite {
 
+// The raw query: the target's text after the first '?', as it came on the wire.
+std::string rawQuery(const std::string& target);
+
 class RequestLog {
   public:
     void record(const httplib::Request& request);

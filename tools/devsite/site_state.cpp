@@ -141,4 +141,17 @@ std::uint64_t SiteState::nextVisitor() {
     return ++cookieCounter;
 }
 
+void SiteState::setListRefusals(int every, int code) {
+    std::lock_guard lock(mutex);
+    refuseEvery = every;
+    refusalCode = code;
+    listRequests = 0;
+}
+
+int SiteState::takeListRefusal() {
+    std::lock_guard lock(mutex);
+    if (refuseEvery <= 0) return 0;
+    return ++listRequests % refuseEvery == 0 ? refusalCode : 0;
+}
+
 }  // namespace devsite

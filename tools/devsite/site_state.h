@@ -52,6 +52,7 @@ struct SiteState {
     std::atomic<std::int64_t> bytesPerSecond{0};
     // Stream addresses carry "?expires=N" once N > 0; older ones are answered 403.
     std::atomic<int> addressGeneration{0};
+    std::atomic<int> wbiRotations{0};  // the signature keys in force: wbiKeys(rotations)
 
     mutable std::mutex mutex;  // guards everything below
     std::condition_variable wake;
@@ -65,6 +66,9 @@ struct SiteState {
     std::map<std::string, QrSession> qrSessions;
     std::string lastQrKey;
     std::uint64_t cookieCounter = 0;
+    int refuseEvery = 0;  // every nth list request is refused; 0: none
+    int refusalCode = 0;
+    long long listRequests = 0;  // since refuseEvery was set
 
     // Sleeps up to `duration`; false when the site is stopping.
     bool sleepFor(std::chrono::milliseconds duration);
@@ -94,6 +98,10 @@ struct SiteState {
     std::optional<QrStep> nextQrStep(const std::string& key);
 
     std::uint64_t nextVisitor();
+
+    void setListRefusals(int every, int code);
+    // The code to refuse this list request with; 0: answer it.
+    int takeListRefusal();
 };
 
 using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
@@ -104,6 +112,9 @@ void addRoute(httplib::Server& server, SiteState& state, const std::string& meth
 
 void sendJson(httplib::Response& response, const Json& body);
 
+// %XX and '+' of a query or form value decoded.
+std::string percentDecode(const std::string& text);
+
 // Value of one cookie in a Cookie header ("" when absent).
 std::string cookieValue(const std::string& cookieHeader, const std::string& name);
 bool isMemberCookie(const std::string& cookieHeader);
@@ -112,9 +123,16 @@ bool isPlainCookie(const std::string& cookieHeader);
 // The file on disk behind a media name; "" for names the site does not serve.
 std::string resolveMediaFile(const SiteState& state, const std::string& name);
 
+// The `data` of a stream list for a part of a known video (the client's cookie decides
+// the qualities); null for a cid that is not one of the video's parts.
+Json streamListData(const httplib::Request& request, SiteState& state, const std::string& bvid,
+                    const std::string& cid);
+
 void registerVideoEndpoints(httplib::Server& server, SiteState& state);
 void registerAccountEndpoints(httplib::Server& server, SiteState& state);
 void registerSearchEndpoints(httplib::Server& server, SiteState& state);
+void registerListEndpoints(httplib::Server& server, SiteState& state);
+void registerSeasonEndpoints(httplib::Server& server, SiteState& state);
 void registerMediaServer(httplib::Server& server, SiteState& state);
 void registerControlEndpoints(httplib::Server& server, SiteState& state);
 

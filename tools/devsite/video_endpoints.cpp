@@ -51,46 +51,12 @@ void addVideoStreams(Json& list, const Quality& quality, const std::string& url)
 }
 
 void answerPlayurl(const httplib::Request& request, httplib::Response& response, SiteState& state) {
-    const std::string bvid = request.get_param_value("bvid");
-    const std::string cid = request.get_param_value("cid");
-    const Json* view = state.videos.find(bvid);
-    if (!view || !state.videos.hasPart(bvid, cid)) {
+    Json data = streamListData(request, state, request.get_param_value("bvid"),
+                               request.get_param_value("cid"));
+    if (data.is_null()) {
         sendJson(response, notFound());
         return;
     }
-    const bool member = isMemberCookie(request.get_header_value("Cookie"));
-    const bool fourk = request.get_param_value("fourk") == "1";
-    const std::string base = mediaBase(request, state) + bvid + "-" + cid + "-";
-    const int generation = state.addressGeneration.load();
-    const std::string expiry = generation > 0 ? "?expires=" + std::to_string(generation) : "";
-
-    Json formats = Json::array();
-    Json video = Json::array();
-    for (const Quality& quality : kQualities) {
-        if (quality.id == 120 && !fourk) continue;
-        formats.push_back({{"quality", quality.id},
-                           {"new_description", quality.description},
-                           {"membersOnly", quality.memberOnly}});
-        if (!quality.memberOnly || member)
-            addVideoStreams(video, quality, base + std::to_string(quality.id) + ".m4s" + expiry);
-    }
-    Json audio = Json::array();
-    for (int id : kAudioIds) {
-        const std::string url = base + std::to_string(id) + ".m4s" + expiry;
-        audio.push_back(
-            {{"id", id}, {"baseUrl", url}, {"mimeType", "audio/mp4"}, {"codecs", "mp4a.40.2"}});
-    }
-    long long seconds = 0;
-    for (const auto& page : (*view)["data"]["pages"]) {
-        if (page["cid"].dump() == cid) seconds = page.value("duration", 0LL);
-    }
-    Json data = {{"quality", video.empty() ? 0 : video[0]["id"].get<int>()},
-                 {"support_formats", std::move(formats)},
-                 {"dash",
-                  {{"duration", seconds},
-                   {"minBufferTime", 1.5},
-                   {"video", std::move(video)},
-                   {"audio", std::move(audio)}}}};
     response.set_header("Set-Cookie",
                         "visitor=devsite-" + std::to_string(state.nextVisitor()) + "; path=/");
     sendJson(response, {{"code", 0}, {"message", "0"}, {"data", std::move(data)}});
@@ -122,7 +88,7 @@ std::string escapeHtml(const std::string& text) {
 // The video page a browser opens from a search hit.
 void answerVideoPage(const httplib::Request& request, httplib::Response& response,
                      const SiteState& state) {
-    const Json* answer = state.videos.find(request.matches[1]);
+    const auto answer = state.videos.find(request.matches[1]);
     if (!answer) {
         response.status = 404;
         response.set_content("<!DOCTYPE html><title>404</title><p>视频不存在</p>",
@@ -161,10 +127,49 @@ void answerCover(const httplib::Request& request, httplib::Response& response,
 
 }  // namespace
 
+Json streamListData(const httplib::Request& request, SiteState& state, const std::string& bvid,
+                    const std::string& cid) {
+    const auto view = state.videos.find(bvid);
+    if (!view || !state.videos.hasPart(bvid, cid)) return nullptr;
+    const bool member = isMemberCookie(request.get_header_value("Cookie"));
+    const bool fourk = request.get_param_value("fourk") == "1";
+    const std::string base = mediaBase(request, state) + bvid + "-" + cid + "-";
+    const int generation = state.addressGeneration.load();
+    const std::string expiry = generation > 0 ? "?expires=" + std::to_string(generation) : "";
+
+    Json formats = Json::array();
+    Json video = Json::array();
+    for (const Quality& quality : kQualities) {
+        if (quality.id == 120 && !fourk) continue;
+        formats.push_back({{"quality", quality.id},
+                           {"new_description", quality.description},
+                           {"membersOnly", quality.memberOnly}});
+        if (!quality.memberOnly || member)
+            addVideoStreams(video, quality, base + std::to_string(quality.id) + ".m4s" + expiry);
+    }
+    Json audio = Json::array();
+    for (int id : kAudioIds) {
+        const std::string url = base + std::to_string(id) + ".m4s" + expiry;
+        audio.push_back(
+            {{"id", id}, {"baseUrl", url}, {"mimeType", "audio/mp4"}, {"codecs", "mp4a.40.2"}});
+    }
+    long long seconds = 0;
+    for (const auto& page : (*view)["data"]["pages"]) {
+        if (page["cid"].dump() == cid) seconds = page.value("duration", 0LL);
+    }
+    return {{"quality", video.empty() ? 0 : video[0]["id"].get<int>()},
+            {"support_formats", std::move(formats)},
+            {"dash",
+             {{"duration", seconds},
+              {"minBufferTime", 1.5},
+              {"video", std::move(video)},
+              {"audio", std::move(audio)}}}};
+}
+
 void registerVideoEndpoints(httplib::Server& server, SiteState& state) {
     addRoute(server, state, "GET", "/x/web-interface/view",
              [&state](const httplib::Request& request, httplib::Response& response) {
-                 const Json* answer = state.videos.find(request.get_param_value("bvid"));
+                 const auto answer = state.videos.find(request.get_param_value("bvid"));
                  sendJson(response, answer ? *answer : notFound());
              });
     addRoute(server, state, "GET", "/video/([A-Za-z0-9]+)/?",

@@ -4,10 +4,39 @@
 #include <fstream>
 
 #include "devsite/dev_site.h"
+#include "devsite/list_videos.h"
 
 namespace devsite {
 
 namespace fs = std::filesystem;
+
+namespace {
+
+Json thousandPartAnswer() {
+    constexpr long long kFirstCid = 7000001;
+    std::vector<MadePart> parts;
+    for (int i = 0; i < 1000; ++i)
+        parts.push_back(
+            {kFirstCid + i, "第" + std::to_string(i + 1) + "课 练习", 30 + (i * 37) % 900});
+    return madeVideoAnswer(
+        {kThousandPartBvid, 0, "一千节练习课", "A long series of short exercises.", 1650000000,
+         10003, "练习室", 1000000},
+        parts, "http://i0.example.invalid/cover/");
+}
+
+Json batchVideoAnswer(int index) {
+    const long long firstCid = 8000001 + 10LL * index;
+    std::vector<MadePart> parts;
+    for (int page = 1; page <= 2; ++page)
+        parts.push_back({firstCid + page - 1, "第" + std::to_string(page) + "部分", 40 + page});
+    const std::string number = std::to_string(index + 1);
+    return madeVideoAnswer(
+        {batchBvid(index), 0, "批量 视频 No." + number + " (第" + number + "集)",
+         "One of the videos for many addresses at once.", 1660000000 + index, 10004, "批量", 100},
+        parts, "http://i0.example.invalid/cover/");
+}
+
+}  // namespace
 
 bool VideoFixtures::load(const std::string& folder) {
     answers_.clear();
@@ -27,16 +56,19 @@ bool VideoFixtures::load(const std::string& folder) {
 
 void VideoFixtures::add(Json answer) {
     const std::string bvid = answer["data"].value("bvid", "");
-    answers_[bvid] = std::move(answer);
+    answers_[bvid] = std::make_shared<Json>(std::move(answer));
 }
 
-const Json* VideoFixtures::find(const std::string& bvid) const {
+std::shared_ptr<const Json> VideoFixtures::find(const std::string& bvid) const {
     const auto it = answers_.find(bvid);
-    return it == answers_.end() ? nullptr : &it->second;
+    if (it != answers_.end()) return it->second;
+    const std::optional<MadeVideoOfList> made = listVideo(bvid);
+    if (!made) return nullptr;
+    return std::make_shared<const Json>(madeVideoAnswer(made->video, {made->part}, coverBase_));
 }
 
 bool VideoFixtures::hasPart(const std::string& bvid, const std::string& cid) const {
-    const Json* answer = find(bvid);
+    const auto answer = find(bvid);
     if (!answer) return false;
     for (const auto& page : (*answer)["data"]["pages"]) {
         if (page["cid"].dump() == cid) return true;
@@ -45,75 +77,46 @@ bool VideoFixtures::hasPart(const std::string& bvid, const std::string& cid) con
 }
 
 void VideoFixtures::pointCoversAt(const std::string& base) {
-    for (auto& [bvid, answer] : answers_) answer["data"]["pic"] = base + bvid + ".jpg";
+    coverBase_ = base;
+    for (auto& [bvid, answer] : answers_) (*answer)["data"]["pic"] = base + bvid + ".jpg";
 }
 
-Json thousandPartAnswer(int parts) {
-    constexpr long long kFirstCid = 7000001;
+Json madeVideoAnswer(const MadeVideo& video, const std::vector<MadePart>& parts,
+                     const std::string& coverBase) {
     Json pages = Json::array();
     long long total = 0;
-    for (int i = 0; i < parts; ++i) {
-        const int seconds = 30 + (i * 37) % 900;
-        total += seconds;
-        pages.push_back({{"cid", kFirstCid + i},
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        total += parts[i].seconds;
+        pages.push_back({{"cid", parts[i].cid},
                          {"page", i + 1},
-                         {"part", "第" + std::to_string(i + 1) + "课 练习"},
-                         {"duration", seconds}});
+                         {"part", parts[i].name},
+                         {"duration", parts[i].seconds}});
     }
-    Json data = {{"bvid", kThousandPartBvid},
-                 {"videos", parts},
-                 {"pic", "http://i0.example.invalid/cover/thousand.jpg"},
-                 {"title", "一千节练习课"},
-                 {"pubdate", 1650000000},
-                 {"desc", "A long series of short exercises."},
-                 {"duration", total},
-                 {"owner",
-                  {{"mid", 10003},
-                   {"name", "练习室"},
-                   {"face", "http://i0.example.invalid/face/10003.jpg"}}},
-                 {"stat",
-                  {{"view", 1000000},
-                   {"danmaku", 20000},
-                   {"reply", 10000},
-                   {"favorite", 50000},
-                   {"coin", 33333},
-                   {"share", 5000},
-                   {"like", 100000}}},
-                 {"cid", kFirstCid},
-                 {"pages", std::move(pages)}};
-    return {{"code", 0}, {"message", "0"}, {"data", std::move(data)}};
-}
-
-Json batchVideoAnswer(int index) {
-    const long long firstCid = 8000001 + 10LL * index;
-    Json pages = Json::array();
-    for (int page = 1; page <= 2; ++page) {
-        pages.push_back({{"cid", firstCid + page - 1},
-                         {"page", page},
-                         {"part", "第" + std::to_string(page) + "部分"},
-                         {"duration", 40 + page}});
-    }
-    Json data = {
-        {"bvid", batchBvid(index)},
-        {"videos", 2},
-        {"pic", "http://i0.example.invalid/cover/batch.jpg"},
-        {"title",
-         "批量 视频 No." + std::to_string(index + 1) + " (第" + std::to_string(index + 1) + "集)"},
-        {"pubdate", 1660000000 + index},
-        {"desc", "One of the videos for many addresses at once."},
-        {"duration", 83},
+    Json data = Json::object();
+    data["bvid"] = video.bvid;
+    if (video.aid > 0) data["aid"] = video.aid;
+    const long long views = video.views;
+    data.update(Json{
+        {"videos", parts.size()},
+        {"pic", coverBase + video.bvid + ".jpg"},
+        {"title", video.title},
+        {"pubdate", video.pubdate},
+        {"desc", video.desc},
+        {"duration", total},
         {"owner",
-         {{"mid", 10004}, {"name", "批量"}, {"face", "http://i0.example.invalid/face/10004.jpg"}}},
+         {{"mid", video.ownerMid},
+          {"name", video.ownerName},
+          {"face", "http://i0.example.invalid/face/" + std::to_string(video.ownerMid) + ".jpg"}}},
         {"stat",
-         {{"view", 100},
-          {"danmaku", 1},
-          {"reply", 2},
-          {"favorite", 3},
-          {"coin", 4},
-          {"share", 5},
-          {"like", 6}}},
-        {"cid", firstCid},
-        {"pages", std::move(pages)}};
+         {{"view", views},
+          {"danmaku", views / 50},
+          {"reply", views / 100},
+          {"favorite", views / 20},
+          {"coin", views / 30},
+          {"share", views / 200},
+          {"like", views / 10}}},
+        {"cid", parts.empty() ? 0 : parts[0].cid},
+        {"pages", std::move(pages)}});
     return {{"code", 0}, {"message", "0"}, {"data", std::move(data)}};
 }
 
