@@ -5,6 +5,7 @@
 #include "download/plan/download_plan.h"
 #include "download/plan/quality_check.h"
 #include "net/text_encoding.h"
+#include "video/member_message.h"
 
 namespace quivra {
 
@@ -65,7 +66,7 @@ void startCheckedDownloads(DownloadView& view, DownloadQueue& queue,
 void checkQualityAvailable(DownloadView& view) {
     const int wanted = view.videoQualityData().value_or(-1);
     if (!isQualityAvailable(sharedState().qualities.get(), wanted)) {
-        view.showMessage(memberQualityMessage());
+        view.showMessage(memberOnlyMessage());
         view.clearVideoQualitySelection();
     }
 }

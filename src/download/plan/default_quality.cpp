@@ -7,6 +7,7 @@
 #include "download/plan/quality_check.h"
 #include "net/text_encoding.h"
 #include "video/audio_choices.h"
+#include "video/member_message.h"
 
 namespace quivra {
 
@@ -64,7 +65,7 @@ DefaultChoice chooseDefaultQualities(const QualityList& qualities,
     choice.videoQuality = best >= 0 ? best : above;
     choice.audioQuality = defaultAudioStream(settings);
     if (choice.videoQuality < 0) {
-        choice.refusal = count > 0 ? memberQualityMessage() : localText("请选择视频清晰度！");
+        choice.refusal = count > 0 ? memberOnlyMessage() : localText("请选择视频清晰度！");
     }
     return choice;
 }

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "base/config_file.h"
-#include "net/text_encoding.h"
 
 namespace quivra {
 
@@ -15,10 +14,6 @@ bool isQualityAvailable(const QualityList& qualities, int quality) {
         }
     }
     return false;
-}
-
-std::string memberQualityMessage() {
-    return localText("这个质量需要大会员才可以下载哦，您还不是大会员或还没有登录哟，请先登录~");
 }
 
 }  // namespace quivra

@@ -7,6 +7,7 @@
 #include "download/plan/quality_check.h"
 #include "net/text_encoding.h"
 #include "net/text_helpers.h"
+#include "video/member_message.h"
 
 namespace quivra {
 
@@ -35,11 +36,11 @@ QualityChoice chooseQuality(const QualityList& qualities, const std::string& wan
         if (wanted.empty() ? !entry.available : !names(entry, wanted)) continue;
         const int quality = textToInteger(entry.quality);
         if (!isQualityAvailable(qualities, quality)) {
-            return {-1, localToUtf8(memberQualityMessage())};
+            return {-1, localToUtf8(memberOnlyMessage())};
         }
         return {quality, ""};
     }
-    if (wanted.empty()) return {-1, localToUtf8(memberQualityMessage())};
+    if (wanted.empty()) return {-1, localToUtf8(memberOnlyMessage())};
     std::string known;
     for (const QualityEntry& entry : offered) {
         known +=
