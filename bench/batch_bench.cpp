@@ -57,8 +57,9 @@ int main(int argc, char** argv) {
     const auto batch = [&] {
         auto queue = std::make_shared<quivra::DownloadQueue>(idle, quivra::test::programJob());
         auto view = std::make_shared<WaitingView>();
-        quivra::BatchRun::start(addresses(), settings, quivra::sharedState().site.main, queue,
-                                view);
+        quivra::ListingRequest lists;
+        lists.site = quivra::sharedState().site;
+        quivra::BatchRun::start(addresses(), settings, std::move(lists), queue, view);
         view->wait();
         return queue->items().size();
     };

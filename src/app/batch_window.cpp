@@ -14,6 +14,7 @@
 #include "app/controls_window.h"
 #include "base/gui_thread.h"
 #include "base/message_box.h"
+#include "base/shared_state.h"
 #include "download/batch_download.h"
 #include "net/text_encoding.h"
 #include "video/address_list.h"
@@ -137,7 +138,13 @@ void BatchWindow::start() {
     }
     list_->addTopLevelItems(rows);
     start_->setEnabled(false);
-    run_ = BatchRun::start(addresses, core_->settings.get(), core_->site.main, queue_,
+    // List addresses are read with the login of this moment.
+    ListingRequest lists;
+    lists.site = core_->site;
+    const UserRecord user = sharedState().user.get();
+    lists.cookie = user.cookie;
+    lists.member = user.vip.status;
+    run_ = BatchRun::start(addresses, core_->settings.get(), std::move(lists), queue_,
                            std::make_shared<WindowBatchView>(this, firstRow));
 }
 

@@ -92,6 +92,7 @@ struct PageEntry {
     std::string page;
     std::string part;
     std::string duration;
+    std::string episodeId;  // an episode of a season: its ep number; "" for a video's part
 };
 
 struct VideoRecord {

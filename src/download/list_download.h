@@ -2,6 +2,8 @@
 // named after the list, a season's chosen episodes planned as the parts of one folder.
 #pragma once
 
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,12 +14,16 @@
 
 namespace quivra {
 
-// The settings with the download folder set to <folder>/<the list's name, cleaned>.
+// The settings with the download folder set to <folder>/<the list's name, cleaned as video
+// folders are> ("视频列表" for a name that cleans to nothing). A season is a video folder
+// itself: its settings stay.
 DownloadSettings listDownloadSettings(DownloadSettings settings, const ListInfo& info);
 
 // Starts the downloads of the chosen entries (indexes into listing.entries) at the default
 // qualities, two parses at a time; the view hears each chosen entry's state by its index in
-// `chosen`. siteAddress: the site's main page (UTF-8).
+// `chosen` ("已加入N个分P", the parse's text, or why the entry cannot be downloaded). A
+// season is parsed once (parseSeason) and its chosen episodes planned as its rows.
+// siteAddress: the site's main page (UTF-8).
 std::shared_ptr<BatchRun> startListDownload(const ListingResult& listing,
                                             const std::vector<size_t>& chosen,
                                             DownloadSettings settings, std::string siteAddress,

@@ -1,5 +1,5 @@
-// The site's stream endpoint: which qualities a video offers, and the addresses of one
-// part's video and audio streams.
+// The site's stream endpoints: which qualities a video or an episode of a season offers,
+// and the addresses of one part's (or episode's) video and audio streams.
 #pragma once
 
 #include <string>
@@ -14,11 +14,15 @@ struct StreamAddresses {
     // No answer came, or one that could not be read: a later request may bring addresses.
     // False when the site answered and refused (a video or part it does not know).
     bool unanswered = false;
+    // The site refused an episode for members only (-10403) to this account.
+    bool membersOnly = false;
 };
 
 // The qualities the site offers for the video, with this user's cookie; count -1 and no
 // entries when the request failed.
 QualityList fetchQualityList(const std::string& bvid, const std::string& cid);
+// The same for an episode of a season (its ep number and cid).
+QualityList fetchEpisodeQualityList(const std::string& episodeId, const std::string& cid);
 
 // Makes fetched the shared quality list (entries and count in one step); a failed one
 // (count -1) keeps the entries and sets the count to -1. Returns the count.
@@ -34,5 +38,9 @@ int requestQualityList(const std::string& bvid, const std::string& cid);
 StreamAddresses resolveStreamAddresses(const VideoRecord& record, const std::string& cid,
                                        const std::string& wantedVideo = "",
                                        const std::string& wantedAudio = "");
+// The same for an episode of a season, from the episode's stream list.
+StreamAddresses resolveEpisodeStreamAddresses(const std::string& episodeId, const std::string& cid,
+                                              const std::string& wantedVideo = "",
+                                              const std::string& wantedAudio = "");
 
 }  // namespace quivra

@@ -2,14 +2,13 @@
 // an account without membership reach the bound parts, at most two parses run at once,
 // and an address that fails says why while the others go on.
 #include "download/batch_download.h"
+#include "recording_batch_view.h"
 #include "support/program_job.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <map>
-#include <mutex>
 #include <set>
 
 #include "base/shared_state.h"
@@ -62,33 +61,7 @@ TEST(ChooseDefaultQualities, TheBestAllowedAtMostTheCeiling) {
     }
 }
 
-// What a batch showed, address by address (UTF-8).
-class RecordingBatchView : public BatchView {
-  public:
-    void showAddressState(size_t index, const std::string& text) override {
-        std::lock_guard lock(mutex_);
-        states_[index].push_back(localToUtf8(text));
-    }
-    void batchFinished() override {
-        std::lock_guard lock(mutex_);
-        finished_ = true;
-        changed_.notify_all();
-    }
-    bool waitFinished() {
-        std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::seconds(60), [this] { return finished_; });
-    }
-    std::map<size_t, std::vector<std::string>> states() const {
-        std::lock_guard lock(mutex_);
-        return states_;
-    }
-
-  private:
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
-    std::map<size_t, std::vector<std::string>> states_;
-    bool finished_ = false;
-};
+using test::RecordingBatchView;
 
 class BatchDownloadTest : public test::LocalSiteTest {
   protected:
@@ -103,6 +76,14 @@ class BatchDownloadTest : public test::LocalSiteTest {
     std::string add(const std::string& address, const DownloadSettings& chosen,
                     DownloadQueue& queue) const {
         return addParsedVideo(parseVideo(address), chosen, sharedState().site.main, queue);
+    }
+
+    // The site and the login of the batch's list addresses.
+    static ListingRequest lists() {
+        ListingRequest request;
+        request.site = sharedState().site;
+        request.cookie = sharedState().user.get().cookie;
+        return request;
     }
 
     ThreadPool idlePool_;  // never started: parts stay queued where the test looks at them
@@ -180,7 +161,7 @@ TEST_F(BatchDownloadTest, AtMostTwoParsesAtOnceAndAFailedAddressLetsTheOthersOn)
     for (int i = 0; i < 6; ++i) addresses.push_back(devsite::batchBvid(i));
     auto view = std::make_shared<RecordingBatchView>();
     const auto began = std::chrono::steady_clock::now();
-    BatchRun::start(addresses, settings(), sharedState().site.main, queue_, view);
+    BatchRun::start(addresses, settings(), lists(), queue_, view);
     ASSERT_TRUE(view->waitFinished());
     const auto took = std::chrono::steady_clock::now() - began;
     site().setDelayMs("/x/web-interface/view", 0);

@@ -48,6 +48,8 @@ DownloadItem sampleItem(std::int64_t id, ItemState state) {
                                       localText("简介\n第二行"),
                                       3};
         item.request.coverAddress = "http://127.0.0.1:1/cover/BV1xx411c7mD.jpg";
+    } else {
+        item.request.episodeId = "61002";
     }
     item.state = state;
     item.stageText = localText("正在解析");
@@ -65,7 +67,7 @@ void expectSameItem(const DownloadItem& a, const DownloadItem& b) {
         return std::tuple(i.id, r.bvid, r.videoTitle, r.cid, r.pageTitle, r.pageNumber,
                           r.videoQuality, r.audioQuality, r.qualityName, r.directory, r.outputPath,
                           i.state, i.stageText, i.errorText, i.bytesDone, i.bytesTotal, i.createdAt,
-                          i.finishedAt, r.tags, r.coverAddress, r.siteTitle);
+                          i.finishedAt, r.tags, r.coverAddress, r.siteTitle, r.episodeId);
     };
     EXPECT_EQ(fields(a), fields(b));
 }
@@ -95,7 +97,7 @@ TEST(DownloadStore, WrittenItemsComeBackFromAPrivateWalStore) {
         EXPECT_EQ(test::fileMode(path), 0600u);
         EXPECT_EQ(test::fileMode(path + "-wal"), 0600u);
         EXPECT_EQ(queryText(path, "PRAGMA journal_mode"), "wal");
-        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "4");
+        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "5");
     }
     StoreOpening again = DownloadStore::open(path);
     ASSERT_EQ(again.items.size(), 2u);
@@ -141,7 +143,8 @@ TEST(DownloadStore, AnOlderStoreKeepsItsItemsAndWritesKeepWhatOthersAsked) {
         SqliteDatabase database;
         ASSERT_TRUE(database.open(path));
         ASSERT_TRUE(
-            database.execute("ALTER TABLE items DROP COLUMN site_title;"
+            database.execute("ALTER TABLE items DROP COLUMN episode_id;"
+                             " ALTER TABLE items DROP COLUMN site_title;"
                              " ALTER TABLE items DROP COLUMN command;"
                              " PRAGMA user_version = 2"));
     }
@@ -253,6 +256,39 @@ TEST(DownloadStore, UnreadableStoreIsMovedAsideAndAFreshOneTakesItsPlace) {
     }
 }
 
+// A store of the program before seasons keeps every row, each a video's part; an episode
+// written after the upgrade comes back as one.
+TEST(DownloadStore, AStoreOfTheVersionBeforeSeasonsKeepsEveryRow) {
+    test::TempFolder folder;
+    const std::string path = folder.file("downloads.db");
+    {
+        StoreOpening opening = DownloadStore::open(path);
+        for (std::int64_t id = 1; id <= 3; id += 2) {
+            opening.store->save(sampleItem(id, ItemState::Done), true);
+        }
+        opening.store->save(sampleItem(5, ItemState::Paused), true);
+    }
+    {
+        SqliteDatabase database;
+        ASSERT_TRUE(database.open(path));
+        ASSERT_TRUE(
+            database.execute("ALTER TABLE items DROP COLUMN episode_id; PRAGMA user_version = 4"));
+    }
+    {
+        StoreOpening opening = DownloadStore::open(path);
+        ASSERT_TRUE(opening.movedAsideTo.empty());
+        ASSERT_EQ(opening.items.size(), 3u);
+        for (const DownloadItem& item : opening.items) {
+            expectSameItem(item, sampleItem(item.id, item.state));
+        }
+        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "5");
+        opening.store->save(sampleItem(6, ItemState::Queued), true);
+    }
+    const StoreOpening again = DownloadStore::open(path);
+    ASSERT_EQ(again.items.size(), 4u);
+    EXPECT_EQ(again.items[3].request.episodeId, "61002");
+}
+
 // A store of the program before tags keeps its items, which carry no tags and no cover.
 TEST(DownloadStore, StoreOfTheFirstVersionIsUpgradedWithItsItems) {
     test::TempFolder folder;
@@ -280,7 +316,7 @@ TEST(DownloadStore, StoreOfTheFirstVersionIsUpgradedWithItsItems) {
     EXPECT_FALSE(opening.items[0].request.tags.has_value());
     EXPECT_EQ(opening.items[0].request.coverAddress, "");
     EXPECT_EQ(opening.items[0].request.siteTitle, "");  // the list shows its folder name
-    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "4");
+    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "5");
 }
 
 // Another process holding the store (a second program) is no reason to move it aside.

@@ -15,6 +15,7 @@
 #include "download/job/video_cover.h"
 #include "download/plan/download_files.h"
 #include "net/text_encoding.h"
+#include "video/member_message.h"
 #include "video/stream_formats.h"
 
 namespace quivra {
@@ -181,6 +182,18 @@ bool isDecimalNumber(const std::string& text) {
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+// The part's streams at its qualities: an episode's from the episode's stream list.
+StreamAddresses streamsOf(const DownloadRequest& part) {
+    const std::string video = std::to_string(part.videoQuality);
+    const std::string audio = std::to_string(part.audioQuality);
+    if (!part.episodeId.empty()) {
+        return resolveEpisodeStreamAddresses(part.episodeId, part.cid, video, audio);
+    }
+    VideoRecord record;
+    record.bvid = part.bvid;
+    return resolveStreamAddresses(record, part.cid, video, audio);
+}
+
 }  // namespace
 
 JobResult runDownloadJob(const JobContext& context, const DownloadRequest& part,
@@ -190,8 +203,9 @@ JobResult runDownloadJob(const JobContext& context, const DownloadRequest& part,
         stages.write("下载完成");
         return {JobResult::Done, ""};
     }
-    // The cid names the temporary files: only digits may reach a path.
-    if (!isDecimalNumber(part.cid)) {
+    // The cid names the temporary files: only digits may reach a path (or a query).
+    if (!isDecimalNumber(part.cid) ||
+        (!part.episodeId.empty() && !isDecimalNumber(part.episodeId))) {
         stages.write("正在解析");
         return stages.fail("视频解析失败");
     }
@@ -206,11 +220,10 @@ JobResult runDownloadJob(const JobContext& context, const DownloadRequest& part,
     }
 
     stages.write("正在解析");
-    VideoRecord video;
-    video.bvid = part.bvid;
-    const StreamAddresses addresses = resolveStreamAddresses(
-        video, part.cid, std::to_string(part.videoQuality), std::to_string(part.audioQuality));
+    const StreamAddresses addresses = streamsOf(part);
     if (addresses.unanswered) return stages.failForNow(localText("视频解析失败"));
+    // No retry mends it: only a login with a membership does.
+    if (addresses.membersOnly) return stages.fail(memberOnlyMessage());
     if (!isEngineAddress(addresses.video) || !isEngineAddress(addresses.audio)) {
         return stages.fail("视频解析失败");
     }

@@ -20,7 +20,8 @@ std::string cutUtf8(std::string text, std::size_t limit) {
 std::vector<MetadataTag> partTags(const DownloadRequest& part) {
     if (!part.tags) return {};
     const VideoTags& video = *part.tags;
-    const bool severalParts = video.parts > 1;
+    // An episode is named by its own title even in a season of one.
+    const bool severalParts = video.parts > 1 || !part.episodeId.empty();
     const MetadataTag all[] = {
         {"title", localToUtf8(severalParts ? part.pageTitle : video.videoTitle)},
         {"artist", localToUtf8(video.author)},

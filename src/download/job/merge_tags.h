@@ -18,8 +18,9 @@ struct MetadataTag {
 inline constexpr std::size_t kMaxDescriptionBytes = 2000;
 
 // title (the part's name, or the video's title for a one-part video), artist, album and
-// track (NN/parts) for a video of several parts, date, comment (the video's page),
-// description; empty values are left out. Nothing when the part was bound without tags.
+// track (NN/parts) for a video of several parts or an episode, date, comment (the video's
+// or episode's page), description; empty values are left out. Nothing when the part was bound
+// without tags.
 std::vector<MetadataTag> partTags(const DownloadRequest& part);
 
 }  // namespace quivra

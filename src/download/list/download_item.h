@@ -37,6 +37,7 @@ struct DownloadRequest {
     std::optional<VideoTags> tags;  // none: the MP4 carries no tags
     std::string coverAddress;       // the video's cover picture; "": none attached
     std::string siteTitle;          // the video's title as the site gives it; "" in older lists
+    std::string episodeId;          // an episode of a season: its streams are the episode's
 };
 
 // Waiting: failed for a reason a later try may mend; queued again when its time comes.

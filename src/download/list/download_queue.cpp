@@ -41,7 +41,7 @@ void dropJobOnlyParts(DownloadItem& item) {
 }  // namespace
 
 struct DownloadQueue::Core : std::enable_shared_from_this<Core> {
-    using Entry = ListEntry;
+    using Entry = QueueEntry;
 
     ThreadPool& pool;
     DownloadJob job;

@@ -12,8 +12,8 @@ auto textsOf(Item& item) {
     auto& request = item.request;
     return std::array{&request.bvid,       &request.videoTitle,  &request.cid,
                       &request.pageTitle,  &request.qualityName, &request.directory,
-                      &request.outputPath, &request.siteTitle,   &item.stageText,
-                      &item.errorText};
+                      &request.outputPath, &request.siteTitle,   &request.episodeId,
+                      &item.stageText,     &item.errorText};
 }
 
 }  // namespace

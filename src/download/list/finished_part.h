@@ -30,6 +30,7 @@ class FinishedPart {
         Directory,
         OutputPath,
         SiteTitle,
+        EpisodeId,
         StageText,
         ErrorText,
         FieldCount

@@ -4,23 +4,23 @@
 
 namespace quivra {
 
-ListEntry* ItemTable::whole(std::int64_t id) {
+QueueEntry* ItemTable::whole(std::int64_t id) {
     const auto found = entries_.find(id);
     return found == entries_.end() ? nullptr : &found->second;
 }
 
-ListEntry* ItemTable::find(std::int64_t id) {
-    if (ListEntry* entry = whole(id)) return entry;
+QueueEntry* ItemTable::find(std::int64_t id) {
+    if (QueueEntry* entry = whole(id)) return entry;
     const auto compact = finished_.find(id);
     if (compact == finished_.end()) return nullptr;
-    ListEntry& entry = entries_[id];
+    QueueEntry& entry = entries_[id];
     entry.item = compact->second.item();
     finished_.erase(compact);
     return &entry;
 }
 
-ListEntry& ItemTable::add(std::int64_t id) {
-    ListEntry& entry = entries_[id];
+QueueEntry& ItemTable::add(std::int64_t id) {
+    QueueEntry& entry = entries_[id];
     entry.item.id = id;
     return entry;
 }

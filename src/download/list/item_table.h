@@ -15,7 +15,7 @@
 
 namespace quivra {
 
-struct ListEntry {
+struct QueueEntry {
     DownloadItem item;
     std::uint64_t runToken = 0;  // changes when the item's job must stop
     bool inPool = false;         // a pool packet will run the item
@@ -31,9 +31,9 @@ class ItemTable {
     ItemTable(const ItemTable&) = delete;  // the output index asks this table for paths
     ItemTable& operator=(const ItemTable&) = delete;
 
-    ListEntry* whole(std::int64_t id);  // nullptr for a compact finished part
-    ListEntry* find(std::int64_t id);   // any: a finished part found becomes whole again
-    ListEntry& add(std::int64_t id);    // a new whole entry
+    QueueEntry* whole(std::int64_t id);  // nullptr for a compact finished part
+    QueueEntry* find(std::int64_t id);   // any: a finished part found becomes whole again
+    QueueEntry& add(std::int64_t id);    // a new whole entry
     void addFinished(FinishedPart part);
     void erase(std::int64_t id);  // with its output path
 
@@ -44,8 +44,8 @@ class ItemTable {
     void indexOutputIfNewer(std::int64_t id);
 
     // Whole entries only: the rules that look at items under way.
-    std::map<std::int64_t, ListEntry>& entries() { return entries_; }
-    const std::map<std::int64_t, ListEntry>& entries() const { return entries_; }
+    std::map<std::int64_t, QueueEntry>& entries() { return entries_; }
+    const std::map<std::int64_t, QueueEntry>& entries() const { return entries_; }
     void visit(const Visit& visit) const;  // every item; a compact one whole for the visit
     bool visit(std::int64_t id, const Visit& visit) const;
     std::size_t size() const { return entries_.size() + finished_.size(); }
@@ -53,7 +53,7 @@ class ItemTable {
   private:
     std::string_view outputPathOf(std::int64_t id) const;
 
-    std::map<std::int64_t, ListEntry> entries_;
+    std::map<std::int64_t, QueueEntry> entries_;
     std::map<std::int64_t, FinishedPart> finished_;
     OutputIndex byOutput_{[this](std::int64_t id) { return outputPathOf(id); }};
 };

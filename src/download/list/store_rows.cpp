@@ -35,13 +35,15 @@ const char* const kUpgrades[] = {
     "ALTER TABLE items ADD COLUMN command TEXT NOT NULL DEFAULT ''",
     // The video's title as the site gives it, for the list; rows of before show the folder.
     "ALTER TABLE items ADD COLUMN site_title TEXT NOT NULL DEFAULT ''",
+    // The episode of a season a part is; rows of before are videos' parts.
+    "ALTER TABLE items ADD COLUMN episode_id TEXT NOT NULL DEFAULT ''",
 };
 
 constexpr const char* kColumns =
     "id, bvid, video_title, cid, page_title, page_number, video_quality, audio_quality,"
     " quality_name, directory, output_path, state, stage_text, error_text, bytes_done,"
     " bytes_total, created_at, finished_at, tagged, tag_video_title, tag_author, tag_date,"
-    " tag_page_address, tag_description, tag_parts, cover_address, site_title";
+    " tag_page_address, tag_description, tag_parts, cover_address, site_title, episode_id";
 
 // "bvid = excluded.bvid, ...": every column but the id and the command, so a program
 // writing its item never drops what another program asked of it meanwhile.
@@ -185,6 +187,7 @@ StoreCheck readItems(SqliteDatabase& database, const ItemTaker& take, const RowF
         }
         request.coverAddress = local(row, 25);
         request.siteTitle = local(row, 26);
+        request.episodeId = local(row, 27);
         take(std::move(item));
     }
 }
@@ -223,7 +226,7 @@ bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& chan
     SqliteStatement put(database, std::string("INSERT INTO items (") + kColumns +
                                       ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10,"
                                       " ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20,"
-                                      " ?21, ?22, ?23, ?24, ?25, ?26, ?27)"
+                                      " ?21, ?22, ?23, ?24, ?25, ?26, ?27, ?28)"
                                       " ON CONFLICT (id) DO UPDATE SET " +
                                       updateOfEveryColumn());
     SqliteStatement remove(database, "DELETE FROM items WHERE id = ?1");
@@ -232,10 +235,11 @@ bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& chan
         statement.bind(1, change.id);
         if (const DownloadItem* item = change.item) {
             const DownloadRequest& request = item->request;
-            const std::string texts[] = {request.bvid,       request.videoTitle,  request.cid,
-                                         request.pageTitle,  request.qualityName, request.directory,
-                                         request.outputPath, request.siteTitle};
-            const int textColumns[] = {2, 3, 4, 5, 9, 10, 11, 27};
+            const std::string texts[] = {
+                request.bvid,       request.videoTitle,  request.cid,
+                request.pageTitle,  request.qualityName, request.directory,
+                request.outputPath, request.siteTitle,   request.episodeId};
+            const int textColumns[] = {2, 3, 4, 5, 9, 10, 11, 27, 28};
             for (size_t i = 0; i < std::size(texts); ++i) {
                 statement.bind(textColumns[i], localToUtf8(texts[i]));
             }

@@ -18,7 +18,7 @@ struct PartChoice {
     int audioQuality = -1;
     bool tags = true;
     bool cover = true;
-    std::string pageAddress;  // the video's page on the site, without the identifier
+    std::string siteMain;  // the site's main page (local text), under which pages are
 };
 
 // The quality as the list of qualities offers it ("720P 高清").
@@ -34,12 +34,19 @@ std::string publicationDay(const std::string& pubdate) {
     return pubdate.substr(0, pubdate.find(' '));
 }
 
+// The page the tags name: the video's, or the episode's for an episode of a season.
+std::string pageAddressOf(const std::string& siteMain, const VideoRecord& video,
+                          const PageEntry& page) {
+    if (!page.episodeId.empty()) return siteMain + "/bangumi/play/ep" + page.episodeId;
+    return siteMain + "/video/" + video.bvid;
+}
+
 VideoTags videoTags(const VideoRecord& video, int parts, const std::string& pageAddress) {
     VideoTags tags;
     tags.videoTitle = video.siteTitle;
     tags.author = video.owner.name;
     tags.date = publicationDay(video.stat.pubdate);
-    tags.pageAddress = pageAddress + video.bvid;
+    tags.pageAddress = pageAddress;
     tags.description = video.desc;
     tags.parts = std::max(1, parts);
     return tags;
@@ -52,6 +59,7 @@ DownloadRequest bindPart(const ParseResult& parsed, const PartChoice& choice, in
     part.bvid = video.bvid;
     part.videoTitle = video.title;
     part.siteTitle = video.siteTitle;
+    part.episodeId = page.episodeId;
     part.cid = page.cid;
     part.pageTitle = page.part;
     part.pageNumber = row + 1;
@@ -62,7 +70,8 @@ DownloadRequest bindPart(const ParseResult& parsed, const PartChoice& choice, in
     part.outputPath =
         outputFilePath(choice.directory, videoFolderName(video.title, video.bvid), row, page.part);
     if (choice.tags) {
-        part.tags = videoTags(video, static_cast<int>(parsed.rows.size()), choice.pageAddress);
+        part.tags = videoTags(video, static_cast<int>(parsed.rows.size()),
+                              pageAddressOf(choice.siteMain, video, page));
     }
     if (choice.cover) part.coverAddress = video.pic;
     return part;
@@ -99,12 +108,8 @@ DownloadPlan planDownloads(const ParseResult& parsed, const PartSelection& selec
         plan.refusal = localText("请先解析视频！");
         return plan;
     }
-    PartChoice choice{settings.directory,
-                      -1,
-                      -1,
-                      settings.writeTags,
-                      settings.saveCover,
-                      utf8ToLocalText(siteAddress) + "/video/"};
+    PartChoice choice{settings.directory,          -1, -1, settings.writeTags, settings.saveCover,
+                      utf8ToLocalText(siteAddress)};
     if (selection.videoQuality) {
         choice.videoQuality = *selection.videoQuality;
         if (choice.videoQuality < 0) plan.refusal = localText("请选择视频清晰度！");
