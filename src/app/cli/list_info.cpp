@@ -84,8 +84,8 @@ class ListLines : public ListingView {
         const std::string date = dayText(entry.published);
         const std::string duration = durationText(entry.durationSeconds);
         text += "  " + (date.empty() ? std::string(10, '-') : date) + "  " +
-                (duration.empty() ? std::string("--:--") : duration) + "  " + entry.bvid + "  " +
-                entry.title;
+                (duration.empty() ? std::string("--:--") : duration) + "  " +
+                (entry.bvid.empty() ? std::string("-") : entry.bvid) + "  " + entry.title;
         if (!entry.unavailable.empty()) text += "  (" + entry.unavailable + ")";
         terminal_.localLine(text);
     }

@@ -187,6 +187,7 @@ class GetRun {
         if (interrupts_.requested()) return;
         if (!listing.complete) fail(address, localToUtf8(listing.reason));
         const std::vector<size_t> chosen = filterEntries(listing.entries, options_.entries);
+        sayUnavailable(address, listing.entries);
         if (chosen.empty()) {
             output_->error(localToUtf8(address) + ": nothing to download (" +
                            std::to_string(listing.entries.size()) + " listed, none chosen)");
@@ -216,6 +217,18 @@ class GetRun {
                 continue;
             }
             add(label, parsed, std::nullopt, settings, true);
+        }
+    }
+
+    // Names each entry the filters pass over only because it cannot be downloaded.
+    void sayUnavailable(const std::string& address, const std::vector<ListEntry>& entries) {
+        std::vector<ListEntry> all = entries;
+        for (ListEntry& entry : all) entry.unavailable.clear();
+        for (size_t index : filterEntries(all, options_.entries)) {
+            const ListEntry& entry = entries[index];
+            if (entry.unavailable.empty()) continue;
+            output_->error(localToUtf8(address + ": " + std::to_string(index + 1) + " " +
+                                       entry.title + ": " + entry.unavailable));
         }
     }
 
