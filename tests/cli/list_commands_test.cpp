@@ -136,6 +136,23 @@ TEST_F(ListCommandTest, GetTakesTheVideosTheFiltersChoose) {
     }
 }
 
+// A season is one folder of its chosen episodes, NN the episode's number; an episode for
+// members only is named and skipped.
+TEST_F(ListCommandTest, GetOfASeasonMakesTheChosenEpisodesInOneFolder) {
+    const ProgramRun got = run({"get", "ss" + std::string(devsite::kSeasonId), "--items", "2,11",
+                                "-o", downloads().string()});
+    ASSERT_EQ(got.status, 0) << got.err;
+    const std::map<std::string, fs::path> files = listedFiles();
+    ASSERT_EQ(files.size(), 1u);
+    const fs::path& episode = files.begin()->second;
+    EXPECT_EQ(episode.filename(), "02_山雨.mp4");
+    EXPECT_EQ(episode.parent_path().parent_path(), downloads());
+    EXPECT_TRUE(fs::is_regular_file(episode));
+    EXPECT_NE(got.err.find("ss" + std::string(devsite::kSeasonId) + ": 11 远方: "),
+              std::string::npos)
+        << got.err;
+}
+
 // What is done is skipped: the file being there, or the download list having finished it
 // even when the file has moved away since.
 TEST_F(ListCommandTest, ASecondGetFetchesNothingItHasDone) {
