@@ -366,6 +366,27 @@ TEST_F(VideoListingTest, PagesRunningPastTheCountEnd) {
     EXPECT_NE(asUtf8(result.reason).find("100"), std::string::npos) << asUtf8(result.reason);
 }
 
+TEST_F(VideoListingTest, UploaderLengthsReadAsClockTimes) {
+    const std::vector<std::pair<const char*, int>> lengths = {
+        {"12:34", 754}, {"1:02:03", 3723}, {"00:07", 7},   {"", -1},
+        {"5:x1", -1},   {"99999:00", -1},  {"1:1:1:1", -1}};
+    std::string vlist;
+    for (size_t i = 0; i < lengths.size(); ++i) {
+        vlist += std::string(i ? "," : "") + R"({"aid":1,"bvid":"BV1Ln4000)" + std::to_string(i) +
+                 R"(00","title":"t","created":1700000000,"length":")" + lengths[i].first +
+                 R"(","author":"a"})";
+    }
+    site().overrideAnswer("/x/space/wbi/arc/search", 200,
+                          R"({"code":0,"data":{"list":{"vlist":[)" + vlist +
+                              R"(]},"page":{"count":7,"pn":1,"ps":30}}})",
+                          "application/json");
+    const ListingResult result = listVideos(requestFor("/20000"), nullptr);
+    ASSERT_EQ(result.entries.size(), lengths.size()) << asUtf8(result.reason);
+    for (size_t i = 0; i < lengths.size(); ++i) {
+        EXPECT_EQ(result.entries[i].durationSeconds, lengths[i].second) << lengths[i].first;
+    }
+}
+
 TEST_F(VideoListingTest, AnIdThatIsNotANumberSendsNothing) {
     const ListingResult result = listVideos(requestFor("/20000/favlist?fid=3000x"), nullptr);
     EXPECT_FALSE(result.complete);

@@ -1,5 +1,7 @@
 #include "video/listing/list_pages.h"
 
+#include <algorithm>
+
 #include "base/config_file.h"
 #include "net/text_encoding.h"
 #include "net/text_helpers.h"
@@ -28,14 +30,14 @@ std::int64_t timestampAt(const JsonObject& json, const std::string& path) {
 
 // "MM:SS" or "H:MM:SS" in seconds; -1 for anything else.
 int clockSeconds(const std::string& text) {
-    if (text.empty()) return -1;
+    if (text.empty() || std::count(text.begin(), text.end(), ':') > 2) return -1;
     int seconds = 0;
     size_t start = 0;
     while (start <= text.size()) {
         size_t colon = text.find(':', start);
         if (colon == std::string::npos) colon = text.size();
         const std::string field = text.substr(start, colon - start);
-        if (field.empty() || field.size() > 6 ||
+        if (field.empty() || field.size() > 4 ||
             field.find_first_not_of("0123456789") != std::string::npos) {
             return -1;
         }
