@@ -4,10 +4,12 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <memory>
-#include <optional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -30,6 +32,9 @@ class BatchView {
     virtual void batchFinished() = 0;
 };
 
+// "已加入N个分P" (local text): what an address or a list added.
+std::string partsAddedText(int parts);
+
 // What adding a parsed video did: the parts submitted (-1 when the parse or the plan
 // failed) and the text of the address (local text), "已加入N个分P", or what the parse or
 // the plan said.
@@ -38,12 +43,10 @@ struct AddedVideo {
     std::string text;
 };
 
-// Plans the chosen rows (none: every part) of the parsed video with the settings (folder,
-// default qualities, tags, cover) and submits those not done. siteAddress: the site's main
-// page (UTF-8).
+// Plans every part of the parsed video with the settings (folder, default qualities, tags,
+// cover) and submits those not done. siteAddress: the site's main page (UTF-8).
 AddedVideo addVideo(const ParseResult& parsed, const DownloadSettings& settings,
-                    const std::string& siteAddress, DownloadQueue& queue,
-                    std::optional<std::vector<int>> rows = std::nullopt);
+                    const std::string& siteAddress, DownloadQueue& queue);
 
 // addVideo of every part, as its text.
 std::string addParsedVideo(const ParseResult& parsed, const DownloadSettings& settings,
@@ -53,13 +56,12 @@ class BatchRun : public std::enable_shared_from_this<BatchRun> {
   public:
     static constexpr int kParsesAtOnce = 2;
 
-    // What a run does with its item `index` (from 0), telling the view the item's states;
-    // `stopped` turns true when the run is stopped. Called on the run's threads.
-    using ItemWork = std::function<void(size_t index, DownloadQueue& queue, BatchView& view,
-                                        const std::atomic<bool>& stopped)>;
+    // One piece of a run's work on one of its threads, telling the view its states; it may
+    // add more pieces to its run (a list address adds one per video).
+    using Task = std::function<void(BatchRun& run, DownloadQueue& queue, BatchView& view)>;
 
-    // Works the items in order, at most kParsesAtOnce at a time.
-    static std::shared_ptr<BatchRun> start(size_t items, ItemWork work,
+    // Works the tasks in order, at most kParsesAtOnce at a time, with the tasks they add.
+    static std::shared_ptr<BatchRun> start(std::vector<Task> tasks,
                                            std::shared_ptr<DownloadQueue> queue,
                                            std::shared_ptr<BatchView> view);
 
@@ -72,21 +74,25 @@ class BatchRun : public std::enable_shared_from_this<BatchRun> {
                                            std::shared_ptr<DownloadQueue> queue,
                                            std::shared_ptr<BatchView> view);
 
-    // No further item starts; those being worked finish (a listing stops at its next page).
-    void stop() { stopped_ = true; }
+    // From a task: the run takes this one after those waiting.
+    void add(Task task);
+    // No further task starts; those being worked finish (a listing stops at its next page).
+    void stop();
+    const std::atomic<bool>& stopped() const { return stopped_; }
 
-    BatchRun(size_t items, ItemWork work, std::shared_ptr<DownloadQueue> queue,
+    BatchRun(std::vector<Task> tasks, std::shared_ptr<DownloadQueue> queue,
              std::shared_ptr<BatchView> view);
 
   private:
     void work();
 
-    const size_t items_;
-    ItemWork work_;                         // let go with the queue
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Task> tasks_;
+    int busy_ = 0;                          // tasks being worked: each may still add more
+    int working_ = 0;                       // threads not yet past their loops
     std::shared_ptr<DownloadQueue> queue_;  // let go before batchFinished
     const std::shared_ptr<BatchView> view_;
-    std::atomic<size_t> next_{0};
-    std::atomic<int> working_{0};
     std::atomic<bool> stopped_{false};
 };
 

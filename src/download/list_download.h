@@ -2,8 +2,6 @@
 // named after the list, a season's chosen episodes planned as the parts of one folder.
 #pragma once
 
-#include <atomic>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,5 +27,13 @@ std::shared_ptr<BatchRun> startListDownload(const ListingResult& listing,
                                             DownloadSettings settings, std::string siteAddress,
                                             std::shared_ptr<DownloadQueue> queue,
                                             std::shared_ptr<BatchView> view);
+
+// A list address of a batch, row `row`, as a task of its run: listed with `request` (the
+// row says how far: "已列出N/总数", the site's waits), then every video it can download
+// added into the list's folder by a task of the run each ("正在加入N/总数"), a season's
+// episodes as the rows of its one parse. The row ends with the parts added ("已加入N个分P"),
+// the videos that failed, and why the listing stopped early.
+void addListAddress(BatchRun& run, size_t row, const ListingRequest& request,
+                    const DownloadSettings& settings, DownloadQueue& queue, BatchView& view);
 
 }  // namespace quivra

@@ -449,13 +449,6 @@ struct PagedList {
     std::vector<std::size_t> pageSizes;  // up to the first empty page
 };
 
-std::vector<std::size_t> fullPages(int count, int size) {
-    std::vector<std::size_t> sizes(static_cast<std::size_t>(count / size), size);
-    if (count % size) sizes.push_back(count % size);
-    sizes.push_back(0);
-    return sizes;
-}
-
 TEST_F(InterfaceTest, ListsPageThroughDistinctVideosTheViewKnows) {
     const std::vector<PagedList> lists = {
         {"favourites",
@@ -556,7 +549,9 @@ TEST_F(InterfaceTest, UploaderListsTwoThousandVideosNewestFirstOver67Pages) {
         for (const Json& video : videos) {
             bvids.insert(video["bvid"].get<std::string>());
             const long long created = video["created"];
-            if (previous) EXPECT_LT(created, previous);
+            if (previous) {
+                EXPECT_LT(created, previous);
+            }
             EXPECT_GT(created, previous ? previous - 2 * 86400 : 0);
             previous = created;
             EXPECT_TRUE(std::regex_match(video["length"].get<std::string>(),

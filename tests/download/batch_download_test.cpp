@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <set>
@@ -180,6 +181,62 @@ TEST_F(BatchDownloadTest, AtMostTwoParsesAtOnceAndAFailedAddressLetsTheOthersOn)
     for (const DownloadItem& item : queue_->items()) videos.insert(item.request.bvid);
     EXPECT_EQ(queue_->items().size(), 12u);
     EXPECT_EQ(videos.size(), 6u);
+}
+
+// A list address expands to the videos it can download, added into the list's folder; its
+// row says how far the listing got and ends with what was added, and why a listing that
+// stopped early stopped.
+TEST_F(BatchDownloadTest, AListAddressExpandsToItsVideosInTheListsFolder) {
+    const std::vector<std::string> addresses = {"ml" + std::string(devsite::kFavouritesId),
+                                                sharedState().site.space + "/" +
+                                                    devsite::kUploaderMid + "/lists/" +
+                                                    devsite::kShortSeriesId + "?type=series"};
+    auto view = std::make_shared<RecordingBatchView>();
+    BatchRun::start(addresses, settings(), lists(), queue_, view);
+    ASSERT_TRUE(view->waitFinished());
+
+    std::map<std::string, int> parts;                     // by the list's folder
+    std::map<std::string, std::set<std::string>> videos;  // by the list's folder
+    for (const DownloadItem& item : queue_->items()) {
+        const std::filesystem::path output(localToUtf8(item.request.outputPath));
+        const std::string list = output.parent_path().parent_path().filename().string();
+        ++parts[list];
+        videos[list].insert(item.request.bvid);
+    }
+    ASSERT_EQ(videos.size(), 2u);
+    const std::string favouritesFolder = "收藏夹___周末做点小东西";
+    EXPECT_EQ(videos[favouritesFolder].size(), 23u);
+    const std::map<size_t, std::vector<std::string>> states = view->states();
+    const std::vector<std::string>& favourites = states.at(0);
+    EXPECT_EQ(favourites.back(), "已加入" + std::to_string(parts[favouritesFolder]) + "个分P");
+    EXPECT_NE(std::find(favourites.begin(), favourites.end(), "已列出25/25"), favourites.end());
+    const std::string& series = states.at(1).back();
+    EXPECT_EQ(std::prev(videos.end())->second.size() + videos.begin()->second.size(), 43u);
+    EXPECT_TRUE(series.starts_with(
+        "已加入" + std::to_string(queue_->items().size() - parts[favouritesFolder]) + "个分P；"))
+        << series;
+    EXPECT_NE(series.find("100"), std::string::npos) << series;
+}
+
+// A list address alone still has its videos parsed two at a time, never more.
+TEST_F(BatchDownloadTest, AListsVideosAreParsedTwoAtATime) {
+    constexpr int kDelayMs = 150;
+    constexpr int kVideos = 20;  // the short series holds 20
+    site().setDelayMs("/x/web-interface/view", kDelayMs);
+    auto view = std::make_shared<RecordingBatchView>();
+    const auto began = std::chrono::steady_clock::now();
+    BatchRun::start({sharedState().site.space + "/" + devsite::kUploaderMid + "/lists/" +
+                     devsite::kShortSeriesId + "?type=series"},
+                    settings(), lists(), queue_, view);
+    ASSERT_TRUE(view->waitFinished());
+    const auto took = std::chrono::steady_clock::now() - began;
+    site().setDelayMs("/x/web-interface/view", 0);
+    std::set<std::string> videos;
+    for (const DownloadItem& item : queue_->items()) videos.insert(item.request.bvid);
+    EXPECT_EQ(videos.size(), size_t{kVideos});
+    EXPECT_GE(took, std::chrono::milliseconds(kVideos / 2 * kDelayMs - 50));
+    EXPECT_LT(took, std::chrono::milliseconds(kVideos * kDelayMs * 3 / 4));
+    EXPECT_TRUE(view->states().at(0).back().starts_with("已加入")) << view->states().at(0).back();
 }
 
 }  // namespace

@@ -5,14 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <sstream>
 
 #include "base/shared_state.h"
 #include "devsite/dev_site.h"
 #include "download/thread_pool.h"
+#include "job_fixture.h"
 #include "net/text_encoding.h"
 #include "recording_batch_view.h"
 #include "support/local_site.h"
 #include "support/program_job.h"
+#include "video/listing/entry_filter.h"
+#include "video/member_message.h"
 
 namespace quivra {
 namespace {
@@ -87,6 +91,111 @@ TEST_F(ListDownloadTest, ChosenVideosGoIntoTheListsFolder) {
         EXPECT_EQ(output.parent_path().parent_path(), folder() / "lists" / "我的_收藏");
     }
     EXPECT_EQ(videos, (std::set<std::string>{devsite::batchBvid(0), devsite::batchBvid(2)}));
+}
+
+// A season listed for a plain account: episodes 1 to 10 are chosen and planned as the
+// numbered parts of the season's folder; a members-only one is never asked of the site.
+TEST_F(ListDownloadTest, ASeasonsEpisodesAreTheNumberedPartsOfItsFolder) {
+    ListingRequest request;
+    request.address =
+        *recognizeListAddress("ss" + std::string(devsite::kSeasonId), sharedState().site);
+    request.site = sharedState().site;
+    const ListingResult listing = listVideos(request, nullptr);
+    ASSERT_TRUE(listing.complete) << localToUtf8(listing.reason);
+    std::vector<size_t> chosen = filterEntries(listing.entries, {});
+    ASSERT_EQ(chosen.size(), 10u);
+    chosen.push_back(devsite::kFirstMembersEpisode - 1);
+    auto view = std::make_shared<RecordingBatchView>();
+    startListDownload(listing, chosen, settings(), sharedState().site.main, queue_, view);
+    ASSERT_TRUE(view->waitFinished());
+
+    const std::map<size_t, std::vector<std::string>> states = view->states();
+    for (size_t i = 0; i < 10; ++i) EXPECT_EQ(states.at(i).back(), "已加入1个分P") << i;
+    EXPECT_EQ(states.at(10).back(), localToUtf8(memberOnlyMessage()));
+    const std::vector<DownloadItem> items = queue_->items();
+    ASSERT_EQ(items.size(), 10u);
+    std::set<std::string> names;
+    for (const DownloadItem& item : items) {
+        const fs::path output = fs::path(localToUtf8(item.request.outputPath));
+        EXPECT_EQ(output.parent_path(), folder() / "lists" / "山海之间_第一季");
+        names.insert(output.filename().string().substr(0, 3));
+        EXPECT_EQ(item.request.episodeId, devsite::seasonEpisodeId(item.request.pageNumber));
+    }
+    EXPECT_EQ(names.size(), 10u);
+    EXPECT_TRUE(names.contains("01_") && names.contains("10_"));
+    for (const auto& asked : site().requestsTo("/pgc/player/web/playurl")) {
+        EXPECT_EQ(asked.query.find(devsite::seasonEpisodeId(devsite::kFirstMembersEpisode)),
+                  std::string::npos);
+    }
+}
+
+// The title and page tags of an MP4, as ffprobe reads them (UTF-8).
+std::map<std::string, std::string> titleAndPage(const fs::path& file) {
+    const std::string out =
+        runCommand("ffprobe -v error -show_entries format_tags=title,comment -of default=nw=1 " +
+                   shellQuote(file.string()));
+    std::map<std::string, std::string> tags;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        const size_t equals = line.find('=');
+        if (line.starts_with("TAG:") && equals != std::string::npos) {
+            tags[line.substr(4, equals - 4)] = line.substr(equals + 1);
+        }
+    }
+    return tags;
+}
+
+class SeasonDownloadTest : public test::JobSiteTest {};
+
+// Downloaded for real: an episode's MP4 carries its own title and page; one for members
+// (the listing believed in a membership the account no longer has) fails with the member
+// message and is not retried.
+TEST_F(SeasonDownloadTest, AnEpisodeIsTaggedAsItselfAndAMembersOnlyOneFails) {
+    sharedState().user.update([](UserRecord& user) { user.cookie = devsite::kPlainCookie; });
+    ListingRequest request;
+    request.address = *recognizeListAddress("ep" + devsite::seasonEpisodeId(3), sharedState().site);
+    request.site = sharedState().site;
+    request.cookie = devsite::kPlainCookie;
+    request.member = true;
+    const ListingResult listing = listVideos(request, nullptr);
+    ASSERT_EQ(listing.entries.size(), size_t{devsite::kSeasonEpisodeCount});
+
+    ThreadPool pool;
+    ASSERT_TRUE(pool.start(2));
+    auto queue = std::make_shared<DownloadQueue>(pool, job());
+    queue->setRetryPolicy({2, {std::chrono::milliseconds(10)}});
+    DownloadSettings settings = sharedState().download.get();
+    settings.writeTags = true;
+    auto view = std::make_shared<RecordingBatchView>();
+    const size_t members = devsite::kFirstMembersEpisode - 1;
+    startListDownload(listing, {1, members}, settings, sharedState().site.main, queue, view);
+    ASSERT_TRUE(view->waitFinished());
+    ASSERT_EQ(queue->items().size(), 2u);
+    ASSERT_TRUE(waitUntil([&] {
+        const std::vector<DownloadItem> items = queue->items();
+        return isOver(items[0].state) && isOver(items[1].state);
+    }));
+
+    for (const DownloadItem& item : queue->items()) {
+        const std::string& title = listing.entries[item.request.pageNumber - 1].title;
+        if (item.request.pageNumber == devsite::kFirstMembersEpisode) {
+            EXPECT_EQ(item.state, ItemState::Failed);
+            EXPECT_EQ(localToUtf8(item.errorText), localToUtf8(memberOnlyMessage()));
+            EXPECT_EQ(item.retry, 0);
+            continue;
+        }
+        ASSERT_EQ(item.state, ItemState::Done) << localToUtf8(item.errorText);
+        const fs::path output = fs::path(localToUtf8(item.request.outputPath));
+        EXPECT_EQ(output.parent_path().filename(), "山海之间_第一季");
+        EXPECT_TRUE(output.filename().string().starts_with("02_"));
+        EXPECT_EQ(probe(output).audio, 1);
+        EXPECT_EQ(
+            titleAndPage(output),
+            (std::map<std::string, std::string>{
+                {"title", localToUtf8(title)},
+                {"comment", site().baseUrl() + "/bangumi/play/ep" + devsite::seasonEpisodeId(2)}}));
+    }
+    pool.stop(1, 60000);
 }
 
 }  // namespace

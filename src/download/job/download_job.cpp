@@ -203,7 +203,8 @@ JobResult runDownloadJob(const JobContext& context, const DownloadRequest& part,
         stages.write("下载完成");
         return {JobResult::Done, ""};
     }
-    // The cid names the temporary files: only digits may reach a path (or a query).
+    // The cid names the temporary files and, with an episode's number, goes into the stream
+    // request: only digits may reach a path or a query.
     if (!isDecimalNumber(part.cid) ||
         (!part.episodeId.empty() && !isDecimalNumber(part.episodeId))) {
         stages.write("正在解析");

@@ -18,7 +18,7 @@ struct PartChoice {
     int audioQuality = -1;
     bool tags = true;
     bool cover = true;
-    std::string siteMain;  // the site's main page (local text), under which pages are
+    std::string siteMain;  // the site's main page (local text): the tags name pages under it
 };
 
 // The quality as the list of qualities offers it ("720P 高清").
