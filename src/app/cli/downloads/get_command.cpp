@@ -1,9 +1,7 @@
 // get: each address parsed as the main window parses it, its parts planned and handed to
 // the download list as "下载全部" does, then the wait for them. A list's address is listed
 // and its chosen videos fetched so, into a folder named after the list.
-#include <deque>
 #include <fstream>
-#include <future>
 #include <iostream>
 #include <iterator>
 #include <optional>
@@ -14,12 +12,12 @@
 
 #include "app/cli/download_commands.h"
 #include "app/cli/downloads/download_session.h"
+#include "app/cli/downloads/parses_ahead.h"
 #include "app/cli/downloads/quality_choice.h"
 #include "app/cli/exit_status.h"
 #include "app/cli/list_request.h"
 #include "base/keep_settings.h"
 #include "base/shared_state.h"
-#include "download/batch_download.h"
 #include "download/list_download.h"
 #include "download/plan/download_files.h"
 #include "download/plan/download_plan.h"
@@ -92,33 +90,6 @@ std::optional<PartSelection> qualitiesOf(const GetOptions& options, const Qualit
     if (options.audio >= 0) selection.audioQuality = options.audio;
     return selection;
 }
-
-// The parses of a list's videos, two at once as the batch window's, taken in list order.
-class ParsesAhead {
-  public:
-    explicit ParsesAhead(const std::vector<std::string>& videos) : videos_(videos) {
-        for (int i = 0; i < BatchRun::kParsesAtOnce; ++i) startNext();
-    }
-    // The next video's parse; call once per video.
-    ParseResult next() {
-        ParseResult parsed = running_.front().get();
-        running_.pop_front();
-        startNext();
-        return parsed;
-    }
-
-  private:
-    void startNext() {
-        if (started_ == videos_.size()) return;
-        running_.push_back(std::async(std::launch::async,
-                                      [&video = videos_[started_]] { return parseVideo(video); }));
-        ++started_;
-    }
-
-    const std::vector<std::string>& videos_;
-    std::deque<std::future<ParseResult>> running_;  // at most two; their end is awaited
-    size_t started_ = 0;
-};
 
 // The site's refusals while a list is read: how long the listing waits, on standard error.
 class ListingWaits : public ListingView {
