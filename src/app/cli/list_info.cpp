@@ -37,7 +37,8 @@ nlohmann::ordered_json entryJson(size_t number, const ListEntry& entry) {
                                      {"owner", jsonText(entry.owner)},
                                      {"date", dayText(entry.published)},
                                      {"duration", durationText(entry.durationSeconds)},
-                                     {"parts", entry.parts}};
+                                     {"parts", entry.parts > 0 ? nlohmann::ordered_json(entry.parts)
+                                                               : nlohmann::ordered_json()}};
     if (!entry.episodeId.empty()) {
         object["episode"] = entry.episodeId;
         object["badge"] = jsonText(entry.badge);
