@@ -160,6 +160,7 @@ class GetRun {
         const std::vector<size_t> chosen = filterEntries(listing.entries, options_.entries);
         sayUnavailable(address, listing.entries);
         if (chosen.empty()) {
+            if (listing.entries.empty() && !listing.complete) return;  // its reason was said
             output_->error(localToUtf8(address) + ": nothing to download (" +
                            std::to_string(listing.entries.size()) + " listed, none chosen)");
             return;
