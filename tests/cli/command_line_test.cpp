@@ -50,6 +50,9 @@ TEST_F(CommandLineTest, BadUsageExitsTwoHelpAndVersionZero) {
         {{"get", "av2", "-p", "1,,2"}, 2, ""},
         {{"get", "av2", "-a", "loud"}, 2, ""},
         {{"get", "av2", "-j", "0"}, 2, ""},
+        {{"get", "ml30001", "--items", "1,x"}, 2, ""},
+        {{"get", "ml30001", "--since", "2026-01-01T00"}, 2, ""},
+        {{"get", "ml30001", "--until", "soon"}, 2, ""},
         {{"list", "av2"}, 2, ""},
     };
     for (const Case& c : cases) {

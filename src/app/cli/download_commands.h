@@ -10,6 +10,7 @@
 #include "app/cli/output.h"
 #include "base/settings_table.h"
 #include "video/audio_choices.h"
+#include "video/listing/entry_filter.h"
 
 namespace quivra {
 
@@ -19,8 +20,9 @@ struct GetOptions {
     std::string quality;                 // an id or a name (UTF-8); "": the default quality
     int audio = -1;                      // the site's audio stream id; -1: the default one
     std::vector<int> parts;              // part numbers from 1, ascending; empty: all
-    std::string folder;                  // UTF-8; "": the stored download folder
-    int threads = 0;                     // 0: the stored number
+    EntryFilter entries;  // the videos of a list: --items, --since, --until, --match (local text)
+    std::string folder;   // UTF-8; "": the stored download folder
+    int threads = 0;      // 0: the stored number
     bool json = false;
     bool noTags = false;   // no tags in the MP4s, whatever the settings say
     bool noCover = false;  // no cover fetched, saved or attached

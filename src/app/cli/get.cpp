@@ -1,10 +1,14 @@
 // get ADDRESS... [-i FILE] [-q QUALITY] [-a AUDIO] [-p PARTS] [-o FOLDER] [-j THREADS] [--json]
-//     [--no-tags] [--no-cover]
+//     [--no-tags] [--no-cover] [--items ITEMS] [--since DAY] [--until DAY] [--match TEXT]
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "app/cli/command.h"
@@ -26,6 +30,42 @@ std::map<std::string, int> audioNames() {
         names[choice.englishName] = choice.streamId;
     }
     return names;
+}
+
+// A value option whose text `read` turns into a value, or refuses as bad usage.
+template <typename Value>
+void addParsedOption(CLI::App& command, const std::string& name, const std::string& help,
+                     const std::string& typeName,
+                     std::optional<Value> (*read)(const std::string& text),
+                     std::function<void(Value)> keep) {
+    command
+        .add_option_function<std::string>(
+            name, [read, keep](const std::string& text) { keep(*read(text)); }, help)
+        ->type_name(typeName)
+        ->check(CLI::Validator(
+            [read, typeName](std::string& text) {
+                return read(text) ? std::string() : "not " + typeName + ": " + text;
+            },
+            ""));
+}
+
+void addListOptions(CLI::App& command, GetOptions& options) {
+    EntryFilter& filter = options.entries;
+    addParsedOption<std::vector<std::pair<int, int>>>(
+        command, "--items", "Videos of a list by position, like 1-20,25 (default all)", "ITEMS",
+        parseItemRanges,
+        [&filter](std::vector<std::pair<int, int>> items) { filter.items = std::move(items); });
+    addParsedOption<std::int64_t>(
+        command, "--since", "Videos of a list published on that day (yyyy-MM-dd) or later", "DAY",
+        parseDay, [&filter](std::int64_t day) { filter.since = day; });
+    addParsedOption<std::int64_t>(
+        command, "--until", "Videos of a list published on that day (yyyy-MM-dd) or earlier", "DAY",
+        parseDay, [&filter](std::int64_t day) { filter.until = day; });
+    command
+        .add_option_function<std::string>(
+            "--match", [&filter](const std::string& text) { filter.match = utf8ToLocalText(text); },
+            "Videos of a list whose title holds TEXT, in any case")
+        ->type_name("TEXT");
 }
 
 }  // namespace
@@ -52,8 +92,11 @@ void addGetCommand(CLI::App& app, CommandAction& chosen) {
         "window names them, through the same download list. Finished parts are skipped, "
         "parts stopped half-way resume. Ctrl-C stops cleanly; get again to continue");
     command->add_option("ADDRESS", options->addresses,
-                        "Video page addresses, BV identifiers or av numbers; - reads them from "
-                        "standard input, separated by blanks, commas or lines");
+                        "Video page addresses, BV identifiers or av numbers, or addresses of "
+                        "lists (an uploader's videos, a favourites folder, a collection, a "
+                        "series, the watch-later list, a season), whose videos go into a folder "
+                        "named after the list; - reads them from standard input, separated by "
+                        "blanks, commas or lines");
     command
         ->add_option("-i,--input", options->input,
                      "Read addresses from a text file, separated by blanks, commas or lines; "
@@ -75,7 +118,7 @@ void addGetCommand(CLI::App& app, CommandAction& chosen) {
         ->add_option_function<std::string>(
             "-p,--parts",
             [options](const std::string& text) { options->parts = *parsePartNumbers(text); },
-            "Parts by number, like 1,3-5 (default all)")
+            "Parts by number, like 1,3-5 (default all; the videos of a list: all)")
         ->type_name("PARTS")
         ->check(CLI::Validator(
             [](std::string& text) {
@@ -99,6 +142,7 @@ void addGetCommand(CLI::App& app, CommandAction& chosen) {
     command->add_flag("--no-cover", options->noCover,
                       "Neither save the video's cover as cover.jpg nor attach it to the MP4s "
                       "(for this run; default the stored setting)");
+    addListOptions(*command, *options);
     command->callback([&chosen, options] {
         if (options->addresses.empty() && options->input.empty()) {
             throw CLI::RequiredError("ADDRESS or --input");

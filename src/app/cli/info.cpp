@@ -1,14 +1,17 @@
 // info ADDRESS [--json]: the parse of the main window, written to the terminal with the
-// window's texts.
+// window's texts; a list's address lists its videos.
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/cli/command.h"
 #include "app/cli/exit_status.h"
+#include "app/cli/list_info.h"
 #include "base/config_file.h"
+#include "base/shared_state.h"
 #include "download/plan/part_names.h"
 #include "net/text_encoding.h"
+#include "video/listing/list_address.h"
 #include "video/video_parse.h"
 
 namespace quivra {
@@ -57,7 +60,11 @@ void writeInfo(Terminal& terminal, const VideoRecord& video, const std::vector<P
 }
 
 int runInfo(const InfoOptions& options, Terminal& terminal) {
-    const ParseResult parsed = parseVideo(utf8ToLocalText(options.address));
+    const std::string address = utf8ToLocalText(options.address);
+    if (const auto list = recognizeListAddress(address, sharedState().site)) {
+        return runListInfo(*list, options.json, terminal);
+    }
+    const ParseResult parsed = parseVideo(address);
     if (parsed.failure != ParseFailure::None) {
         terminal.localError(parseText(parsed));
         return parseFailureStatus(parsed.failure);
@@ -77,12 +84,16 @@ void addInfoCommand(CLI::App& app, CommandAction& chosen) {
     CLI::App* command =
         app.add_subcommand("info",
                            "A video's title, its parts (NN, duration, name) and its "
-                           "qualities, marking those this account may not download");
+                           "qualities, marking those this account may not download; or a list's "
+                           "name, owner and count and a line per video (number, date, "
+                           "duration, BV, title)");
     command
         ->add_option("ADDRESS", options->address,
-                     "A video page address, a BV identifier or an av number")
+                     "A video page address, a BV identifier or an av number; or the address "
+                     "of a list: an uploader's videos, a favourites folder, a collection, a "
+                     "series, the watch-later list, a season (ep…, ss…)")
         ->required();
-    command->add_flag("--json", options->json, "Write one JSON object");
+    command->add_flag("--json", options->json, "Write one JSON object (for a list, one per video)");
     command->callback([&chosen, options] {
         chosen = [options](Terminal& terminal) { return runInfo(*options, terminal); };
     });

@@ -14,9 +14,11 @@ namespace {
 // Lock-free atomics: safe to touch in a signal handler.
 std::atomic<bool> armed{false};
 std::atomic<int> signalsSeen{0};
+std::atomic<bool> stopAsked{false};
 
 void onSignal(int) {
     if (signalsSeen.fetch_add(1) > 0 || !armed.load()) ::_exit(kExitInterrupted);
+    stopAsked = true;
 }
 
 void setHandler(int signal, void (*handler)(int)) {
@@ -32,6 +34,7 @@ void setHandler(int signal, void (*handler)(int)) {
 Interrupts::Interrupts() {
     armed = false;
     signalsSeen = 0;
+    stopAsked = false;
     setHandler(SIGINT, onSignal);
     setHandler(SIGTERM, onSignal);
     setHandler(SIGPIPE, SIG_IGN);
@@ -49,6 +52,10 @@ void Interrupts::arm() {
 
 bool Interrupts::requested() const {
     return signalsSeen.load() > 0;
+}
+
+const std::atomic<bool>* Interrupts::stopFlag() const {
+    return &stopAsked;
 }
 
 }  // namespace quivra

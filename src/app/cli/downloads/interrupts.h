@@ -4,6 +4,8 @@
 // second signal ends the program at once.
 #pragma once
 
+#include <atomic>
+
 namespace quivra {
 
 class Interrupts {
@@ -16,6 +18,8 @@ class Interrupts {
     // Parts are under way: from now on the first signal only asks.
     void arm();
     bool requested() const;
+    // Turns true with the first signal once armed: what a listing looks at to stop.
+    const std::atomic<bool>* stopFlag() const;
 };
 
 }  // namespace quivra
