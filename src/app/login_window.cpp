@@ -107,7 +107,7 @@ void runCookieLogin(const std::function<BrowserCookies()>& obtain, QPointer<Logi
 
 LoginWindow::LoginWindow(std::shared_ptr<DownloadCore> core,
                          std::chrono::milliseconds qrPollInterval, QWidget* parent)
-    : QWidget(parent, Qt::Window), qrPollInterval_(qrPollInterval) {
+    : QWidget(parent, Qt::Window), core_(std::move(core)), qrPollInterval_(qrPollInterval) {
     setObjectName(QStringLiteral("LoginWindow"));
     // Closing always ends in the closing behaviour of the destructor.
     setAttribute(Qt::WA_DeleteOnClose);

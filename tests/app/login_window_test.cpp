@@ -98,6 +98,16 @@ class LoginWindowTest : public test::LocalSiteSuite {
     std::vector<std::string> messages_;
 };
 
+TEST_F(LoginWindowTest, ClosingAfterTheMainWindowWentOpensItAnewOnTheSameCore) {
+    openLogin();
+    delete main_.data();
+    login_->close();  // deletes itself
+    QTest::qWait(20);
+    MainWindow* anew = MainWindow::instance();
+    ASSERT_NE(anew, nullptr);
+    EXPECT_TRUE(anew->isVisible());
+}
+
 TEST_F(LoginWindowTest, OpensFromTheMenuWithItsPagesAndControlsAndClosesBackToTheMain) {
     main_->openLoginWindow();
     QPointer<LoginWindow> window;
