@@ -51,7 +51,9 @@ std::vector<AddedVideo> addSeasonEpisodes(const ListingResult& listing,
     if (season.failure != ParseFailure::None) {
         refusal = parseText(season);
     } else {
-        plan = planDownloads(season, {rows}, settings, siteAddress);
+        PartSelection selection;
+        selection.rows = rows;
+        plan = planDownloads(season, selection, settings, siteAddress);
         if (!plan.refusal.empty()) refusal = localText("解析失败：") + plan.refusal;
     }
     // The parts each row brought: its row is its page number's.

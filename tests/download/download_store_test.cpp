@@ -39,7 +39,8 @@ DownloadItem sampleItem(std::int64_t id, ItemState state) {
                     "/d/t/0" + std::to_string(id) + ".mp4",
                     std::nullopt,
                     "",
-                    localText("视频 标题：第一季")};
+                    localText("视频 标题：第一季"),
+                    ""};
     if (id % 2 == 1) {
         item.request.tags = VideoTags{localText("视频 标题?"),
                                       localText("作者"),

@@ -101,8 +101,8 @@ std::optional<std::int64_t> parseDay(const std::string& text) {
 std::vector<size_t> filterEntries(const std::vector<ListEntry>& entries,
                                   const EntryFilter& filter) {
     const std::string match = lowerAscii(filter.match);
-    const std::optional<std::int64_t> before =
-        filter.until ? std::optional(nextMidnight(*filter.until)) : std::nullopt;
+    std::optional<std::int64_t> before;
+    if (filter.until) before = nextMidnight(*filter.until);
     const std::vector<bool> positions = takenPositions(filter.items, entries.size());
     std::vector<size_t> taken;
     for (size_t i = 0; i < entries.size(); ++i) {
