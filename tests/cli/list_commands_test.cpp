@@ -131,11 +131,11 @@ TEST_F(ListCommandTest, GetTakesTheVideosTheFiltersChoose) {
 }
 
 // A season is one folder of its chosen episodes, NN the episode's number; an episode for
-// members only is named and skipped.
+// members only is named, skipped, and fails the run that asked for it by its position.
 TEST_F(ListCommandTest, GetOfASeasonMakesTheChosenEpisodesInOneFolder) {
     const ProgramRun got = run({"get", "ss" + std::string(devsite::kSeasonId), "--items", "2,11",
                                 "-o", downloads().string()});
-    ASSERT_EQ(got.status, 0) << got.err;
+    ASSERT_EQ(got.status, 1) << got.err;
     const std::map<std::string, fs::path> files = listedFiles();
     ASSERT_EQ(files.size(), 1u);
     const fs::path& episode = files.begin()->second;

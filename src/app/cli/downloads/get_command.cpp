@@ -192,7 +192,8 @@ class GetRun {
         }
     }
 
-    // Names each entry the filters pass over only because it cannot be downloaded.
+    // Names each entry the filters pass over only because it cannot be downloaded. One
+    // named by its position was asked for: the run has failed it.
     void sayUnavailable(const std::string& address, const std::vector<ListEntry>& entries) {
         std::vector<ListEntry> all = entries;
         for (ListEntry& entry : all) entry.unavailable.clear();
@@ -201,6 +202,7 @@ class GetRun {
             if (entry.unavailable.empty()) continue;
             output_->error(localToUtf8(address + ": " + std::to_string(index + 1) + " " +
                                        entry.title + ": " + entry.unavailable));
+            if (!options_.entries.items.empty()) failed_ = true;
         }
     }
 
