@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/records.h"
+#include "video/video_codec.h"
 
 namespace quivra {
 
@@ -16,7 +17,23 @@ struct StreamAddresses {
     bool unanswered = false;
     // The site refused an episode for members only (-10403) to this account.
     bool membersOnly = false;
+    // The codec of the video stream taken (by its codecid).
+    VideoCodec videoCodec = VideoCodec::Avc;
 };
+
+// What a part's streams are chosen by: the quality's id, the codec order, the audio id.
+struct StreamWants {
+    std::string video;  // the quality's id; "": the first listed
+    std::string audio;  // the audio stream's id; "": the first
+    std::vector<VideoCodec> codecs =
+        defaultCodecOrder();  // a quality without the first takes the next
+};
+
+// The streams of a video's part (episodeId "") or a season's episode: the stream of the
+// wanted quality in the first codec of the order the quality comes in, chosen by id and
+// codecid, never by position.
+StreamAddresses resolvePartStreams(const std::string& bvid, const std::string& episodeId,
+                                   const std::string& cid, const StreamWants& wants);
 
 // The qualities the site offers for the video, with this user's cookie; count -1 and no
 // entries when the request failed.
