@@ -249,7 +249,7 @@ TEST_F(DownloadWindowTest, StartIsRefusedWithItsMessages) {
                   "这个质量需要大会员才可以下载哦，您还不是大会员或还没有登录哟，请先登录~",
                   "请选择视频清晰度！", "目录创建失败！", "临时目录创建失败！"}));
     EXPECT_TRUE(state(0).isEmpty());
-    EXPECT_TRUE(site().requestsTo("/media").empty());
+    EXPECT_TRUE(mediaRequests().empty());
 }
 
 TEST_F(DownloadWindowTest, MissingStreamsShowTheEngineError) {
@@ -321,10 +321,10 @@ TEST_F(DownloadWindowTest, MergeWithoutFfmpegFailsVisiblyAndALaterPressFinishes)
     EXPECT_TRUE(isCompleteDownload((directory_ / "temp" / "3001.mp3").string()));
 
     ASSERT_TRUE(QTest::qWaitFor([] { return threadPool().isIdle(); }, 5000));
-    const size_t mediaRequests = site().requestsTo("/media").size();
+    const size_t mediaBefore = mediaRequests().size();
     QTest::mouseClick(all, Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([&] { return state(0) == "下载完成"; }, 30000));
-    EXPECT_EQ(site().requestsTo("/media").size(), mediaRequests);
+    EXPECT_EQ(mediaRequests().size(), mediaBefore);
     EXPECT_EQ(probe(videoFolder() / outputNames().at(0)).frameSizes,
               std::set<std::string>{"256x144"});
     EXPECT_TRUE(fs::is_empty(directory_ / "temp"));

@@ -47,14 +47,6 @@ class ProgramFolderSuite : public LocalSiteSuite {
         return runProgram(program(), args, input);
     }
     static std::string stored(const char* key) { return readConfigItem(configPath(), "user", key); }
-    // The requests for stream files: the paths under /media/.
-    static std::vector<devsite::RecordedRequest> mediaRequests() {
-        std::vector<devsite::RecordedRequest> media;
-        for (devsite::RecordedRequest& request : site().requests()) {
-            if (request.path.starts_with("/media/")) media.push_back(std::move(request));
-        }
-        return media;
-    }
 };
 
 // The lines of a text, without the line breaks.

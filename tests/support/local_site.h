@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include <unistd.h>
 
@@ -57,6 +58,14 @@ class LocalSiteSuite : public ::testing::Test {
     }
 
     static devsite::DevSite& site() { return *site_; }
+    // The requests for stream files: the paths under /media/.
+    static std::vector<devsite::RecordedRequest> mediaRequests() {
+        std::vector<devsite::RecordedRequest> media;
+        for (devsite::RecordedRequest& request : site_->requests()) {
+            if (request.path.starts_with("/media/")) media.push_back(std::move(request));
+        }
+        return media;
+    }
     static const std::filesystem::path& folder() { return folder_; }
     static std::string configPath() { return (folder_ / "config.ini").string(); }
 
