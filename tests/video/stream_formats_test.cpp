@@ -33,6 +33,28 @@ std::vector<Offer> offers() {
     return result;
 }
 
+struct Stream {
+    int id;
+    int codecid;
+};
+
+// A playurl answer whose streams' addresses are "u<id>-<codecid>".
+std::string playurlAnswer(const std::vector<int>& qualities, const std::vector<Stream>& streams) {
+    std::string formats, video;
+    for (int quality : qualities) {
+        const std::string q = std::to_string(quality);
+        formats += (formats.empty() ? "" : ",") + std::string(R"({"quality":)") + q +
+                   R"(,"new_description":"q)" + q + "\"}";
+    }
+    for (const Stream& s : streams) {
+        const std::string id = std::to_string(s.id), codec = std::to_string(s.codecid);
+        video += (video.empty() ? "" : ",") + std::string(R"({"id":)") + id + R"(,"codecid":)" +
+                 codec + R"(,"baseUrl":"u)" + id + "-" + codec + "\"}";
+    }
+    return R"({"code":0,"data":{"support_formats":[)" + formats + R"(],"dash":{"video":[)" + video +
+           R"(],"audio":[]}}})";
+}
+
 class StreamFormatsTest : public test::LocalSiteTest {
   protected:
     // The address the local site gives for one stream of the one-part video.
@@ -96,29 +118,79 @@ TEST_F(StreamFormatsTest, NobodyLoggedInGetsTheStreamsOpenToEveryone) {
     EXPECT_EQ(sharedState().user.get().cookie.rfind("visitor=devsite-", 0), 0u);
 }
 
-TEST_F(StreamFormatsTest, OnlyEvenStreamIndexesAreLookedAt) {
-    // Five streams: indexes 0 and 2 count; 64 (index 1) and 16 (index 3, 4) do not.
-    site().overrideAnswer("/x/player/playurl", 200,
-                          R"({"code":0,"data":{"support_formats":[)"
-                          R"({"quality":80,"new_description":"a"},)"
-                          R"({"quality":64,"new_description":"b"},)"
-                          R"({"quality":32,"new_description":"c"},)"
-                          R"({"quality":16,"new_description":"d"}],)"
-                          R"("dash":{"video":[{"id":80,"baseUrl":"u80"},{"id":64,"baseUrl":"u64"},)"
-                          R"({"id":32,"baseUrl":"u32"},{"id":16,"baseUrl":"u16"},)"
-                          R"({"id":16,"baseUrl":"u16b"}],"audio":[]}}})",
-                          "application/json");
-    ASSERT_EQ(requestQualityList(kOnePartBvid, kOnePartCid), 4);
-    const std::vector<Offer> expected = {
-        {"80", "a", true}, {"64", "b", false}, {"32", "c", true}, {"16", "d", false}};
+TEST_F(StreamFormatsTest, QualityIsAvailableWhenAnyStreamHasItsId) {
+    // 125 alone (HDR comes in HEVC only) shifts every pair after it; 120 has three
+    // streams, 116 two, 64 one, 32 is listed with none.
+    site().overrideAnswer(
+        "/x/player/playurl", 200,
+        playurlAnswer({125, 120, 116, 64, 32},
+                      {{125, 12}, {120, 7}, {120, 12}, {120, 13}, {116, 7}, {116, 12}, {64, 12}}),
+        "application/json");
+    ASSERT_EQ(requestQualityList(kOnePartBvid, kOnePartCid), 5);
+    const std::vector<Offer> expected = {{"125", "q125", true},
+                                         {"120", "q120", true},
+                                         {"116", "q116", true},
+                                         {"64", "q64", true},
+                                         {"32", "q32", false}};
     EXPECT_EQ(offers(), expected);
 
-    // The resolution walks the same indexes and falls back to the first stream.
-    EXPECT_EQ(resolveStreamAddresses(onePart(), kOnePartCid, "32").video, "u32");
-    EXPECT_EQ(resolveStreamAddresses(onePart(), kOnePartCid, "64").video, "u80");
-    const StreamAddresses noAudio = resolveStreamAddresses(onePart(), kOnePartCid, "16", "30280");
-    EXPECT_EQ(noAudio.video, "u80");
+    // A quality with no stream falls back to the first listed one.
+    EXPECT_EQ(resolveStreamAddresses(onePart(), kOnePartCid, "32").video, "u125-12");
+    const StreamAddresses noAudio = resolveStreamAddresses(onePart(), kOnePartCid, "64", "30280");
+    EXPECT_EQ(noAudio.video, "u64-12");
     EXPECT_EQ(noAudio.audio, "");
+}
+
+TEST_F(StreamFormatsTest, StreamIsChosenByIdAndCodecNeverByPosition) {
+    // Members see the lone HDR stream first; 80 lists HEVC before AVC.
+    site().overrideAnswer(
+        "/x/player/playurl", 200,
+        playurlAnswer({125, 116, 80, 64},
+                      {{125, 12}, {116, 7}, {116, 12}, {80, 12}, {80, 7}, {64, 7}, {64, 12}}),
+        "application/json");
+    const std::vector<VideoCodec> hevcFirst = *parseCodecOrder("hevc");
+    const std::vector<VideoCodec> av1First = *parseCodecOrder("av1");
+    struct Case {
+        const char* quality;
+        std::vector<VideoCodec> codecs;
+        const char* url;
+        VideoCodec codec;
+    };
+    const Case cases[] = {
+        {"116", defaultCodecOrder(), "u116-7", VideoCodec::Avc},
+        {"80", defaultCodecOrder(), "u80-7", VideoCodec::Avc},
+        {"64", defaultCodecOrder(), "u64-7", VideoCodec::Avc},
+        {"64", hevcFirst, "u64-12", VideoCodec::Hevc},
+        // HDR has no AVC: the next codec of the order.
+        {"125", defaultCodecOrder(), "u125-12", VideoCodec::Hevc},
+        {"80", av1First, "u80-7", VideoCodec::Avc},
+        // Nothing wanted: the first listed quality in the codec of the order.
+        {"", defaultCodecOrder(), "u125-12", VideoCodec::Hevc},
+    };
+    for (const Case& c : cases) {
+        const StreamAddresses got =
+            resolvePartStreams(kOnePartBvid, "", kOnePartCid, {c.quality, "", c.codecs});
+        EXPECT_EQ(got.video, c.url) << c.quality << " " << codecOrderText(c.codecs);
+        EXPECT_EQ(got.videoCodec, c.codec) << c.quality << " " << codecOrderText(c.codecs);
+    }
+    EXPECT_EQ(resolveStreamAddresses(onePart(), kOnePartCid, "80").video, "u80-7");
+}
+
+TEST_F(StreamFormatsTest, CodecIdIsTrustedOverTheCodecsText) {
+    site().overrideAnswer("/x/player/playurl", 200,
+                          R"({"code":0,"data":{"support_formats":[{"quality":80}],"dash":{)"
+                          R"("video":[{"id":80,"codecid":12,"codecs":"avc1.640032","baseUrl":"h"},)"
+                          R"({"id":80,"codecid":7,"codecs":"hev1.1.6.L150.90","baseUrl":"a"},)"
+                          R"({"id":80,"codecs":"av01.0.08M.08","baseUrl":"v"}],"audio":[]}}})",
+                          "application/json");
+    const StreamAddresses avc = resolvePartStreams(kOnePartBvid, "", kOnePartCid, {"80"});
+    EXPECT_EQ(avc.video, "a");
+    EXPECT_EQ(avc.videoCodec, VideoCodec::Avc);
+    // Without codecid, the codecs text names the codec.
+    const StreamAddresses av1 =
+        resolvePartStreams(kOnePartBvid, "", kOnePartCid, {"80", "", *parseCodecOrder("av1")});
+    EXPECT_EQ(av1.video, "v");
+    EXPECT_EQ(av1.videoCodec, VideoCodec::Av1);
 }
 
 TEST_F(StreamFormatsTest, FailedRequestKeepsTheListAndSetsCountToMinusOne) {
