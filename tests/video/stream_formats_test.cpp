@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/config_file.h"
+#include "devsite/list_videos.h"
 #include "net/text_encoding.h"
 #include "support/local_site.h"
 
@@ -17,6 +18,8 @@ using devsite::kOnePartBvid;
 using devsite::kPlainCookie;
 
 constexpr const char* kOnePartCid = "3001";
+constexpr const char* kCodecsCid = "6201";
+constexpr const char* kSwappedCid = "6301";
 
 struct Offer {
     std::string quality;
@@ -142,12 +145,18 @@ TEST_F(StreamFormatsTest, QualityIsAvailableWhenAnyStreamHasItsId) {
 }
 
 TEST_F(StreamFormatsTest, StreamIsChosenByIdAndCodecNeverByPosition) {
-    // Members see the lone HDR stream first; 80 lists HEVC before AVC.
-    site().overrideAnswer(
-        "/x/player/playurl", 200,
-        playurlAnswer({125, 116, 80, 64},
-                      {{125, 12}, {116, 7}, {116, 12}, {80, 12}, {80, 7}, {64, 7}, {64, 12}}),
-        "application/json");
+    // 8K without AVC, then the lone HDR stream; 80 lists HEVC before AVC.
+    site().overrideAnswer("/x/player/playurl", 200,
+                          playurlAnswer({127, 125, 116, 80, 64}, {{127, 12},
+                                                                  {127, 13},
+                                                                  {125, 12},
+                                                                  {116, 7},
+                                                                  {116, 12},
+                                                                  {80, 12},
+                                                                  {80, 7},
+                                                                  {64, 7},
+                                                                  {64, 12}}),
+                          "application/json");
     const std::vector<VideoCodec> hevcFirst = *parseCodecOrder("hevc");
     const std::vector<VideoCodec> av1First = *parseCodecOrder("av1");
     struct Case {
@@ -164,8 +173,11 @@ TEST_F(StreamFormatsTest, StreamIsChosenByIdAndCodecNeverByPosition) {
         // HDR has no AVC: the next codec of the order.
         {"125", defaultCodecOrder(), "u125-12", VideoCodec::Hevc},
         {"80", av1First, "u80-7", VideoCodec::Avc},
+        // 8K has no AVC.
+        {"127", defaultCodecOrder(), "u127-12", VideoCodec::Hevc},
+        {"127", av1First, "u127-13", VideoCodec::Av1},
         // Nothing wanted: the first listed quality in the codec of the order.
-        {"", defaultCodecOrder(), "u125-12", VideoCodec::Hevc},
+        {"", defaultCodecOrder(), "u127-12", VideoCodec::Hevc},
     };
     for (const Case& c : cases) {
         const StreamAddresses got =
@@ -191,6 +203,60 @@ TEST_F(StreamFormatsTest, CodecIdIsTrustedOverTheCodecsText) {
         resolvePartStreams(kOnePartBvid, "", kOnePartCid, {"80", "", *parseCodecOrder("av1")});
     EXPECT_EQ(av1.video, "v");
     EXPECT_EQ(av1.videoCodec, VideoCodec::Av1);
+}
+
+TEST_F(StreamFormatsTest, Av1IsAskedForOnlyWhenTheOrderMayTakeIt) {
+    setUserCookie(kMemberCookie);
+    const std::string episode = devsite::seasonEpisodeId(1);
+    const std::string episodeCid = std::to_string(devsite::seasonEpisode(1).made.part.cid);
+    struct Case {
+        const char* order;
+        const char* fnval;
+        const char* url;  // the 80 stream's ending
+    };
+    const Case cases[] = {{"avc,hevc,av1", "80", "-80.m4s"},
+                          {"hevc,avc,av1", "80", "-80-12.m4s"},
+                          {"hevc,av1,avc", "2128", "-80-12.m4s"},
+                          {"av1", "2128", "-80-13.m4s"}};
+    for (const Case& c : cases) {
+        const StreamWants wants{"80", "", *parseCodecOrder(c.order)};
+        const StreamAddresses video = resolvePartStreams(kOnePartBvid, "", kOnePartCid, wants);
+        EXPECT_TRUE(video.video.ends_with(c.url)) << c.order << " " << video.video;
+        EXPECT_EQ(site().requestsTo("/x/player/playurl").back().query,
+                  std::string("cid=") + kOnePartCid + "&bvid=" + kOnePartBvid +
+                      "&fourk=1&fnval=" + c.fnval)
+            << c.order;
+        const StreamAddresses ep = resolvePartStreams("", episode, episodeCid, wants);
+        EXPECT_TRUE(ep.video.ends_with(c.url)) << c.order << " " << ep.video;
+        EXPECT_EQ(site().requestsTo("/pgc/player/web/playurl").back().query,
+                  "ep_id=" + episode + "&cid=" + episodeCid + "&fourk=1&fnval=" + c.fnval)
+            << c.order;
+    }
+}
+
+TEST_F(StreamFormatsTest, HdrComesInHevcAndAListedQualityWithoutStreamIsNotOffered) {
+    setUserCookie(kMemberCookie);
+    ASSERT_EQ(requestQualityList(devsite::kCodecsBvid, kCodecsCid), 8);
+    const std::vector<Offer> list = offers();
+    ASSERT_EQ(list[0].quality, "125");
+    EXPECT_TRUE(list[0].available);
+    ASSERT_EQ(list[3].quality, "112");
+    EXPECT_FALSE(list[3].available);
+
+    const StreamAddresses hdr = resolvePartStreams(devsite::kCodecsBvid, "", kCodecsCid, {"125"});
+    EXPECT_TRUE(hdr.video.ends_with("-125-12.m4s")) << hdr.video;
+    EXPECT_EQ(hdr.videoCodec, VideoCodec::Hevc);
+    // The 1080P after the lone HDR stream is still taken in AVC.
+    const StreamAddresses full = resolvePartStreams(devsite::kCodecsBvid, "", kCodecsCid, {"80"});
+    EXPECT_TRUE(full.video.ends_with("-80.m4s")) << full.video;
+    EXPECT_EQ(full.videoCodec, VideoCodec::Avc);
+}
+
+TEST_F(StreamFormatsTest, SwappedCodecsTextsDoNotMisleadTheChoice) {
+    const StreamAddresses avc =
+        resolvePartStreams(devsite::kSwappedCodecsBvid, "", kSwappedCid, {"80"});
+    EXPECT_TRUE(avc.video.ends_with("-80.m4s")) << avc.video;
+    EXPECT_EQ(avc.videoCodec, VideoCodec::Avc);
 }
 
 TEST_F(StreamFormatsTest, FailedRequestKeepsTheListAndSetsCountToMinusOne) {
