@@ -159,6 +159,16 @@ const std::map<int, QualityMedia>& qualityMedia() {
     return media;
 }
 
+std::string ensureVideoFile(const MediaCatalog& catalog, int quality, int codecId) {
+    const auto file = catalog.video.find({quality, codecId});
+    if (file == catalog.video.end()) return {};
+    const VideoSize size = qualityMedia().at(quality).size;
+    const bool made = ensureFile(file->second, [size, codecId](const std::string& path) {
+        return makeVideo(path, size, codecId);
+    });
+    return made ? file->second : std::string();
+}
+
 std::string defaultCacheDir() {
     std::error_code error;
     fs::path base = fs::temp_directory_path(error);
@@ -174,14 +184,13 @@ bool prepareMedia(const std::string& cacheDir, std::int64_t largeBytes, MediaCat
     fs::create_directories(folder, error);
     if (error) return false;
     MediaCatalog made;
+    // HEVC and AV1 take seconds each and most runs never ask: made on the first ask.
     for (const auto& [quality, media] : qualityMedia()) {
         for (const int codecId : media.codecIds) {
             const fs::path file = folder / videoFileName(quality, codecId);
-            if (!ensureFile(file, [size = media.size, codecId](const std::string& path) {
-                    return makeVideo(path, size, codecId);
-                }))
-                return false;
             made.video[{quality, codecId}] = file.string();
+            if (codecId == kAvcCodecId && ensureVideoFile(made, quality, codecId).empty())
+                return false;
         }
     }
     for (const auto& [id, recipe] : audioRecipes()) {

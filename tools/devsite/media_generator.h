@@ -11,10 +11,11 @@
 namespace devsite {
 
 struct MediaCatalog {
-    std::map<std::pair<int, int>, std::string> video;  // (quality id, codecid) -> file
-    std::map<int, std::string> audio;                  // audio id -> file
-    std::string large;                                 // synthetic bytes
-    std::string cover;                                 // a small JPEG, every video's cover picture
+    // (quality id, codecid) -> file; only the AVC ones are made at start
+    std::map<std::pair<int, int>, std::string> video;
+    std::map<int, std::string> audio;  // audio id -> file
+    std::string large;                 // synthetic bytes
+    std::string cover;                 // a small JPEG, every video's cover picture
 };
 
 struct VideoSize {
@@ -39,6 +40,10 @@ const std::map<int, QualityMedia>& qualityMedia();
 // Creates what is missing under `cacheDir` (each file under a temporary name, then
 // renamed into place, so concurrent starts are safe). Empty catalog on failure.
 bool prepareMedia(const std::string& cacheDir, std::int64_t largeBytes, MediaCatalog& catalog);
+
+// The catalog's file of a quality in a codec, made now if missing; "" when the catalog has
+// none or it cannot be made.
+std::string ensureVideoFile(const MediaCatalog& catalog, int quality, int codecId);
 
 // The default cache folder shared by every local site of this user.
 std::string defaultCacheDir();

@@ -267,9 +267,9 @@ std::string resolveMediaFile(const SiteState& state, const std::string& name) {
         return {};
     const auto audio = state.media.audio.find(static_cast<int>(*id));
     if (audio != state.media.audio.end() && third == std::string_view::npos) return audio->second;
-    const auto video = state.media.video.find({static_cast<int>(*id), static_cast<int>(*codecId)});
-    if (video == state.media.video.end()) return {};
-    return bvid == kLargeBvid ? state.media.large : video->second;
+    const std::pair<int, int> key = {static_cast<int>(*id), static_cast<int>(*codecId)};
+    if (bvid == kLargeBvid) return state.media.video.contains(key) ? state.media.large : "";
+    return ensureVideoFile(state.media, key.first, key.second);
 }
 
 void registerMediaServer(httplib::Server& server, SiteState& state) {
