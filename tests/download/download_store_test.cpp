@@ -98,7 +98,7 @@ TEST(DownloadStore, WrittenItemsComeBackFromAPrivateWalStore) {
         EXPECT_EQ(test::fileMode(path), 0600u);
         EXPECT_EQ(test::fileMode(path + "-wal"), 0600u);
         EXPECT_EQ(queryText(path, "PRAGMA journal_mode"), "wal");
-        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "5");
+        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "6");
     }
     StoreOpening again = DownloadStore::open(path);
     ASSERT_EQ(again.items.size(), 2u);
@@ -282,7 +282,7 @@ TEST(DownloadStore, AStoreOfTheVersionBeforeSeasonsKeepsEveryRow) {
         for (const DownloadItem& item : opening.items) {
             expectSameItem(item, sampleItem(item.id, item.state));
         }
-        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "5");
+        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "6");
         opening.store->save(sampleItem(6, ItemState::Queued), true);
     }
     const StoreOpening again = DownloadStore::open(path);
@@ -317,7 +317,7 @@ TEST(DownloadStore, StoreOfTheFirstVersionIsUpgradedWithItsItems) {
     EXPECT_FALSE(opening.items[0].request.tags.has_value());
     EXPECT_EQ(opening.items[0].request.coverAddress, "");
     EXPECT_EQ(opening.items[0].request.siteTitle, "");  // the list shows its folder name
-    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "5");
+    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "6");
 }
 
 // Another process holding the store (a second program) is no reason to move it aside.

@@ -39,6 +39,7 @@ class RecordingReport : public JobReport {
     void progress(std::int64_t, std::int64_t, std::int64_t, const std::string& text) override {
         record(text);
     }
+    void codecTaken(VideoCodec codec) override { codecId_ = static_cast<int>(codec); }
     void mergeStarted() override { ++merges_; }
     bool stopRequested() override { return false; }
 
@@ -51,6 +52,7 @@ class RecordingReport : public JobReport {
         return history_.empty() ? "" : history_.back();
     }
     std::atomic<int> merges_{0};
+    std::atomic<int> codecId_{0};  // the codecid taken; 0 none
 
   private:
     void record(const std::string& text) {

@@ -103,6 +103,12 @@ ItemEffects ItemMachine::apply(DownloadItem& item, const ItemEvent& event, bool 
             effects.changed = true;
             return effects;
         }
+        case ItemEvent::CodecTaken: {
+            item.videoCodec = event.codec;
+            ItemEffects effects;
+            effects.changed = true;
+            return effects;
+        }
         case ItemEvent::Progress: {
             item.bytesDone = event.bytesDone;
             item.bytesTotal = event.bytesTotal;
