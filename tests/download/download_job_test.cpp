@@ -432,6 +432,30 @@ TEST_F(DownloadJobTest, FolderAndFileNamesFitTheFileSystem) {
     }
 }
 
+// The plan binds the settings' codec order to each part; a text naming an unknown codec
+// takes what a download always took.
+TEST_F(DownloadJobTest, PlanBindsTheSettingsCodecOrder) {
+    using enum VideoCodec;
+    const std::vector<std::pair<std::string, std::vector<VideoCodec>>> cases = {
+        {"hevc,av1,avc", {Hevc, Av1, Avc}},
+        {"AV1", {Av1, Avc, Hevc}},
+        {"avc,vp9", {Avc, Hevc, Av1}},
+        {"", {Avc, Hevc, Av1}},
+    };
+    ParseResult parsed;
+    parsed.video = sharedState().video.get();
+    parsed.rows = {{kOnePartCid, "1", "p", "00:05", ""}};
+    for (const auto& [text, order] : cases) {
+        SCOPED_TRACE(text);
+        DownloadSettings settings;
+        settings.directory = directory_.string();
+        settings.videoCodecs = text;
+        const DownloadPlan plan = planDownloads(parsed, {{}, 64, 30280}, settings, "");
+        ASSERT_EQ(plan.requests.size(), 1u) << localToUtf8(plan.refusal);
+        EXPECT_EQ(plan.requests.front().codecs, order);
+    }
+}
+
 // Only a non-empty file at the output path is a finished download: an empty one is
 // replaced by the merge, and a folder there fails the merge instead of passing for done.
 TEST_F(DownloadJobTest, EmptyFileOrFolderAtTheOutputPathIsNotFinished) {

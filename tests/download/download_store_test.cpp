@@ -70,8 +70,8 @@ void expectSameItem(const DownloadItem& a, const DownloadItem& b) {
         return std::tuple(i.id, r.bvid, r.videoTitle, r.cid, r.pageTitle, r.pageNumber,
                           r.videoQuality, r.audioQuality, r.qualityName, r.directory, r.outputPath,
                           i.state, i.stageText, i.errorText, i.bytesDone, i.bytesTotal, i.createdAt,
-                          i.finishedAt, r.tags, r.coverAddress, r.siteTitle, r.episodeId,
-                          r.codecs, i.videoCodec);
+                          i.finishedAt, r.tags, r.coverAddress, r.siteTitle, r.episodeId, r.codecs,
+                          i.videoCodec);
     };
     EXPECT_EQ(fields(a), fields(b));
 }
@@ -155,12 +155,11 @@ TEST(DownloadStore, AnOlderStoreKeepsItsItemsAndWritesKeepWhatOthersAsked) {
     {
         SqliteDatabase database;
         ASSERT_TRUE(database.open(path));
-        ASSERT_TRUE(
-            database.execute(std::string(kDropCodecs) +
-                             "ALTER TABLE items DROP COLUMN episode_id;"
-                             " ALTER TABLE items DROP COLUMN site_title;"
-                             " ALTER TABLE items DROP COLUMN command;"
-                             " PRAGMA user_version = 2"));
+        ASSERT_TRUE(database.execute(std::string(kDropCodecs) +
+                                     "ALTER TABLE items DROP COLUMN episode_id;"
+                                     " ALTER TABLE items DROP COLUMN site_title;"
+                                     " ALTER TABLE items DROP COLUMN command;"
+                                     " PRAGMA user_version = 2"));
     }
     StoreOpening opening = DownloadStore::open(path);
     ASSERT_EQ(opening.items.size(), 1u);
