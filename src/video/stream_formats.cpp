@@ -1,6 +1,9 @@
 #include "video/stream_formats.h"
 
+#include <algorithm>
+#include <optional>
 #include <utility>
+#include <vector>
 
 #include "base/proxy_route.h"
 #include "base/shared_state.h"
@@ -20,12 +23,31 @@ struct PlayurlRequest {
     std::string root;          // "data" or "result"
 };
 
-PlayurlRequest videoPlayurl(const std::string& bvid, const std::string& cid) {
-    return {"/x/player/playurl?cid=" + cid + "&bvid=" + bvid + "&fourk=1&fnval=80", "data"};
+// The site's stream format bits: 16 DASH and 64 HDR are always asked for; AV1 streams
+// come only with 2048. Dolby audio (256), Dolby Vision (512) and 8K (1024) join here once
+// a download asks for them.
+constexpr int kFnvalDash = 80;
+constexpr int kFnvalAv1 = 2048;
+
+// AV1 is asked for only when the order may take it before another codec; last, it would
+// only be taken by a quality that comes in neither AVC nor HEVC.
+int fnvalFor(const std::vector<VideoCodec>& codecs) {
+    const auto av1 = std::find(codecs.begin(), codecs.end(), VideoCodec::Av1);
+    const bool wanted = av1 != codecs.end() && av1 + 1 != codecs.end();
+    return kFnvalDash | (wanted ? kFnvalAv1 : 0);
 }
 
-PlayurlRequest episodePlayurl(const std::string& episodeId, const std::string& cid) {
-    return {"/pgc/player/web/playurl?ep_id=" + episodeId + "&cid=" + cid + "&fourk=1&fnval=80",
+PlayurlRequest videoPlayurl(const std::string& bvid, const std::string& cid,
+                            int fnval = kFnvalDash) {
+    return {"/x/player/playurl?cid=" + cid + "&bvid=" + bvid +
+                "&fourk=1&fnval=" + std::to_string(fnval),
+            "data"};
+}
+
+PlayurlRequest episodePlayurl(const std::string& episodeId, const std::string& cid,
+                              int fnval = kFnvalDash) {
+    return {"/pgc/player/web/playurl?ep_id=" + episodeId + "&cid=" + cid +
+                "&fourk=1&fnval=" + std::to_string(fnval),
             "result"};
 }
 
@@ -53,27 +75,68 @@ PlayurlAnswer requestPlayurl(const PlayurlRequest& request, JsonObject& json) {
     return PlayurlAnswer::Read;
 }
 
-std::string videoPath(const std::string& root, int index, const char* field) {
-    return root + ".dash.video[" + std::to_string(index) + "]." + field;
+struct VideoStream {
+    std::string id;
+    std::optional<VideoCodec> codec;  // none: neither codecid nor codecs names one
+    std::string url;
+};
+
+std::optional<VideoCodec> codecOfId(const std::string& codecid) {
+    for (VideoCodec codec : defaultCodecOrder()) {
+        if (codecid == std::to_string(static_cast<int>(codec))) return codec;
+    }
+    return std::nullopt;
+}
+
+// By codecid; the codecs text only when codecid is absent, as the two may disagree.
+std::optional<VideoCodec> streamCodec(const JsonObject& json, const std::string& prefix) {
+    if (json.exists(prefix + ".codecid")) return codecOfId(json.valueText(prefix + ".codecid"));
+    const std::string codecs = json.getText(prefix + ".codecs");
+    if (codecs.starts_with("avc1")) return VideoCodec::Avc;
+    if (codecs.starts_with("hev1") || codecs.starts_with("hvc1")) return VideoCodec::Hevc;
+    if (codecs.starts_with("av01")) return VideoCodec::Av1;
+    return std::nullopt;
+}
+
+std::vector<VideoStream> readVideoStreams(const JsonObject& json, const std::string& root) {
+    std::vector<VideoStream> streams;
+    const int count = json.count(root + ".dash.video");
+    for (int i = 0; i < count; ++i) {
+        const std::string prefix = root + ".dash.video[" + std::to_string(i) + "]";
+        streams.push_back({json.valueText(prefix + ".id"), streamCodec(json, prefix),
+                           json.getText(prefix + ".baseUrl")});
+    }
+    return streams;
+}
+
+// The quality's stream in the earliest codec of the order; a stream of a codec the order
+// does not hold is taken only when the quality has no other.
+const VideoStream* chooseVideo(const std::vector<VideoStream>& streams, const std::string& id,
+                               const std::vector<VideoCodec>& codecs) {
+    const auto rank = [&](const VideoStream& stream) {
+        const auto at =
+            stream.codec ? std::find(codecs.begin(), codecs.end(), *stream.codec) : codecs.end();
+        return at - codecs.begin();
+    };
+    const VideoStream* best = nullptr;
+    for (const VideoStream& stream : streams) {
+        if (stream.id == id && (!best || rank(stream) < rank(*best))) best = &stream;
+    }
+    return best;
 }
 
 QualityList readQualityList(const JsonObject& json, const std::string& root) {
     QualityList list;
     const int formats = json.count(root + ".support_formats");
-    const int evenStreams = json.count(root + ".dash.video") / 2;
+    const std::vector<VideoStream> streams = readVideoStreams(json, root);
     list.entries.reserve(formats > 0 ? formats : 0);
     for (int i = 0; i < formats; ++i) {
         const std::string prefix = root + "['support_formats'][" + std::to_string(i) + "]";
         QualityEntry entry;
         entry.quality = json.valueText(prefix + ".quality");
         entry.newDescription = json.getText(prefix + "['new_description']");
-        // Streams come in pairs of one id; the first of each pair is enough.
-        for (int j = 0; j < evenStreams; ++j) {
-            if (json.valueText(videoPath(root, 2 * j, "id")) == entry.quality) {
-                entry.available = true;
-                break;
-            }
-        }
+        entry.available = std::any_of(streams.begin(), streams.end(),
+                                      [&](const VideoStream& s) { return s.id == entry.quality; });
         list.entries.push_back(std::move(entry));
     }
     list.count = formats;
@@ -81,29 +144,27 @@ QualityList readQualityList(const JsonObject& json, const std::string& root) {
 }
 
 StreamAddresses readStreamAddresses(const JsonObject& json, const std::string& root,
-                                    const std::string& wantedVideo,
-                                    const std::string& wantedAudio) {
+                                    const StreamWants& wants) {
     StreamAddresses addresses;
-    const int evenStreams = json.count(root + ".dash.video") / 2;
-    for (int k = 0; k < evenStreams; ++k) {
-        if (json.valueText(videoPath(root, 2 * k, "id")) == wantedVideo) {
-            addresses.video = json.getText(videoPath(root, 2 * k, "baseUrl"));
-            break;
-        }
-    }
-    if (wantedVideo.empty() || addresses.video.empty()) {
-        addresses.video = json.getText(videoPath(root, 0, "baseUrl"));
+    const std::vector<VideoStream> streams = readVideoStreams(json, root);
+    const VideoStream* video = chooseVideo(streams, wants.video, wants.codecs);
+    // Nothing wanted, or not offered: the first listed quality.
+    if ((wants.video.empty() || !video) && !streams.empty())
+        video = chooseVideo(streams, streams.front().id, wants.codecs);
+    if (video) {
+        addresses.video = video->url;
+        addresses.videoCodec = video->codec.value_or(VideoCodec::Avc);
     }
 
     const int audioStreams = json.count(root + ".dash.audio");
     for (int i = 0; i < audioStreams; ++i) {
         const std::string prefix = root + ".dash.audio[" + std::to_string(i) + "]";
-        if (json.valueText(prefix + ".id") == wantedAudio) {
+        if (json.valueText(prefix + ".id") == wants.audio) {
             addresses.audio = json.getText(prefix + ".baseUrl");
             break;
         }
     }
-    if (wantedAudio.empty() || addresses.audio.empty()) {
+    if (wants.audio.empty() || addresses.audio.empty()) {
         addresses.audio = json.getText(root + ".dash.audio[0].baseUrl");
     }
     return addresses;
@@ -121,8 +182,7 @@ QualityList fetchQualities(const PlayurlRequest& request) {
     return list;
 }
 
-StreamAddresses resolveStreams(const PlayurlRequest& request, const std::string& wantedVideo,
-                               const std::string& wantedAudio) {
+StreamAddresses resolveStreams(const PlayurlRequest& request, const StreamWants& wants) {
     JsonObject json;
     const PlayurlAnswer answer = requestPlayurl(request, json);
     if (answer != PlayurlAnswer::Read) {
@@ -131,7 +191,7 @@ StreamAddresses resolveStreams(const PlayurlRequest& request, const std::string&
         none.membersOnly = answer == PlayurlAnswer::MembersOnly;
         return none;
     }
-    StreamAddresses addresses = readStreamAddresses(json, request.root, wantedVideo, wantedAudio);
+    StreamAddresses addresses = readStreamAddresses(json, request.root, wants);
     json.clear();
     return addresses;
 }
@@ -162,13 +222,21 @@ int requestQualityList(const std::string& bvid, const std::string& cid) {
 StreamAddresses resolveStreamAddresses(const VideoRecord& record, const std::string& cid,
                                        const std::string& wantedVideo,
                                        const std::string& wantedAudio) {
-    return resolveStreams(videoPlayurl(record.bvid, cid), wantedVideo, wantedAudio);
+    return resolveStreams(videoPlayurl(record.bvid, cid), {wantedVideo, wantedAudio});
 }
 
 StreamAddresses resolveEpisodeStreamAddresses(const std::string& episodeId, const std::string& cid,
                                               const std::string& wantedVideo,
                                               const std::string& wantedAudio) {
-    return resolveStreams(episodePlayurl(episodeId, cid), wantedVideo, wantedAudio);
+    return resolveStreams(episodePlayurl(episodeId, cid), {wantedVideo, wantedAudio});
+}
+
+StreamAddresses resolvePartStreams(const std::string& bvid, const std::string& episodeId,
+                                   const std::string& cid, const StreamWants& wants) {
+    const int fnval = fnvalFor(wants.codecs);
+    return resolveStreams(
+        episodeId.empty() ? videoPlayurl(bvid, cid, fnval) : episodePlayurl(episodeId, cid, fnval),
+        wants);
 }
 
 }  // namespace quivra

@@ -105,7 +105,7 @@ TEST_F(InterfaceTest, PlayurlOffersMemberStreamsOnlyToTheMemberCookie) {
     const std::string base =
         site().baseUrl() + "/media/" + devsite::kTwelvePartBvid + "-" + cid + "-";
     EXPECT_EQ(member["data"]["dash"]["video"][0]["baseUrl"], base + "120.m4s");
-    EXPECT_EQ(member["data"]["dash"]["video"][1]["baseUrl"], base + "120.m4s");
+    EXPECT_EQ(member["data"]["dash"]["video"][1]["baseUrl"], base + "120-12.m4s");
     EXPECT_EQ(member["data"]["dash"]["audio"][1]["baseUrl"], base + "30232.m4s");
     const Json other =
         getJson("/x/player/playurl?cid=" + cid + "&bvid=" + devsite::kTwelvePartBvid + "&fourk=1",

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <set>
 #include <thread>
 
 #include "site_client.h"
@@ -105,6 +107,41 @@ TEST_F(MediaTest, StreamsMergeIntoAPlayableMp4OfTheirQuality) {
         runAndRead("ffprobe -v error -show_entries stream=width,height -of csv=p=0 '" + hd + "'"),
         "1280,720\n");
     std::filesystem::remove_all(folder);
+}
+
+TEST_F(MediaTest, EveryListedStreamIsARealFileOfItsCodecAndSize) {
+    const std::string query =
+        std::string("/x/player/playurl?cid=6201&bvid=") + devsite::kCodecsBvid + "&fourk=1&fnval=";
+    struct Case {
+        const char* fnval;
+        std::set<int> qualities;
+        std::set<int> codecIds;
+    };
+    const Case cases[] = {{"80", {125, 120, 116, 80, 64, 32, 16}, {7, 12}},
+                          {"2128", {125, 120, 116, 80, 64, 32, 16}, {7, 12, 13}},
+                          {"3152", {127, 125, 120, 116, 80, 64, 32, 16}, {7, 12, 13}}};
+    const std::map<int, std::string> names = {{7, "h264"}, {12, "hevc"}, {13, "av1"}};
+    for (const Case& c : cases) {
+        const Json data = getJson(query + c.fnval, {{"Cookie", devsite::kMemberCookie}})["data"];
+        std::set<int> qualities, codecIds;
+        for (const Json& stream : data["dash"]["video"]) {
+            qualities.insert(stream["id"].get<int>());
+            codecIds.insert(stream["codecid"].get<int>());
+            // Probing takes a while: the 8K, the HDR and one quality in every codec.
+            if (!std::set<int>{127, 125, 80}.contains(stream["id"].get<int>())) continue;
+            const std::string url = stream["baseUrl"];
+            const std::string path = site().mediaPath(url.substr(url.rfind('/') + 1));
+            const std::string probed = runAndRead(
+                "ffprobe -v error -show_entries stream=codec_name,width,height -of csv=p=0 '" +
+                path + "'");
+            EXPECT_EQ(probed, names.at(stream["codecid"].get<int>()) + "," +
+                                  std::to_string(stream["width"].get<int>()) + "," +
+                                  std::to_string(stream["height"].get<int>()) + "\n")
+                << url;
+        }
+        EXPECT_EQ(qualities, c.qualities) << c.fnval;
+        EXPECT_EQ(codecIds, c.codecIds) << c.fnval;
+    }
 }
 
 TEST_F(MediaTest, FaultsHitAsOftenAsAsked) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/config_file.h"
+#include "devsite/list_videos.h"
 #include "net/text_encoding.h"
 #include "support/local_site.h"
 
@@ -17,6 +18,8 @@ using devsite::kOnePartBvid;
 using devsite::kPlainCookie;
 
 constexpr const char* kOnePartCid = "3001";
+constexpr const char* kCodecsCid = "6201";
+constexpr const char* kSwappedCid = "6301";
 
 struct Offer {
     std::string quality;
@@ -31,6 +34,28 @@ std::vector<Offer> offers() {
         result.push_back({entry.quality, localToUtf8(entry.newDescription), entry.available});
     }
     return result;
+}
+
+struct Stream {
+    int id;
+    int codecid;
+};
+
+// A playurl answer whose streams' addresses are "u<id>-<codecid>".
+std::string playurlAnswer(const std::vector<int>& qualities, const std::vector<Stream>& streams) {
+    std::string formats, video;
+    for (int quality : qualities) {
+        const std::string q = std::to_string(quality);
+        formats += (formats.empty() ? "" : ",") + std::string(R"({"quality":)") + q +
+                   R"(,"new_description":"q)" + q + "\"}";
+    }
+    for (const Stream& s : streams) {
+        const std::string id = std::to_string(s.id), codec = std::to_string(s.codecid);
+        video += (video.empty() ? "" : ",") + std::string(R"({"id":)") + id + R"(,"codecid":)" +
+                 codec + R"(,"baseUrl":"u)" + id + "-" + codec + "\"}";
+    }
+    return R"({"code":0,"data":{"support_formats":[)" + formats + R"(],"dash":{"video":[)" + video +
+           R"(],"audio":[]}}})";
 }
 
 class StreamFormatsTest : public test::LocalSiteTest {
@@ -96,29 +121,142 @@ TEST_F(StreamFormatsTest, NobodyLoggedInGetsTheStreamsOpenToEveryone) {
     EXPECT_EQ(sharedState().user.get().cookie.rfind("visitor=devsite-", 0), 0u);
 }
 
-TEST_F(StreamFormatsTest, OnlyEvenStreamIndexesAreLookedAt) {
-    // Five streams: indexes 0 and 2 count; 64 (index 1) and 16 (index 3, 4) do not.
-    site().overrideAnswer("/x/player/playurl", 200,
-                          R"({"code":0,"data":{"support_formats":[)"
-                          R"({"quality":80,"new_description":"a"},)"
-                          R"({"quality":64,"new_description":"b"},)"
-                          R"({"quality":32,"new_description":"c"},)"
-                          R"({"quality":16,"new_description":"d"}],)"
-                          R"("dash":{"video":[{"id":80,"baseUrl":"u80"},{"id":64,"baseUrl":"u64"},)"
-                          R"({"id":32,"baseUrl":"u32"},{"id":16,"baseUrl":"u16"},)"
-                          R"({"id":16,"baseUrl":"u16b"}],"audio":[]}}})",
-                          "application/json");
-    ASSERT_EQ(requestQualityList(kOnePartBvid, kOnePartCid), 4);
-    const std::vector<Offer> expected = {
-        {"80", "a", true}, {"64", "b", false}, {"32", "c", true}, {"16", "d", false}};
+TEST_F(StreamFormatsTest, QualityIsAvailableWhenAnyStreamHasItsId) {
+    // 125 alone (HDR comes in HEVC only) shifts every pair after it; 120 has three
+    // streams, 116 two, 64 one, 32 is listed with none.
+    site().overrideAnswer(
+        "/x/player/playurl", 200,
+        playurlAnswer({125, 120, 116, 64, 32},
+                      {{125, 12}, {120, 7}, {120, 12}, {120, 13}, {116, 7}, {116, 12}, {64, 12}}),
+        "application/json");
+    ASSERT_EQ(requestQualityList(kOnePartBvid, kOnePartCid), 5);
+    const std::vector<Offer> expected = {{"125", "q125", true},
+                                         {"120", "q120", true},
+                                         {"116", "q116", true},
+                                         {"64", "q64", true},
+                                         {"32", "q32", false}};
     EXPECT_EQ(offers(), expected);
 
-    // The resolution walks the same indexes and falls back to the first stream.
-    EXPECT_EQ(resolveStreamAddresses(onePart(), kOnePartCid, "32").video, "u32");
-    EXPECT_EQ(resolveStreamAddresses(onePart(), kOnePartCid, "64").video, "u80");
-    const StreamAddresses noAudio = resolveStreamAddresses(onePart(), kOnePartCid, "16", "30280");
-    EXPECT_EQ(noAudio.video, "u80");
+    // A quality with no stream falls back to the first listed one.
+    EXPECT_EQ(resolveStreamAddresses(onePart(), kOnePartCid, "32").video, "u125-12");
+    const StreamAddresses noAudio = resolveStreamAddresses(onePart(), kOnePartCid, "64", "30280");
+    EXPECT_EQ(noAudio.video, "u64-12");
     EXPECT_EQ(noAudio.audio, "");
+}
+
+TEST_F(StreamFormatsTest, StreamIsChosenByIdAndCodecNeverByPosition) {
+    // 8K without AVC, then the lone HDR stream; 80 lists HEVC before AVC.
+    site().overrideAnswer("/x/player/playurl", 200,
+                          playurlAnswer({127, 125, 116, 80, 64}, {{127, 12},
+                                                                  {127, 13},
+                                                                  {125, 12},
+                                                                  {116, 7},
+                                                                  {116, 12},
+                                                                  {80, 12},
+                                                                  {80, 7},
+                                                                  {64, 7},
+                                                                  {64, 12}}),
+                          "application/json");
+    const std::vector<VideoCodec> hevcFirst = *parseCodecOrder("hevc");
+    const std::vector<VideoCodec> av1First = *parseCodecOrder("av1");
+    struct Case {
+        const char* quality;
+        std::vector<VideoCodec> codecs;
+        const char* url;
+        VideoCodec codec;
+    };
+    const Case cases[] = {
+        {"116", defaultCodecOrder(), "u116-7", VideoCodec::Avc},
+        {"80", defaultCodecOrder(), "u80-7", VideoCodec::Avc},
+        {"64", defaultCodecOrder(), "u64-7", VideoCodec::Avc},
+        {"64", hevcFirst, "u64-12", VideoCodec::Hevc},
+        // HDR has no AVC: the next codec of the order.
+        {"125", defaultCodecOrder(), "u125-12", VideoCodec::Hevc},
+        {"80", av1First, "u80-7", VideoCodec::Avc},
+        // 8K has no AVC.
+        {"127", defaultCodecOrder(), "u127-12", VideoCodec::Hevc},
+        {"127", av1First, "u127-13", VideoCodec::Av1},
+        // Nothing wanted: the first listed quality in the codec of the order.
+        {"", defaultCodecOrder(), "u127-12", VideoCodec::Hevc},
+    };
+    for (const Case& c : cases) {
+        const StreamAddresses got =
+            resolvePartStreams(kOnePartBvid, "", kOnePartCid, {c.quality, "", c.codecs});
+        EXPECT_EQ(got.video, c.url) << c.quality << " " << codecOrderText(c.codecs);
+        EXPECT_EQ(got.videoCodec, c.codec) << c.quality << " " << codecOrderText(c.codecs);
+    }
+    EXPECT_EQ(resolveStreamAddresses(onePart(), kOnePartCid, "80").video, "u80-7");
+}
+
+TEST_F(StreamFormatsTest, CodecIdIsTrustedOverTheCodecsText) {
+    site().overrideAnswer("/x/player/playurl", 200,
+                          R"({"code":0,"data":{"support_formats":[{"quality":80}],"dash":{)"
+                          R"("video":[{"id":80,"codecid":12,"codecs":"avc1.640032","baseUrl":"h"},)"
+                          R"({"id":80,"codecid":7,"codecs":"hev1.1.6.L150.90","baseUrl":"a"},)"
+                          R"({"id":80,"codecs":"av01.0.08M.08","baseUrl":"v"}],"audio":[]}}})",
+                          "application/json");
+    const StreamAddresses avc = resolvePartStreams(kOnePartBvid, "", kOnePartCid, {"80"});
+    EXPECT_EQ(avc.video, "a");
+    EXPECT_EQ(avc.videoCodec, VideoCodec::Avc);
+    // Without codecid, the codecs text names the codec.
+    const StreamAddresses av1 =
+        resolvePartStreams(kOnePartBvid, "", kOnePartCid, {"80", "", *parseCodecOrder("av1")});
+    EXPECT_EQ(av1.video, "v");
+    EXPECT_EQ(av1.videoCodec, VideoCodec::Av1);
+}
+
+TEST_F(StreamFormatsTest, Av1IsAskedForOnlyWhenTheOrderMayTakeIt) {
+    setUserCookie(kMemberCookie);
+    const std::string episode = devsite::seasonEpisodeId(1);
+    const std::string episodeCid = std::to_string(devsite::seasonEpisode(1).made.part.cid);
+    struct Case {
+        const char* order;
+        const char* fnval;
+        const char* url;  // the 80 stream's ending
+    };
+    const Case cases[] = {{"avc,hevc,av1", "80", "-80.m4s"},
+                          {"hevc,avc,av1", "80", "-80-12.m4s"},
+                          {"hevc,av1,avc", "2128", "-80-12.m4s"},
+                          {"av1", "2128", "-80-13.m4s"}};
+    for (const Case& c : cases) {
+        const StreamWants wants{"80", "", *parseCodecOrder(c.order)};
+        const StreamAddresses video = resolvePartStreams(kOnePartBvid, "", kOnePartCid, wants);
+        EXPECT_TRUE(video.video.ends_with(c.url)) << c.order << " " << video.video;
+        EXPECT_EQ(site().requestsTo("/x/player/playurl").back().query,
+                  std::string("cid=") + kOnePartCid + "&bvid=" + kOnePartBvid +
+                      "&fourk=1&fnval=" + c.fnval)
+            << c.order;
+        const StreamAddresses ep = resolvePartStreams("", episode, episodeCid, wants);
+        EXPECT_TRUE(ep.video.ends_with(c.url)) << c.order << " " << ep.video;
+        EXPECT_EQ(site().requestsTo("/pgc/player/web/playurl").back().query,
+                  "ep_id=" + episode + "&cid=" + episodeCid + "&fourk=1&fnval=" + c.fnval)
+            << c.order;
+    }
+}
+
+TEST_F(StreamFormatsTest, HdrComesInHevcAndAListedQualityWithoutStreamIsNotOffered) {
+    setUserCookie(kMemberCookie);
+    ASSERT_EQ(requestQualityList(devsite::kCodecsBvid, kCodecsCid), 8);
+    const std::vector<Offer> list = offers();
+    ASSERT_EQ(list[0].quality, "125");
+    EXPECT_TRUE(list[0].available);
+    ASSERT_EQ(list[3].quality, "112");
+    EXPECT_FALSE(list[3].available);
+
+    const StreamAddresses hdr = resolvePartStreams(devsite::kCodecsBvid, "", kCodecsCid, {"125"});
+    EXPECT_TRUE(hdr.video.ends_with("-125-12.m4s")) << hdr.video;
+    EXPECT_EQ(hdr.videoCodec, VideoCodec::Hevc);
+    // The 1080P after the lone HDR stream is still taken in AVC.
+    const StreamAddresses full = resolvePartStreams(devsite::kCodecsBvid, "", kCodecsCid, {"80"});
+    EXPECT_TRUE(full.video.ends_with("-80.m4s")) << full.video;
+    EXPECT_EQ(full.videoCodec, VideoCodec::Avc);
+}
+
+TEST_F(StreamFormatsTest, SwappedCodecsTextsDoNotMisleadTheChoice) {
+    const StreamAddresses avc =
+        resolvePartStreams(devsite::kSwappedCodecsBvid, "", kSwappedCid, {"80"});
+    EXPECT_TRUE(avc.video.ends_with("-80.m4s")) << avc.video;
+    EXPECT_EQ(avc.videoCodec, VideoCodec::Avc);
 }
 
 TEST_F(StreamFormatsTest, FailedRequestKeepsTheListAndSetsCountToMinusOne) {

@@ -20,6 +20,11 @@ inline constexpr const char* kFailingStreamsBvid = "BV1Ff411c7Er";  // stream fi
 inline constexpr const char* kLargeBvid = "BV1Lg411c7Bz";           // one part, large streams
 inline constexpr const char* kThousandPartBvid = "BV1Kk411c7Pm";    // 1,000 parts (benchmarks)
 inline constexpr const char* kMissingCoverBvid = kOddTitleBvid;     // its cover answers 404
+// Besides the usual qualities: 8K (127) and HDR (125) for members, and 112 listed with no
+// stream.
+inline constexpr const char* kCodecsBvid = "BV1Cx411c7Hd";
+// Its AVC and HEVC streams name each other's codec in their `codecs` text.
+inline constexpr const char* kSwappedCodecsBvid = "BV1Sw411c7Cd";
 
 // Videos for many addresses at once: two parts each, titles with blanks and brackets.
 inline constexpr int kBatchVideoCount = 20;

@@ -71,13 +71,41 @@ bool ensureFile(const fs::path& target, Maker make) {
     return fs::exists(target, error);
 }
 
-bool makeVideo(const std::string& path, VideoSize size) {
+// Fast settings and small frames: the streams only have to be real files of their codec.
+std::vector<std::string> encoderArguments(int codecId) {
+    switch (codecId) {
+        case kHevcCodecId:
+            return {"-c:v", "libx265", "-preset", "ultrafast", "-x265-params", "log-level=none"};
+        case kAv1CodecId:
+            return {"-c:v", "libsvtav1", "-preset", "12"};
+        default:
+            return {"-c:v", "libx264", "-preset", "ultrafast"};
+    }
+}
+
+bool makeVideo(const std::string& path, VideoSize size, std::vector<std::string> encoder) {
     const std::string source = "testsrc2=size=" + std::to_string(size.width) + "x" +
                                std::to_string(size.height) + ":rate=25:duration=2";
-    return runQuietly({"ffmpeg",    "-nostdin",   "-y",      "-v",   "error",   "-f",
-                       "lavfi",     "-i",         source,    "-c:v", "libx264", "-preset",
-                       "ultrafast", "-pix_fmt",   "yuv420p", "-g",   "25",      "-an",
-                       "-movflags", "+faststart", "-f",      "mp4",  path});
+    std::vector<std::string> args = {"ffmpeg", "-nostdin", "-y", "-v",  "error",
+                                     "-f",     "lavfi",    "-i", source};
+    args.insert(args.end(), encoder.begin(), encoder.end());
+    for (const char* arg :
+         {"-pix_fmt", "yuv420p", "-g", "25", "-an", "-movflags", "+faststart", "-f", "mp4"})
+        args.push_back(arg);
+    args.push_back(path);
+    return runQuietly(args);
+}
+
+// AV1 by SVT-AV1, or by libaom where ffmpeg was built without it.
+bool makeVideo(const std::string& path, VideoSize size, int codecId) {
+    if (makeVideo(path, size, encoderArguments(codecId))) return true;
+    return codecId == kAv1CodecId &&
+           makeVideo(path, size, {"-c:v", "libaom-av1", "-cpu-used", "8", "-row-mt", "1"});
+}
+
+std::string videoFileName(int quality, int codecId) {
+    const std::string suffix = codecId == kAvcCodecId ? "" : "-" + std::to_string(codecId);
+    return "video-" + std::to_string(quality) + suffix + ".mp4";
 }
 
 bool makeAudio(const std::string& path, AudioRecipe recipe) {
@@ -121,11 +149,14 @@ bool makeSynthetic(const std::string& path, std::int64_t size) {
 
 }  // namespace
 
-const std::map<int, VideoSize>& qualityFrameSizes() {
-    static const std::map<int, VideoSize> sizes = {{120, {1280, 720}}, {116, {1120, 630}},
-                                                   {80, {960, 540}},   {64, {768, 432}},
-                                                   {32, {512, 288}},   {16, {256, 144}}};
-    return sizes;
+const std::map<int, QualityMedia>& qualityMedia() {
+    constexpr int A = kAvcCodecId, H = kHevcCodecId, V = kAv1CodecId;
+    static const std::map<int, QualityMedia> media = {
+        {127, {{1440, 810}, {H, V}}},    {125, {{1200, 676}, {H}}},
+        {120, {{1280, 720}, {A, H, V}}}, {116, {{1120, 630}, {A, H, V}}},
+        {80, {{960, 540}, {A, H, V}}},   {64, {{768, 432}, {A, H, V}}},
+        {32, {{512, 288}, {A, H, V}}},   {16, {{256, 144}, {A, H, V}}}};
+    return media;
 }
 
 std::string defaultCacheDir() {
@@ -143,12 +174,15 @@ bool prepareMedia(const std::string& cacheDir, std::int64_t largeBytes, MediaCat
     fs::create_directories(folder, error);
     if (error) return false;
     MediaCatalog made;
-    for (const auto& [quality, size] : qualityFrameSizes()) {
-        const fs::path file = folder / ("video-" + std::to_string(quality) + ".mp4");
-        if (!ensureFile(file,
-                        [size = size](const std::string& path) { return makeVideo(path, size); }))
-            return false;
-        made.video[quality] = file.string();
+    for (const auto& [quality, media] : qualityMedia()) {
+        for (const int codecId : media.codecIds) {
+            const fs::path file = folder / videoFileName(quality, codecId);
+            if (!ensureFile(file, [size = media.size, codecId](const std::string& path) {
+                    return makeVideo(path, size, codecId);
+                }))
+                return false;
+            made.video[{quality, codecId}] = file.string();
+        }
     }
     for (const auto& [id, recipe] : audioRecipes()) {
         const fs::path file = folder / ("audio-" + std::to_string(id) + ".mp4");

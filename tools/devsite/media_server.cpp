@@ -248,7 +248,7 @@ void answerMedia(const httplib::Request& request, httplib::Response& response, S
 }  // namespace
 
 std::string resolveMediaFile(const SiteState& state, const std::string& name) {
-    // <bvid>-<cid>-<stream id>.m4s
+    // <bvid>-<cid>-<stream id>.m4s; a video stream not in AVC: <bvid>-<cid>-<id>-<codecid>.m4s
     const auto first = name.find('-');
     const auto second = name.find('-', first == std::string::npos ? first : first + 1);
     const std::string suffix = ".m4s";
@@ -257,12 +257,17 @@ std::string resolveMediaFile(const SiteState& state, const std::string& name) {
         return {};
     const std::string bvid = name.substr(0, first);
     const std::string cid = name.substr(first + 1, second - first - 1);
-    const auto id = parseNumber(
-        std::string_view(name).substr(second + 1, name.size() - suffix.size() - second - 1));
-    if (!id || bvid == kFailingStreamsBvid || !state.videos.hasPart(bvid, cid)) return {};
+    const std::string_view stream =
+        std::string_view(name).substr(second + 1, name.size() - suffix.size() - second - 1);
+    const auto third = stream.find('-');
+    const auto id = parseNumber(stream.substr(0, third));
+    const auto codecId = third == std::string_view::npos ? std::optional<std::int64_t>(kAvcCodecId)
+                                                         : parseNumber(stream.substr(third + 1));
+    if (!id || !codecId || bvid == kFailingStreamsBvid || !state.videos.hasPart(bvid, cid))
+        return {};
     const auto audio = state.media.audio.find(static_cast<int>(*id));
-    if (audio != state.media.audio.end()) return audio->second;
-    const auto video = state.media.video.find(static_cast<int>(*id));
+    if (audio != state.media.audio.end() && third == std::string_view::npos) return audio->second;
+    const auto video = state.media.video.find({static_cast<int>(*id), static_cast<int>(*codecId)});
     if (video == state.media.video.end()) return {};
     return bvid == kLargeBvid ? state.media.large : video->second;
 }

@@ -14,14 +14,24 @@ struct Quality {
     int id;
     const char* description;
     bool memberOnly;
+    bool codecsVideoOnly;  // offered by kCodecsBvid alone
+    int fnvalBit;          // listed only when the request's fnval has it; 0: always
+    bool hasStreams;
 };
 
-constexpr std::array<Quality, 6> kQualities = {{{120, "4K 超清", true},
-                                                {116, "1080P60 高帧率", true},
-                                                {80, "1080P 高清", false},
-                                                {64, "720P 高清", false},
-                                                {32, "480P 清晰", false},
-                                                {16, "360P 流畅", false}}};
+// High to low, as the site lists them.
+constexpr std::array<Quality, 9> kQualities = {{{127, "8K 超高清", true, true, 1024, true},
+                                                {125, "HDR 真彩色", true, true, 0, true},
+                                                {120, "4K 超清", true, false, 0, true},
+                                                {116, "1080P60 高帧率", true, false, 0, true},
+                                                {112, "1080P+ 高码率", true, true, 0, false},
+                                                {80, "1080P 高清", false, false, 0, true},
+                                                {64, "720P 高清", false, false, 0, true},
+                                                {32, "480P 清晰", false, false, 0, true},
+                                                {16, "360P 流畅", false, false, 0, true}}};
+
+// The site sends AV1 streams only when asked for them.
+constexpr int kFnvalAv1 = 2048;
 
 constexpr std::array<int, 3> kAudioIds = {30280, 30232, 30216};
 
@@ -35,18 +45,45 @@ std::string mediaBase(const httplib::Request& request, const SiteState& state) {
     return "http://" + host + "/media/";
 }
 
-// The site sends each quality twice (two codecs); both point at the same file here.
-void addVideoStreams(Json& list, const Quality& quality, const std::string& url) {
-    const VideoSize size = qualityFrameSizes().at(quality.id);
-    for (const char* codec : {"avc1.640032", "hev1.1.6.L150.90"}) {
+const char* codecsText(int codecId) {
+    switch (codecId) {
+        case kHevcCodecId:
+            return "hev1.1.6.L150.90";
+        case kAv1CodecId:
+            return "av01.0.08M.08";
+        default:
+            return "avc1.640032";
+    }
+}
+
+// A quality's streams, one per codec it is made in, AVC first; AV1 only when asked for.
+void addVideoStreams(Json& list, const Quality& quality, const std::string& base,
+                     const std::string& expiry, int fnval, bool swappedTexts) {
+    const QualityMedia& media = qualityMedia().at(quality.id);
+    for (const int codecId : media.codecIds) {
+        if (codecId == kAv1CodecId && !(fnval & kFnvalAv1)) continue;
+        const int named = !swappedTexts             ? codecId
+                          : codecId == kAvcCodecId  ? kHevcCodecId
+                          : codecId == kHevcCodecId ? kAvcCodecId
+                                                    : codecId;
+        const std::string suffix = codecId == kAvcCodecId ? "" : "-" + std::to_string(codecId);
         list.push_back({{"id", quality.id},
-                        {"baseUrl", url},
-                        {"bandwidth", size.width * size.height},
+                        {"baseUrl", base + std::to_string(quality.id) + suffix + ".m4s" + expiry},
+                        {"bandwidth", media.size.width * media.size.height},
                         {"mimeType", "video/mp4"},
-                        {"codecs", codec},
-                        {"width", size.width},
-                        {"height", size.height},
+                        {"codecs", codecsText(named)},
+                        {"codecid", codecId},
+                        {"width", media.size.width},
+                        {"height", media.size.height},
                         {"frameRate", "25"}});
+    }
+}
+
+int fnvalOf(const httplib::Request& request) {
+    try {
+        return std::stoi(request.get_param_value("fnval"));
+    } catch (const std::exception&) {
+        return 0;
     }
 }
 
@@ -137,15 +174,20 @@ Json streamListData(const httplib::Request& request, SiteState& state, const std
     const int generation = state.addressGeneration.load();
     const std::string expiry = generation > 0 ? "?expires=" + std::to_string(generation) : "";
 
+    const int fnval = fnvalOf(request);
+    const bool codecsVideo = bvid == kCodecsBvid;
+
     Json formats = Json::array();
     Json video = Json::array();
     for (const Quality& quality : kQualities) {
         if (quality.id == 120 && !fourk) continue;
+        if (quality.codecsVideoOnly && !codecsVideo) continue;
+        if (quality.fnvalBit != 0 && !(fnval & quality.fnvalBit)) continue;
         formats.push_back({{"quality", quality.id},
                            {"new_description", quality.description},
                            {"membersOnly", quality.memberOnly}});
-        if (!quality.memberOnly || member)
-            addVideoStreams(video, quality, base + std::to_string(quality.id) + ".m4s" + expiry);
+        if (quality.hasStreams && (!quality.memberOnly || member))
+            addVideoStreams(video, quality, base, expiry, fnval, bvid == kSwappedCodecsBvid);
     }
     Json audio = Json::array();
     for (int id : kAudioIds) {
