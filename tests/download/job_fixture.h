@@ -90,6 +90,16 @@ inline StreamCounts probe(const fs::path& file) {
     return counts;
 }
 
+// The codec name ffprobe gives the first video stream ("h264", "hevc", "av1").
+inline std::string videoCodecOf(const fs::path& file) {
+    std::string out = runCommand(
+        "ffprobe -v error -select_streams v:0 -show_entries "
+        "stream=codec_name -of csv=p=0 " +
+        shellQuote(file.string()));
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return out;
+}
+
 inline bool isProgressText(const std::string& text) {
     static const std::regex pattern(R"(\d+(\.\d{1,2})?MB/\d+(\.\d{1,2})?MB)");
     return std::regex_match(text, pattern);
