@@ -118,6 +118,12 @@ TEST_F(DownloadJobTest, DownloadsOnePartThroughTheEngineAndMerges) {
     EXPECT_TRUE(fs::is_empty(directory_ / "temp"));
     EXPECT_FALSE(fs::exists(output("01_Part_one_1.mp4.part")));
 
+    // A part of the default codec order asks for its streams as it always did.
+    const auto playurl = site().requestsTo("/x/player/playurl");
+    ASSERT_EQ(playurl.size(), 1u);
+    EXPECT_EQ(playurl[0].query, std::string("cid=") + kOnePartCid +
+                                    "&bvid=" + devsite::kOnePartBvid + "&fourk=1&fnval=80");
+
     // Both streams came with the main page of the site the job was handed as referer.
     const auto media = site().requestsTo("/media/" + mediaName(kOnePartCid, 64));
     ASSERT_FALSE(media.empty());
