@@ -49,8 +49,7 @@ QString requestText(const DownloadQueue& queue, std::int64_t id, int column) {
             text = toQString(part.siteTitle.empty() ? part.videoTitle : part.siteTitle) +
                    QStringLiteral(" / ") + toQString(part.pageTitle);
         } else {
-            text = part.qualityName.empty() ? QString::number(part.videoQuality)
-                                            : toQString(part.qualityName);
+            text = toQString(itemQualityText(item));
         }
     });
     return text;

@@ -16,6 +16,7 @@
 #include "app/controls_window.h"
 #include "app/main_window.h"
 #include "app/setting_control.h"
+#include "app/settings_codec_control.h"
 #include "app/settings_network_controls.h"
 #include "app/settings_quality_controls.h"
 #include "app/settings_retry_controls.h"
@@ -101,7 +102,8 @@ SettingsWindow::SettingsWindow(std::shared_ptr<DownloadCore> core, QWidget* pare
     const int switchesEnd = addSettingSwitches(this, 120, *core_);
     retries_ = addRetryControls(this, switchesEnd, *core_);
     const int qualitiesBottom = addQualityControls(this, switchesEnd + 32 + 8, *core_);
-    setFixedSize(390, std::max(234, addNetworkControls(this, qualitiesBottom + 8, *core_) + 8));
+    const int codecBottom = addCodecControl(this, qualitiesBottom, *core_);
+    setFixedSize(390, std::max(234, addNetworkControls(this, codecBottom + 8, *core_) + 8));
 
     // Showing the stored values is not a change: nothing is checked or written here.
     const DownloadSettings settings = sharedState().download.get();

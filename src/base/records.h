@@ -62,7 +62,10 @@ struct DownloadSettings {
     // ceiling name ("最高可用", "1080P", ...) and an audio name ("高", "中", "低").
     std::string defaultVideoQuality;  // local text
     std::string defaultAudioQuality;  // local text
-    std::string listWindowGeometry;   // "x,y,width,height" of the list window when last moved
+    // The codecs a quality is taken in, first preferred first ("avc,hevc,av1"); a broken
+    // text is read as the default order where it is used (video/video_codec.h).
+    std::string videoCodecs;
+    std::string listWindowGeometry;  // "x,y,width,height" of the list window when last moved
 };
 
 // The limit in force: none while the switch is off.

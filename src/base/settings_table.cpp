@@ -73,6 +73,8 @@ constexpr SettingRow kRows[] = {
      +[](DownloadSettings& s) -> SettingField { return &s.defaultVideoQuality; }},
     {K::DefaultAudioQuality, "defaultAudioQuality", T::Text, "",
      +[](DownloadSettings& s) -> SettingField { return &s.defaultAudioQuality; }},
+    {K::VideoCodecs, "videoCodecs", T::Text, "avc,hevc,av1",
+     +[](DownloadSettings& s) -> SettingField { return &s.videoCodecs; }},
     {K::ListWindowGeometry, "listWindowGeometry", T::Text, "",
      +[](DownloadSettings& s) -> SettingField { return &s.listWindowGeometry; }},
 

@@ -49,6 +49,7 @@ enum class SettingKey {
     ProxyPassword,
     DefaultVideoQuality,
     DefaultAudioQuality,
+    VideoCodecs,
     ListWindowGeometry,
     // [site]
     SiteApi,

@@ -225,6 +225,32 @@ TEST_F(SettingsWindowTest, DefaultQualitiesAreStoredAsChosenAndShownAgain) {
     EXPECT_EQ(settings_->findChild<QComboBox*>("组合框_defaultAudioQuality")->currentText(), "低");
 }
 
+// 视频编码 offers the six orders, the default first; a choice is stored as it is made and
+// shown again, and a stored text naming no order shows the default.
+TEST_F(SettingsWindowTest, CodecOrderIsStoredAsChosenAndABrokenOneShowsTheDefault) {
+    const auto box = [&] { return settings_->findChild<QComboBox*>("组合框_videoCodecs"); };
+    ASSERT_TRUE(box());
+    QStringList orders;
+    for (int i = 0; i < box()->count(); ++i) orders << box()->itemText(i);
+    EXPECT_EQ(orders, QStringList({"AVC > HEVC > AV1", "AVC > AV1 > HEVC", "HEVC > AVC > AV1",
+                                   "HEVC > AV1 > AVC", "AV1 > AVC > HEVC", "AV1 > HEVC > AVC"}));
+    EXPECT_EQ(box()->currentText(), "AVC > HEVC > AV1");
+
+    box()->setCurrentText("HEVC > AV1 > AVC");
+    EXPECT_EQ(stored("videoCodecs"), "hevc,av1,avc");
+    EXPECT_EQ(sharedState().download.get().videoCodecs, "hevc,av1,avc");
+    for (const auto& [text, shown] : {std::pair{"hevc,av1,avc", "HEVC > AV1 > AVC"},
+                                      std::pair{"avc,mpeg2", "AVC > HEVC > AV1"}}) {
+        settings_->close();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return settings_.isNull(); }, 2000));
+        ASSERT_TRUE(writeConfigItem(configFile(), "download", "videoCodecs", text));
+        loadSharedState(folder().string());  // as the next start reads config.ini
+        openFromMenu();
+        ASSERT_TRUE(settings_);
+        EXPECT_EQ(box()->currentText(), shown) << text;
+    }
+}
+
 // Each switch of what an MP4 carries starts on, and is stored as it is toggled.
 TEST_F(SettingsWindowTest, TagAndCoverSwitchesAreStoredAsTheyChange) {
     struct Case {

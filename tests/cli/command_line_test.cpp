@@ -50,6 +50,8 @@ TEST_F(CommandLineTest, BadUsageExitsTwoHelpAndVersionZero) {
         {{"get", "av2", "-p", "1,,2"}, 2, ""},
         {{"get", "av2", "-a", "loud"}, 2, ""},
         {{"get", "av2", "-j", "0"}, 2, ""},
+        {{"get", "av2", "--codec", "hevc,vp9"}, 2, ""},
+        {{"get", "av2", "--codec", "av1,AV1"}, 2, ""},
         {{"get", "ml30001", "--items", "1,x"}, 2, ""},
         {{"get", "ml30001", "--since", "2026-01-01T00"}, 2, ""},
         {{"get", "ml30001", "--until", "soon"}, 2, ""},
@@ -66,6 +68,8 @@ TEST_F(CommandLineTest, BadUsageExitsTwoHelpAndVersionZero) {
             EXPECT_NE(result.out.find(c.stdoutHolds), std::string::npos) << result.out;
         }
     }
+    // The reason names the codec the program does not know.
+    EXPECT_NE(run({"get", "av2", "--codec", "hevc,vp9"}).err.find("vp9"), std::string::npos);
     EXPECT_TRUE(site().requests().empty());
 }
 

@@ -284,6 +284,24 @@ TEST_F(DownloadCommandTest, SettingsOffGiveThePlainMp4) {
     EXPECT_TRUE(site().requestsTo("/cover").empty());
 }
 
+// --codec orders the codecs for the run only: the part is taken in HEVC, though the stored
+// order puts AV1 first, and the stored order stays.
+TEST_F(DownloadCommandTest, CodecOptionOverridesTheStoredOrderForTheRun) {
+    test::writeBytes(configPath(),
+                     test::readBytes(configPath()) + "[download]\nvideoCodecs=av1,avc,hevc\n");
+    const ProgramRun get =
+        run({"get", kOnePartBvid, "-o", downloads().string(), "--codec", "hevc"});
+    ASSERT_EQ(get.status, 0) << get.err;
+    const fs::path made = downloads() / "山间小路的清晨" / "01_山间小路的清晨.mp4";
+    const std::vector<std::string> codecs =
+        test::linesOf(test::runProgram("/usr/bin/ffprobe",
+                                       {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                                        "stream=codec_name", "-of", "csv=p=0", made.string()})
+                          .out);
+    EXPECT_EQ(codecs, std::vector<std::string>{"hevc"});
+    EXPECT_EQ(findConfigItem(configPath(), "download", "videoCodecs"), "av1,avc,hevc");
+}
+
 TEST_F(DownloadCommandTest, GetTakesThePartsAndQualitiesAsked) {
     struct Case {
         std::vector<std::string> options;

@@ -118,6 +118,12 @@ TEST_F(DownloadJobTest, DownloadsOnePartThroughTheEngineAndMerges) {
     EXPECT_TRUE(fs::is_empty(directory_ / "temp"));
     EXPECT_FALSE(fs::exists(output("01_Part_one_1.mp4.part")));
 
+    // A part of the default codec order asks for its streams as it always did.
+    const auto playurl = site().requestsTo("/x/player/playurl");
+    ASSERT_EQ(playurl.size(), 1u);
+    EXPECT_EQ(playurl[0].query, std::string("cid=") + kOnePartCid +
+                                    "&bvid=" + devsite::kOnePartBvid + "&fourk=1&fnval=80");
+
     // Both streams came with the main page of the site the job was handed as referer.
     const auto media = site().requestsTo("/media/" + mediaName(kOnePartCid, 64));
     ASSERT_FALSE(media.empty());
@@ -429,6 +435,30 @@ TEST_F(DownloadJobTest, FolderAndFileNamesFitTheFileSystem) {
         runJob(request, report);
         EXPECT_EQ(report.last(), "下载完成");
         EXPECT_EQ(probe(directory_ / c.folder / c.file).video, 1);
+    }
+}
+
+// The plan binds the settings' codec order to each part; a text naming an unknown codec
+// takes what a download always took.
+TEST_F(DownloadJobTest, PlanBindsTheSettingsCodecOrder) {
+    using enum VideoCodec;
+    const std::vector<std::pair<std::string, std::vector<VideoCodec>>> cases = {
+        {"hevc,av1,avc", {Hevc, Av1, Avc}},
+        {"AV1", {Av1, Avc, Hevc}},
+        {"avc,vp9", {Avc, Hevc, Av1}},
+        {"", {Avc, Hevc, Av1}},
+    };
+    ParseResult parsed;
+    parsed.video = sharedState().video.get();
+    parsed.rows = {{kOnePartCid, "1", "p", "00:05", ""}};
+    for (const auto& [text, order] : cases) {
+        SCOPED_TRACE(text);
+        DownloadSettings settings;
+        settings.directory = directory_.string();
+        settings.videoCodecs = text;
+        const DownloadPlan plan = planDownloads(parsed, {{}, 64, 30280}, settings, "");
+        ASSERT_EQ(plan.requests.size(), 1u) << localToUtf8(plan.refusal);
+        EXPECT_EQ(plan.requests.front().codecs, order);
     }
 }
 

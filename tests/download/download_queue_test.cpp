@@ -294,5 +294,30 @@ TEST_F(DownloadQueueTest, KillMidDownloadThenRestartListsEveryItemAndResumes) {
     }
 }
 
+// A part asking for HEVC first takes the HEVC stream of its quality: the list's 清晰度 names
+// the codec once the job chose, the store keeps it, and the MP4 holds HEVC.
+TEST_F(DownloadQueueTest, APartWithHevcFirstIsDownloadedInHevcAndTheListSaysSo) {
+    const std::string store = (folder() / "downloads.db").string();
+    for (const char* file : {"", "-wal", "-shm"}) fs::remove(store + file);
+    DownloadRequest request = part("hevc");
+    request.qualityName = localText("480P 清晰");
+    request.codecs = {VideoCodec::Hevc, VideoCodec::Avc, VideoCodec::Av1};
+    std::int64_t id = 0;
+    {
+        DownloadQueue queue(pool_, job(), DownloadStore::open(store).store);
+        id = queue.submit(request).item.id;
+        EXPECT_EQ(localToUtf8(itemQualityText(*queue.item(id))), "480P 清晰");
+        ASSERT_TRUE(reaches(queue, id, ItemState::Done));
+        EXPECT_EQ(localToUtf8(itemQualityText(*queue.item(id))), "480P 清晰 HEVC");
+        ASSERT_TRUE(waitUntil([&] { return pool_.isIdle(); }));
+    }
+    const StoreOpening again = DownloadStore::open(store);
+    ASSERT_EQ(again.items.size(), 1u);
+    EXPECT_EQ(again.items[0].videoCodec, VideoCodec::Hevc);
+    EXPECT_EQ(again.items[0].request.codecs, request.codecs);
+    EXPECT_EQ(videoCodecOf(output("01_hevc.mp4")), "hevc");
+    EXPECT_EQ(site().requestsTo("/media/" + mediaName(kOnePartCid, 64)).size(), 0u);
+}
+
 }  // namespace
 }  // namespace quivra

@@ -49,6 +49,8 @@ DownloadItem sampleItem(std::int64_t id, ItemState state) {
                                       localText("简介\n第二行"),
                                       3};
         item.request.coverAddress = "http://127.0.0.1:1/cover/BV1xx411c7mD.jpg";
+        item.request.codecs = {VideoCodec::Hevc, VideoCodec::Av1, VideoCodec::Avc};
+        item.videoCodec = VideoCodec::Hevc;
     } else {
         item.request.episodeId = "61002";
     }
@@ -68,9 +70,19 @@ void expectSameItem(const DownloadItem& a, const DownloadItem& b) {
         return std::tuple(i.id, r.bvid, r.videoTitle, r.cid, r.pageTitle, r.pageNumber,
                           r.videoQuality, r.audioQuality, r.qualityName, r.directory, r.outputPath,
                           i.state, i.stageText, i.errorText, i.bytesDone, i.bytesTotal, i.createdAt,
-                          i.finishedAt, r.tags, r.coverAddress, r.siteTitle, r.episodeId);
+                          i.finishedAt, r.tags, r.coverAddress, r.siteTitle, r.episodeId, r.codecs,
+                          i.videoCodec);
     };
     EXPECT_EQ(fields(a), fields(b));
+}
+
+// The item as a store from before codecs keeps it: the default order, no codec taken.
+constexpr const char* kDropCodecs =
+    "ALTER TABLE items DROP COLUMN video_codec; ALTER TABLE items DROP COLUMN video_codecs;";
+DownloadItem beforeCodecs(DownloadItem item) {
+    item.request.codecs = defaultCodecOrder();
+    item.videoCodec.reset();
+    return item;
 }
 
 std::string queryText(const std::string& path, const std::string& sql) {
@@ -98,7 +110,7 @@ TEST(DownloadStore, WrittenItemsComeBackFromAPrivateWalStore) {
         EXPECT_EQ(test::fileMode(path), 0600u);
         EXPECT_EQ(test::fileMode(path + "-wal"), 0600u);
         EXPECT_EQ(queryText(path, "PRAGMA journal_mode"), "wal");
-        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "5");
+        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "6");
     }
     StoreOpening again = DownloadStore::open(path);
     ASSERT_EQ(again.items.size(), 2u);
@@ -143,15 +155,15 @@ TEST(DownloadStore, AnOlderStoreKeepsItsItemsAndWritesKeepWhatOthersAsked) {
     {
         SqliteDatabase database;
         ASSERT_TRUE(database.open(path));
-        ASSERT_TRUE(
-            database.execute("ALTER TABLE items DROP COLUMN episode_id;"
-                             " ALTER TABLE items DROP COLUMN site_title;"
-                             " ALTER TABLE items DROP COLUMN command;"
-                             " PRAGMA user_version = 2"));
+        ASSERT_TRUE(database.execute(std::string(kDropCodecs) +
+                                     "ALTER TABLE items DROP COLUMN episode_id;"
+                                     " ALTER TABLE items DROP COLUMN site_title;"
+                                     " ALTER TABLE items DROP COLUMN command;"
+                                     " PRAGMA user_version = 2"));
     }
     StoreOpening opening = DownloadStore::open(path);
     ASSERT_EQ(opening.items.size(), 1u);
-    DownloadItem stored = sampleItem(1, ItemState::Running);
+    DownloadItem stored = beforeCodecs(sampleItem(1, ItemState::Running));
     stored.request.siteTitle.clear();  // a row of before has none
     expectSameItem(opening.items[0], stored);
 
@@ -273,16 +285,17 @@ TEST(DownloadStore, AStoreOfTheVersionBeforeSeasonsKeepsEveryRow) {
         SqliteDatabase database;
         ASSERT_TRUE(database.open(path));
         ASSERT_TRUE(
-            database.execute("ALTER TABLE items DROP COLUMN episode_id; PRAGMA user_version = 4"));
+            database.execute(std::string(kDropCodecs) +
+                             "ALTER TABLE items DROP COLUMN episode_id; PRAGMA user_version = 4"));
     }
     {
         StoreOpening opening = DownloadStore::open(path);
         ASSERT_TRUE(opening.movedAsideTo.empty());
         ASSERT_EQ(opening.items.size(), 3u);
         for (const DownloadItem& item : opening.items) {
-            expectSameItem(item, sampleItem(item.id, item.state));
+            expectSameItem(item, beforeCodecs(sampleItem(item.id, item.state)));
         }
-        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "5");
+        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "6");
         opening.store->save(sampleItem(6, ItemState::Queued), true);
     }
     const StoreOpening again = DownloadStore::open(path);
@@ -317,7 +330,7 @@ TEST(DownloadStore, StoreOfTheFirstVersionIsUpgradedWithItsItems) {
     EXPECT_FALSE(opening.items[0].request.tags.has_value());
     EXPECT_EQ(opening.items[0].request.coverAddress, "");
     EXPECT_EQ(opening.items[0].request.siteTitle, "");  // the list shows its folder name
-    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "5");
+    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "6");
 }
 
 // Another process holding the store (a second program) is no reason to move it aside.

@@ -39,6 +39,7 @@ class RecordingReport : public JobReport {
     void progress(std::int64_t, std::int64_t, std::int64_t, const std::string& text) override {
         record(text);
     }
+    void codecTaken(VideoCodec codec) override { codecId_ = static_cast<int>(codec); }
     void mergeStarted() override { ++merges_; }
     bool stopRequested() override { return false; }
 
@@ -51,6 +52,7 @@ class RecordingReport : public JobReport {
         return history_.empty() ? "" : history_.back();
     }
     std::atomic<int> merges_{0};
+    std::atomic<int> codecId_{0};  // the codecid taken; 0 none
 
   private:
     void record(const std::string& text) {
@@ -86,6 +88,16 @@ inline StreamCounts probe(const fs::path& file) {
         rest = match.suffix();
     }
     return counts;
+}
+
+// The codec name ffprobe gives the first video stream ("h264", "hevc", "av1").
+inline std::string videoCodecOf(const fs::path& file) {
+    std::string out = runCommand(
+        "ffprobe -v error -select_streams v:0 -show_entries "
+        "stream=codec_name -of csv=p=0 " +
+        shellQuote(file.string()));
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r')) out.pop_back();
+    return out;
 }
 
 inline bool isProgressText(const std::string& text) {

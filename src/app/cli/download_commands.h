@@ -26,6 +26,7 @@ struct GetOptions {
     bool json = false;
     bool noTags = false;   // no tags in the MP4s, whatever the settings say
     bool noCover = false;  // no cover fetched, saved or attached
+    std::string codecs;    // --codec, checked ("hevc,av1,avc"); "": the stored order
 };
 
 struct ListOptions {
@@ -36,7 +37,7 @@ struct ResumeOptions {
     bool json = false;
 };
 
-// -o, -j, --no-tags and --no-cover: the settings' rows they override for this run.
+// -o, -j, --no-tags, --no-cover and --codec: the settings' rows they override for this run.
 std::vector<SettingChange> settingOverrides(const GetOptions& options);
 
 // Each returns the exit status (exit_status.h).

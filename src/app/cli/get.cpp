@@ -1,5 +1,6 @@
 // get ADDRESS... [-i FILE] [-q QUALITY] [-a AUDIO] [-p PARTS] [-o FOLDER] [-j THREADS] [--json]
-//     [--no-tags] [--no-cover] [--items ITEMS] [--since DAY] [--until DAY] [--match TEXT]
+//     [--no-tags] [--no-cover] [--codec ORDER] [--items ITEMS] [--since DAY] [--until DAY] [--match
+//     TEXT]
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -17,6 +18,7 @@
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 #include "video/audio_choices.h"
+#include "video/video_codec.h"
 
 namespace quivra {
 
@@ -81,6 +83,10 @@ std::vector<SettingChange> settingOverrides(const GetOptions& options) {
     if (options.threads > 0) overrides.push_back({SettingKey::ThreadNumber, options.threads});
     if (options.noTags) overrides.push_back({SettingKey::WriteTags, false});
     if (options.noCover) overrides.push_back({SettingKey::SaveCover, false});
+    if (!options.codecs.empty()) {
+        overrides.push_back(
+            {SettingKey::VideoCodecs, codecOrderText(*parseCodecOrder(options.codecs))});
+    }
     return overrides;
 }
 
@@ -142,6 +148,18 @@ void addGetCommand(CLI::App& app, CommandAction& chosen) {
     command->add_flag("--no-cover", options->noCover,
                       "Neither save the video's cover as cover.jpg nor attach it to the MP4s "
                       "(for this run; default the stored setting)");
+    command
+        ->add_option("--codec", options->codecs,
+                     "Video codecs in the order wanted, like hevc,av1,avc: a quality not sent in "
+                     "the first takes the next (for this run; default the settings' 视频编码)")
+        ->type_name("ORDER")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                std::string unknown;
+                if (parseCodecOrder(text, &unknown)) return std::string();
+                return "not a codec (avc, hevc or av1), or one named twice: " + unknown;
+            },
+            ""));
     addListOptions(*command, *options);
     command->callback([&chosen, options] {
         if (options->addresses.empty() && options->input.empty()) {

@@ -182,18 +182,6 @@ bool isDecimalNumber(const std::string& text) {
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The part's streams at its qualities: an episode's from the episode's stream list.
-StreamAddresses streamsOf(const DownloadRequest& part) {
-    const std::string video = std::to_string(part.videoQuality);
-    const std::string audio = std::to_string(part.audioQuality);
-    if (!part.episodeId.empty()) {
-        return resolveEpisodeStreamAddresses(part.episodeId, part.cid, video, audio);
-    }
-    VideoRecord record;
-    record.bvid = part.bvid;
-    return resolveStreamAddresses(record, part.cid, video, audio);
-}
-
 }  // namespace
 
 JobResult runDownloadJob(const JobContext& context, const DownloadRequest& part,
@@ -221,13 +209,16 @@ JobResult runDownloadJob(const JobContext& context, const DownloadRequest& part,
     }
 
     stages.write("正在解析");
-    const StreamAddresses addresses = streamsOf(part);
+    const StreamAddresses addresses = resolvePartStreams(
+        part.bvid, part.episodeId, part.cid,
+        {std::to_string(part.videoQuality), std::to_string(part.audioQuality), part.codecs});
     if (addresses.unanswered) return stages.failForNow(localText("视频解析失败"));
     // No retry mends it: only a login with a membership does.
     if (addresses.membersOnly) return stages.fail(memberOnlyMessage());
     if (!isEngineAddress(addresses.video) || !isEngineAddress(addresses.audio)) {
         return stages.fail("视频解析失败");
     }
+    report.codecTaken(addresses.videoCodec);
     ensureFolder(part.outputPath.substr(0, part.outputPath.rfind('/')));
 
     const std::string videoFile = temporaryVideoPath(part);

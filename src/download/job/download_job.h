@@ -39,6 +39,8 @@ class JobReport {
     // known so far, the speed in bytes a second, and the progress text ("1.5MB/10MB").
     virtual void progress(std::int64_t done, std::int64_t total, std::int64_t speed,
                           const std::string& text) = 0;
+    // The part's video stream was chosen, in this codec.
+    virtual void codecTaken(VideoCodec codec) = 0;
     // Both streams are whole and the merge begins.
     virtual void mergeStarted() = 0;
     // True when the job must end now (pause, cancel, removal, the program's end); the

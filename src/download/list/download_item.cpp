@@ -65,6 +65,14 @@ std::optional<ItemState> itemStateFromName(std::string_view name) {
     return std::nullopt;
 }
 
+std::string itemQualityText(const DownloadItem& item) {
+    const DownloadRequest& part = item.request;
+    std::string text =
+        part.qualityName.empty() ? std::to_string(part.videoQuality) : part.qualityName;
+    if (item.videoCodec) text += " " + codecName(*item.videoCodec);
+    return text;
+}
+
 std::string itemStateText(const DownloadItem& item, std::int64_t nowMs) {
     switch (item.state) {
         case ItemState::Queued:

@@ -7,6 +7,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "video/video_codec.h"
 
 namespace quivra {
 
@@ -38,6 +41,7 @@ struct DownloadRequest {
     std::string coverAddress;       // the video's cover picture; "": none attached
     std::string siteTitle;          // the video's title as the site gives it; "" in older lists
     std::string episodeId;          // an episode of a season: its streams are the episode's
+    std::vector<VideoCodec> codecs = defaultCodecOrder();  // the first the quality comes in
 };
 
 // Waiting: failed for a reason a later try may mend; queued again when its time comes.
@@ -50,13 +54,14 @@ struct DownloadItem {
     std::string stageText;  // the latest "状态" text for the part's row in the main list
     std::string errorText;  // why it failed
     std::int64_t bytesDone = 0;
-    std::int64_t bytesTotal = 0;  // of the streams known so far
-    std::int64_t speed = 0;       // bytes a second while running; not stored
-    std::int64_t createdAt = 0;   // seconds since the epoch
-    std::int64_t finishedAt = 0;  // 0 until done
-    int retry = 0;                // the automatic retry waited for or running; 0 none
-    int retryLimit = 0;           // how many automatic retries the failures may take
-    std::int64_t retryAt = 0;     // milliseconds since the epoch when the wait ends
+    std::int64_t bytesTotal = 0;           // of the streams known so far
+    std::int64_t speed = 0;                // bytes a second while running; not stored
+    std::int64_t createdAt = 0;            // seconds since the epoch
+    std::int64_t finishedAt = 0;           // 0 until done
+    int retry = 0;                         // the automatic retry waited for or running; 0 none
+    int retryLimit = 0;                    // how many automatic retries the failures may take
+    std::int64_t retryAt = 0;              // milliseconds since the epoch when the wait ends
+    std::optional<VideoCodec> videoCodec;  // the codec its job took; none before one chose
 };
 
 // Takes items one at a time as they are read (download_store.h).
@@ -81,6 +86,10 @@ std::optional<ItemState> itemStateFromName(std::string_view name);
 // The "状态" of the download list window; a waiting item's counts the time left to nowMs.
 std::string itemStateText(const DownloadItem& item, std::int64_t nowMs);
 std::int64_t epochMilliseconds();  // now, on the clock of retryAt
+
+// The "清晰度": the quality as offered (its number in lists without the name), and the
+// codec once the job took one ("1080P 高清 HEVC").
+std::string itemQualityText(const DownloadItem& item);
 
 // The temporary streams of a part: <directory>/temp/<cid>.mp4 and .mp3.
 std::string temporaryVideoPath(const DownloadRequest& request);

@@ -264,6 +264,13 @@ class DownloadQueue::Core::Report : public JobReport {
         apply(event);
     }
 
+    void codecTaken(VideoCodec codec) override {
+        ItemEvent event;
+        event.kind = ItemEvent::CodecTaken;
+        event.codec = codec;
+        apply(event);
+    }
+
     void mergeStarted() override {
         ItemEvent event;
         event.kind = ItemEvent::Merging;

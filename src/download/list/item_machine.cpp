@@ -71,6 +71,7 @@ ItemEffects ItemMachine::apply(DownloadItem& item, const ItemEvent& event, bool 
         }
         case ItemEvent::Resubmitted:
             item.bytesDone = 0;
+            item.videoCodec.reset();  // its request may name another order: the job chooses anew
             return requeue(item);
         case ItemEvent::Paused: {
             if (!canPause(state)) return {};
@@ -99,6 +100,12 @@ ItemEffects ItemMachine::apply(DownloadItem& item, const ItemEvent& event, bool 
                                               : ItemEffects{};
         case ItemEvent::Stage: {
             item.stageText = event.text;
+            ItemEffects effects;
+            effects.changed = true;
+            return effects;
+        }
+        case ItemEvent::CodecTaken: {
+            item.videoCodec = event.codec;
             ItemEffects effects;
             effects.changed = true;
             return effects;

@@ -23,6 +23,7 @@ struct ItemEvent {
         Retried,     // by the user: a waiting one goes on, a failed or cancelled one anew
         JobStarted,  // a worker took it
         Stage,       // the stage text
+        CodecTaken,  // the job chose the part's video stream
         Progress,    // bytes, speed and the stage text
         Merging,
         JobDone,     // the MP4 is there, whatever was asked meanwhile
@@ -36,8 +37,9 @@ struct ItemEvent {
     std::int64_t bytesDone = 0;
     std::int64_t bytesTotal = 0;
     std::int64_t speed = 0;
-    std::string text;       // Progress: the stage text; JobFailed: why
-    bool mendable = false;  // JobFailed: a later try may succeed
+    std::string text;                    // Progress: the stage text; JobFailed: why
+    bool mendable = false;               // JobFailed: a later try may succeed
+    VideoCodec codec = VideoCodec::Avc;  // CodecTaken: the video stream's
 };
 
 // What another program asks of an item this one runs, as the event it is.

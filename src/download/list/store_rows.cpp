@@ -37,13 +37,18 @@ const char* const kUpgrades[] = {
     "ALTER TABLE items ADD COLUMN site_title TEXT NOT NULL DEFAULT ''",
     // The episode of a season a part is; rows of before are videos' parts.
     "ALTER TABLE items ADD COLUMN episode_id TEXT NOT NULL DEFAULT ''",
+    // The codec order a part was submitted with ('' the default one) and the codecid its
+    // job took (0 before one chose); rows of before took the default's first.
+    "ALTER TABLE items ADD COLUMN video_codecs TEXT NOT NULL DEFAULT '';"
+    "ALTER TABLE items ADD COLUMN video_codec INTEGER NOT NULL DEFAULT 0",
 };
 
 constexpr const char* kColumns =
     "id, bvid, video_title, cid, page_title, page_number, video_quality, audio_quality,"
     " quality_name, directory, output_path, state, stage_text, error_text, bytes_done,"
     " bytes_total, created_at, finished_at, tagged, tag_video_title, tag_author, tag_date,"
-    " tag_page_address, tag_description, tag_parts, cover_address, site_title, episode_id";
+    " tag_page_address, tag_description, tag_parts, cover_address, site_title, episode_id,"
+    " video_codecs, video_codec";
 
 // "bvid = excluded.bvid, ...": every column but the id and the command, so a program
 // writing its item never drops what another program asked of it meanwhile.
@@ -98,6 +103,14 @@ std::uint64_t fingerprint(std::string_view state, std::string_view stage, std::s
     add(std::to_string(done));
     add(std::to_string(total));
     return hash;
+}
+
+// The codec of a stored codecid; none for 0 or one this program does not know.
+std::optional<VideoCodec> codecOfId(std::int64_t id) {
+    for (const VideoCodec codec : defaultCodecOrder()) {
+        if (static_cast<std::int64_t>(codec) == id) return codec;
+    }
+    return std::nullopt;
 }
 
 // Columns 19 to 26: the tags (all empty without them) and the cover's address.
@@ -188,6 +201,8 @@ StoreCheck readItems(SqliteDatabase& database, const ItemTaker& take, const RowF
         request.coverAddress = local(row, 25);
         request.siteTitle = local(row, 26);
         request.episodeId = local(row, 27);
+        request.codecs = parseCodecOrder(row.textColumn(28)).value_or(defaultCodecOrder());
+        item.videoCodec = codecOfId(row.integerColumn(29));
         take(std::move(item));
     }
 }
@@ -226,7 +241,7 @@ bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& chan
     SqliteStatement put(database, std::string("INSERT INTO items (") + kColumns +
                                       ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10,"
                                       " ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20,"
-                                      " ?21, ?22, ?23, ?24, ?25, ?26, ?27, ?28)"
+                                      " ?21, ?22, ?23, ?24, ?25, ?26, ?27, ?28, ?29, ?30)"
                                       " ON CONFLICT (id) DO UPDATE SET " +
                                       updateOfEveryColumn());
     SqliteStatement remove(database, "DELETE FROM items WHERE id = ?1");
@@ -254,6 +269,9 @@ bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& chan
             statement.bind(17, item->createdAt);
             statement.bind(18, item->finishedAt);
             bindTags(statement, request);
+            statement.bind(29, codecOrderText(request.codecs));
+            statement.bind(
+                30, std::int64_t{item->videoCodec ? static_cast<int>(*item->videoCodec) : 0});
         }
         if (statement.step() != SqliteStatement::Step::Done) return false;
         statement.reset();

@@ -19,6 +19,7 @@ struct PartChoice {
     bool tags = true;
     bool cover = true;
     std::string siteMain;  // the site's main page (local text): the tags name pages under it
+    std::vector<VideoCodec> codecs;
 };
 
 // The quality as the list of qualities offers it ("720P 高清").
@@ -66,6 +67,7 @@ DownloadRequest bindPart(const ParseResult& parsed, const PartChoice& choice, in
     part.videoQuality = choice.videoQuality;
     part.audioQuality = choice.audioQuality;
     part.qualityName = offeredQualityName(parsed.qualities, choice.videoQuality);
+    part.codecs = choice.codecs;
     part.directory = choice.directory;
     part.outputPath =
         outputFilePath(choice.directory, videoFolderName(video.title, video.bvid), row, page.part);
@@ -108,8 +110,10 @@ DownloadPlan planDownloads(const ParseResult& parsed, const PartSelection& selec
         plan.refusal = localText("请先解析视频！");
         return plan;
     }
-    PartChoice choice{settings.directory,          -1, -1, settings.writeTags, settings.saveCover,
-                      utf8ToLocalText(siteAddress)};
+    PartChoice choice{settings.directory, -1, -1, settings.writeTags, settings.saveCover,
+                      utf8ToLocalText(siteAddress),
+                      // A broken setting takes what a download always took.
+                      parseCodecOrder(settings.videoCodecs).value_or(defaultCodecOrder())};
     if (selection.videoQuality) {
         choice.videoQuality = *selection.videoQuality;
         if (choice.videoQuality < 0) plan.refusal = localText("请选择视频清晰度！");

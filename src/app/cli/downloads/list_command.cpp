@@ -29,7 +29,7 @@ DownloadItem asItIs(DownloadItem item) {
 // "<state>  <title> / <NN name>  <quality>  <size>  <file>"
 std::string itemLine(const DownloadItem& item) {
     std::string line = partStateText(item) + "  " + localToUtf8(item.request.videoTitle) + " / " +
-                       partLabel(item) + "  " + localToUtf8(item.request.qualityName);
+                       partLabel(item) + "  " + localToUtf8(itemQualityText(item));
     if (item.bytesTotal > 0) {
         line += "  " + byteSizeText(item.bytesDone) + "/" + byteSizeText(item.bytesTotal);
     }
