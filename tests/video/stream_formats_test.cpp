@@ -195,7 +195,7 @@ TEST_F(StreamFormatsTest, CodecIdIsTrustedOverTheCodecsText) {
                           R"({"id":80,"codecid":7,"codecs":"hev1.1.6.L150.90","baseUrl":"a"},)"
                           R"({"id":80,"codecs":"av01.0.08M.08","baseUrl":"v"}],"audio":[]}}})",
                           "application/json");
-    const StreamAddresses avc = resolvePartStreams(kOnePartBvid, "", kOnePartCid, {"80"});
+    const StreamAddresses avc = resolvePartStreams(kOnePartBvid, "", kOnePartCid, {"80", ""});
     EXPECT_EQ(avc.video, "a");
     EXPECT_EQ(avc.videoCodec, VideoCodec::Avc);
     // Without codecid, the codecs text names the codec.
@@ -243,18 +243,20 @@ TEST_F(StreamFormatsTest, HdrComesInHevcAndAListedQualityWithoutStreamIsNotOffer
     ASSERT_EQ(list[3].quality, "112");
     EXPECT_FALSE(list[3].available);
 
-    const StreamAddresses hdr = resolvePartStreams(devsite::kCodecsBvid, "", kCodecsCid, {"125"});
+    const StreamAddresses hdr =
+        resolvePartStreams(devsite::kCodecsBvid, "", kCodecsCid, {"125", ""});
     EXPECT_TRUE(hdr.video.ends_with("-125-12.m4s")) << hdr.video;
     EXPECT_EQ(hdr.videoCodec, VideoCodec::Hevc);
     // The 1080P after the lone HDR stream is still taken in AVC.
-    const StreamAddresses full = resolvePartStreams(devsite::kCodecsBvid, "", kCodecsCid, {"80"});
+    const StreamAddresses full =
+        resolvePartStreams(devsite::kCodecsBvid, "", kCodecsCid, {"80", ""});
     EXPECT_TRUE(full.video.ends_with("-80.m4s")) << full.video;
     EXPECT_EQ(full.videoCodec, VideoCodec::Avc);
 }
 
 TEST_F(StreamFormatsTest, SwappedCodecsTextsDoNotMisleadTheChoice) {
     const StreamAddresses avc =
-        resolvePartStreams(devsite::kSwappedCodecsBvid, "", kSwappedCid, {"80"});
+        resolvePartStreams(devsite::kSwappedCodecsBvid, "", kSwappedCid, {"80", ""});
     EXPECT_TRUE(avc.video.ends_with("-80.m4s")) << avc.video;
     EXPECT_EQ(avc.videoCodec, VideoCodec::Avc);
 }
