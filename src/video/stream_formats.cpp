@@ -225,12 +225,6 @@ StreamAddresses resolveStreamAddresses(const VideoRecord& record, const std::str
     return resolveStreams(videoPlayurl(record.bvid, cid), {wantedVideo, wantedAudio});
 }
 
-StreamAddresses resolveEpisodeStreamAddresses(const std::string& episodeId, const std::string& cid,
-                                              const std::string& wantedVideo,
-                                              const std::string& wantedAudio) {
-    return resolveStreams(episodePlayurl(episodeId, cid), {wantedVideo, wantedAudio});
-}
-
 StreamAddresses resolvePartStreams(const std::string& bvid, const std::string& episodeId,
                                    const std::string& cid, const StreamWants& wants) {
     const int fnval = fnvalFor(wants.codecs);

@@ -55,9 +55,5 @@ int requestQualityList(const std::string& bvid, const std::string& cid);
 StreamAddresses resolveStreamAddresses(const VideoRecord& record, const std::string& cid,
                                        const std::string& wantedVideo = "",
                                        const std::string& wantedAudio = "");
-// The same for an episode of a season, from the episode's stream list.
-StreamAddresses resolveEpisodeStreamAddresses(const std::string& episodeId, const std::string& cid,
-                                              const std::string& wantedVideo = "",
-                                              const std::string& wantedAudio = "");
 
 }  // namespace quivra

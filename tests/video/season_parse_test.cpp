@@ -43,15 +43,15 @@ TEST_F(SeasonTest, AnEpisodesStreamsComeFromItsOwnListAndMembersOnlyOnesAreSaidS
         setUserCookie(c.cookie);
         const ListEntry& entry = listing.entries.at(static_cast<size_t>(c.episode - 1));
         const StreamAddresses addresses =
-            resolveEpisodeStreamAddresses(entry.episodeId, entry.cid, "80", "30280");
+            resolvePartStreams(entry.bvid, entry.episodeId, entry.cid, {"80", "30280"});
         EXPECT_EQ(!addresses.video.empty() && !addresses.audio.empty(), c.streams);
         EXPECT_EQ(addresses.membersOnly, c.membersOnly);
         EXPECT_FALSE(addresses.unanswered);
         EXPECT_EQ(fetchEpisodeQualityList(entry.episodeId, entry.cid).count > 0, c.streams);
     }
     // A cid that is not the episode's is no member question.
-    const StreamAddresses wrong =
-        resolveEpisodeStreamAddresses(listing.entries[0].episodeId, listing.entries[1].cid);
+    const StreamAddresses wrong = resolvePartStreams(
+        listing.entries[0].bvid, listing.entries[0].episodeId, listing.entries[1].cid, {});
     EXPECT_FALSE(wrong.membersOnly);
     EXPECT_EQ(wrong.video, "");
 }
