@@ -16,27 +16,9 @@
 #include "download/thread_pool.h"
 #include "support/program_job.h"
 #include "video/video_parse.h"
+#include "waiting_batch_view.h"
 
 namespace {
-
-class WaitingView : public quivra::BatchView {
-  public:
-    void showAddressState(size_t, const std::string&) override {}
-    void batchFinished() override {
-        std::lock_guard lock(mutex_);
-        finished_ = true;
-        changed_.notify_all();
-    }
-    void wait() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return finished_; });
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool finished_ = false;
-};
 
 std::vector<std::string> addresses() {
     std::vector<std::string> list;
@@ -56,7 +38,7 @@ int main(int argc, char** argv) {
 
     const auto batch = [&] {
         auto queue = std::make_shared<quivra::DownloadQueue>(idle, quivra::test::programJob());
-        auto view = std::make_shared<WaitingView>();
+        auto view = std::make_shared<bench::WaitingView>();
         quivra::ListingRequest lists;
         lists.site = quivra::sharedState().site;
         quivra::BatchRun::start(addresses(), settings, std::move(lists), queue, view);

@@ -23,30 +23,12 @@
 #include "net/http_request.h"
 #include "support/program_job.h"
 #include "video/listing/video_listing.h"
+#include "waiting_batch_view.h"
 
 namespace {
 
 constexpr const char* kListPaths[] = {"/x/web-interface/nav", "/x/space/wbi/arc/search"};
 constexpr const char* kParsePaths[] = {"/x/web-interface/view", "/x/player/playurl"};
-
-class WaitingView : public quivra::BatchView {
-  public:
-    void showAddressState(size_t, const std::string&) override {}
-    void batchFinished() override {
-        std::lock_guard lock(mutex_);
-        finished_ = true;
-        changed_.notify_all();
-    }
-    void wait() {
-        std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return finished_; });
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    bool finished_ = false;
-};
 
 // The requests the site saw since the last clear, sent again one after the other: the
 // sum of their answers' times, without reading them.
@@ -124,7 +106,7 @@ int main(int argc, char** argv) {
         Timed timed;
         for (int i = 0; i < queueRuns + 1; ++i) {
             auto queue = std::make_shared<quivra::DownloadQueue>(idle, quivra::test::programJob());
-            auto view = std::make_shared<WaitingView>();
+            auto view = std::make_shared<bench::WaitingView>();
             site.clearRequests();
             const double queued = bench::millisecondsOf([&] {
                 quivra::startListDownload(listing, all, settings, quivra::sharedState().site.main,

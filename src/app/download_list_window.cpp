@@ -20,6 +20,7 @@
 #include <set>
 
 #include "app/download_list_model.h"
+#include "app/list_table.h"
 #include "app/list_window_placement.h"
 #include "app/speed_limit_switch.h"
 #include "base/gui_thread.h"
@@ -147,18 +148,7 @@ DownloadListWindow::DownloadListWindow(std::shared_ptr<DownloadCore> core, QWidg
     table_ = new QTableView(this);
     table_->setObjectName(QStringLiteral("超级列表框_downloads"));
     table_->setModel(model_);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->setShowGrid(false);
-    table_->setWordWrap(false);
-    table_->verticalHeader()->hide();
-    // Fixed row heights and column widths: nothing is measured per row, so 1,000 rows
-    // open and scroll as fast as a few.
-    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    table_->verticalHeader()->setDefaultSectionSize(24);
-    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    table_->horizontalHeader()->setStretchLastSection(true);
+    setUpListTable(table_);
     fitColumns(table_);
     table_->setItemDelegateForColumn(DownloadListModel::ProgressColumn,
                                      new ProgressDelegate(table_));

@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "app/controls_window.h"
+#include "app/list_table.h"
 #include "base/gui_thread.h"
 #include "base/message_box.h"
 #include "base/shared_state.h"
@@ -155,17 +156,8 @@ void VideoListWindow::buildControls() {
     table_ = new QTableView(this);
     table_->setObjectName(QStringLiteral("超级列表框_videos"));
     table_->setModel(model_);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->setShowGrid(false);
-    table_->setWordWrap(false);
-    table_->verticalHeader()->hide();
     // Nothing measured per row: a page of rows comes in without a relayout of the rest.
-    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    table_->verticalHeader()->setDefaultSectionSize(24);
-    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
-    table_->horizontalHeader()->setStretchLastSection(true);
+    setUpListTable(table_);
     const int widths[] = {64, 330, 56, 140, 50, 110};
     for (int column = 0; column < VideoListModel::StateColumn; ++column) {
         table_->setColumnWidth(column, widths[column]);
