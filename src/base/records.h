@@ -65,7 +65,16 @@ struct DownloadSettings {
     // The codecs a quality is taken in, first preferred first ("avc,hevc,av1"); a broken
     // text is read as the default order where it is used (video/video_codec.h).
     std::string videoCodecs;
-    std::string listWindowGeometry;  // "x,y,width,height" of the list window when last moved
+    // What a part's file holds: "av" both streams, "audio" the audio alone, "video" the
+    // video alone (下载内容); anything else reads as "av" (download/plan/output_format.h).
+    std::string downloadContent;
+    std::string container;  // "mp4" or "mkv" (容器); anything else reads as "mp4"
+    // Where a part's file goes under the download folder, with "/" between folders and
+    // {fields} (文件名格式, download/plan/file_template.h); local text.
+    std::string fileNameTemplate;
+    bool keepTitleCharacters = false;  // names keep every character a Linux name can hold
+    bool ultraFormats = false;         // the quality list asks for Dolby Vision and 8K as well
+    std::string listWindowGeometry;    // "x,y,width,height" of the list window when last moved
 };
 
 // The limit in force: none while the switch is off.
@@ -116,11 +125,15 @@ struct QualityEntry {
     std::string quality;         // the site's quality number as digits
     std::string newDescription;  // label shown to the user
     bool available = false;
+    std::vector<int> codecIds;  // the site's codecid of each stream the quality comes in
 };
 
 struct QualityList {
     std::vector<QualityEntry> entries;
     int count = 0;  // -1 after a failed request
+    // The audio stream ids the answer offers: the AAC ones, and the lossless and Dolby
+    // ones where the site marks them (for members only, they may come without a stream).
+    std::vector<int> audioIds;
 };
 
 // Scheme and host (with port where needed), no trailing slash; made by

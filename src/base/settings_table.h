@@ -50,6 +50,11 @@ enum class SettingKey {
     DefaultVideoQuality,
     DefaultAudioQuality,
     VideoCodecs,
+    DownloadContent,
+    Container,
+    FileNameTemplate,
+    KeepTitleCharacters,
+    UltraFormats,
     ListWindowGeometry,
     // [site]
     SiteApi,

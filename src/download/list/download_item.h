@@ -24,6 +24,9 @@ struct VideoTags {
     bool operator==(const VideoTags&) const = default;
 };
 
+// What a part's file holds.
+enum class DownloadContent { AudioVideo, AudioOnly, VideoOnly };
+
 // Everything a job needs, fixed at submission: a later parse or a changed choice in the
 // main window never reaches a submitted part.
 struct DownloadRequest {
@@ -42,6 +45,9 @@ struct DownloadRequest {
     std::string siteTitle;          // the video's title as the site gives it; "" in older lists
     std::string episodeId;          // an episode of a season: its streams are the episode's
     std::vector<VideoCodec> codecs = defaultCodecOrder();  // the first the quality comes in
+    // The streams the file holds; its container is the output path's extension
+    // (download/plan/output_format.h).
+    DownloadContent content = DownloadContent::AudioVideo;
 };
 
 // Waiting: failed for a reason a later try may mend; queued again when its time comes.
