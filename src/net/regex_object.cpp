@@ -228,6 +228,17 @@ bool RegexObject::execute(const std::string& pattern, const std::string& subject
     return state->executed;
 }
 
+bool isValidPattern(const std::string& pattern) {
+    const std::string utf8 = localToUtf8(pattern);
+    int error = 0;
+    PCRE2_SIZE errorOffset = 0;
+    pcre2_code* code = pcre2_compile(reinterpret_cast<PCRE2_SPTR>(utf8.data()), utf8.size(),
+                                     PCRE2_UTF | PCRE2_ALT_BSUX, &error, &errorOffset, nullptr);
+    if (!code) return false;
+    pcre2_code_free(code);
+    return true;
+}
+
 std::string RegexObject::pattern() const {
     return state_ ? state_->pattern : std::string();
 }

@@ -8,15 +8,14 @@
 namespace quivra {
 
 class RegexObject {
-public:
+  public:
     RegexObject();
     ~RegexObject();
     RegexObject(const RegexObject&);
     RegexObject& operator=(const RegexObject&);
 
-    bool execute(const std::string& pattern, const std::string& subject,
-                 bool caseSensitive = false, bool multiline = true, bool global = true,
-                 bool quotePlaceholder = false);
+    bool execute(const std::string& pattern, const std::string& subject, bool caseSensitive = false,
+                 bool multiline = true, bool global = true, bool quotePlaceholder = false);
     std::string pattern() const;
     std::string replace(const std::string& replacement) const;
     int matchCount() const;
@@ -25,9 +24,12 @@ public:
     std::string subMatchText(int matchIndex, int groupIndex, int* position = nullptr) const;
     int subMatchCount() const;
 
-private:
+  private:
     struct State;
     std::shared_ptr<State> state_;
 };
+
+// Whether a pattern (local text) compiles as execute compiles it.
+bool isValidPattern(const std::string& pattern);
 
 }  // namespace quivra

@@ -109,6 +109,21 @@ TEST(DanmakuAss, ColoursTimesAndWhatTheSwitchesHide) {
     EXPECT_EQ(some.hidden, 3);
 }
 
+TEST(DanmakuBlocklist, WordsInAnyCaseAndPatterns) {
+    const DanmakuBlocklist blocklist =
+        parseBlocklist("  SPOILER \n\n/^前方.*高能$/\n/(unclosed/\r\n剧透");
+    EXPECT_EQ(blocklist.words, (std::vector<std::string>{"spoiler", "剧透"}));
+    ASSERT_EQ(blocklist.problems.size(), 1u);
+    EXPECT_EQ(blocklist.problems[0], "/(unclosed/：不是有效的正则表达式");
+    for (const auto& [text, blocked] : {std::pair{"big Spoiler ahead", true},
+                                        {"前方真的高能", true},
+                                        {"前方高能！", false},
+                                        {"不剧透", true},
+                                        {"🎉 fine", false}}) {
+        EXPECT_EQ(isBlocked(comment(1, DanmakuMode::Scrolling, text), blocklist), blocked) << text;
+    }
+}
+
 // Where each scrolling comment is at time t, by its \move and its times.
 struct Flight {
     double start, end, x1, x2;

@@ -176,7 +176,7 @@ bool isHidden(const Danmaku& comment, const DanmakuStyle& style) {
         case DanmakuMode::Special:
             return true;  // positioned and scripted ones need the site's player
     }
-    return style.hideColored && comment.color != 0xFFFFFF;
+    return (style.hideColored && comment.color != 0xFFFFFF) || isBlocked(comment, style.blocklist);
 }
 
 }  // namespace

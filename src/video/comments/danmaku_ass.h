@@ -6,6 +6,7 @@
 #include <string>
 
 #include "video/comments/danmaku.h"
+#include "video/comments/danmaku_filter.h"
 
 namespace quivra {
 
@@ -19,12 +20,13 @@ struct DanmakuStyle {
     bool hideTop = false;
     bool hideBottom = false;
     bool hideColored = false;  // every comment that is not white
+    DanmakuBlocklist blocklist;
 };
 
 struct DanmakuAss {
     std::string text;  // the whole file, UTF-8
     int shown = 0;
-    int hidden = 0;   // by the style's hide switches, or special comments
+    int hidden = 0;   // by the style's switches and blocklist, or special comments
     int crowded = 0;  // no free lane when they came
 };
 
