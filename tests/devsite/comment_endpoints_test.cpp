@@ -58,9 +58,9 @@ Json playerInfo(const std::string& aid, const std::string& cid) {
 }
 
 TEST_F(CommentEndpointsTest, PlayerInformationListsSubtitlesAndViewPoints) {
-    const Json info = playerInfo("2", kSubtitledCid);
+    const Json info = playerInfo(kCommentsAid, kSubtitledCid);
     ASSERT_EQ(info["code"], 0) << info.dump();
-    EXPECT_EQ(info["data"]["cid"], 3001);
+    EXPECT_EQ(info["data"]["cid"], 7001);
     const Json& subtitles = info["data"]["subtitle"]["subtitles"];
     ASSERT_EQ(subtitles.size(), 3u);
     EXPECT_EQ(subtitles[2]["lan"], "ai-zh");
@@ -73,10 +73,10 @@ TEST_F(CommentEndpointsTest, PlayerInformationListsSubtitlesAndViewPoints) {
     const Json body = getJson(url.substr(url.find('/', 2)));
     EXPECT_EQ(body["body"][0]["content"], "第一句 🎵");
 
-    // The three-part video's second part is answered with the first's.
-    EXPECT_EQ(playerInfo("182794123", kWrongSubtitleCid)["data"]["cid"], 5101);
-    EXPECT_EQ(getJson("/x/player/wbi/v2?aid=2&cid=3001")["code"], -352);
-    EXPECT_EQ(playerInfo("2", "999")["code"], -404);
+    // The second part is answered with the first's.
+    EXPECT_EQ(playerInfo(kCommentsAid, kWrongSubtitleCid)["data"]["cid"], 7001);
+    EXPECT_EQ(getJson("/x/player/wbi/v2?aid=7000&cid=7001")["code"], -352);
+    EXPECT_EQ(playerInfo(kCommentsAid, "999")["code"], -404);
 }
 
 }  // namespace

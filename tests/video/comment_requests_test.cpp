@@ -20,7 +20,8 @@ class CommentRequestsTest : public test::LocalSiteTest {
 };
 
 TEST_F(CommentRequestsTest, SubtitlesAndChaptersOfAPartAndNeverThoseOfAnother) {
-    const PlayerInfo info = fetchPlayerInfo(source(), "2", devsite::kSubtitledCid);
+    const PlayerInfo info =
+        fetchPlayerInfo(source(), devsite::kCommentsAid, devsite::kSubtitledCid);
     ASSERT_EQ(info.failure, "");
     ASSERT_EQ(info.subtitles.size(), 3u);
     EXPECT_EQ(info.subtitles[0].lan, "zh-CN");
@@ -30,15 +31,16 @@ TEST_F(CommentRequestsTest, SubtitlesAndChaptersOfAPartAndNeverThoseOfAnother) {
     EXPECT_TRUE(info.subtitles[0].url.starts_with(site().baseUrl() + "/bfs/subtitle/"));
     ASSERT_EQ(info.chapters.size(), 3u);
     EXPECT_EQ(localToUtf8(info.chapters[1].title), "第二章：途中");
-    EXPECT_DOUBLE_EQ(info.chapters[1].from, 1200);
+    EXPECT_DOUBLE_EQ(info.chapters[1].from, 0.7);
 
-    const SubtitleFetch subtitle = fetchSubtitle(source(), info.subtitles[0], 3725);
+    const SubtitleFetch subtitle = fetchSubtitle(source(), info.subtitles[0], 2);
     EXPECT_EQ(subtitle.failure, "");
     ASSERT_EQ(subtitle.body.lines.size(), 2u);
     EXPECT_EQ(subtitle.body.lines[0].content, "第一句 🎵");
 
-    // The second part of the three-part video is answered with the first's subtitles.
-    const PlayerInfo other = fetchPlayerInfo(source(), "182794123", devsite::kWrongSubtitleCid);
+    // The second part is answered with the first's subtitles.
+    const PlayerInfo other =
+        fetchPlayerInfo(source(), devsite::kCommentsAid, devsite::kWrongSubtitleCid);
     EXPECT_TRUE(other.subtitles.empty());
     EXPECT_NE(localToUtf8(other.failure).find("另一分P"), std::string::npos);
 }
@@ -58,8 +60,8 @@ TEST_F(CommentRequestsTest, BulletCommentsInflatedUnderTheCapOrRefusedWithAReaso
     const Case cases[] = {
         {"past the cap", [] {}, devsite::kDanmakuBombCid, "弹幕解压后超过64MiB，已拒绝"},
         {"plain XML", [] { site().overrideAnswer("/x/v1/dm/list.so", 200, "<i></i>", "text/xml"); },
-         "3001", "弹幕不是deflate压缩的数据"},
-        {"an error page", [] { site().overrideAnswer("/x/v1/dm/list.so", 404, "gone"); }, "3001",
+         "7001", "弹幕不是deflate压缩的数据"},
+        {"an error page", [] { site().overrideAnswer("/x/v1/dm/list.so", 404, "gone"); }, "7001",
          "站点回答HTTP 404"},
     };
     for (const Case& c : cases) {

@@ -48,24 +48,20 @@ Json subtitleEntry(const httplib::Request& request, const std::string& cid, cons
             {"ai_status", s.aiType == 0 ? 0 : 2}};
 }
 
-// The subtitles of a part: two human ones and an AI one for the subtitled video, one for
-// the three-part video's first part, none for the rest.
+// Two human subtitles and an AI one for the subtitled part, none for the rest.
 Json subtitlesOf(const httplib::Request& request, const std::string& cid) {
     Json list = Json::array();
-    if (cid == kSubtitledCid) {
-        for (const Subtitle& s : kHuman) list.push_back(subtitleEntry(request, cid, s));
-        list.push_back(subtitleEntry(request, cid, kAi));
-    } else if (cid == kOtherSubtitleCid) {
-        list.push_back(subtitleEntry(request, cid, kHuman[0]));
-    }
+    if (cid != kSubtitledCid) return list;
+    for (const Subtitle& s : kHuman) list.push_back(subtitleEntry(request, cid, s));
+    list.push_back(subtitleEntry(request, cid, kAi));
     return list;
 }
 
 Json viewPointsOf(const std::string& cid) {
     if (cid != kSubtitledCid) return Json::array();
-    return Json::array({{{"type", 2}, {"from", 0}, {"to", 1200}, {"content", "开场"}},
-                        {{"type", 2}, {"from", 1200}, {"to", 2400}, {"content", "第二章：途中"}},
-                        {{"type", 2}, {"from", 2400}, {"to", 3725}, {"content", "结尾 🎬"}}});
+    return Json::array({{{"type", 2}, {"from", 0}, {"to", 0.7}, {"content", "开场"}},
+                        {{"type", 2}, {"from", 0.7}, {"to", 1.4}, {"content", "第二章：途中"}},
+                        {{"type", 2}, {"from", 1.4}, {"to", 2}, {"content", "结尾 🎬"}}});
 }
 
 void answerPlayerInfo(const httplib::Request& request, httplib::Response& response,
@@ -77,7 +73,7 @@ void answerPlayerInfo(const httplib::Request& request, httplib::Response& respon
     const std::string part = std::to_string(*cid);
     if (!state.videos.hasPart(bvid, part)) return sendNothingFound(response);
     // Seen on the site: the answer for another part of the video.
-    const std::string answered = part == kWrongSubtitleCid ? kOtherSubtitleCid : part;
+    const std::string answered = part == kWrongSubtitleCid ? kSubtitledCid : part;
     sendJson(
         response,
         {{"code", 0},
@@ -95,18 +91,15 @@ void answerSubtitleBody(const httplib::Request& request, httplib::Response& resp
     Json body = Json::array();
     if (name == std::string(kSubtitledCid) + "-zh-CN") {
         body =
-            Json::array({{{"from", 1.5}, {"to", 3.2}, {"location", 2}, {"content", "第一句 🎵"}},
-                         {{"from", 4}, {"to", 6.5}, {"location", 2}, {"content", "第二句\n两行"}}});
+            Json::array({{{"from", 0.2}, {"to", 0.9}, {"location", 2}, {"content", "第一句 🎵"}},
+                         {{"from", 1}, {"to", 1.8}, {"location", 2}, {"content", "第二句\n两行"}}});
     } else if (name == std::string(kSubtitledCid) + "-en-US") {
         body =
-            Json::array({{{"from", 1.5}, {"to", 3.2}, {"location", 2}, {"content", "First line"}},
-                         {{"from", 4}, {"to", 6.5}, {"location", 2}, {"content", "Second line"}}});
+            Json::array({{{"from", 0.2}, {"to", 0.9}, {"location", 2}, {"content", "First line"}},
+                         {{"from", 1}, {"to", 1.8}, {"location", 2}, {"content", "Second line"}}});
     } else if (name == std::string(kSubtitledCid) + "-ai-zh") {
         body = Json::array(
-            {{{"from", 1.4}, {"to", 3.3}, {"location", 2}, {"content", "第一句（自动）"}}});
-    } else if (name == std::string(kOtherSubtitleCid) + "-zh-CN") {
-        body = Json::array(
-            {{{"from", 0.5}, {"to", 1.5}, {"location", 2}, {"content", "另一分P的字幕"}}});
+            {{{"from", 0.1}, {"to", 0.95}, {"location", 2}, {"content", "第一句（自动）"}}});
     } else {
         return sendNothingFound(response);
     }

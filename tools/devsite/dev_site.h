@@ -58,18 +58,19 @@ inline std::string seasonEpisodeId(int number) {  // number 1 .. 12; 11 and 12 f
 }
 inline constexpr int kFirstMembersEpisode = 11;
 
-// What comes with a video (see README.md, "Subtitles and bullet comments"): the one-part
-// video's part has a zh-CN, an en-US and an AI subtitle, three view points and 20,000
-// bullet comments of every mode, size and colour; the three-part video's first part has
-// one subtitle and comments that try ASS overrides, its second answers for the first,
-// its third has comments that inflate past 64 MiB.
-inline constexpr const char* kSubtitledCid = "3001";
-inline constexpr const char* kOtherSubtitleCid = "5101";
-inline constexpr const char* kWrongSubtitleCid = "5102";
-inline constexpr const char* kCrowdedDanmakuCid = "3001";
+// What comes with a video (see README.md, "Subtitles and bullet comments"), all on one
+// four-part video (av7000): its first part has a zh-CN, an en-US and an AI subtitle,
+// three chapters and 20,000 bullet comments of every mode, size and colour; the second is
+// answered with the first's subtitles; the third's comments try ASS overrides; the
+// fourth's inflate past 64 MiB. Every other part has none of these.
+inline constexpr const char* kCommentsBvid = "BV14x411c7iR";
+inline constexpr const char* kCommentsAid = "7000";
+inline constexpr const char* kSubtitledCid = "7001";
+inline constexpr const char* kWrongSubtitleCid = "7002";
+inline constexpr const char* kCrowdedDanmakuCid = "7001";
 inline constexpr int kCrowdedDanmakuCount = 20000;
-inline constexpr const char* kOverrideDanmakuCid = "5101";
-inline constexpr const char* kDanmakuBombCid = "5103";
+inline constexpr const char* kOverrideDanmakuCid = "7003";
+inline constexpr const char* kDanmakuBombCid = "7004";
 // The search endpoint's path.
 inline constexpr const char* kSearchPath = "/x/web-interface/search/all/v2";
 
