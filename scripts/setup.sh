@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libcurl4-openssl-dev libpcre2-dev nlohmann-json3-dev libqrencode-dev
   libaria2-0-dev libcpp-httplib-dev libssl-dev libcli11-dev libsqlite3-dev libsecret-1-dev
+  zlib1g-dev
   libavformat-dev libavutil-dev
   libgtest-dev libgmock-dev
   ffmpeg aria2 curl jq time zbar-tools dbus-daemon

@@ -157,6 +157,7 @@ TEST_F(DownloadCommandTest, GetMakesEachPartAsTheWindowNamesItAndSkipsItTheNextT
         EXPECT_EQ(items[i]["text"], "下载完成");
         EXPECT_EQ(items[i]["quality"], 80);
         EXPECT_EQ(items[i]["qualityName"], "1080P 高清");
+        EXPECT_EQ(items[i]["codec"], "AVC");
         EXPECT_EQ(items[i]["file"], (threeParts() / names[i]).string());
         EXPECT_EQ(items[i]["bytesDone"], fs::file_size(threeParts() / names[i]));
     }

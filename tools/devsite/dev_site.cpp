@@ -173,6 +173,7 @@ bool DevSite::start() {
     registerSearchEndpoints(server, state);
     registerListEndpoints(server, state);
     registerSeasonEndpoints(server, state);
+    registerCommentEndpoints(server, state);
     registerMediaServer(server, state);
     addRoute(server, state, "GET", ".*", [](const httplib::Request&, httplib::Response& response) {
         response.status = 404;

@@ -61,6 +61,18 @@ inline std::string seasonEpisodeId(int number) {  // number 1 .. 12; 11 and 12 f
 }
 inline constexpr int kFirstMembersEpisode = 11;
 
+// What comes with a video (see README.md, "Subtitles and bullet comments"): the one-part
+// video's part has a zh-CN, an en-US and an AI subtitle, three view points and 20,000
+// bullet comments of every mode, size and colour; the three-part video's first part has
+// one subtitle and comments that try ASS overrides, its second answers for the first,
+// its third has comments that inflate past 64 MiB.
+inline constexpr const char* kSubtitledCid = "3001";
+inline constexpr const char* kOtherSubtitleCid = "5101";
+inline constexpr const char* kWrongSubtitleCid = "5102";
+inline constexpr const char* kCrowdedDanmakuCid = "3001";
+inline constexpr int kCrowdedDanmakuCount = 20000;
+inline constexpr const char* kOverrideDanmakuCid = "5101";
+inline constexpr const char* kDanmakuBombCid = "5103";
 // The search endpoint's path.
 inline constexpr const char* kSearchPath = "/x/web-interface/search/all/v2";
 

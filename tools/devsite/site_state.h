@@ -133,6 +133,7 @@ void registerAccountEndpoints(httplib::Server& server, SiteState& state);
 void registerSearchEndpoints(httplib::Server& server, SiteState& state);
 void registerListEndpoints(httplib::Server& server, SiteState& state);
 void registerSeasonEndpoints(httplib::Server& server, SiteState& state);
+void registerCommentEndpoints(httplib::Server& server, SiteState& state);
 void registerMediaServer(httplib::Server& server, SiteState& state);
 void registerControlEndpoints(httplib::Server& server, SiteState& state);
 

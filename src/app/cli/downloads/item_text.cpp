@@ -37,6 +37,8 @@ nlohmann::ordered_json partJson(const DownloadItem& item) {
             {"name", text(part.pageTitle)},
             {"quality", part.videoQuality},
             {"qualityName", text(part.qualityName)},
+            {"codec", item.videoCodec ? nlohmann::ordered_json(codecName(*item.videoCodec))
+                                      : nlohmann::ordered_json()},
             {"audio", part.audioQuality},
             {"state", std::string(itemStateName(item.state))},
             {"text", partStateText(item)},
