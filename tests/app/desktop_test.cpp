@@ -206,6 +206,7 @@ TEST_F(DesktopTest, SettingBoxesStoreTheirKeys) {
         {"选择框_minimizeToTray", "minimizeToTray", false, &DownloadSettings::minimizeToTray},
         {"选择框_watchClipboard", "watchClipboard", false, &DownloadSettings::watchClipboard},
         {"选择框_notifyOnFinish", "notifyOnFinish", true, &DownloadSettings::notifyOnFinish},
+        {"选择框_ultraFormats", "ultraFormats", false, &DownloadSettings::ultraFormats},
     };
     SettingsWindow settings(core_);
     for (const Box& box : boxes) {

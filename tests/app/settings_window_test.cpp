@@ -209,6 +209,9 @@ TEST_F(SettingsWindowTest, DefaultQualitiesAreStoredAsChosenAndShownAgain) {
     QStringList names;
     for (int i = 0; i < video->count(); ++i) names << video->itemText(i);
     EXPECT_EQ(names, QStringList({"最高可用", "4K", "1080P60", "1080P", "720P", "480P", "360P"}));
+    names.clear();
+    for (int i = 0; i < audio->count(); ++i) names << audio->itemText(i);
+    EXPECT_EQ(names, QStringList({"高", "中", "低", "无损", "杜比全景声"}));
 
     video->setCurrentText("720P");
     audio->setCurrentText("低");

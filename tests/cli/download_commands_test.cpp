@@ -339,6 +339,44 @@ TEST_F(DownloadCommandTest, GetTakesThePartsAndQualitiesAsked) {
     }
 }
 
+// -a lossless takes the FLAC stream into an MKV where the video has it, -a dolby the E-AC-3
+// one into an MP4; without membership the part fails with the member message and nothing
+// is written.
+TEST_F(DownloadCommandTest, LosslessAndDolbyAudioAreMergedForMembersOnly) {
+    struct Case {
+        const char* audio;
+        const char* file;
+        const char* codec;
+    };
+    for (const Case& c :
+         {Case{"lossless", "01_音频.mkv", "flac\n"}, Case{"dolby", "01_音频.mp4", "eac3\n"}}) {
+        SCOPED_TRACE(c.audio);
+        fs::remove_all(downloads());
+        const fs::path made = downloads() / "无损与杜比音频" / c.file;
+        const std::vector<std::string> args = {
+            "get", devsite::kLosslessBvid, "-o", downloads().string(), "-a", c.audio};
+        ASSERT_TRUE(writeConfigItem(configPath(), "user", "cookie", devsite::kMemberCookie));
+        const ProgramRun member = run(args);
+        ASSERT_EQ(member.status, 0) << member.err;
+        const auto codecOf = [&](const char* stream) {
+            return test::runProgram("/usr/bin/ffprobe", {"-v", "error", "-select_streams", stream,
+                                                         "-show_entries", "stream=codec_name",
+                                                         "-of", "default=nw=1:nk=1", made.string()})
+                .out;
+        };
+        EXPECT_EQ(codecOf("a"), c.codec);
+        EXPECT_EQ(codecOf("v:0"), "h264\n");
+
+        fs::remove_all(downloads());
+        ASSERT_TRUE(writeConfigItem(configPath(), "user", "cookie", devsite::kPlainCookie));
+        const ProgramRun plain = run(args);
+        ASSERT_TRUE(writeConfigItem(configPath(), "user", "cookie", ""));
+        EXPECT_EQ(plain.status, 1);
+        EXPECT_NE(plain.err.find("大会员"), std::string::npos) << plain.err;
+        EXPECT_FALSE(fs::exists(made));
+    }
+}
+
 TEST_F(DownloadCommandTest, GetExitStatusNamesWhatFailed) {
     struct Case {
         std::vector<std::string> args;

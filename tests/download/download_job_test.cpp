@@ -385,6 +385,43 @@ TEST_F(DownloadJobTest, StreamAddressesOtherThanHttpAreRefused) {
     EXPECT_EQ(mediaRequests(), 0u);
 }
 
+// Audio alone: only the audio stream is fetched, into NN_name.m4a, and temp/ is left empty.
+TEST_F(DownloadJobTest, AudioOnlyPartFetchesTheAudioAloneIntoAnM4a) {
+    DownloadRequest request = part("p");
+    request.content = DownloadContent::AudioOnly;
+    request.outputPath = outputFilePath(request.directory, kVideoTitle, 0, "p", ".m4a");
+    RecordingReport report;
+    EXPECT_EQ(runJob(request, report).outcome, JobResult::Done) << report.last();
+    const StreamCounts counts = probe(output("01_p.m4a"));
+    EXPECT_EQ(counts.video, 0);
+    EXPECT_EQ(counts.audio, 1);
+    EXPECT_TRUE(site().requestsTo("/media/" + mediaName(kOnePartCid, 64)).empty());
+    EXPECT_TRUE(fs::is_empty(directory_ / "temp"));
+    EXPECT_FALSE(fs::exists(output("01_p.mp4")));
+}
+
+// Audio alone of a video the site sends without audio fails at once, for good, writing
+// nothing.
+TEST_F(DownloadJobTest, AudioOnlyOfAVideoWithoutAudioFailsWithTheReason) {
+    const std::string video = site().baseUrl() + "/media/" + mediaName(kOnePartCid, 64);
+    site().overrideAnswer("/x/player/playurl", 200,
+                          R"({"code":0,"message":"0","data":{"dash":{"video":[{"id":64,)"
+                          R"("baseUrl":")" +
+                              video + R"("}],"audio":null}}})",
+                          "application/json", 1);
+    DownloadRequest request = part("p");
+    request.content = DownloadContent::AudioOnly;
+    request.outputPath = outputFilePath(request.directory, kVideoTitle, 0, "p", ".m4a");
+    RecordingReport report;
+    const JobResult result = runJob(request, report);
+    EXPECT_EQ(result.outcome, JobResult::Failed);
+    EXPECT_FALSE(result.mendable);
+    EXPECT_EQ(localToUtf8(result.errorText), "此视频没有音频流");
+    EXPECT_EQ(mediaRequests(), 0u);
+    EXPECT_TRUE(fs::is_empty(directory_ / "temp"));
+    EXPECT_TRUE(fs::is_empty(directory_ / kVideoTitle));
+}
+
 // A stream list that could not be had or read may come whole next time; the streams'
 // servers failing may mend too.
 TEST_F(DownloadJobTest, FailuresOfTheNetworkAndTheServersMayMend) {

@@ -51,6 +51,8 @@ DownloadItem sampleItem(std::int64_t id, ItemState state) {
         item.request.coverAddress = "http://127.0.0.1:1/cover/BV1xx411c7mD.jpg";
         item.request.codecs = {VideoCodec::Hevc, VideoCodec::Av1, VideoCodec::Avc};
         item.videoCodec = VideoCodec::Hevc;
+        item.request.content =
+            id % 4 == 1 ? DownloadContent::AudioOnly : DownloadContent::VideoOnly;
     } else {
         item.request.episodeId = "61002";
     }
@@ -71,17 +73,20 @@ void expectSameItem(const DownloadItem& a, const DownloadItem& b) {
                           r.videoQuality, r.audioQuality, r.qualityName, r.directory, r.outputPath,
                           i.state, i.stageText, i.errorText, i.bytesDone, i.bytesTotal, i.createdAt,
                           i.finishedAt, r.tags, r.coverAddress, r.siteTitle, r.episodeId, r.codecs,
-                          i.videoCodec);
+                          i.videoCodec, r.content);
     };
     EXPECT_EQ(fields(a), fields(b));
 }
 
-// The item as a store from before codecs keeps it: the default order, no codec taken.
+// The item as a store from before codecs keeps it: the default order, no codec taken,
+// video and audio.
 constexpr const char* kDropCodecs =
-    "ALTER TABLE items DROP COLUMN video_codec; ALTER TABLE items DROP COLUMN video_codecs;";
+    "ALTER TABLE items DROP COLUMN content; ALTER TABLE items DROP COLUMN video_codec;"
+    " ALTER TABLE items DROP COLUMN video_codecs;";
 DownloadItem beforeCodecs(DownloadItem item) {
     item.request.codecs = defaultCodecOrder();
     item.videoCodec.reset();
+    item.request.content = DownloadContent::AudioVideo;
     return item;
 }
 
@@ -110,7 +115,7 @@ TEST(DownloadStore, WrittenItemsComeBackFromAPrivateWalStore) {
         EXPECT_EQ(test::fileMode(path), 0600u);
         EXPECT_EQ(test::fileMode(path + "-wal"), 0600u);
         EXPECT_EQ(queryText(path, "PRAGMA journal_mode"), "wal");
-        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "6");
+        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "7");
     }
     StoreOpening again = DownloadStore::open(path);
     ASSERT_EQ(again.items.size(), 2u);
@@ -237,7 +242,7 @@ TEST(DownloadStore, UnreadableStoreIsMovedAsideAndAFreshOneTakesItsPlace) {
         {"garbage",
          [](const std::string& path) { test::writeBytes(path, std::string(5000, 'x')); }},
         {"another schema", sql("CREATE TABLE other (x); PRAGMA user_version = 1")},
-        {"a later version", sql("PRAGMA user_version = 7")},
+        {"a later version", sql("PRAGMA user_version = 8")},
         {"an unknown state",
          [](const std::string& path) {
              DownloadStore::open(path).store->save(sampleItem(1, ItemState::Done), true);
@@ -295,7 +300,7 @@ TEST(DownloadStore, AStoreOfTheVersionBeforeSeasonsKeepsEveryRow) {
         for (const DownloadItem& item : opening.items) {
             expectSameItem(item, beforeCodecs(sampleItem(item.id, item.state)));
         }
-        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "6");
+        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "7");
         opening.store->save(sampleItem(6, ItemState::Queued), true);
     }
     const StoreOpening again = DownloadStore::open(path);
@@ -330,7 +335,7 @@ TEST(DownloadStore, StoreOfTheFirstVersionIsUpgradedWithItsItems) {
     EXPECT_FALSE(opening.items[0].request.tags.has_value());
     EXPECT_EQ(opening.items[0].request.coverAddress, "");
     EXPECT_EQ(opening.items[0].request.siteTitle, "");  // the list shows its folder name
-    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "6");
+    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "7");
 }
 
 // Another process holding the store (a second program) is no reason to move it aside.

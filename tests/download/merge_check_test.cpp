@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "download/job/media_probe.h"
+#include "download/job/merge_command.h"
 #include "job_fixture.h"
 
 namespace quivra {
@@ -121,6 +122,87 @@ TEST_F(MergeCheckTest, RefusedMergeFailsAndKeepsBothStreams) {
         EXPECT_FALSE(fs::exists(output.string() + kPartSuffix));
         EXPECT_EQ(fs::file_size(c.video), videoBytes);
         EXPECT_EQ(fs::file_size(c.audio), audioBytes);
+    }
+}
+
+// The command line of each format; the default one (MP4 of video and audio) is the one
+// every earlier version ran, to the byte.
+TEST(MergeCommandLine, FollowsTheFormatAndTheStreams) {
+    const MergeExtras cover{{{"title", "t"}}, "c.jpg"};
+    const struct {
+        const char* video;
+        const char* audio;
+        MergeExtras extras;
+        OutputFormat format;
+        const char* line;
+    } cases[] = {
+        {"v",
+         "a",
+         {},
+         OutputFormat::Mp4,
+         "-i 'file:v' -i 'file:a' -vcodec copy -acodec copy -f mp4 'file:o'"},
+        {"v", "a", cover, OutputFormat::Mp4,
+         "-i 'file:v' -i 'file:a' -i 'file:c.jpg' -map 0:v:0 -map 1:a:0 -map 2:v:0 -vcodec copy "
+         "-acodec copy -disposition:v:1 attached_pic -metadata 'title=t' -f mp4 'file:o'"},
+        {"v", "a", cover, OutputFormat::Mkv,
+         "-i 'file:v' -i 'file:a' -attach 'file:c.jpg' -vcodec copy -acodec copy "
+         "-metadata:s:t mimetype=image/jpeg -metadata:s:t filename=cover.jpg -metadata 'title=t' "
+         "-f matroska 'file:o'"},
+        {"", "a", cover, OutputFormat::M4a,
+         "-i 'file:a' -i 'file:c.jpg' -map 0:a:0 -map 1:v:0 -vcodec copy -acodec copy "
+         "-disposition:v:0 attached_pic -metadata 'title=t' -f mp4 'file:o'"},
+        {"", "a", cover, OutputFormat::Flac,
+         "-i 'file:a' -i 'file:c.jpg' -map 0:a:0 -map 1:v:0 -vcodec copy -acodec copy "
+         "-disposition:v:0 attached_pic -metadata 'title=t' -f flac 'file:o'"},
+        {"v", "", {}, OutputFormat::Mkv, "-i 'file:v' -vcodec copy -f matroska 'file:o'"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(mergeCommandLine(c.video, c.audio, "o", c.extras, c.format),
+                  std::string("ffmpeg -xerror -y -loglevel error ") + c.line);
+    }
+}
+
+// Each content and container through the real merge and its check: the streams the
+// choice wants, the cover read back as a picture and the tags, in MKV, M4A (AAC and
+// E-AC-3), FLAC and a video-only MP4; the check refuses a file short of a stream or
+// holding one too many.
+TEST_F(MergeCheckTest, EveryFormatMergesWhole) {
+    ffmpeg("-f lavfi -i color=c=red:s=64x64 -frames:v 1 " + out("cover.jpg"));
+    // The site's lossless and Dolby streams come in MP4 fragments like the others.
+    ffmpeg(in(audio_) + "-c:a flac -strict -2 -f mp4 " + out("flac.m4s"));
+    ffmpeg(in(audio_) + "-c:a eac3 -f mp4 " + out("eac3.m4s"));
+    const std::string flac = (work_ / "flac.m4s").string();
+    const std::string eac3 = (work_ / "eac3.m4s").string();
+    const MergeExtras extras{{{"title", "标题"}, {"artist", "作者"}},
+                             (work_ / "cover.jpg").string()};
+    const struct {
+        const char* output;
+        std::string video;
+        std::string audio;
+        const char* audioCodec;  // "": no audio
+    } cases[] = {
+        {"av.mkv", video_, audio_, "aac"}, {"aac.m4a", "", audio_, "aac"},
+        {"eac3.m4a", "", eac3, "eac3"},    {"lossless.flac", "", flac, "flac"},
+        {"video.mp4", video_, "", ""},     {"video.mkv", video_, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.output);
+        const std::string output = (work_ / c.output).string();
+        ASSERT_TRUE(mergeStreams(c.video, c.audio, output, extras));
+        const MediaSummary merged = probeMedia(output);
+        EXPECT_EQ(merged.videoStreams, c.video.empty() ? 0 : 1);
+        EXPECT_EQ(merged.audioStreams, c.audio.empty() ? 0 : 1);
+        EXPECT_EQ(merged.pictureStreams, 1);
+        const std::string read = runCommand(
+            "ffprobe -v error -show_entries format_tags=title,artist:stream=codec_name -of "
+            "default=nw=1 " +
+            shellQuote(output));
+        EXPECT_NE(read.find("标题"), std::string::npos) << read;
+        EXPECT_NE(read.find("作者"), std::string::npos) << read;
+        if (*c.audioCodec) EXPECT_NE(read.find(c.audioCodec), std::string::npos) << read;
+        // The same file does not pass for another choice of streams.
+        EXPECT_FALSE(isWholeMerge(output, c.video.empty() ? video_.string() : "", c.audio));
+        EXPECT_FALSE(isWholeMerge(output, c.video, c.audio.empty() ? audio_.string() : ""));
     }
 }
 

@@ -62,7 +62,7 @@ class Stages {
 
 struct Stream {
     std::string address;
-    std::string fileName;  // inside the temporary folder
+    std::string path;  // in the temporary folder
     const char* startText;
     const char* finalText;
 };
@@ -93,10 +93,11 @@ JobResult downloadStream(const JobContext& context, Stages& stages, JobReport& r
                          const Stream& stream, const std::string& tempFolder,
                          std::int64_t wholeBytes) {
     DownloadEngine& engine = context.engine;
-    const std::string path = tempFolder + "/" + stream.fileName;
+    const std::string& path = stream.path;
     const std::string referer = utf8ToLocalText(context.siteMain) + "/";
+    const std::string fileName = path.substr(path.rfind('/') + 1);
     const std::uint32_t task =
-        engine.createTask(stream.address, referer, "", stream.fileName, tempFolder, 1, 1, 1);
+        engine.createTask(stream.address, referer, "", fileName, tempFolder, 1, 1, 1);
     if (task == 0) return {JobResult::Failed, ""};
     if (!engine.startTask(task)) {
         abandonTask(engine, task, path);
@@ -162,12 +163,13 @@ bool takePartLock(const JobTimings& timings, PartLock& lock, const DownloadReque
     return true;
 }
 
-// Merges the part with its tags and cover. A cover ffmpeg cannot read costs the part
-// nothing: the merge is made once more without it, and the unreadable cover.jpg goes.
+// Merges the part's streams ("": none of that kind) with its tags and cover. A cover
+// ffmpeg cannot read costs the part nothing: the merge is made once more without it, and
+// the unreadable cover.jpg goes.
 bool mergePart(const std::string& videoFile, const std::string& audioFile,
                const DownloadRequest& part) {
-    const std::string video = localToUtf8(videoFile);
-    const std::string audio = localToUtf8(audioFile);
+    const std::string video = videoFile.empty() ? "" : localToUtf8(videoFile);
+    const std::string audio = audioFile.empty() ? "" : localToUtf8(audioFile);
     const std::string output = localToUtf8(part.outputPath);
     const std::vector<MetadataTag> tags = partTags(part);
     const std::string cover = fetchVideoCover(part);
@@ -215,39 +217,43 @@ JobResult runDownloadJob(const JobContext& context, const DownloadRequest& part,
     if (addresses.unanswered) return stages.failForNow(localText("视频解析失败"));
     // No retry mends it: only a login with a membership does.
     if (addresses.membersOnly) return stages.fail(memberOnlyMessage());
-    if (!isEngineAddress(addresses.video) || !isEngineAddress(addresses.audio)) {
+    const bool wantsVideo = part.content != DownloadContent::AudioOnly;
+    const bool wantsAudio = part.content != DownloadContent::VideoOnly;
+    // The site answered with a video alone: no retry brings the audio.
+    if (!wantsVideo && addresses.audio.empty() && !addresses.video.empty()) {
+        return stages.fail("此视频没有音频流");
+    }
+    if ((wantsVideo && !isEngineAddress(addresses.video)) ||
+        (wantsAudio && !isEngineAddress(addresses.audio))) {
         return stages.fail("视频解析失败");
     }
-    report.codecTaken(addresses.videoCodec);
+    if (wantsVideo) report.codecTaken(addresses.videoCodec);
     ensureFolder(part.outputPath.substr(0, part.outputPath.rfind('/')));
 
-    const std::string videoFile = temporaryVideoPath(part);
-    const std::string audioFile = temporaryAudioPath(part);
-    const Stream streams[] = {
-        {addresses.video, part.cid + ".mp4", "准备下载视频", "视频下载完毕"},
-        {addresses.audio, part.cid + ".mp3", "准备下载音频", "音频下载完毕"},
-    };
-    const std::string* files[] = {&videoFile, &audioFile};
+    const std::string videoFile = wantsVideo ? temporaryVideoPath(part) : "";
+    const std::string audioFile = wantsAudio ? temporaryAudioPath(part) : "";
+    std::vector<Stream> streams;
+    if (wantsVideo) streams.push_back({addresses.video, videoFile, "准备下载视频", "视频下载完毕"});
+    if (wantsAudio) streams.push_back({addresses.audio, audioFile, "准备下载音频", "音频下载完毕"});
     std::int64_t wholeBytes = 0;
-    for (int i = 0; i < 2; ++i) {
+    for (const Stream& stream : streams) {
         if (report.stopRequested()) return {JobResult::Stopped, ""};
         // A stream is skipped only when it is whole; a partial one is resumed.
-        if (!isCompleteDownload(*files[i])) {
+        if (!isCompleteDownload(stream.path)) {
             JobResult result =
-                downloadStream(context, stages, report, streams[i], tempFolder, wholeBytes);
+                downloadStream(context, stages, report, stream, tempFolder, wholeBytes);
             if (result.outcome != JobResult::Done) return result;
         }
-        wholeBytes += fileSize(*files[i]);
+        wholeBytes += fileSize(stream.path);
     }
     if (report.stopRequested()) return {JobResult::Stopped, ""};
 
     stages.write("正在合成音视频");
     report.mergeStarted();
     if (!mergePart(videoFile, audioFile, part)) {
-        return stages.fail("音视频合成失败");  // both streams stay for the next press
+        return stages.fail("音视频合成失败");  // the streams stay for the next press
     }
-    deleteFile(videoFile);
-    deleteFile(audioFile);
+    for (const Stream& stream : streams) deleteFile(stream.path);
     lock.release();  // "下载完成" is shown with temp/ left as it was found
     stages.write("下载完成");
     return {JobResult::Done, ""};

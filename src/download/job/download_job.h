@@ -1,5 +1,6 @@
-// One part turned into one MP4: stream addresses, both streams through the engine into
-// <directory>/temp, the merge into <directory>/<video title>/NN_<page>.mp4. The job works
+// One part turned into its file: stream addresses, the streams its content wants (video
+// and audio, or either alone) through the engine into <directory>/temp, the merge into
+// the output path, whose extension names the container. The job works
 // only from what the part was bound to at submission and reports each stage as the text
 // of the part's "状态".
 #pragma once

@@ -10,6 +10,7 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace quivra {
 
@@ -26,6 +27,7 @@ struct MediaLibrary {
     decltype(&avformat_open_input) open = nullptr;
     decltype(&avformat_find_stream_info) findStreamInfo = nullptr;
     decltype(&avformat_close_input) close = nullptr;
+    decltype(&av_dict_get) dictionaryEntry = nullptr;  // libavutil's, reached through it
 };
 
 template <typename Function>
@@ -45,6 +47,7 @@ MediaLibrary loadMediaLibrary() {
     findFunction(library, "avformat_open_input", functions.open);
     findFunction(library, "avformat_find_stream_info", functions.findStreamInfo);
     findFunction(library, "avformat_close_input", functions.close);
+    findFunction(library, "av_dict_get", functions.dictionaryEntry);
     return functions;
 }
 
@@ -53,8 +56,23 @@ const MediaLibrary& mediaLibrary() {
     return functions;
 }
 
+// Matroska gives a track's length only as its "DURATION" tag, "HH:MM:SS.nnnnnnnnn",
+// which its muxer writes from the packets it wrote.
+double taggedSeconds(const AVStream& stream) {
+    const auto entry = mediaLibrary().dictionaryEntry;
+    const AVDictionaryEntry* tag =
+        entry != nullptr ? entry(stream.metadata, "DURATION", nullptr, 0) : nullptr;
+    unsigned hours = 0;
+    unsigned minutes = 0;
+    double seconds = 0;
+    if (tag == nullptr || std::sscanf(tag->value, "%u:%u:%lf", &hours, &minutes, &seconds) != 3) {
+        return -1;
+    }
+    return hours * 3600.0 + minutes * 60.0 + seconds;
+}
+
 double streamSeconds(const AVStream& stream) {
-    if (stream.duration == AV_NOPTS_VALUE || stream.duration < 0) return -1;
+    if (stream.duration == AV_NOPTS_VALUE || stream.duration < 0) return taggedSeconds(stream);
     return static_cast<double>(stream.duration) * av_q2d(stream.time_base);
 }
 
@@ -101,14 +119,28 @@ MediaSummary probeMedia(const std::string& path) {
 
 bool isWholeMerge(const std::string& mergedPath, const std::string& videoPath,
                   const std::string& audioPath) {
-    const MediaSummary video = probeMedia(videoPath);
-    const MediaSummary audio = probeMedia(audioPath);
-    if (video.seconds < 0 || audio.seconds < 0) return false;
+    if (videoPath.empty() && audioPath.empty()) return false;
     const MediaSummary merged = probeMedia(mergedPath);
-    return merged.videoStreams == 1 && merged.audioStreams == 1 && merged.pictureStreams <= 1 &&
-           isAbout(merged.seconds, std::max(video.seconds, audio.seconds)) &&
-           isAbout(merged.videoSeconds, lengthOf(video.videoSeconds, video)) &&
-           isAbout(merged.audioSeconds, lengthOf(audio.audioSeconds, audio));
+    const int wantedVideo = videoPath.empty() ? 0 : 1;
+    const int wantedAudio = audioPath.empty() ? 0 : 1;
+    if (merged.videoStreams != wantedVideo || merged.audioStreams != wantedAudio ||
+        merged.pictureStreams > 1) {
+        return false;
+    }
+    double longest = 0;
+    if (wantedVideo == 1) {
+        const MediaSummary video = probeMedia(videoPath);
+        if (video.seconds < 0 || !isAbout(merged.videoSeconds, lengthOf(video.videoSeconds, video)))
+            return false;
+        longest = video.seconds;
+    }
+    if (wantedAudio == 1) {
+        const MediaSummary audio = probeMedia(audioPath);
+        if (audio.seconds < 0 || !isAbout(merged.audioSeconds, lengthOf(audio.audioSeconds, audio)))
+            return false;
+        longest = std::max(longest, audio.seconds);
+    }
+    return isAbout(merged.seconds, longest);
 }
 
 }  // namespace quivra

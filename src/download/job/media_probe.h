@@ -20,10 +20,10 @@ struct MediaSummary {
 // missing.
 MediaSummary probeMedia(const std::string& path);
 
-// Whether a merged file is whole: exactly one video and one audio stream (beside at most
-// one cover picture), the whole lasting about as long as the longer of the two stream
-// files it was made from, and each stream about as long as its file's, so that neither
-// was cut short on the way.
+// Whether a merged file is whole: exactly one video stream, or none when the video path
+// is empty, and likewise one audio stream or none (beside at most one cover picture), the
+// whole lasting about as long as the longest stream file it was made from, and each
+// stream about as long as its file's, so that none was cut short on the way.
 bool isWholeMerge(const std::string& mergedPath, const std::string& videoPath,
                   const std::string& audioPath);
 

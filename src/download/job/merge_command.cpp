@@ -32,18 +32,20 @@ std::string fileArgument(const std::string& path) {
     return shellQuote("file:" + path);
 }
 
-// Whether the folder's file system has room for at least both streams. A size or a
-// file system that cannot be read counts as no room.
+// Whether the folder's file system has room for at least the streams (an empty path: no
+// stream). A size or a file system that cannot be read counts as no room.
 bool hasRoomForStreams(const std::filesystem::path& folder, const std::string& videoPath,
                        const std::string& audioPath) {
-    std::error_code error;
-    const std::uintmax_t video = std::filesystem::file_size(videoPath, error);
-    if (error) return false;
-    const std::uintmax_t audio = std::filesystem::file_size(audioPath, error);
-    if (error) return false;
+    std::uintmax_t bytes = 0;
+    for (const std::string* path : {&videoPath, &audioPath}) {
+        if (path->empty()) continue;
+        std::error_code error;
+        bytes += std::filesystem::file_size(*path, error);
+        if (error) return false;
+    }
     struct statvfs disk {};
     if (statvfs(folder.c_str(), &disk) != 0) return false;
-    return static_cast<std::uintmax_t>(disk.f_bavail) * disk.f_frsize >= video + audio;
+    return static_cast<std::uintmax_t>(disk.f_bavail) * disk.f_frsize >= bytes;
 }
 
 // Writes what the system still holds of the file (or folder) to the disk; false when
@@ -55,23 +57,54 @@ bool syncToDisk(const std::string& path, int flags) {
     return close(fd) == 0 && synced;
 }
 
+const char* muxerOf(OutputFormat format) {
+    switch (format) {
+        case OutputFormat::Mkv:
+            return "matroska";
+        case OutputFormat::Flac:
+            return "flac";
+        case OutputFormat::Mp4:
+        case OutputFormat::M4a:
+            break;
+    }
+    return "mp4";
+}
+
 }  // namespace
 
 std::string mergeCommandLine(const std::string& videoPath, const std::string& audioPath,
-                             const std::string& targetPath, const MergeExtras& extras) {
-    std::string line = "ffmpeg -xerror -y -loglevel error -i " + fileArgument(videoPath) + " -i " +
-                       fileArgument(audioPath);
-    if (!extras.coverPath.empty()) {
-        // With a third input ffmpeg's own choice of streams could take the picture for
-        // the video: every stream is named.
-        line += " -i " + fileArgument(extras.coverPath) + " -map 0:v:0 -map 1:a:0 -map 2:v:0";
+                             const std::string& targetPath, const MergeExtras& extras,
+                             OutputFormat format) {
+    std::string line = "ffmpeg -xerror -y -loglevel error";
+    std::string maps;
+    int inputs = 0;
+    const auto input = [&](const std::string& path, const char* stream) {
+        line += " -i " + fileArgument(path);
+        maps += " -map " + std::to_string(inputs++) + stream;
+    };
+    if (!videoPath.empty()) input(videoPath, ":v:0");
+    if (!audioPath.empty()) input(audioPath, ":a:0");
+    const bool cover = !extras.coverPath.empty();
+    // Matroska keeps a picture stream as one more video track: the cover is an attachment.
+    const bool attached = cover && format == OutputFormat::Mkv;
+    const bool picture = cover && !attached;
+    if (picture) {
+        // With the cover as an input ffmpeg's own choice of streams could take the picture
+        // for the video: every stream is named.
+        input(extras.coverPath, ":v:0");
+        line += maps;
     }
-    line += " -vcodec copy -acodec copy";
-    if (!extras.coverPath.empty()) line += " -disposition:v:1 attached_pic";
+    if (attached) line += " -attach " + fileArgument(extras.coverPath);
+    if (!videoPath.empty() || picture) line += " -vcodec copy";
+    if (!audioPath.empty()) line += " -acodec copy";
+    if (picture) {
+        line += std::string(" -disposition:v:") + (videoPath.empty() ? "0" : "1") + " attached_pic";
+    }
+    if (attached) line += " -metadata:s:t mimetype=image/jpeg -metadata:s:t filename=cover.jpg";
     for (const MetadataTag& tag : extras.tags) {
         line += " -metadata " + shellQuote(tag.key + "=" + tag.value);
     }
-    return line + " -f mp4 " + fileArgument(targetPath);
+    return line + " -f " + muxerOf(format) + " " + fileArgument(targetPath);
 }
 
 bool mergeStreams(const std::string& videoPath, const std::string& audioPath,
@@ -86,7 +119,8 @@ bool mergeStreams(const std::string& videoPath, const std::string& audioPath,
     if (!hasRoomForStreams(folder, videoPath, audioPath)) return false;
 
     int status = -1;
-    runCommand(mergeCommandLine(videoPath, audioPath, partPath, extras), nullptr, &status);
+    const OutputFormat format = outputFormatOfPath(outputPath).value_or(OutputFormat::Mp4);
+    runCommand(mergeCommandLine(videoPath, audioPath, partPath, extras, format), nullptr, &status);
 
     const bool whole = status == 0 && fs::is_regular_file(part, error) &&
                        syncToDisk(partPath, O_RDONLY) &&

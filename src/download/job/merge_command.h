@@ -1,11 +1,13 @@
-// Putting a part's video and audio streams into one MP4 with ffmpeg, without
-// re-encoding. Paths are UTF-8 (they go to the command line as they are).
+// Putting a part's streams into its file with ffmpeg, without re-encoding: video and
+// audio, or either alone, in the container the output's extension names (output_format.h).
+// Paths are UTF-8 (they go to the command line as they are).
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "download/job/merge_tags.h"
+#include "download/plan/output_format.h"
 
 namespace quivra {
 
@@ -15,7 +17,7 @@ std::string shellQuote(const std::string& text);
 // The merge writes "<output>" + this first and renames it once it is whole.
 inline constexpr const char* kPartSuffix = ".part";
 
-// What the MP4 carries besides the two streams (UTF-8).
+// What the file carries besides its streams (UTF-8).
 struct MergeExtras {
     std::vector<MetadataTag> tags;
     std::string coverPath;  // a JPEG attached as the cover picture; "": none
@@ -23,17 +25,21 @@ struct MergeExtras {
 
 // ffmpeg -xerror -y -loglevel error -i 'file:<video>' -i 'file:<audio>' -vcodec copy
 // -acodec copy -f mp4 'file:<target>' (-xerror: a failed write, even of the index at the
-// end, makes ffmpeg fail instead of exiting with 0). A cover comes in as a third input,
-// copied too and marked as the attached picture; each tag is one -metadata 'key=value'.
-// Every text is quoted: nothing in a title runs.
+// end, makes ffmpeg fail instead of exiting with 0). A cover comes in as one more input,
+// copied too and marked as the attached picture, or for MKV as an attachment; each tag is
+// one -metadata 'key=value'. An empty video or audio path leaves that stream out. The
+// muxer follows the format: mp4 for MP4 and M4A (it takes AAC and E-AC-3 alike),
+// matroska, flac. Every text is quoted: nothing in a title runs.
 std::string mergeCommandLine(const std::string& videoPath, const std::string& audioPath,
-                             const std::string& targetPath, const MergeExtras& extras = {});
+                             const std::string& targetPath, const MergeExtras& extras = {},
+                             OutputFormat format = OutputFormat::Mp4);
 
-// Merges into "<output>.part" beside the output and renames it only once it is whole:
-// there was room for at least both streams before ffmpeg started, ffmpeg exited with 0,
-// the file reached the disk (fsync) and it holds one video and one audio stream
-// each lasting as long as its stream file. False when anything failed; then no file is left
-// under either name and both streams stay as they were.
+// Merges into "<output>.part" beside the output, in the format its extension names (MP4
+// for another), and renames it only once it is whole: there was room for at least the
+// streams before ffmpeg started, ffmpeg exited with 0, the file reached the disk (fsync)
+// and it holds the given streams, one each, each lasting as long as its stream file (an
+// empty path: none of that kind). False when anything failed; then no file is left under
+// either name and the streams stay as they were.
 bool mergeStreams(const std::string& videoPath, const std::string& audioPath,
                   const std::string& outputPath, const MergeExtras& extras = {});
 

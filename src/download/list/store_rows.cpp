@@ -5,6 +5,7 @@
 #include <map>
 #include <string>
 
+#include "download/plan/output_format.h"
 #include "net/text_encoding.h"
 
 namespace quivra {
@@ -41,6 +42,8 @@ const char* const kUpgrades[] = {
     // job took (0 before one chose); rows of before took the default's first.
     "ALTER TABLE items ADD COLUMN video_codecs TEXT NOT NULL DEFAULT '';"
     "ALTER TABLE items ADD COLUMN video_codec INTEGER NOT NULL DEFAULT 0",
+    // What a part's file holds ("av", "audio", "video"); rows of before hold both.
+    "ALTER TABLE items ADD COLUMN content TEXT NOT NULL DEFAULT 'av'",
 };
 
 constexpr const char* kColumns =
@@ -48,7 +51,7 @@ constexpr const char* kColumns =
     " quality_name, directory, output_path, state, stage_text, error_text, bytes_done,"
     " bytes_total, created_at, finished_at, tagged, tag_video_title, tag_author, tag_date,"
     " tag_page_address, tag_description, tag_parts, cover_address, site_title, episode_id,"
-    " video_codecs, video_codec";
+    " video_codecs, video_codec, content";
 
 // "bvid = excluded.bvid, ...": every column but the id and the command, so a program
 // writing its item never drops what another program asked of it meanwhile.
@@ -203,6 +206,7 @@ StoreCheck readItems(SqliteDatabase& database, const ItemTaker& take, const RowF
         request.episodeId = local(row, 27);
         request.codecs = parseCodecOrder(row.textColumn(28)).value_or(defaultCodecOrder());
         item.videoCodec = codecOfId(row.integerColumn(29));
+        request.content = downloadContentOf(row.textColumn(30));
         take(std::move(item));
     }
 }
@@ -241,7 +245,7 @@ bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& chan
     SqliteStatement put(database, std::string("INSERT INTO items (") + kColumns +
                                       ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10,"
                                       " ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20,"
-                                      " ?21, ?22, ?23, ?24, ?25, ?26, ?27, ?28, ?29, ?30)"
+                                      " ?21, ?22, ?23, ?24, ?25, ?26, ?27, ?28, ?29, ?30, ?31)"
                                       " ON CONFLICT (id) DO UPDATE SET " +
                                       updateOfEveryColumn());
     SqliteStatement remove(database, "DELETE FROM items WHERE id = ?1");
@@ -272,6 +276,7 @@ bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& chan
             statement.bind(29, codecOrderText(request.codecs));
             statement.bind(
                 30, std::int64_t{item->videoCodec ? static_cast<int>(*item->videoCodec) : 0});
+            statement.bind(31, std::string(downloadContentKey(request.content)));
         }
         if (statement.step() != SqliteStatement::Step::Done) return false;
         statement.reset();

@@ -5,8 +5,10 @@
 #include "base/config_file.h"
 #include "download/plan/default_quality.h"
 #include "download/plan/download_files.h"
+#include "download/plan/output_format.h"
 #include "download/plan/part_names.h"
 #include "net/text_encoding.h"
+#include "video/audio_choices.h"
 
 namespace quivra {
 
@@ -20,6 +22,8 @@ struct PartChoice {
     bool cover = true;
     std::string siteMain;  // the site's main page (local text): the tags name pages under it
     std::vector<VideoCodec> codecs;
+    DownloadContent content = DownloadContent::AudioVideo;
+    std::string container;  // "mp4" or "mkv"
 };
 
 // The quality as the list of qualities offers it ("720P 高清").
@@ -28,6 +32,15 @@ std::string offeredQualityName(const QualityList& qualities, int quality) {
         if (textToInteger(entry.quality) == quality) return entry.newDescription;
     }
     return {};
+}
+
+// The lossless or Dolby stream only where the parse found it offered (or marked for
+// members), else 高: a default of 无损 takes it where there is one.
+int offeredAudio(const QualityList& qualities, int audio) {
+    const std::vector<int>& offered = qualities.audioIds;
+    if (!isSpecialAudioStream(audio) || std::ranges::find(offered, audio) != offered.end())
+        return audio;
+    return kAudioChoices.front().streamId;
 }
 
 // The date of the publication text ("2021-08-27 01:46:40" gives 2021-08-27).
@@ -69,8 +82,10 @@ DownloadRequest bindPart(const ParseResult& parsed, const PartChoice& choice, in
     part.qualityName = offeredQualityName(parsed.qualities, choice.videoQuality);
     part.codecs = choice.codecs;
     part.directory = choice.directory;
-    part.outputPath =
-        outputFilePath(choice.directory, videoFolderName(video.title, video.bvid), row, page.part);
+    part.content = choice.content;
+    part.outputPath = outputFilePath(
+        choice.directory, videoFolderName(video.title, video.bvid), row, page.part,
+        outputExtension(chooseOutputFormat(choice.content, choice.container, choice.audioQuality)));
     if (choice.tags) {
         part.tags = videoTags(video, static_cast<int>(parsed.rows.size()),
                               pageAddressOf(choice.siteMain, video, page));
@@ -113,7 +128,8 @@ DownloadPlan planDownloads(const ParseResult& parsed, const PartSelection& selec
     PartChoice choice{settings.directory, -1, -1, settings.writeTags, settings.saveCover,
                       utf8ToLocalText(siteAddress),
                       // A broken setting takes what a download always took.
-                      parseCodecOrder(settings.videoCodecs).value_or(defaultCodecOrder())};
+                      parseCodecOrder(settings.videoCodecs).value_or(defaultCodecOrder()),
+                      downloadContentOf(settings.downloadContent), settings.container};
     if (selection.videoQuality) {
         choice.videoQuality = *selection.videoQuality;
         if (choice.videoQuality < 0) plan.refusal = localText("请选择视频清晰度！");
@@ -124,7 +140,8 @@ DownloadPlan planDownloads(const ParseResult& parsed, const PartSelection& selec
     }
     if (plan.refusal.empty()) plan.refusal = makeVideoFolders(settings.directory, parsed.video);
     if (!plan.refusal.empty()) return plan;
-    choice.audioQuality = selection.audioQuality.value_or(defaultAudioStream(settings));
+    choice.audioQuality = offeredAudio(
+        parsed.qualities, selection.audioQuality.value_or(defaultAudioStream(settings)));
 
     for (int row : chosenRows(parsed, selection)) {
         DownloadRequest part = bindPart(parsed, choice, row);

@@ -22,10 +22,9 @@ std::string pageName(const std::string& pageTitle) {
 }
 
 std::string outputFilePath(const std::string& directory, const std::string& videoTitle, int row,
-                           const std::string& pageTitle) {
+                           const std::string& pageTitle, const std::string& suffix) {
     // The page name is cut so that the whole name fits, with room for the merge's ".part".
     const std::string number = rowNumberText(row) + "_";
-    const std::string suffix = ".mp4";
     const std::size_t room = kNameBytes - std::strlen(kPartSuffix) - number.size() - suffix.size();
     return directory + "/" + videoTitle + "/" + number + fitNameBytes(pageName(pageTitle), room) +
            suffix;

@@ -10,9 +10,9 @@ namespace quivra {
 std::string rowNumberText(int row);
 // The page title cleaned for a file name, blanks as "_".
 std::string pageName(const std::string& pageTitle);
-// <directory>/<video title>/NN_<page name>.mp4 (local text), the page name cut so that the
-// file name fits the file system.
+// <directory>/<video title>/NN_<page name><extension> (local text), the page name cut so
+// that the file name fits the file system.
 std::string outputFilePath(const std::string& directory, const std::string& videoTitle, int row,
-                           const std::string& pageTitle);
+                           const std::string& pageTitle, const std::string& extension = ".mp4");
 
 }  // namespace quivra
