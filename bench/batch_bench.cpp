@@ -48,8 +48,8 @@ int main(int argc, char** argv) {
     const auto oneByOne = [&] {
         quivra::DownloadQueue queue(idle, quivra::test::programJob());
         for (const std::string& address : addresses()) {
-            quivra::addParsedVideo(quivra::parseVideo(address), settings,
-                                   quivra::sharedState().site.main, queue);
+            quivra::addParsedVideo(quivra::parseVideo(address, quivra::formatAskOf(settings)),
+                                   settings, quivra::sharedState().site.main, queue);
         }
         return queue.items().size();
     };

@@ -170,7 +170,7 @@ int main(int argc, char** argv) {
     fs::create_directories(window);
     loadSharedState(window.string());
     sharedState().site.api = sharedState().site.main = base;
-    const auto parse = std::make_shared<const ParseResult>(parseVideo(devsite::kLargeBvid));
+    const auto parse = std::make_shared<const ParseResult>(parseVideo(devsite::kLargeBvid, {}));
     if (parse->failure != ParseFailure::None || parse->rows.size() != 1 ||
         !downloadEngine().init(window, true) || !threadPool().start(3)) {
         std::fprintf(stderr, "no video information, engine or pool\n");

@@ -154,7 +154,7 @@ void measureList(const ParseResult& parsed, const std::filesystem::path& directo
 
 void measureDownloads(const std::filesystem::path& folder, std::int64_t rate,
                       std::chrono::seconds window) {
-    const ParseResult large = parseVideo(devsite::kLargeBvid);
+    const ParseResult large = parseVideo(devsite::kLargeBvid, {});
     if (large.failure != ParseFailure::None) {
         std::fprintf(stderr, "no information for the large video\n");
         return;
@@ -228,7 +228,7 @@ int main(int argc, char** argv) {
     loadSharedState(folder.string());
     sharedState().site.api = sharedState().site.main = "http://127.0.0.1:" + std::to_string(port);
 
-    const ParseResult thousand = parseVideo(devsite::kThousandPartBvid);
+    const ParseResult thousand = parseVideo(devsite::kThousandPartBvid, {});
     if (thousand.failure != ParseFailure::None) {
         std::fprintf(stderr, "no information for the 1,000-part video\n");
         return 1;

@@ -194,8 +194,9 @@ void MainWindow::buildControls() {
     audioQuality_ = new QComboBox(group_);
     audioQuality_->setObjectName(QStringLiteral("组合框_audioQuality"));
     audioQuality_->setGeometry(264, 12, 40, 24);
-    for (const AudioChoice& choice : kAudioChoices) {
-        audioQuality_->addItem(QString::fromUtf8(choice.name), choice.streamId);
+    // The lossless and Dolby streams are for the settings' default and the command line.
+    for (size_t i = 0; i < kAacAudioChoices; ++i) {
+        audioQuality_->addItem(QString::fromUtf8(kAudioChoices[i].name), kAudioChoices[i].streamId);
     }
     audioQuality_->setCurrentIndex(0);
 

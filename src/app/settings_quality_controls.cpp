@@ -42,7 +42,7 @@ int addQualityControls(QWidget* window, int y, DownloadCore& core) {
     newChoice(window, core, SettingKey::DefaultVideoQuality, QStringLiteral("默认视频质量："),
               {8, y, 96, 32}, {104, y + 4, 96, 24}, videoCeilingNames());
     newChoice(window, core, SettingKey::DefaultAudioQuality, QStringLiteral("默认音频质量："),
-              {208, y, 96, 32}, {304, y + 4, 56, 24}, audioNames);
+              {208, y, 96, 32}, {304, y + 4, 80, 24}, audioNames);
     return y + 32;
 }
 

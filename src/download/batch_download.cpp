@@ -70,8 +70,8 @@ std::shared_ptr<BatchRun> BatchRun::start(std::vector<std::string> addresses,
                 return;
             }
             view.showAddressState(index, localText("解析中"));
-            view.showAddressState(
-                index, addParsedVideo(parseVideo(address), settings, lists.site.main, queue));
+            view.showAddressState(index, addParsedVideo(parseVideo(address, formatAskOf(settings)),
+                                                        settings, lists.site.main, queue));
         });
     }
     return start(std::move(tasks), std::move(queue), std::move(view));

@@ -24,7 +24,7 @@ std::string noSuchEntryText() {
 AddedVideo addListedVideo(const ListEntry& entry, const DownloadSettings& settings,
                           const std::string& siteAddress, DownloadQueue& queue) {
     if (!entry.unavailable.empty()) return {-1, entry.unavailable};
-    return addVideo(parseVideo(entry.bvid), settings, siteAddress, queue);
+    return addVideo(parseVideo(entry.bvid, formatAskOf(settings)), settings, siteAddress, queue);
 }
 
 // The chosen episodes of a listed season, planned as rows of its one parse: what became of
@@ -45,7 +45,7 @@ std::vector<AddedVideo> addSeasonEpisodes(const ListingResult& listing,
         }
     }
     if (rows.empty()) return added;
-    const ParseResult season = parseSeason(listing);
+    const ParseResult season = parseSeason(listing, formatAskOf(settings));
     std::string refusal;
     DownloadPlan plan;
     if (season.failure != ParseFailure::None) {

@@ -10,8 +10,9 @@ namespace quivra {
 
 ParseResult runParse(ParseView& view, const std::string& address) {
     SharedState& state = sharedState();
+    const FormatAsk ask = formatAskOf(state.download.get());
     ParseResult result =
-        parseVideo(address, [&view] { view.setParseButton(localText("解析中"), false); });
+        parseVideo(address, ask, [&view] { view.setParseButton(localText("解析中"), false); });
     if (result.failure == ParseFailure::NoIdentifier) {
         view.showMessage(parseText(result));
         return result;
@@ -24,7 +25,7 @@ ParseResult runParse(ParseView& view, const std::string& address) {
         result.video = std::move(kept);
     }
     if (result.rows.empty())
-        result.qualities = fetchQualityList(result.video.bvid, result.video.cid);
+        result.qualities = fetchQualityList(result.video.bvid, result.video.cid, ask);
     state.video.set(result.video);
 
     view.clearQualityItems();

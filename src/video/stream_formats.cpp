@@ -5,11 +5,13 @@
 #include <utility>
 #include <vector>
 
+#include "base/config_file.h"
 #include "base/proxy_route.h"
 #include "base/shared_state.h"
 #include "net/http_request.h"
 #include "net/json_object.h"
 #include "net/text_encoding.h"
+#include "video/audio_choices.h"
 
 namespace quivra {
 namespace {
@@ -23,29 +25,13 @@ struct PlayurlRequest {
     std::string root;          // "data" or "result"
 };
 
-// The site's stream format bits: 16 DASH and 64 HDR are always asked for; AV1 streams
-// come only with 2048. Dolby audio (256), Dolby Vision (512) and 8K (1024) join here once
-// a download asks for them.
-constexpr int kFnvalDash = 80;
-constexpr int kFnvalAv1 = 2048;
-
-// AV1 is asked for only when the order may take it before another codec; last, it would
-// only be taken by a quality that comes in neither AVC nor HEVC.
-int fnvalFor(const std::vector<VideoCodec>& codecs) {
-    const auto av1 = std::find(codecs.begin(), codecs.end(), VideoCodec::Av1);
-    const bool wanted = av1 != codecs.end() && av1 + 1 != codecs.end();
-    return kFnvalDash | (wanted ? kFnvalAv1 : 0);
-}
-
-PlayurlRequest videoPlayurl(const std::string& bvid, const std::string& cid,
-                            int fnval = kFnvalDash) {
+PlayurlRequest videoPlayurl(const std::string& bvid, const std::string& cid, int fnval) {
     return {"/x/player/playurl?cid=" + cid + "&bvid=" + bvid +
                 "&fourk=1&fnval=" + std::to_string(fnval),
             "data"};
 }
 
-PlayurlRequest episodePlayurl(const std::string& episodeId, const std::string& cid,
-                              int fnval = kFnvalDash) {
+PlayurlRequest episodePlayurl(const std::string& episodeId, const std::string& cid, int fnval) {
     return {"/pgc/player/web/playurl?ep_id=" + episodeId + "&cid=" + cid +
                 "&fourk=1&fnval=" + std::to_string(fnval),
             "result"};
@@ -125,6 +111,37 @@ const VideoStream* chooseVideo(const std::vector<VideoStream>& streams, const st
     return best;
 }
 
+struct AudioStream {
+    int id = 0;
+    std::string url;  // "" for a marked stream sent only to members
+};
+
+// The AAC streams, then the lossless and the Dolby stream where the answer marks them;
+// either mark may be null or absent (the video has none).
+std::vector<AudioStream> readAudioStreams(const JsonObject& json, const std::string& root) {
+    std::vector<AudioStream> streams;
+    const int count = json.count(root + ".dash.audio");
+    for (int i = 0; i < count; ++i) {
+        const std::string prefix = root + ".dash.audio[" + std::to_string(i) + "]";
+        streams.push_back(
+            {textToInteger(json.valueText(prefix + ".id")), json.getText(prefix + ".baseUrl")});
+    }
+    if (json.valueText(root + ".dash.flac.display") == "true") {
+        streams.push_back({kLosslessAudioStream, json.getText(root + ".dash.flac.audio.baseUrl")});
+    }
+    if (json.getNumber(root + ".dash.dolby.type") > 0) {
+        AudioStream dolby{kDolbyAudioStream, {}};
+        const int sent = json.count(root + ".dash.dolby.audio");
+        for (int i = 0; i < sent && dolby.url.empty(); ++i) {
+            const std::string prefix = root + ".dash.dolby.audio[" + std::to_string(i) + "]";
+            if (json.valueText(prefix + ".id") == std::to_string(kDolbyAudioStream))
+                dolby.url = json.getText(prefix + ".baseUrl");
+        }
+        streams.push_back(std::move(dolby));
+    }
+    return streams;
+}
+
 QualityList readQualityList(const JsonObject& json, const std::string& root) {
     QualityList list;
     const int formats = json.count(root + ".support_formats");
@@ -135,11 +152,15 @@ QualityList readQualityList(const JsonObject& json, const std::string& root) {
         QualityEntry entry;
         entry.quality = json.valueText(prefix + ".quality");
         entry.newDescription = json.getText(prefix + "['new_description']");
-        entry.available = std::any_of(streams.begin(), streams.end(),
-                                      [&](const VideoStream& s) { return s.id == entry.quality; });
+        for (const VideoStream& stream : streams) {
+            if (stream.id != entry.quality) continue;
+            entry.available = true;
+            if (stream.codec) entry.codecIds.push_back(static_cast<int>(*stream.codec));
+        }
         list.entries.push_back(std::move(entry));
     }
     list.count = formats;
+    for (const AudioStream& audio : readAudioStreams(json, root)) list.audioIds.push_back(audio.id);
     return list;
 }
 
@@ -156,15 +177,16 @@ StreamAddresses readStreamAddresses(const JsonObject& json, const std::string& r
         addresses.videoCodec = video->codec.value_or(VideoCodec::Avc);
     }
 
-    const int audioStreams = json.count(root + ".dash.audio");
-    for (int i = 0; i < audioStreams; ++i) {
-        const std::string prefix = root + ".dash.audio[" + std::to_string(i) + "]";
-        if (json.valueText(prefix + ".id") == wants.audio) {
-            addresses.audio = json.getText(prefix + ".baseUrl");
-            break;
-        }
-    }
-    if (wants.audio.empty() || addresses.audio.empty()) {
+    const std::vector<AudioStream> audio = readAudioStreams(json, root);
+    const auto wanted = std::find_if(audio.begin(), audio.end(), [&](const AudioStream& stream) {
+        return std::to_string(stream.id) == wants.audio;
+    });
+    if (wanted != audio.end() && !wanted->url.empty()) {
+        addresses.audio = wanted->url;
+    } else if (wanted != audio.end() && isSpecialAudioStream(wanted->id)) {
+        addresses.membersOnly = true;
+    } else {
+        // Nothing wanted, or not offered: the first AAC stream.
         addresses.audio = json.getText(root + ".dash.audio[0].baseUrl");
     }
     return addresses;
@@ -198,12 +220,14 @@ StreamAddresses resolveStreams(const PlayurlRequest& request, const StreamWants&
 
 }  // namespace
 
-QualityList fetchQualityList(const std::string& bvid, const std::string& cid) {
-    return fetchQualities(videoPlayurl(bvid, cid));
+QualityList fetchQualityList(const std::string& bvid, const std::string& cid,
+                             const FormatAsk& ask) {
+    return fetchQualities(videoPlayurl(bvid, cid, fnvalFor(ask)));
 }
 
-QualityList fetchEpisodeQualityList(const std::string& episodeId, const std::string& cid) {
-    return fetchQualities(episodePlayurl(episodeId, cid));
+QualityList fetchEpisodeQualityList(const std::string& episodeId, const std::string& cid,
+                                    const FormatAsk& ask) {
+    return fetchQualities(episodePlayurl(episodeId, cid, fnvalFor(ask)));
 }
 
 int keepQualityList(const QualityList& fetched) {
@@ -222,12 +246,13 @@ int requestQualityList(const std::string& bvid, const std::string& cid) {
 StreamAddresses resolveStreamAddresses(const VideoRecord& record, const std::string& cid,
                                        const std::string& wantedVideo,
                                        const std::string& wantedAudio) {
-    return resolveStreams(videoPlayurl(record.bvid, cid), {wantedVideo, wantedAudio});
+    const StreamWants wants{wantedVideo, wantedAudio};
+    return resolveStreams(videoPlayurl(record.bvid, cid, fnvalFor(wants)), wants);
 }
 
 StreamAddresses resolvePartStreams(const std::string& bvid, const std::string& episodeId,
                                    const std::string& cid, const StreamWants& wants) {
-    const int fnval = fnvalFor(wants.codecs);
+    const int fnval = fnvalFor(wants);
     return resolveStreams(
         episodeId.empty() ? videoPlayurl(bvid, cid, fnval) : episodePlayurl(episodeId, cid, fnval),
         wants);

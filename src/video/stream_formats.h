@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/records.h"
+#include "video/format_ask.h"
 #include "video/video_codec.h"
 
 namespace quivra {
@@ -15,31 +16,27 @@ struct StreamAddresses {
     // No answer came, or one that could not be read: a later request may bring addresses.
     // False when the site answered and refused (a video or part it does not know).
     bool unanswered = false;
-    // The site refused an episode for members only (-10403) to this account.
+    // The site refused an episode for members only (-10403) to this account, or marked the
+    // wanted lossless or Dolby audio without sending it (to members only).
     bool membersOnly = false;
     // The codec of the video stream taken (by its codecid).
     VideoCodec videoCodec = VideoCodec::Avc;
 };
 
-// What a part's streams are chosen by: the quality's id, the codec order, the audio id.
-struct StreamWants {
-    std::string video;  // the quality's id; "": the first listed
-    std::string audio;  // the audio stream's id; "": the first
-    std::vector<VideoCodec> codecs =
-        defaultCodecOrder();  // a quality without the first takes the next
-};
-
 // The streams of a video's part (episodeId "") or a season's episode: the stream of the
 // wanted quality in the first codec of the order the quality comes in, chosen by id and
-// codecid, never by position.
+// codecid, never by position. The lossless or Dolby audio where the answer marks it
+// (membersOnly when marked without a stream), else the wanted AAC stream or the first.
 StreamAddresses resolvePartStreams(const std::string& bvid, const std::string& episodeId,
                                    const std::string& cid, const StreamWants& wants);
 
-// The qualities the site offers for the video, with this user's cookie; count -1 and no
-// entries when the request failed.
-QualityList fetchQualityList(const std::string& bvid, const std::string& cid);
+// The qualities the site offers for the video, with this user's cookie, asked with `ask`;
+// count -1 and no entries when the request failed.
+QualityList fetchQualityList(const std::string& bvid, const std::string& cid,
+                             const FormatAsk& ask = {});
 // The same for an episode of a season (its ep number and cid).
-QualityList fetchEpisodeQualityList(const std::string& episodeId, const std::string& cid);
+QualityList fetchEpisodeQualityList(const std::string& episodeId, const std::string& cid,
+                                    const FormatAsk& ask = {});
 
 // Makes fetched the shared quality list (entries and count in one step); a failed one
 // (count -1) keeps the entries and sets the count to -1. Returns the count.

@@ -10,7 +10,8 @@
 
 namespace quivra {
 
-ParseResult parseVideo(const std::string& address, const std::function<void()>& asking) {
+ParseResult parseVideo(const std::string& address, const FormatAsk& ask,
+                       const std::function<void()>& asking) {
     ParseResult result;
     const std::optional<std::string> bvid = extractBvid(address);
     if (!bvid) {
@@ -28,7 +29,7 @@ ParseResult parseVideo(const std::string& address, const std::function<void()>& 
         result.reason = info.reason;
         return result;
     }
-    result.qualities = fetchQualityList(*bvid, result.video.cid);
+    result.qualities = fetchQualityList(*bvid, result.video.cid, ask);
     return result;
 }
 

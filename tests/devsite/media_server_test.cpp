@@ -119,7 +119,8 @@ TEST_F(MediaTest, EveryListedStreamIsARealFileOfItsCodecAndSize) {
     };
     const Case cases[] = {{"80", {125, 120, 116, 80, 64, 32, 16}, {7, 12}},
                           {"2128", {125, 120, 116, 80, 64, 32, 16}, {7, 12, 13}},
-                          {"3152", {127, 125, 120, 116, 80, 64, 32, 16}, {7, 12, 13}}};
+                          {"3152", {127, 125, 120, 116, 80, 64, 32, 16}, {7, 12, 13}},
+                          {"592", {126, 125, 120, 116, 80, 64, 32, 16}, {7, 12}}};
     const std::map<int, std::string> names = {{7, "h264"}, {12, "hevc"}, {13, "av1"}};
     for (const Case& c : cases) {
         const Json data = getJson(query + c.fnval, {{"Cookie", devsite::kMemberCookie}})["data"];
@@ -127,8 +128,9 @@ TEST_F(MediaTest, EveryListedStreamIsARealFileOfItsCodecAndSize) {
         for (const Json& stream : data["dash"]["video"]) {
             qualities.insert(stream["id"].get<int>());
             codecIds.insert(stream["codecid"].get<int>());
-            // Probing takes a while: the 8K, the HDR and one quality in every codec.
-            if (!std::set<int>{127, 125, 80}.contains(stream["id"].get<int>())) continue;
+            // Probing takes a while: the 8K, Dolby Vision, the HDR and one quality in every
+            // codec.
+            if (!std::set<int>{127, 126, 125, 80}.contains(stream["id"].get<int>())) continue;
             const std::string url = stream["baseUrl"];
             const std::string path = site().mediaPath(url.substr(url.rfind('/') + 1));
             const std::string probed = runAndRead(
@@ -142,6 +144,31 @@ TEST_F(MediaTest, EveryListedStreamIsARealFileOfItsCodecAndSize) {
         EXPECT_EQ(qualities, c.qualities) << c.fnval;
         EXPECT_EQ(codecIds, c.codecIds) << c.fnval;
     }
+}
+
+TEST_F(MediaTest, LosslessAndDolbyAudioAreRealFilesForMembersOnly) {
+    const std::string query = std::string("/x/player/playurl?cid=6401&bvid=") +
+                              devsite::kLosslessBvid + "&fourk=1&fnval=";
+    const Json member =
+        getJson(query + "336", {{"Cookie", devsite::kMemberCookie}})["data"]["dash"];
+    const auto probe = [&](const Json& stream) {
+        const std::string url = stream["baseUrl"];
+        return runAndRead(
+            "ffprobe -v error -show_entries stream=codec_type,codec_name -of csv=p=0 '" +
+            site().mediaPath(url.substr(url.rfind('/') + 1)) + "'");
+    };
+    EXPECT_EQ(member["flac"]["audio"]["id"], 30251);
+    EXPECT_TRUE(probe(member["flac"]["audio"]).starts_with("flac,audio"));
+    EXPECT_EQ(member["dolby"]["audio"][0]["id"], 30250);
+    EXPECT_TRUE(probe(member["dolby"]["audio"][0]).starts_with("eac3,audio"));
+
+    const Json plain = getJson(query + "336", {{"Cookie", devsite::kPlainCookie}})["data"]["dash"];
+    EXPECT_EQ(plain["flac"], Json({{"display", true}, {"audio", nullptr}}));
+    EXPECT_EQ(plain["dolby"], Json({{"type", 1}, {"audio", nullptr}}));
+    const Json unasked =
+        getJson(query + "80", {{"Cookie", devsite::kMemberCookie}})["data"]["dash"];
+    EXPECT_FALSE(unasked.contains("flac"));
+    EXPECT_FALSE(unasked.contains("dolby"));
 }
 
 TEST_F(MediaTest, FaultsHitAsOftenAsAsked) {

@@ -77,7 +77,8 @@ class BatchDownloadTest : public test::LocalSiteTest {
 
     std::string add(const std::string& address, const DownloadSettings& chosen,
                     DownloadQueue& queue) const {
-        return addParsedVideo(parseVideo(address), chosen, sharedState().site.main, queue);
+        return addParsedVideo(parseVideo(address, formatAskOf(chosen)), chosen,
+                              sharedState().site.main, queue);
     }
 
     // The site and the login of the batch's list addresses.
@@ -125,6 +126,33 @@ TEST_F(BatchDownloadTest, DefaultQualitiesAndTheMemberFallbackReachEveryBoundPar
             EXPECT_TRUE(std::filesystem::is_directory(
                 std::filesystem::path(localToUtf8(item.request.outputPath)).parent_path()));
         }
+    }
+}
+
+TEST_F(BatchDownloadTest, LosslessAndDolbyDefaultsAreTakenOnlyWhereTheVideoHasThem) {
+    struct Case {
+        const char* bvid;
+        const char* cookie;
+        const char* audio;
+        int audioStream;
+    };
+    const Case cases[] = {
+        {devsite::kLosslessBvid, devsite::kMemberCookie, "无损", 30251},
+        {devsite::kLosslessBvid, devsite::kMemberCookie, "杜比全景声", 30250},
+        // Marked for members: the part fails with the member message, not with 高.
+        {devsite::kLosslessBvid, devsite::kPlainCookie, "无损", 30251},
+        {devsite::kOnePartBvid, devsite::kMemberCookie, "无损", 30280},
+        {devsite::kOnePartBvid, devsite::kMemberCookie, "杜比全景声", 30280},
+        {devsite::kOnePartBvid, devsite::kMemberCookie, "低", 30216},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.bvid) + " " + c.audio);
+        setUserCookie(c.cookie);
+        DownloadQueue queue(idlePool_, test::programJob());
+        add(c.bvid, settings("", c.audio), queue);
+        const std::vector<DownloadItem> items = queue.items();
+        ASSERT_EQ(items.size(), 1u);
+        EXPECT_EQ(items[0].request.audioQuality, c.audioStream);
     }
 }
 

@@ -62,7 +62,7 @@ TEST_F(SeasonTest, TheSeasonIsOneVideoWhoseRowsAreItsEpisodes) {
     // The first two cannot be downloaded: the qualities are the third's.
     listing.entries[0].unavailable = listing.entries[1].unavailable = "x";
     site().clearRequests();
-    const ParseResult parsed = parseSeason(listing);
+    const ParseResult parsed = parseSeason(listing, {});
     EXPECT_EQ(parsed.failure, ParseFailure::None);
     EXPECT_EQ(localToUtf8(parsed.video.siteTitle), "山海之间 第一季");
     EXPECT_EQ(localToUtf8(parsed.video.title), "山海之间_第一季");
@@ -80,7 +80,7 @@ TEST_F(SeasonTest, TheSeasonIsOneVideoWhoseRowsAreItsEpisodes) {
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].query.rfind("ep_id=" + devsite::seasonEpisodeId(3) + "&", 0), 0u);
 
-    EXPECT_EQ(parseSeason(ListingResult{}).failure, ParseFailure::NoParts);
+    EXPECT_EQ(parseSeason(ListingResult{}, {}).failure, ParseFailure::NoParts);
 }
 
 }  // namespace

@@ -136,6 +136,10 @@ TEST_F(StreamFormatsTest, QualityIsAvailableWhenAnyStreamHasItsId) {
                                          {"64", "q64", true},
                                          {"32", "q32", false}};
     EXPECT_EQ(offers(), expected);
+    std::vector<std::vector<int>> codecIds;
+    for (const QualityEntry& entry : sharedState().qualities.get().entries)
+        codecIds.push_back(entry.codecIds);
+    EXPECT_EQ(codecIds, (std::vector<std::vector<int>>{{12}, {7, 12, 13}, {7, 12}, {12}, {}}));
 
     // A quality with no stream falls back to the first listed one.
     EXPECT_EQ(resolveStreamAddresses(onePart(), kOnePartCid, "32").video, "u125-12");
@@ -232,6 +236,110 @@ TEST_F(StreamFormatsTest, Av1IsAskedForOnlyWhenTheOrderMayTakeIt) {
                   "ep_id=" + episode + "&cid=" + episodeCid + "&fourk=1&fnval=" + c.fnval)
             << c.order;
     }
+}
+
+TEST_F(StreamFormatsTest, LosslessAndDolbyAudioAreTakenWhereMarkedAndRefusedWithoutStream) {
+    struct Case {
+        const char* dash;  // the flac and dolby members of the answer's dash
+        std::vector<int> audioIds;
+        const char* lossless;  // the address 30251 gets; "": members only
+        const char* dolby;
+    };
+    const Case cases[] = {
+        {R"(,"flac":{"display":true,"audio":{"id":30251,"baseUrl":"f","codecs":"flac"}},)"
+         R"("dolby":{"type":1,"audio":[{"id":30250,"baseUrl":"d","codecs":"ec-3"}]})",
+         {30280, 30232, 30251, 30250},
+         "f",
+         "d"},
+        {R"(,"flac":{"display":true,"audio":null},"dolby":{"type":1,"audio":null})",
+         {30280, 30232, 30251, 30250},
+         "",
+         ""},
+        {R"(,"flac":{"display":true},"dolby":{"type":2,"audio":[]})",
+         {30280, 30232, 30251, 30250},
+         "",
+         ""},
+        // Not marked: the first AAC stream, as for any audio not offered.
+        {R"(,"flac":null,"dolby":{"type":0,"audio":null})", {30280, 30232}, "a1", "a1"},
+        {R"(,"flac":{"display":false,"audio":{"id":30251,"baseUrl":"f"}})",
+         {30280, 30232},
+         "a1",
+         "a1"},
+        {"", {30280, 30232}, "a1", "a1"},
+    };
+    for (const Case& c : cases) {
+        site().overrideAnswer(
+            "/x/player/playurl", 200,
+            std::string(R"({"code":0,"data":{"support_formats":[{"quality":80}],"dash":{)"
+                        R"("video":[{"id":80,"codecid":7,"baseUrl":"v"}],)"
+                        R"("audio":[{"id":30280,"baseUrl":"a1"},{"id":30232,"baseUrl":"a2"}])") +
+                c.dash + "}}}",
+            "application/json");
+        EXPECT_EQ(fetchQualityList(kOnePartBvid, kOnePartCid).audioIds, c.audioIds) << c.dash;
+        for (const auto& [id, url] :
+             {std::pair{"30251", c.lossless}, std::pair{"30250", c.dolby}}) {
+            const StreamAddresses got =
+                resolvePartStreams(kOnePartBvid, "", kOnePartCid, {"80", id});
+            EXPECT_EQ(got.audio, url) << id << c.dash;
+            EXPECT_EQ(got.membersOnly, std::string(url).empty()) << id << c.dash;
+            EXPECT_EQ(got.video, "v") << id << c.dash;
+        }
+        EXPECT_EQ(resolvePartStreams(kOnePartBvid, "", kOnePartCid, {"80", "30232"}).audio, "a2");
+    }
+}
+
+TEST_F(StreamFormatsTest, TheLocalSiteSendsLosslessAudioToMembersWhenAskedFor) {
+    const std::string cid = "6401";
+    struct Case {
+        const char* cookie;
+        int askedAudio;
+        std::vector<int> audioIds;
+        const char* fnval;
+    };
+    const Case cases[] = {
+        {kMemberCookie, 30280, {30280, 30232, 30216}, "80"},
+        {kMemberCookie, 30251, {30280, 30232, 30216, 30251, 30250}, "336"},
+        {kPlainCookie, 30250, {30280, 30232, 30216, 30251, 30250}, "336"},
+    };
+    for (const Case& c : cases) {
+        setUserCookie(c.cookie);
+        FormatAsk ask;
+        ask.audio = c.askedAudio;
+        EXPECT_EQ(fetchQualityList(devsite::kLosslessBvid, cid, ask).audioIds, c.audioIds)
+            << c.askedAudio;
+        EXPECT_EQ(site().requestsTo("/x/player/playurl").back().query,
+                  "cid=" + cid + "&bvid=" + devsite::kLosslessBvid + "&fourk=1&fnval=" + c.fnval);
+    }
+    setUserCookie(kMemberCookie);
+    const StreamAddresses lossless =
+        resolvePartStreams(devsite::kLosslessBvid, "", cid, {"80", "30251"});
+    EXPECT_TRUE(lossless.audio.ends_with("-30251.m4s")) << lossless.audio;
+    setUserCookie(kPlainCookie);
+    EXPECT_TRUE(resolvePartStreams(devsite::kLosslessBvid, "", cid, {"80", "30251"}).membersOnly);
+    // A video without them: the first AAC stream.
+    const StreamAddresses plain =
+        resolvePartStreams(kOnePartBvid, "", kOnePartCid, {"80", "30251"});
+    EXPECT_EQ(plain.audio, streamUrl("30280"));
+    EXPECT_FALSE(plain.membersOnly);
+}
+
+TEST_F(StreamFormatsTest, DolbyVisionAnd8KAreListedAndTakenOnlyWhenAskedFor) {
+    setUserCookie(kMemberCookie);
+    FormatAsk ultra;
+    ultra.ultraFormats = true;
+    const QualityList list = fetchQualityList(devsite::kCodecsBvid, kCodecsCid, ultra);
+    ASSERT_GE(list.entries.size(), 2u);
+    EXPECT_EQ(list.entries[0].quality, "127");
+    EXPECT_EQ(list.entries[1].quality, "126");
+    EXPECT_EQ(list.entries[1].codecIds, std::vector<int>{12});
+    EXPECT_EQ(fetchQualityList(devsite::kCodecsBvid, kCodecsCid).entries.at(0).quality, "125");
+
+    const StreamAddresses dolbyVision =
+        resolvePartStreams(devsite::kCodecsBvid, "", kCodecsCid, {"126", ""});
+    EXPECT_TRUE(dolbyVision.video.ends_with("-126-12.m4s")) << dolbyVision.video;
+    const StreamAddresses eightK =
+        resolvePartStreams(devsite::kCodecsBvid, "", kCodecsCid, {"127", ""});
+    EXPECT_TRUE(eightK.video.ends_with("-127-12.m4s")) << eightK.video;
 }
 
 TEST_F(StreamFormatsTest, HdrComesInHevcAndAListedQualityWithoutStreamIsNotOffered) {

@@ -23,6 +23,9 @@ inline constexpr const char* kMissingCoverBvid = kOddTitleBvid;     // its cover
 // Besides the usual qualities: 8K (127) and HDR (125) for members, and 112 listed with no
 // stream.
 inline constexpr const char* kCodecsBvid = "BV1Cx411c7Hd";
+// Besides the AAC audio, lossless (FLAC, 30251) and Dolby (E-AC-3, 30250) audio: listed when
+// fnval has 256, the streams for members only.
+inline constexpr const char* kLosslessBvid = "BV1Ls411c7Fa";
 // Its AVC and HEVC streams name each other's codec in their `codecs` text.
 inline constexpr const char* kSwappedCodecsBvid = "BV1Sw411c7Cd";
 

@@ -23,12 +23,18 @@ constexpr const char* kRecipeVersion = "media-v1";
 
 struct AudioRecipe {
     int frequency;
-    const char* bitrate;
+    std::vector<std::string> encoder;
+    bool atStart;  // the AAC ones; the lossless and Dolby ones are made on their first ask
 };
 
 const std::map<int, AudioRecipe>& audioRecipes() {
     static const std::map<int, AudioRecipe> recipes = {
-        {30280, {440, "192k"}}, {30232, {523, "128k"}}, {30216, {659, "64k"}}};
+        {30280, {440, {"-c:a", "aac", "-b:a", "192k"}, true}},
+        {30232, {523, {"-c:a", "aac", "-b:a", "128k"}, true}},
+        {30216, {659, {"-c:a", "aac", "-b:a", "64k"}, true}},
+        // FLAC in MP4 is still marked experimental by ffmpeg.
+        {kLosslessAudioId, {330, {"-c:a", "flac", "-strict", "experimental"}, false}},
+        {kDolbyAudioId, {392, {"-ac", "6", "-c:a", "eac3", "-b:a", "192k"}, false}}};
     return recipes;
 }
 
@@ -108,12 +114,15 @@ std::string videoFileName(int quality, int codecId) {
     return "video-" + std::to_string(quality) + suffix + ".mp4";
 }
 
-bool makeAudio(const std::string& path, AudioRecipe recipe) {
+bool makeAudio(const std::string& path, const AudioRecipe& recipe) {
     const std::string source =
         "sine=frequency=" + std::to_string(recipe.frequency) + ":sample_rate=44100:duration=2";
-    return runQuietly({"ffmpeg", "-nostdin", "-y", "-v", "error", "-f", "lavfi", "-i", source,
-                       "-c:a", "aac", "-b:a", recipe.bitrate, "-vn", "-movflags", "+faststart",
-                       "-f", "mp4", path});
+    std::vector<std::string> args = {"ffmpeg", "-nostdin", "-y", "-v",  "error",
+                                     "-f",     "lavfi",    "-i", source};
+    args.insert(args.end(), recipe.encoder.begin(), recipe.encoder.end());
+    for (const char* arg : {"-vn", "-movflags", "+faststart", "-f", "mp4"}) args.push_back(arg);
+    args.push_back(path);
+    return runQuietly(args);
 }
 
 bool makeCover(const std::string& path) {
@@ -152,10 +161,11 @@ bool makeSynthetic(const std::string& path, std::int64_t size) {
 const std::map<int, QualityMedia>& qualityMedia() {
     constexpr int A = kAvcCodecId, H = kHevcCodecId, V = kAv1CodecId;
     static const std::map<int, QualityMedia> media = {
-        {127, {{1440, 810}, {H, V}}},    {125, {{1200, 676}, {H}}},
-        {120, {{1280, 720}, {A, H, V}}}, {116, {{1120, 630}, {A, H, V}}},
-        {80, {{960, 540}, {A, H, V}}},   {64, {{768, 432}, {A, H, V}}},
-        {32, {{512, 288}, {A, H, V}}},   {16, {{256, 144}, {A, H, V}}}};
+        {127, {{1440, 810}, {H, V}}},    {126, {{1360, 766}, {H}}},
+        {125, {{1200, 676}, {H}}},       {120, {{1280, 720}, {A, H, V}}},
+        {116, {{1120, 630}, {A, H, V}}}, {80, {{960, 540}, {A, H, V}}},
+        {64, {{768, 432}, {A, H, V}}},   {32, {{512, 288}, {A, H, V}}},
+        {16, {{256, 144}, {A, H, V}}}};
     return media;
 }
 
@@ -166,6 +176,15 @@ std::string ensureVideoFile(const MediaCatalog& catalog, int quality, int codecI
     const bool made = ensureFile(file->second, [size, codecId](const std::string& path) {
         return makeVideo(path, size, codecId);
     });
+    return made ? file->second : std::string();
+}
+
+std::string ensureAudioFile(const MediaCatalog& catalog, int id) {
+    const auto file = catalog.audio.find(id);
+    if (file == catalog.audio.end()) return {};
+    const AudioRecipe& recipe = audioRecipes().at(id);
+    const bool made = ensureFile(
+        file->second, [&recipe](const std::string& path) { return makeAudio(path, recipe); });
     return made ? file->second : std::string();
 }
 
@@ -194,12 +213,8 @@ bool prepareMedia(const std::string& cacheDir, std::int64_t largeBytes, MediaCat
         }
     }
     for (const auto& [id, recipe] : audioRecipes()) {
-        const fs::path file = folder / ("audio-" + std::to_string(id) + ".mp4");
-        if (!ensureFile(file, [recipe = recipe](const std::string& path) {
-                return makeAudio(path, recipe);
-            }))
-            return false;
-        made.audio[id] = file.string();
+        made.audio[id] = (folder / ("audio-" + std::to_string(id) + ".mp4")).string();
+        if (recipe.atStart && ensureAudioFile(made, id).empty()) return false;
     }
     const fs::path large = folder / ("large-" + std::to_string(largeBytes) + ".bin");
     if (!ensureFile(large, [largeBytes](const std::string& path) {

@@ -266,7 +266,8 @@ std::string resolveMediaFile(const SiteState& state, const std::string& name) {
     if (!id || !codecId || bvid == kFailingStreamsBvid || !state.videos.hasPart(bvid, cid))
         return {};
     const auto audio = state.media.audio.find(static_cast<int>(*id));
-    if (audio != state.media.audio.end() && third == std::string_view::npos) return audio->second;
+    if (audio != state.media.audio.end() && third == std::string_view::npos)
+        return ensureAudioFile(state.media, audio->first);
     const std::pair<int, int> key = {static_cast<int>(*id), static_cast<int>(*codecId)};
     if (bvid == kLargeBvid) return state.media.video.contains(key) ? state.media.large : "";
     return ensureVideoFile(state.media, key.first, key.second);

@@ -20,18 +20,20 @@ struct Quality {
 };
 
 // High to low, as the site lists them.
-constexpr std::array<Quality, 9> kQualities = {{{127, "8K 超高清", true, true, 1024, true},
-                                                {125, "HDR 真彩色", true, true, 0, true},
-                                                {120, "4K 超清", true, false, 0, true},
-                                                {116, "1080P60 高帧率", true, false, 0, true},
-                                                {112, "1080P+ 高码率", true, true, 0, false},
-                                                {80, "1080P 高清", false, false, 0, true},
-                                                {64, "720P 高清", false, false, 0, true},
-                                                {32, "480P 清晰", false, false, 0, true},
-                                                {16, "360P 流畅", false, false, 0, true}}};
+constexpr std::array<Quality, 10> kQualities = {{{127, "8K 超高清", true, true, 1024, true},
+                                                 {126, "杜比视界", true, true, 512, true},
+                                                 {125, "HDR 真彩色", true, true, 0, true},
+                                                 {120, "4K 超清", true, false, 0, true},
+                                                 {116, "1080P60 高帧率", true, false, 0, true},
+                                                 {112, "1080P+ 高码率", true, true, 0, false},
+                                                 {80, "1080P 高清", false, false, 0, true},
+                                                 {64, "720P 高清", false, false, 0, true},
+                                                 {32, "480P 清晰", false, false, 0, true},
+                                                 {16, "360P 流畅", false, false, 0, true}}};
 
-// The site sends AV1 streams only when asked for them.
+// The site sends AV1 streams, and the lossless and Dolby audio, only when asked for them.
 constexpr int kFnvalAv1 = 2048;
+constexpr int kFnvalSpecialAudio = 256;
 
 constexpr std::array<int, 3> kAudioIds = {30280, 30232, 30216};
 
@@ -77,6 +79,27 @@ void addVideoStreams(Json& list, const Quality& quality, const std::string& base
                         {"height", media.size.height},
                         {"frameRate", "25"}});
     }
+}
+
+// `dash.flac` and `dash.dolby` when asked for: marked for the lossless video (its streams
+// to members only, null to others), empty for every other video.
+void addSpecialAudio(Json& dash, const std::string& bvid, bool member, const std::string& base,
+                     const std::string& expiry) {
+    const bool offered = bvid == kLosslessBvid;
+    const auto stream = [&](int id, const char* codecs) -> Json {
+        return {{"id", id},
+                {"baseUrl", base + std::to_string(id) + ".m4s" + expiry},
+                {"mimeType", "audio/mp4"},
+                {"codecs", codecs}};
+    };
+    Json flac = nullptr;
+    Json dolby = nullptr;
+    if (offered && member) {
+        flac = stream(kLosslessAudioId, "flac");
+        dolby = Json::array({stream(kDolbyAudioId, "ec-3")});
+    }
+    dash["flac"] = offered ? Json{{"display", true}, {"audio", std::move(flac)}} : Json(nullptr);
+    dash["dolby"] = {{"type", offered ? 1 : 0}, {"audio", std::move(dolby)}};
 }
 
 int fnvalOf(const httplib::Request& request) {
@@ -199,13 +222,13 @@ Json streamListData(const httplib::Request& request, SiteState& state, const std
     for (const auto& page : (*view)["data"]["pages"]) {
         if (page["cid"].dump() == cid) seconds = page.value("duration", 0LL);
     }
-    return {{"quality", video.empty() ? 0 : video[0]["id"].get<int>()},
-            {"support_formats", std::move(formats)},
-            {"dash",
-             {{"duration", seconds},
-              {"minBufferTime", 1.5},
-              {"video", std::move(video)},
-              {"audio", std::move(audio)}}}};
+    const int first = video.empty() ? 0 : video[0]["id"].get<int>();
+    Json dash = {{"duration", seconds},
+                 {"minBufferTime", 1.5},
+                 {"video", std::move(video)},
+                 {"audio", std::move(audio)}};
+    if (fnval & kFnvalSpecialAudio) addSpecialAudio(dash, bvid, member, base, expiry);
+    return {{"quality", first}, {"support_formats", std::move(formats)}, {"dash", std::move(dash)}};
 }
 
 void registerVideoEndpoints(httplib::Server& server, SiteState& state) {

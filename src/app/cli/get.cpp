@@ -25,7 +25,7 @@ namespace quivra {
 
 namespace {
 
-// The audio choices of the main window, by their Chinese and English names.
+// The audio choices of the settings, by their Chinese and English names.
 std::map<std::string, int> audioNames() {
     std::map<std::string, int> names;
     for (const AudioChoice& choice : kAudioChoices) {
@@ -127,7 +127,8 @@ void addGetCommand(CLI::App& app, CommandAction& chosen) {
     command
         ->add_option(
             "-a,--audio", options->audio,
-            "Audio quality: 高|中|低 or high|medium|low (default the settings' 默认音频质量)")
+            "Audio quality: 高|中|低|无损|杜比全景声 or high|medium|low|lossless|dolby (default "
+            "the settings' 默认音频质量; lossless and dolby where the video has them, else high)")
         ->type_name("AUDIO")
         ->transform(CLI::CheckedTransformer(audioNames(), CLI::ignore_case).description(""));
     command

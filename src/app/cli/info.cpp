@@ -64,7 +64,7 @@ int runInfo(const InfoOptions& options, Terminal& terminal) {
     if (const auto list = recognizeListAddress(address, sharedState().site)) {
         return runListInfo(*list, options.json, terminal);
     }
-    const ParseResult parsed = parseVideo(address);
+    const ParseResult parsed = parseVideo(address, formatAskOf(sharedState().download.get()));
     if (parsed.failure != ParseFailure::None) {
         terminal.localError(parseText(parsed));
         return parseFailureStatus(parsed.failure);

@@ -31,10 +31,7 @@ int ceilingOf(const std::string& localName) {
 }  // namespace
 
 int defaultAudioStream(const DownloadSettings& settings) {
-    for (const AudioChoice& audio : kAudioChoices) {
-        if (localText(audio.name) == settings.defaultAudioQuality) return audio.streamId;
-    }
-    return kAudioChoices.front().streamId;
+    return audioStreamNamed(settings.defaultAudioQuality);
 }
 
 const std::vector<std::string>& videoCeilingNames() {

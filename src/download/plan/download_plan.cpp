@@ -8,6 +8,7 @@
 #include "download/plan/output_format.h"
 #include "download/plan/part_names.h"
 #include "net/text_encoding.h"
+#include "video/audio_choices.h"
 
 namespace quivra {
 
@@ -31,6 +32,15 @@ std::string offeredQualityName(const QualityList& qualities, int quality) {
         if (textToInteger(entry.quality) == quality) return entry.newDescription;
     }
     return {};
+}
+
+// The lossless or Dolby stream only where the parse found it offered (or marked for
+// members), else 高: a default of 无损 takes it where there is one.
+int offeredAudio(const QualityList& qualities, int audio) {
+    const std::vector<int>& offered = qualities.audioIds;
+    if (!isSpecialAudioStream(audio) || std::ranges::find(offered, audio) != offered.end())
+        return audio;
+    return kAudioChoices.front().streamId;
 }
 
 // The date of the publication text ("2021-08-27 01:46:40" gives 2021-08-27).
@@ -130,7 +140,8 @@ DownloadPlan planDownloads(const ParseResult& parsed, const PartSelection& selec
     }
     if (plan.refusal.empty()) plan.refusal = makeVideoFolders(settings.directory, parsed.video);
     if (!plan.refusal.empty()) return plan;
-    choice.audioQuality = selection.audioQuality.value_or(defaultAudioStream(settings));
+    choice.audioQuality = offeredAudio(
+        parsed.qualities, selection.audioQuality.value_or(defaultAudioStream(settings)));
 
     for (int row : chosenRows(parsed, selection)) {
         DownloadRequest part = bindPart(parsed, choice, row);

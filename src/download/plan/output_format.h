@@ -7,6 +7,7 @@
 #include <string>
 
 #include "download/list/download_item.h"
+#include "video/audio_choices.h"
 
 namespace quivra {
 
@@ -31,7 +32,7 @@ inline constexpr std::array<ContentChoice, 3> kContentChoices = {{
 }};
 
 // The lossless audio stream's id: FLAC, which common players do not play from an MP4.
-inline constexpr int kLosslessAudioId = 30251;
+inline constexpr int kLosslessAudioId = kLosslessAudioStream;
 
 // The setting's value ("av", "audio", "video"); anything else is AudioVideo.
 DownloadContent downloadContentOf(const std::string& key);

@@ -32,7 +32,7 @@ const ListEntry* firstAvailableEpisode(const std::vector<ListEntry>& entries) {
 
 }  // namespace
 
-ParseResult parseSeason(const ListingResult& listing) {
+ParseResult parseSeason(const ListingResult& listing, const FormatAsk& ask) {
     ParseResult result;
     const ListInfo& info = listing.info;
     const std::vector<ListEntry>& episodes = listing.entries;
@@ -61,7 +61,7 @@ ParseResult parseSeason(const ListingResult& listing) {
     const ListEntry* first = firstAvailableEpisode(episodes);
     video.cid = (first != nullptr ? *first : episodes.front()).cid;
     if (first != nullptr) {
-        result.qualities = fetchEpisodeQualityList(first->episodeId, first->cid);
+        result.qualities = fetchEpisodeQualityList(first->episodeId, first->cid, ask);
     } else {
         result.qualities.count = -1;
     }

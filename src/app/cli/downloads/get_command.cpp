@@ -23,6 +23,7 @@
 #include "download/plan/download_plan.h"
 #include "net/text_encoding.h"
 #include "video/address_list.h"
+#include "video/format_ask.h"
 #include "video/listing/entry_filter.h"
 #include "video/listing/list_address.h"
 #include "video/listing/season_parse.h"
@@ -127,13 +128,20 @@ class GetRun {
     }
 
   private:
+    // -a asks for the lossless or Dolby audio as the settings' default would.
+    FormatAsk askOf(const DownloadSettings& settings) const {
+        FormatAsk ask = formatAskOf(settings);
+        if (options_.audio >= 0) ask.audio = options_.audio;
+        return ask;
+    }
+
     // Parses one address (local text, as given) and hands its chosen parts to the list; a
     // list's address lists its videos first.
     void fetch(const std::string& address) {
         if (const auto list = recognizeListAddress(address, sharedState().site)) {
             return fetchList(address, *list);
         }
-        const ParseResult parsed = parseVideo(address);
+        const ParseResult parsed = parseVideo(address, askOf(settings_));
         if (parsed.failure != ParseFailure::None) {
             unresolved_ = unresolved_ || parseFailureStatus(parsed.failure) == kExitUnresolved;
             return fail(address, localToUtf8(parseText(parsed)));
@@ -167,7 +175,7 @@ class GetRun {
         }
         const DownloadSettings settings = listDownloadSettings(settings_, listing.info);
         if (list.kind == ListKind::Season) {
-            const ParseResult season = parseSeason(listing);
+            const ParseResult season = parseSeason(listing, askOf(settings));
             if (season.failure != ParseFailure::None) {
                 return fail(address, localToUtf8(parseText(season)));
             }
@@ -179,7 +187,7 @@ class GetRun {
             const ListEntry& entry = listing.entries[index];
             videos.push_back(entry.bvid.empty() ? "av" + entry.aid : entry.bvid);
         }
-        ParsesAhead parses(videos);
+        ParsesAhead parses(videos, askOf(settings));
         for (const std::string& video : videos) {
             const ParseResult parsed = parses.next();
             if (interrupts_.requested()) return;

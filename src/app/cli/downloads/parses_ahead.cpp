@@ -5,7 +5,8 @@
 
 namespace quivra {
 
-ParsesAhead::ParsesAhead(const std::vector<std::string>& videos) : videos_(videos) {
+ParsesAhead::ParsesAhead(const std::vector<std::string>& videos, const FormatAsk& ask)
+    : videos_(videos), ask_(ask) {
     for (int i = 0; i < BatchRun::kParsesAtOnce; ++i) startNext();
 }
 
@@ -18,8 +19,9 @@ ParseResult ParsesAhead::next() {
 
 void ParsesAhead::startNext() {
     if (started_ == videos_.size()) return;
-    running_.push_back(
-        std::async(std::launch::async, [&video = videos_[started_]] { return parseVideo(video); }));
+    running_.push_back(std::async(std::launch::async, [this, &video = videos_[started_]] {
+        return parseVideo(video, ask_);
+    }));
     ++started_;
 }
 

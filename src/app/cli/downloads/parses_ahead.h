@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "video/format_ask.h"
 #include "video/parse_result.h"
 
 namespace quivra {
@@ -15,7 +16,7 @@ namespace quivra {
 class ParsesAhead {
   public:
     // videos (local text) must outlive the object; its end waits for the parses under way.
-    explicit ParsesAhead(const std::vector<std::string>& videos);
+    ParsesAhead(const std::vector<std::string>& videos, const FormatAsk& ask);
     // The next video's parse; called once per video.
     ParseResult next();
 
@@ -23,6 +24,7 @@ class ParsesAhead {
     void startNext();
 
     const std::vector<std::string>& videos_;
+    const FormatAsk ask_;
     std::deque<std::future<ParseResult>> running_;
     size_t started_ = 0;
 };
