@@ -104,9 +104,10 @@ void addGetCommand(CLI::App& app, CommandAction& chosen) {
     auto options = std::make_shared<GetOptions>();
     CLI::App* command = app.add_subcommand(
         "get",
-        "Download videos as the main window does: one MP4 per part, named and placed as the "
-        "window names them, through the same download list. Finished parts are skipped, "
-        "parts stopped half-way resume. Ctrl-C stops cleanly; get again to continue");
+        "Download videos as the main window does: one file per part (an MP4 unless chosen "
+        "otherwise), named and placed as the window names them, through the same download "
+        "list. Finished parts are skipped, parts stopped half-way resume. Ctrl-C stops "
+        "cleanly; get again to continue");
     command->add_option("ADDRESS", options->addresses,
                         "Video page addresses, BV identifiers or av numbers, or addresses of "
                         "lists (an uploader's videos, a favourites folder, a collection, a "
