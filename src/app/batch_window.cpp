@@ -1,5 +1,6 @@
 #include "app/batch_window.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/content_choice_box.h"
 #include "app/controls_window.h"
 #include "base/gui_thread.h"
 #include "base/message_box.h"
@@ -79,6 +81,9 @@ BatchWindow::BatchWindow(std::shared_ptr<DownloadCore> core, QWidget* parent)
     addresses_->setObjectName(QStringLiteral("编辑框_addresses"));
     addresses_->setGeometry(8, 32, 584, 160);
     openFile_ = newButton(this, "按钮_openFile", QStringLiteral("从文件导入"), {8, 200, 96, 32});
+    newLabel(this, "透明标签_downloadContent", QStringLiteral("下载内容："), {328, 200, 72, 32});
+    content_ = newContentBox(this, core_->settings.get());
+    content_->setGeometry(400, 204, 96, 24);
     start_ = newButton(this, "按钮_start", QStringLiteral("开始"), {512, 200, 80, 32});
 
     list_ = new QTreeWidget(this);
@@ -144,7 +149,8 @@ void BatchWindow::start() {
     const UserRecord user = sharedState().user.get();
     lists.cookie = user.cookie;
     lists.member = user.vip.status;
-    run_ = BatchRun::start(addresses, core_->settings.get(), std::move(lists), queue_,
+    run_ = BatchRun::start(addresses, withChosenContent(core_->settings.get(), content_),
+                           std::move(lists), queue_,
                            std::make_shared<WindowBatchView>(this, firstRow));
 }
 

@@ -12,6 +12,7 @@
 #include "download/download_core.h"
 #include "download/list/download_queue.h"
 
+class QComboBox;
 class QPlainTextEdit;
 class QPushButton;
 class QTreeWidget;
@@ -59,6 +60,7 @@ class BatchWindow : public QWidget {
     bool startAgain_ = false;
     QPlainTextEdit* addresses_ = nullptr;
     QPushButton* openFile_ = nullptr;
+    QComboBox* content_ = nullptr;  // 下载内容 of the parts it starts
     QPushButton* start_ = nullptr;
     QTreeWidget* list_ = nullptr;
 };

@@ -18,6 +18,7 @@
 #include "app/setting_control.h"
 #include "app/settings_codec_control.h"
 #include "app/settings_network_controls.h"
+#include "app/settings_output_controls.h"
 #include "app/settings_quality_controls.h"
 #include "app/settings_retry_controls.h"
 #include "app/settings_switches.h"
@@ -103,7 +104,8 @@ SettingsWindow::SettingsWindow(std::shared_ptr<DownloadCore> core, QWidget* pare
     retries_ = addRetryControls(this, switchesEnd, *core_);
     const int qualitiesBottom = addQualityControls(this, switchesEnd + 32 + 8, *core_);
     const int codecBottom = addCodecControl(this, qualitiesBottom, *core_);
-    setFixedSize(390, std::max(234, addNetworkControls(this, codecBottom + 8, *core_) + 8));
+    const int outputBottom = addOutputControls(this, codecBottom, *core_);
+    setFixedSize(390, std::max(234, addNetworkControls(this, outputBottom + 8, *core_) + 8));
 
     // Showing the stored values is not a change: nothing is checked or written here.
     const DownloadSettings settings = sharedState().download.get();

@@ -1,6 +1,7 @@
 #include "app/video_list_window.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -16,6 +17,7 @@
 #include <thread>
 #include <utility>
 
+#include "app/content_choice_box.h"
 #include "app/controls_window.h"
 #include "app/list_table.h"
 #include "base/gui_thread.h"
@@ -185,6 +187,7 @@ void VideoListWindow::buildControls() {
     match_->setObjectName(QStringLiteral("编辑框_match"));
     selectMatching_ = new QPushButton(QStringLiteral("按条件选中"), this);
     selectMatching_->setObjectName(QStringLiteral("按钮_selectMatching"));
+    content_ = newContentBox(this, core_->settings.get());
     download_ = new QPushButton(QStringLiteral("下载选中"), this);
     download_->setObjectName(QStringLiteral("按钮_downloadSelected"));
 
@@ -198,6 +201,7 @@ void VideoListWindow::buildControls() {
         bottom->addWidget(control);
     }
     bottom->addStretch(1);
+    bottom->addWidget(content_);
     bottom->addWidget(download_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(header_);
@@ -284,8 +288,8 @@ void VideoListWindow::downloadSelected() {
     const ListingResult listing{info_, model_->entries(), !listing_ && reason_.empty(), reason_};
     auto view = std::make_shared<WindowListBatchView>(this, chosen);
     download_->setEnabled(false);
-    run_ = startListDownload(listing, chosen, core_->settings.get(), core_->site.main, core_->queue,
-                             std::move(view));
+    run_ = startListDownload(listing, chosen, withChosenContent(core_->settings.get(), content_),
+                             core_->site.main, core_->queue, std::move(view));
 }
 
 void VideoListWindow::showDownloadState(size_t row, const QString& text) {

@@ -17,6 +17,7 @@
 #include "video/listing/video_listing.h"
 
 class QCheckBox;
+class QComboBox;
 class QDateEdit;
 class QLabel;
 class QLineEdit;
@@ -99,6 +100,7 @@ class VideoListWindow : public QWidget {
     QDateEdit* until_ = nullptr;
     QLineEdit* match_ = nullptr;
     QPushButton* selectMatching_ = nullptr;
+    QComboBox* content_ = nullptr;  // 下载内容 of the parts it starts
     QPushButton* download_ = nullptr;
 };
 

@@ -4,6 +4,7 @@
 #include "app/batch_window.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTreeWidget>
@@ -112,6 +113,25 @@ TEST_F(BatchWindowTest, AddressesHandedOverDuringARunFollowIt) {
     EXPECT_EQ(state(0), QStringLiteral("已加入1个分P"));
     EXPECT_EQ(state(1), QStringLiteral("已加入3个分P"));
     EXPECT_EQ(queue_->items().size(), 4u);
+}
+
+// 下载内容 shows the setting's and applies to the parts the window starts, not to the setting.
+TEST_F(BatchWindowTest, ItsContentChoiceReachesThePartsItQueues) {
+    sharedState().download.update([](DownloadSettings& s) { s.downloadContent = "video"; });
+    delete batch_.data();
+    batch_ = BatchWindow::showFor(core_);
+    auto* content = batch_->findChild<QComboBox*>("组合框_downloadContent");
+    ASSERT_TRUE(content);
+    EXPECT_EQ(content->currentText(), QStringLiteral("仅视频"));
+    content->setCurrentText(QStringLiteral("仅音频"));
+    batch_->addAddresses({QString::fromUtf8(devsite::kOnePartBvid)});
+    batch_->start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return batch_->startButton()->isEnabled(); }, 30000));
+    ASSERT_EQ(queue_->items().size(), 1u);
+    const DownloadRequest& part = queue_->items()[0].request;
+    EXPECT_EQ(part.content, DownloadContent::AudioOnly);
+    EXPECT_TRUE(part.outputPath.ends_with(".m4a")) << part.outputPath;
+    EXPECT_EQ(sharedState().download.get().downloadContent, "video");
 }
 
 }  // namespace

@@ -254,6 +254,22 @@ TEST_F(SettingsWindowTest, CodecOrderIsStoredAsChosenAndABrokenOneShowsTheDefaul
     }
 }
 
+// 下载内容 and 容器 show the defaults without storing them, and store a choice as it is made.
+TEST_F(SettingsWindowTest, ContentAndContainerAreStoredAsChosen) {
+    auto* content = settings_->findChild<QComboBox*>("组合框_downloadContent");
+    auto* container = settings_->findChild<QComboBox*>("组合框_container");
+    ASSERT_TRUE(content && container);
+    EXPECT_EQ(content->currentText(), "音视频");
+    EXPECT_EQ(container->currentText(), "MP4");
+    EXPECT_EQ(stored("downloadContent"), std::nullopt);
+    EXPECT_EQ(stored("container"), std::nullopt);
+    content->setCurrentText("仅音频");
+    container->setCurrentText("MKV");
+    EXPECT_EQ(stored("downloadContent"), "audio");
+    EXPECT_EQ(stored("container"), "mkv");
+    EXPECT_EQ(sharedState().download.get().downloadContent, "audio");
+}
+
 // Each switch of what an MP4 carries starts on, and is stored as it is toggled.
 TEST_F(SettingsWindowTest, TagAndCoverSwitchesAreStoredAsTheyChange) {
     struct Case {

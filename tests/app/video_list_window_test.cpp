@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -246,6 +247,8 @@ TEST_F(VideoListWindowTest, DownloadSelectedQueuesEveryPartUnderTheListsFolder) 
     EXPECT_TRUE(queue_->items().empty());
 
     QTest::mouseClick(window->selectAllButton(), Qt::LeftButton);
+    // The window's 下载内容 reaches every part it queues.
+    window->findChild<QComboBox*>("组合框_downloadContent")->setCurrentText("仅视频");
     QTest::mouseClick(window->downloadButton(), Qt::LeftButton);
     EXPECT_FALSE(window->downloadButton()->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->downloadButton()->isEnabled(); }, 60000));
@@ -261,6 +264,7 @@ TEST_F(VideoListWindowTest, DownloadSelectedQueuesEveryPartUnderTheListsFolder) 
     for (const DownloadItem& item : queue_->items()) {
         const std::filesystem::path output = localToUtf8(item.request.outputPath);
         listFolders.insert(output.parent_path().parent_path());
+        EXPECT_EQ(item.request.content, DownloadContent::VideoOnly);
     }
     EXPECT_EQ(queue_->items().size(), 4u + 12u);
     ASSERT_EQ(listFolders.size(), 1u);

@@ -52,6 +52,8 @@ TEST_F(CommandLineTest, BadUsageExitsTwoHelpAndVersionZero) {
         {{"get", "av2", "-j", "0"}, 2, ""},
         {{"get", "av2", "--codec", "hevc,vp9"}, 2, ""},
         {{"get", "av2", "--codec", "av1,AV1"}, 2, ""},
+        {{"get", "av2", "--audio-only", "--video-only"}, 2, ""},
+        {{"get", "av2", "--container", "avi"}, 2, ""},
         {{"get", "ml30001", "--items", "1,x"}, 2, ""},
         {{"get", "ml30001", "--since", "2026-01-01T00"}, 2, ""},
         {{"get", "ml30001", "--until", "soon"}, 2, ""},

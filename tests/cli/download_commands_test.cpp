@@ -303,6 +303,27 @@ TEST_F(DownloadCommandTest, CodecOptionOverridesTheStoredOrderForTheRun) {
     EXPECT_EQ(findConfigItem(configPath(), "download", "videoCodecs"), "av1,avc,hevc");
 }
 
+// --audio-only, --video-only and --container choose the part's file for the run only.
+TEST_F(DownloadCommandTest, ContentAndContainerOptionsChooseThePartsFile) {
+    constexpr const char* kCover = "video,320,180";
+    const struct {
+        std::vector<std::string> options;
+        const char* file;
+        std::vector<std::string> streams;
+    } cases[] = {
+        {{"--audio-only"}, "01_山间小路的清晨.m4a", {"audio", kCover}},
+        {{"--video-only", "--container", "mkv"}, "01_山间小路的清晨.mkv", {kVideo, kCover}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"get", kOnePartBvid, "-o", downloads().string()};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const ProgramRun get = run(args);
+        ASSERT_EQ(get.status, 0) << get.err;
+        EXPECT_EQ(streamsOf(downloads() / "山间小路的清晨" / c.file), c.streams) << c.file;
+    }
+    EXPECT_EQ(findConfigItem(configPath(), "download", "downloadContent"), std::nullopt);
+}
+
 TEST_F(DownloadCommandTest, GetTakesThePartsAndQualitiesAsked) {
     struct Case {
         std::vector<std::string> options;

@@ -12,6 +12,7 @@
 #include "download/plan/download_plan.h"
 #include "job_fixture.h"
 #include "support/small_disk.h"
+#include "video/audio_choices.h"
 
 namespace quivra {
 namespace {
@@ -398,6 +399,23 @@ TEST_F(DownloadJobTest, AudioOnlyPartFetchesTheAudioAloneIntoAnM4a) {
     EXPECT_TRUE(site().requestsTo("/media/" + mediaName(kOnePartCid, 64)).empty());
     EXPECT_TRUE(fs::is_empty(directory_ / "temp"));
     EXPECT_FALSE(fs::exists(output("01_p.mp4")));
+}
+
+// Lossless audio alone becomes a FLAC. A stale AAC stream of the part in temp/ is not
+// taken for the lossless one: that merge would fail.
+TEST_F(DownloadJobTest, LosslessAudioOnlyPartBecomesAFlac) {
+    sharedState().user.update([](UserRecord& user) { user.cookie = devsite::kMemberCookie; });
+    DownloadRequest request = part("p", "6401");
+    request.bvid = devsite::kLosslessBvid;
+    request.audioQuality = kLosslessAudioStream;
+    request.content = DownloadContent::AudioOnly;
+    request.outputPath = outputFilePath(request.directory, kVideoTitle, 0, "p", ".flac");
+    fs::copy_file(site().mediaPath(mediaName(kOnePartCid, 30280)), temp("6401.mp3"));
+    RecordingReport report;
+    EXPECT_EQ(runJob(request, report).outcome, JobResult::Done) << report.last();
+    EXPECT_EQ(runCommand("ffprobe -v error -show_entries stream=codec_name -of csv=p=0 " +
+                         shellQuote(output("01_p.flac").string())),
+              "flac\n");
 }
 
 // Audio alone of a video the site sends without audio fails at once, for good, writing

@@ -1,6 +1,6 @@
 // get ADDRESS... [-i FILE] [-q QUALITY] [-a AUDIO] [-p PARTS] [-o FOLDER] [-j THREADS] [--json]
-//     [--no-tags] [--no-cover] [--codec ORDER] [--items ITEMS] [--since DAY] [--until DAY] [--match
-//     TEXT]
+//     [--no-tags] [--no-cover] [--codec ORDER] [--audio-only|--video-only] [--container mp4|mkv]
+//     [--items ITEMS] [--since DAY] [--until DAY] [--match TEXT]
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -15,6 +15,7 @@
 #include "app/cli/command.h"
 #include "app/cli/download_commands.h"
 #include "app/cli/part_numbers.h"
+#include "download/plan/output_format.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 #include "video/audio_choices.h"
@@ -87,6 +88,15 @@ std::vector<SettingChange> settingOverrides(const GetOptions& options) {
         overrides.push_back(
             {SettingKey::VideoCodecs, codecOrderText(*parseCodecOrder(options.codecs))});
     }
+    if (options.audioOnly || options.videoOnly) {
+        const DownloadContent content =
+            options.audioOnly ? DownloadContent::AudioOnly : DownloadContent::VideoOnly;
+        overrides.push_back(
+            {SettingKey::DownloadContent, std::string(downloadContentKey(content))});
+    }
+    if (!options.container.empty()) {
+        overrides.push_back({SettingKey::Container, options.container});
+    }
     return overrides;
 }
 
@@ -94,9 +104,10 @@ void addGetCommand(CLI::App& app, CommandAction& chosen) {
     auto options = std::make_shared<GetOptions>();
     CLI::App* command = app.add_subcommand(
         "get",
-        "Download videos as the main window does: one MP4 per part, named and placed as the "
-        "window names them, through the same download list. Finished parts are skipped, "
-        "parts stopped half-way resume. Ctrl-C stops cleanly; get again to continue");
+        "Download videos as the main window does: one file per part (an MP4 unless chosen "
+        "otherwise), named and placed as the window names them, through the same download "
+        "list. Finished parts are skipped, parts stopped half-way resume. Ctrl-C stops "
+        "cleanly; get again to continue");
     command->add_option("ADDRESS", options->addresses,
                         "Video page addresses, BV identifiers or av numbers, or addresses of "
                         "lists (an uploader's videos, a favourites folder, a collection, a "
@@ -161,6 +172,21 @@ void addGetCommand(CLI::App& app, CommandAction& chosen) {
                 return "not a codec (avc, hevc or av1), or one named twice: " + unknown;
             },
             ""));
+    CLI::Option* audioOnly = command->add_flag(
+        "--audio-only", options->audioOnly,
+        "The audio alone: NN_name.m4a, or .flac for lossless audio (for this run; default the "
+        "settings' 下载内容)");
+    command
+        ->add_flag("--video-only", options->videoOnly,
+                   "The video alone, without its audio (for this run; default the settings' "
+                   "下载内容)")
+        ->excludes(audioOnly);
+    command
+        ->add_option("--container", options->container,
+                     "The file of video parts: mp4 or mkv; lossless audio always goes into mkv "
+                     "(for this run; default the settings' 容器)")
+        ->type_name("mp4|mkv")
+        ->check(CLI::IsMember({"mp4", "mkv"}).description(""));
     addListOptions(*command, *options);
     command->callback([&chosen, options] {
         if (options->addresses.empty() && options->input.empty()) {

@@ -7,6 +7,7 @@
 
 #include "download/job/progress_text.h"
 #include "net/text_encoding.h"
+#include "video/audio_choices.h"
 
 namespace quivra {
 
@@ -110,6 +111,11 @@ std::string temporaryVideoPath(const DownloadRequest& request) {
 }
 
 std::string temporaryAudioPath(const DownloadRequest& request) {
+    // A stale AAC stream of the part must never be taken for its lossless or Dolby one.
+    if (isSpecialAudioStream(request.audioQuality)) {
+        return request.directory + "/temp/" + request.cid + "-" +
+               std::to_string(request.audioQuality) + ".m4s";
+    }
     return request.directory + "/temp/" + request.cid + ".mp3";
 }
 

@@ -97,7 +97,8 @@ std::int64_t epochMilliseconds();  // now, on the clock of retryAt
 // codec once the job took one ("1080P 高清 HEVC").
 std::string itemQualityText(const DownloadItem& item);
 
-// The temporary streams of a part: <directory>/temp/<cid>.mp4 and .mp3.
+// The temporary streams of a part: <directory>/temp/<cid>.mp4 and .mp3, or for lossless
+// and Dolby audio <cid>-<audio id>.m4s.
 std::string temporaryVideoPath(const DownloadRequest& request);
 std::string temporaryAudioPath(const DownloadRequest& request);
 
