@@ -46,13 +46,12 @@ class ToolsFirst {
     std::string saved_;
 };
 
-TEST(DownloadNames, RowNumbersPageNamesAndOutputPath) {
+TEST(DownloadNames, RowNumbersAndPageNames) {
     EXPECT_EQ(rowNumberText(0), "01");
     EXPECT_EQ(rowNumberText(8), "09");
     EXPECT_EQ(rowNumberText(9), "10");
     EXPECT_EQ(rowNumberText(99), "100");
     EXPECT_EQ(pageName("a b/c"), "a_b_c");
-    EXPECT_EQ(outputFilePath("/d", "T", 0, "a b/c"), "/d/T/01_a_b_c.mp4");
     // Chinese stays, punctuation goes (local text in and out).
     EXPECT_EQ(localToUtf8(pageName(localText("第 1 集：开始"))), "第_1_集_开始");
 }

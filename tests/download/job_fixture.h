@@ -21,6 +21,7 @@
 #include "download/job/command_runner.h"
 #include "download/job/download_job.h"
 #include "download/job/merge_command.h"
+#include "download/plan/file_template.h"
 #include "download/plan/part_names.h"
 #include "net/text_encoding.h"
 #include "support/local_site.h"
@@ -205,7 +206,12 @@ class JobSiteTest : public LocalSiteSuite {
         request.videoQuality = 64;
         request.audioQuality = 30280;
         request.directory = directory_.string();
-        request.outputPath = outputFilePath(request.directory, kVideoTitle, row, request.pageTitle);
+        TemplateFields fields;
+        fields.videoTitle = kVideoTitle;
+        fields.pageTitle = request.pageTitle;
+        fields.pageNumber = request.pageNumber;
+        request.outputPath =
+            request.directory + "/" + templatedPath(kDefaultFileTemplate, fields, false, ".mp4");
         return request;
     }
 

@@ -1,12 +1,15 @@
 #include "download/plan/download_plan.h"
 
 #include <algorithm>
+#include <set>
 
 #include "base/config_file.h"
 #include "download/plan/default_quality.h"
 #include "download/plan/download_files.h"
-#include "download/plan/part_names.h"
+#include "download/plan/file_template.h"
+#include "download/plan/output_format.h"
 #include "net/text_encoding.h"
+#include "video/identifier.h"
 
 namespace quivra {
 
@@ -20,6 +23,10 @@ struct PartChoice {
     bool cover = true;
     std::string siteMain;  // the site's main page (local text): the tags name pages under it
     std::vector<VideoCodec> codecs;
+    std::string nameTemplate;  // 文件名格式
+    bool keepCharacters = false;
+    std::string container;
+    std::string listName;
 };
 
 // The quality as the list of qualities offers it ("720P 高清").
@@ -53,7 +60,57 @@ VideoTags videoTags(const VideoRecord& video, int parts, const std::string& page
     return tags;
 }
 
-DownloadRequest bindPart(const ParseResult& parsed, const PartChoice& choice, int row) {
+// The first codec of the order the quality comes in; the order's first when the list
+// names none.
+std::string codecOf(const QualityList& qualities, int quality,
+                    const std::vector<VideoCodec>& order) {
+    for (const QualityEntry& entry : qualities.entries) {
+        if (textToInteger(entry.quality) != quality) continue;
+        for (const VideoCodec codec : order) {
+            const int id = static_cast<int>(codec);
+            if (std::find(entry.codecIds.begin(), entry.codecIds.end(), id) != entry.codecIds.end())
+                return codecName(codec);
+        }
+    }
+    return order.empty() ? std::string() : codecName(order.front());
+}
+
+TemplateFields templateFields(const ParseResult& parsed, const PartChoice& choice, int row) {
+    const VideoRecord& video = parsed.video;
+    const PageEntry& page = parsed.rows.at(static_cast<size_t>(row));
+    TemplateFields fields;
+    // The title as the site gave it cleans to the folder's title; older records hold only that.
+    fields.videoTitle = video.siteTitle.empty() ? video.title : video.siteTitle;
+    fields.pageTitle = page.part;
+    fields.pageNumber = row + 1;
+    fields.bvid = video.bvid;
+    if (const auto aid = bvidToAv(video.bvid)) fields.aid = std::to_string(*aid);
+    fields.cid = page.cid;
+    fields.quality = offeredQualityName(parsed.qualities, choice.videoQuality);
+    fields.codec = codecOf(parsed.qualities, choice.videoQuality, choice.codecs);
+    fields.owner = video.owner.name;
+    fields.ownerMid = video.owner.mid;
+    fields.publishDate = publicationDay(video.stat.pubdate);
+    fields.listName = choice.listName;
+    if (!page.episodeId.empty()) fields.episode = page.page;
+    return fields;
+}
+
+// <directory>/<the template's path>; a path an earlier row took gets "(2)", "(3)", ...
+// before its extension, so that no part writes over another.
+std::string distinctPath(const PartChoice& choice, const TemplateFields& fields,
+                         const std::string& extension, std::set<std::string>& taken) {
+    std::string path = templatedPath(choice.nameTemplate, fields, choice.keepCharacters, extension);
+    for (int copy = 2; taken.count(path); ++copy) {
+        path = templatedPath(choice.nameTemplate, fields, choice.keepCharacters,
+                             "(" + std::to_string(copy) + ")" + extension);
+    }
+    taken.insert(path);
+    return choice.directory + "/" + path;
+}
+
+DownloadRequest bindPart(const ParseResult& parsed, const PartChoice& choice, int row,
+                         std::set<std::string>& takenPaths) {
     const VideoRecord& video = parsed.video;
     const PageEntry& page = parsed.rows.at(static_cast<size_t>(row));
     DownloadRequest part;
@@ -69,8 +126,10 @@ DownloadRequest bindPart(const ParseResult& parsed, const PartChoice& choice, in
     part.qualityName = offeredQualityName(parsed.qualities, choice.videoQuality);
     part.codecs = choice.codecs;
     part.directory = choice.directory;
-    part.outputPath =
-        outputFilePath(choice.directory, videoFolderName(video.title, video.bvid), row, page.part);
+    part.outputPath = distinctPath(
+        choice, templateFields(parsed, choice, row),
+        outputExtension(chooseOutputFormat(part.content, choice.container, choice.audioQuality)),
+        takenPaths);
     if (choice.tags) {
         part.tags = videoTags(video, static_cast<int>(parsed.rows.size()),
                               pageAddressOf(choice.siteMain, video, page));
@@ -79,10 +138,12 @@ DownloadRequest bindPart(const ParseResult& parsed, const PartChoice& choice, in
     return part;
 }
 
-// <directory>/<video folder> and <directory>/temp; "" or the buttons' message.
-std::string makeVideoFolders(const std::string& directory, const VideoRecord& video) {
-    if (!ensureFolder(directory + "/" + videoFolderName(video.title, video.bvid))) {
-        return localText("目录创建失败！");
+// The folders of the parts' files and <directory>/temp; "" or the buttons' message.
+std::string makeFolders(const std::string& directory, const std::vector<DownloadRequest>& parts) {
+    for (const DownloadRequest& part : parts) {
+        if (!ensureFolder(part.outputPath.substr(0, part.outputPath.rfind('/')))) {
+            return localText("目录创建失败！");
+        }
     }
     if (!ensureFolder(directory + "/temp")) return localText("临时目录创建失败！");
     return {};
@@ -113,7 +174,9 @@ DownloadPlan planDownloads(const ParseResult& parsed, const PartSelection& selec
     PartChoice choice{settings.directory, -1, -1, settings.writeTags, settings.saveCover,
                       utf8ToLocalText(siteAddress),
                       // A broken setting takes what a download always took.
-                      parseCodecOrder(settings.videoCodecs).value_or(defaultCodecOrder())};
+                      parseCodecOrder(settings.videoCodecs).value_or(defaultCodecOrder()),
+                      settings.fileNameTemplate, settings.keepTitleCharacters, settings.container,
+                      selection.listName};
     if (selection.videoQuality) {
         choice.videoQuality = *selection.videoQuality;
         if (choice.videoQuality < 0) plan.refusal = localText("请选择视频清晰度！");
@@ -122,12 +185,20 @@ DownloadPlan planDownloads(const ParseResult& parsed, const PartSelection& selec
         choice.videoQuality = quality.videoQuality;
         plan.refusal = quality.refusal;
     }
-    if (plan.refusal.empty()) plan.refusal = makeVideoFolders(settings.directory, parsed.video);
     if (!plan.refusal.empty()) return plan;
     choice.audioQuality = selection.audioQuality.value_or(defaultAudioStream(settings));
 
-    for (int row : chosenRows(parsed, selection)) {
-        DownloadRequest part = bindPart(parsed, choice, row);
+    // Every row is named, chosen or not, so that a part's name never hangs on the choice.
+    std::vector<DownloadRequest> parts;
+    std::set<std::string> takenPaths;
+    for (int row = 0; row < static_cast<int>(parsed.rows.size()); ++row) {
+        parts.push_back(bindPart(parsed, choice, row, takenPaths));
+    }
+    std::vector<DownloadRequest> chosen;
+    for (int row : chosenRows(parsed, selection)) chosen.push_back(parts[row]);
+    plan.refusal = makeFolders(settings.directory, chosen);
+    if (!plan.refusal.empty()) return plan;
+    for (DownloadRequest& part : chosen) {
         (isFinishedOutput(part.outputPath) ? plan.done : plan.requests).push_back(std::move(part));
     }
     return plan;
