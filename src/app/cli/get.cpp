@@ -1,6 +1,6 @@
 // get ADDRESS... [-i FILE] [-q QUALITY] [-a AUDIO] [-p PARTS] [-o FOLDER] [-j THREADS] [--json]
 //     [--no-tags] [--no-cover] [--codec ORDER] [--items ITEMS] [--since DAY] [--until DAY] [--match
-//     TEXT]
+//     TEXT] [--output TEMPLATE] [--keep-title-characters]
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -15,6 +15,7 @@
 #include "app/cli/command.h"
 #include "app/cli/download_commands.h"
 #include "app/cli/part_numbers.h"
+#include "download/plan/file_template.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 #include "video/audio_choices.h"
@@ -87,6 +88,10 @@ std::vector<SettingChange> settingOverrides(const GetOptions& options) {
         overrides.push_back(
             {SettingKey::VideoCodecs, codecOrderText(*parseCodecOrder(options.codecs))});
     }
+    if (!options.nameTemplate.empty()) {
+        overrides.push_back({SettingKey::FileNameTemplate, utf8ToLocalText(options.nameTemplate)});
+    }
+    if (options.keepTitleCharacters) overrides.push_back({SettingKey::KeepTitleCharacters, true});
     return overrides;
 }
 
@@ -160,6 +165,23 @@ void addGetCommand(CLI::App& app, CommandAction& chosen) {
                 return "not a codec (avc, hevc or av1), or one named twice: " + unknown;
             },
             ""));
+    command
+        ->add_option("--output", options->nameTemplate,
+                     "Where each part's file goes under the download folder, like "
+                     "{bvid}/{pageNumber}: / between folders, fields {videoTitle} {pageTitle} "
+                     "{pageNumber} {pageNumberWithZero} {bvid} {aid} {cid} {quality} {codec} "
+                     "{owner} {ownerMid} {publishDate} {listName} {episode} (for this run; "
+                     "default the settings' 文件名格式)")
+        ->type_name("TEMPLATE")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                const std::string problem = fileTemplateProblem(utf8ToLocalText(text));
+                return problem.empty() ? std::string() : localToUtf8(problem) + ": " + text;
+            },
+            ""));
+    command->add_flag("--keep-title-characters", options->keepTitleCharacters,
+                      "Names keep every character of the titles a file name can hold (for "
+                      "this run; default the settings' 保留原标题字符)");
     addListOptions(*command, *options);
     command->callback([&chosen, options] {
         if (options->addresses.empty() && options->input.empty()) {
