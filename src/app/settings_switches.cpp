@@ -22,6 +22,7 @@ const SettingSwitch kSwitches[] = {
     {SettingKey::MinimizeToTray, "关闭主窗口时最小化到托盘"},
     {SettingKey::WatchClipboard, "监视剪贴板"},
     {SettingKey::NotifyOnFinish, "下载完成时通知"},
+    {SettingKey::KeepTitleCharacters, "保留原标题字符"},
 };
 
 constexpr int kRowHeight = 32;
