@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "download/job/video_cover.h"
 #include "download/plan/download_plan.h"
 #include "net/text_encoding.h"
 #include "support/temp_folder.h"
@@ -217,6 +218,24 @@ TEST(FileTemplate, APlanFillsTheFieldsAndTheExtension) {
     ASSERT_EQ(plan.requests.size(), 1u) << localToUtf8(plan.refusal);
     EXPECT_EQ(localToUtf8(plan.requests[0].outputPath),
               folder.path() + "/番剧/某人_42/170001_279786_1080P_高清_HEVC_2021_08_27_5.mkv");
+}
+
+// A folder named after the video holds its cover.jpg; one a template may share among videos
+// holds each video's own.
+TEST(FileTemplate, VideosSharingAFolderKeepTheirOwnCovers) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"/d/T/01_p.mp4", "/d/T/cover.jpg"},
+        {"/d/BV1xx411c7mD/1.mp4", "/d/BV1xx411c7mD/cover.jpg"},
+        {"/d/owner/T_1.mp4", "/d/owner/cover_BV1xx411c7mD.jpg"},
+        {"/d/T_1.mp4", "/d/cover_BV1xx411c7mD.jpg"},
+    };
+    for (const auto& [output, cover] : cases) {
+        DownloadRequest part;
+        part.bvid = "BV1xx411c7mD";
+        part.videoTitle = "T";
+        part.outputPath = output;
+        EXPECT_EQ(coverPath(part), cover);
+    }
 }
 
 }  // namespace
