@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -193,6 +194,24 @@ TEST(FileTemplate, APlanGivesEveryPartItsOwnFile) {
     }
     EXPECT_TRUE(
         std::filesystem::is_directory(folder.path() + "/" + localToUtf8(parsed.video.title)));
+}
+
+// A thousand parts of one name are numbered in one pass, not by counting up from (2) for
+// each (which took 30 s).
+TEST(FileTemplate, AThousandPartsOfOneNameArePlannedAtOnce) {
+    test::TempFolder folder;
+    ParseResult parsed;
+    parsed.video.bvid = "BV1xx411c7mD";
+    parsed.video.title = "T";
+    parsed.rows.assign(1000, {"1", "1", "p", "00:05", ""});
+    DownloadSettings settings;
+    settings.directory = folder.path();
+    settings.fileNameTemplate = "{videoTitle}/same";
+    const auto start = std::chrono::steady_clock::now();
+    const DownloadPlan plan = planDownloads(parsed, {{}, 64, 30280}, settings, "");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    ASSERT_EQ(plan.requests.size(), 1000u);
+    EXPECT_EQ(plan.requests.back().outputPath, folder.path() + "/T/same(1000).mp4");
 }
 
 // The plan fills the fields from the record, the quality list and the list's name, and takes

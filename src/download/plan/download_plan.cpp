@@ -1,6 +1,7 @@
 #include "download/plan/download_plan.h"
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "base/config_file.h"
@@ -96,21 +97,31 @@ TemplateFields templateFields(const ParseResult& parsed, const PartChoice& choic
     return fields;
 }
 
+// The paths the rows before took, and for each the copy number to try next.
+struct TakenPaths {
+    std::set<std::string> paths;
+    std::map<std::string, int> nextCopy;
+};
+
 // <directory>/<the template's path>; a path an earlier row took gets "(2)", "(3)", ...
-// before its extension, so that no part writes over another.
+// before its extension, so that no part writes over another. The next number is kept, so
+// that a thousand parts of one name do not count up from 2 each.
 std::string distinctPath(const PartChoice& choice, const TemplateFields& fields,
-                         const std::string& extension, std::set<std::string>& taken) {
+                         const std::string& extension, TakenPaths& taken) {
     std::string path = templatedPath(choice.nameTemplate, fields, choice.keepCharacters, extension);
-    for (int copy = 2; taken.count(path); ++copy) {
-        path = templatedPath(choice.nameTemplate, fields, choice.keepCharacters,
-                             "(" + std::to_string(copy) + ")" + extension);
+    if (taken.paths.count(path)) {
+        int& copy = taken.nextCopy.try_emplace(path, 2).first->second;
+        do {
+            path = templatedPath(choice.nameTemplate, fields, choice.keepCharacters,
+                                 "(" + std::to_string(copy++) + ")" + extension);
+        } while (taken.paths.count(path));
     }
-    taken.insert(path);
+    taken.paths.insert(path);
     return choice.directory + "/" + path;
 }
 
 DownloadRequest bindPart(const ParseResult& parsed, const PartChoice& choice, int row,
-                         std::set<std::string>& takenPaths) {
+                         TakenPaths& takenPaths) {
     const VideoRecord& video = parsed.video;
     const PageEntry& page = parsed.rows.at(static_cast<size_t>(row));
     DownloadRequest part;
@@ -190,7 +201,7 @@ DownloadPlan planDownloads(const ParseResult& parsed, const PartSelection& selec
 
     // Every row is named, chosen or not, so that a part's name never hangs on the choice.
     std::vector<DownloadRequest> parts;
-    std::set<std::string> takenPaths;
+    TakenPaths takenPaths;
     for (int row = 0; row < static_cast<int>(parsed.rows.size()); ++row) {
         parts.push_back(bindPart(parsed, choice, row, takenPaths));
     }
