@@ -199,14 +199,17 @@ DownloadPlan planDownloads(const ParseResult& parsed, const PartSelection& selec
     if (!plan.refusal.empty()) return plan;
     choice.audioQuality = selection.audioQuality.value_or(defaultAudioStream(settings));
 
-    // Every row is named, chosen or not, so that a part's name never hangs on the choice.
+    // The rows before a chosen one are named too, chosen or not, so that a part's name
+    // never hangs on the choice.
+    const std::vector<int> rows = chosenRows(parsed, selection);
+    const int named = rows.empty() ? 0 : *std::max_element(rows.begin(), rows.end()) + 1;
     std::vector<DownloadRequest> parts;
     TakenPaths takenPaths;
-    for (int row = 0; row < static_cast<int>(parsed.rows.size()); ++row) {
+    for (int row = 0; row < named; ++row) {
         parts.push_back(bindPart(parsed, choice, row, takenPaths));
     }
     std::vector<DownloadRequest> chosen;
-    for (int row : chosenRows(parsed, selection)) chosen.push_back(parts[row]);
+    for (int row : rows) chosen.push_back(parts[row]);
     plan.refusal = makeFolders(settings.directory, chosen);
     if (!plan.refusal.empty()) return plan;
     for (DownloadRequest& part : chosen) {
