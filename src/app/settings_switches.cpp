@@ -23,6 +23,7 @@ const SettingSwitch kSwitches[] = {
     {SettingKey::WatchClipboard, "监视剪贴板"},
     {SettingKey::NotifyOnFinish, "下载完成时通知"},
     {SettingKey::UltraFormats, "请求杜比视界和8K"},
+    {SettingKey::KeepTitleCharacters, "保留原标题字符"},
 };
 
 constexpr int kRowHeight = 32;

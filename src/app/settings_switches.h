@@ -1,5 +1,6 @@
 // The settings window's check boxes beyond the download folder and the thread number:
-// what a part's MP4 carries, the tray, the clipboard and the completion notification.
+// what a part's MP4 carries, the tray, the clipboard, the completion notification and the
+// characters file names keep.
 // Each is a [download] key stored as it changes, as the window's other settings are.
 #pragma once
 

@@ -17,6 +17,7 @@
 #include "app/main_window.h"
 #include "app/setting_control.h"
 #include "app/settings_codec_control.h"
+#include "app/settings_name_controls.h"
 #include "app/settings_network_controls.h"
 #include "app/settings_output_controls.h"
 #include "app/settings_quality_controls.h"
@@ -105,7 +106,8 @@ SettingsWindow::SettingsWindow(std::shared_ptr<DownloadCore> core, QWidget* pare
     const int qualitiesBottom = addQualityControls(this, switchesEnd + 32 + 8, *core_);
     const int codecBottom = addCodecControl(this, qualitiesBottom, *core_);
     const int outputBottom = addOutputControls(this, codecBottom, *core_);
-    setFixedSize(390, std::max(234, addNetworkControls(this, outputBottom + 8, *core_) + 8));
+    const int namesBottom = addNameControls(this, outputBottom + 8, *core_);
+    setFixedSize(390, std::max(234, addNetworkControls(this, namesBottom, *core_) + 8));
 
     // Showing the stored values is not a change: nothing is checked or written here.
     const DownloadSettings settings = sharedState().download.get();

@@ -18,12 +18,15 @@ std::string partsAddedText(int parts) {
 }
 
 AddedVideo addVideo(const ParseResult& parsed, const DownloadSettings& settings,
-                    const std::string& siteAddress, DownloadQueue& queue) {
+                    const std::string& siteAddress, DownloadQueue& queue,
+                    const std::string& listName) {
     const std::string failed = localText("解析失败：");
     // The message box's text becomes a reason.
     if (parsed.failure == ParseFailure::NoIdentifier) return {-1, failed + parseText(parsed)};
     if (parsed.failure != ParseFailure::None) return {-1, parseText(parsed)};
-    const DownloadPlan plan = planDownloads(parsed, {}, settings, siteAddress);
+    PartSelection every;
+    every.listName = listName;
+    const DownloadPlan plan = planDownloads(parsed, every, settings, siteAddress);
     if (!plan.refusal.empty()) return {-1, failed + plan.refusal};
     for (const DownloadRequest& part : plan.requests) queue.submit(part);
     const int parts = static_cast<int>(plan.requests.size());

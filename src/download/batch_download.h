@@ -44,9 +44,11 @@ struct AddedVideo {
 };
 
 // Plans every part of the parsed video with the settings (folder, default qualities, tags,
-// cover) and submits those not done. siteAddress: the site's main page (UTF-8).
+// cover) and submits those not done. siteAddress: the site's main page (UTF-8); listName:
+// the list the video came from, for the file names' {listName}.
 AddedVideo addVideo(const ParseResult& parsed, const DownloadSettings& settings,
-                    const std::string& siteAddress, DownloadQueue& queue);
+                    const std::string& siteAddress, DownloadQueue& queue,
+                    const std::string& listName = {});
 
 // addVideo of every part, as its text.
 std::string addParsedVideo(const ParseResult& parsed, const DownloadSettings& settings,

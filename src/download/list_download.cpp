@@ -5,6 +5,7 @@
 
 #include "download/plan/download_files.h"
 #include "download/plan/download_plan.h"
+#include "download/plan/file_template.h"
 #include "net/text_encoding.h"
 #include "video/listing/entry_filter.h"
 #include "video/listing/season_parse.h"
@@ -21,10 +22,12 @@ std::string noSuchEntryText() {
 }
 
 // One video of a list: parsed and added whole, unless the listing said it cannot be.
-AddedVideo addListedVideo(const ListEntry& entry, const DownloadSettings& settings,
-                          const std::string& siteAddress, DownloadQueue& queue) {
+AddedVideo addListedVideo(const ListEntry& entry, const std::string& listName,
+                          const DownloadSettings& settings, const std::string& siteAddress,
+                          DownloadQueue& queue) {
     if (!entry.unavailable.empty()) return {-1, entry.unavailable};
-    return addVideo(parseVideo(entry.bvid, formatAskOf(settings)), settings, siteAddress, queue);
+    return addVideo(parseVideo(entry.bvid, formatAskOf(settings)), settings, siteAddress, queue,
+                    listName);
 }
 
 // The chosen episodes of a listed season, planned as rows of its one parse: what became of
@@ -53,6 +56,7 @@ std::vector<AddedVideo> addSeasonEpisodes(const ListingResult& listing,
     } else {
         PartSelection selection;
         selection.rows = rows;
+        selection.listName = listing.info.name;
         plan = planDownloads(season, selection, settings, siteAddress);
         if (!plan.refusal.empty()) refusal = localText("解析失败：") + plan.refusal;
     }
@@ -119,7 +123,7 @@ struct ListProgress {
 }  // namespace
 
 DownloadSettings listDownloadSettings(DownloadSettings settings, const ListInfo& info) {
-    if (info.kind == ListKind::Season) return settings;
+    if (info.kind == ListKind::Season || placesListName(settings.fileNameTemplate)) return settings;
     const std::string name = cleanTitle(info.name);
     settings.directory +=
         "/" + videoFolderName(name.empty() ? localText("视频列表") : name, std::string());
@@ -155,8 +159,9 @@ std::shared_ptr<BatchRun> startListDownload(const ListingResult& listing,
                 }
                 const ListEntry& video = shared->entries[entry];
                 if (video.unavailable.empty()) view.showAddressState(index, localText("解析中"));
-                view.showAddressState(index,
-                                      addListedVideo(video, *folder, siteAddress, queue).text);
+                view.showAddressState(
+                    index,
+                    addListedVideo(video, shared->info.name, *folder, siteAddress, queue).text);
             });
         }
     }
@@ -198,12 +203,12 @@ void addListAddress(BatchRun& run, size_t row, const ListingRequest& request,
     auto folder =
         std::make_shared<const DownloadSettings>(listDownloadSettings(settings, listing.info));
     for (const size_t index : chosen) {
-        run.add([progress, folder, entry = listing.entries[index], site = request.site.main](
-                    BatchRun&, DownloadQueue& queue, BatchView& view) {
+        run.add([progress, folder, entry = listing.entries[index], list = listing.info.name,
+                 site = request.site.main](BatchRun&, DownloadQueue& queue, BatchView& view) {
             const size_t number = ++progress->started;
             view.showAddressState(progress->row, localText("正在加入") + std::to_string(number) +
                                                      "/" + std::to_string(progress->videos));
-            const AddedVideo added = addListedVideo(entry, *folder, site, queue);
+            const AddedVideo added = addListedVideo(entry, list, *folder, site, queue);
             if (added.parts < 0) {
                 ++progress->failures;
             } else {

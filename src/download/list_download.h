@@ -14,7 +14,7 @@ namespace quivra {
 
 // The settings with the download folder set to <folder>/<the list's name, cleaned as video
 // folders are> ("视频列表" for a name that cleans to nothing). A season is a video folder
-// itself: its settings stay.
+// itself, and a 文件名格式 with {listName} places the list itself: their settings stay.
 DownloadSettings listDownloadSettings(DownloadSettings settings, const ListInfo& info);
 
 // Starts the downloads of the chosen entries (indexes into listing.entries) at the default

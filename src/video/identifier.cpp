@@ -1,5 +1,6 @@
 #include "video/identifier.h"
 
+#include <cstring>
 #include <limits>
 
 #include "net/text_helpers.h"
@@ -49,6 +50,22 @@ std::string avToBvid(std::int64_t av) {
         power *= 58;
     }
     return bvid;
+}
+
+std::optional<std::int64_t> bvidToAv(const std::string& bvid) {
+    if (bvid.size() != kBvidLength) return std::nullopt;
+    std::int64_t x = 0;
+    std::int64_t power = 1;
+    for (int slot : kDigitSlots) {
+        const char* digit = bvid[slot] == '\0' ? nullptr : std::strchr(kAlphabet, bvid[slot]);
+        if (!digit) return std::nullopt;
+        x += (digit - kAlphabet) * power;
+        power *= 58;
+    }
+    const std::int64_t av = static_cast<std::uint32_t>((x - kAddend) ^ kXor);
+    // Only what avToBvid makes turns back: the fixed letters, and digits of a 32-bit number.
+    if (avToBvid(av) != bvid) return std::nullopt;
+    return av;
 }
 
 }  // namespace quivra

@@ -14,5 +14,7 @@ std::optional<std::string> extractBvid(const std::string& input);
 
 // The BV identifier of an av number; only the number's low 32 bits count.
 std::string avToBvid(std::int64_t av);
+// The av number of a BV identifier avToBvid makes; nullopt for any other text.
+std::optional<std::int64_t> bvidToAv(const std::string& bvid);
 
 }  // namespace quivra

@@ -270,6 +270,34 @@ TEST_F(SettingsWindowTest, ContentAndContainerAreStoredAsChosen) {
     EXPECT_EQ(sharedState().download.get().downloadContent, "audio");
 }
 
+// A template is stored when its box is left; one that cannot name files is refused with
+// its reason and the stored one shown again. 保留原标题字符 starts off and is stored.
+TEST_F(SettingsWindowTest, FileNameTemplateIsCheckedBeforeItIsStored) {
+    auto* edit = settings_->findChild<QLineEdit*>(QStringLiteral("编辑框_fileNameTemplate"));
+    auto* keep = settings_->findChild<QCheckBox*>(QStringLiteral("选择框_keepTitleCharacters"));
+    ASSERT_TRUE(edit && keep);
+    EXPECT_EQ(edit->text(), "{videoTitle}/{pageNumberWithZero}_{pageTitle}");
+    EXPECT_EQ(keep->text(), "保留原标题字符");
+    EXPECT_FALSE(keep->isChecked());
+
+    edit->setText("{owner}/{bvid}_{pageNumber}");
+    emit edit->editingFinished();
+    EXPECT_EQ(stored("fileNameTemplate"), "{owner}/{bvid}_{pageNumber}");
+    for (const char* refused : {"../{bvid}", "{videoTitle}/", "{title}", "名字😀"}) {
+        messages_.clear();
+        edit->setText(QString::fromUtf8(refused));
+        emit edit->editingFinished();
+        EXPECT_EQ(messages_.texts().size(), 1u) << refused;
+        EXPECT_EQ(edit->text(), "{owner}/{bvid}_{pageNumber}") << refused;
+        EXPECT_EQ(sharedState().download.get().fileNameTemplate, "{owner}/{bvid}_{pageNumber}");
+    }
+    EXPECT_EQ(messages_.texts(), std::vector<std::string>{"文件名格式中有无法保存的字符"});
+
+    keep->setChecked(true);
+    EXPECT_EQ(stored("keepTitleCharacters"), "1");
+    EXPECT_TRUE(sharedState().download.get().keepTitleCharacters);
+}
+
 // Each switch of what an MP4 carries starts on, and is stored as it is toggled.
 TEST_F(SettingsWindowTest, TagAndCoverSwitchesAreStoredAsTheyChange) {
     struct Case {

@@ -324,6 +324,23 @@ TEST_F(DownloadCommandTest, ContentAndContainerOptionsChooseThePartsFile) {
     EXPECT_EQ(findConfigItem(configPath(), "download", "downloadContent"), std::nullopt);
 }
 
+// --output names the files for the run only; a template reaching outside the download
+// folder is refused before anything is fetched.
+TEST_F(DownloadCommandTest, OutputOptionNamesTheFilesForTheRun) {
+    const ProgramRun refused =
+        run({"get", kOnePartBvid, "-o", downloads().string(), "--output", "../x"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("文件名格式中的目录不能是.或.."), std::string::npos) << refused.err;
+    EXPECT_FALSE(fs::exists(downloads()));
+
+    const ProgramRun get =
+        run({"get", kOnePartBvid, "-o", downloads().string(), "--output", "{bvid}/{pageNumber}"});
+    ASSERT_EQ(get.status, 0) << get.err;
+    EXPECT_EQ(streamsOf(downloads() / kOnePartBvid / "1.mp4"),
+              (std::vector<std::string>{kVideo, "audio", kCover}));
+    EXPECT_EQ(readConfigItem(configPath(), "download", "fileNameTemplate"), "");
+}
+
 TEST_F(DownloadCommandTest, GetTakesThePartsAndQualitiesAsked) {
     struct Case {
         std::vector<std::string> options;

@@ -47,13 +47,12 @@ class ToolsFirst {
     std::string saved_;
 };
 
-TEST(DownloadNames, RowNumbersPageNamesAndOutputPath) {
+TEST(DownloadNames, RowNumbersAndPageNames) {
     EXPECT_EQ(rowNumberText(0), "01");
     EXPECT_EQ(rowNumberText(8), "09");
     EXPECT_EQ(rowNumberText(9), "10");
     EXPECT_EQ(rowNumberText(99), "100");
     EXPECT_EQ(pageName("a b/c"), "a_b_c");
-    EXPECT_EQ(outputFilePath("/d", "T", 0, "a b/c"), "/d/T/01_a_b_c.mp4");
     // Chinese stays, punctuation goes (local text in and out).
     EXPECT_EQ(localToUtf8(pageName(localText("第 1 集：开始"))), "第_1_集_开始");
 }
@@ -390,7 +389,7 @@ TEST_F(DownloadJobTest, StreamAddressesOtherThanHttpAreRefused) {
 TEST_F(DownloadJobTest, AudioOnlyPartFetchesTheAudioAloneIntoAnM4a) {
     DownloadRequest request = part("p");
     request.content = DownloadContent::AudioOnly;
-    request.outputPath = outputFilePath(request.directory, kVideoTitle, 0, "p", ".m4a");
+    request.outputPath = withExtension(request.outputPath, ".m4a");
     RecordingReport report;
     EXPECT_EQ(runJob(request, report).outcome, JobResult::Done) << report.last();
     const StreamCounts counts = probe(output("01_p.m4a"));
@@ -409,7 +408,7 @@ TEST_F(DownloadJobTest, LosslessAudioOnlyPartBecomesAFlac) {
     request.bvid = devsite::kLosslessBvid;
     request.audioQuality = kLosslessAudioStream;
     request.content = DownloadContent::AudioOnly;
-    request.outputPath = outputFilePath(request.directory, kVideoTitle, 0, "p", ".flac");
+    request.outputPath = withExtension(request.outputPath, ".flac");
     fs::copy_file(site().mediaPath(mediaName(kOnePartCid, 30280)), temp("6401.mp3"));
     RecordingReport report;
     EXPECT_EQ(runJob(request, report).outcome, JobResult::Done) << report.last();
@@ -429,7 +428,7 @@ TEST_F(DownloadJobTest, AudioOnlyOfAVideoWithoutAudioFailsWithTheReason) {
                           "application/json", 1);
     DownloadRequest request = part("p");
     request.content = DownloadContent::AudioOnly;
-    request.outputPath = outputFilePath(request.directory, kVideoTitle, 0, "p", ".m4a");
+    request.outputPath = withExtension(request.outputPath, ".m4a");
     RecordingReport report;
     const JobResult result = runJob(request, report);
     EXPECT_EQ(result.outcome, JobResult::Failed);

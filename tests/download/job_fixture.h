@@ -21,6 +21,7 @@
 #include "download/job/command_runner.h"
 #include "download/job/download_job.h"
 #include "download/job/merge_command.h"
+#include "download/plan/file_template.h"
 #include "download/plan/part_names.h"
 #include "net/text_encoding.h"
 #include "support/local_site.h"
@@ -205,8 +206,18 @@ class JobSiteTest : public LocalSiteSuite {
         request.videoQuality = 64;
         request.audioQuality = 30280;
         request.directory = directory_.string();
-        request.outputPath = outputFilePath(request.directory, kVideoTitle, row, request.pageTitle);
+        TemplateFields fields;
+        fields.videoTitle = kVideoTitle;
+        fields.pageTitle = request.pageTitle;
+        fields.pageNumber = request.pageNumber;
+        request.outputPath =
+            request.directory + "/" + templatedPath(kDefaultFileTemplate, fields, false, ".mp4");
         return request;
+    }
+
+    // The same path with another extension in place of ".mp4".
+    static std::string withExtension(const std::string& path, const char* extension) {
+        return path.substr(0, path.size() - 4) + extension;
     }
 
     fs::path directory_;

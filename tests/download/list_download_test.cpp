@@ -47,6 +47,9 @@ TEST(ListDownloadSettings, TheListsFolderIsItsNameCleanedAndASeasonIsItsOwnFolde
         info.name = utf8ToLocalText(c.name);
         EXPECT_EQ(localToUtf8(listDownloadSettings(settings, info).directory), c.directory)
             << c.name;
+        // A 文件名格式 with {listName} places the list itself: no folder is added twice.
+        settings.fileNameTemplate = "{listName}/{videoTitle}/{pageNumberWithZero}";
+        EXPECT_EQ(listDownloadSettings(settings, info).directory, "/d") << c.name;
     }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace quivra {
@@ -31,6 +32,18 @@ TEST(AvToBvid, OnlyTheLowThirtyTwoBitsCount) {
         EXPECT_EQ(bvid[5], '4');
         EXPECT_EQ(bvid[7], '1');
         EXPECT_EQ(bvid[9], '7');
+    }
+}
+
+// The av number turns back from each identifier avToBvid makes, also above 2^31; a text
+// that is no such identifier gives none.
+TEST(BvidToAv, TurnsBackWhatAvToBvidMade) {
+    for (std::int64_t av : {std::int64_t{0}, std::int64_t{2}, std::int64_t{170001},
+                            std::int64_t{1} << 31, std::int64_t{0xFFFFFFFF}}) {
+        EXPECT_EQ(bvidToAv(avToBvid(av)), av) << av;
+    }
+    for (const char* text : {"", "BV1xx411c7m", "BV1xx411c7m0", "BV1xx511c7mD"}) {
+        EXPECT_EQ(bvidToAv(text), std::nullopt) << text;
     }
 }
 

@@ -24,12 +24,14 @@ struct GetOptions {
     std::string folder;   // UTF-8; "": the stored download folder
     int threads = 0;      // 0: the stored number
     bool json = false;
-    bool noTags = false;     // no tags in the MP4s, whatever the settings say
-    bool noCover = false;    // no cover fetched, saved or attached
-    std::string codecs;      // --codec, checked ("hevc,av1,avc"); "": the stored order
-    bool audioOnly = false;  // the parts' audio alone, whatever the settings say
-    bool videoOnly = false;  // their video alone
-    std::string container;   // "mp4" or "mkv"; "": the stored one
+    bool noTags = false;               // no tags in the MP4s, whatever the settings say
+    bool noCover = false;              // no cover fetched, saved or attached
+    std::string codecs;                // --codec, checked ("hevc,av1,avc"); "": the stored order
+    bool audioOnly = false;            // the parts' audio alone, whatever the settings say
+    bool videoOnly = false;            // their video alone
+    std::string container;             // "mp4" or "mkv"; "": the stored one
+    std::string nameTemplate;          // --output, checked (UTF-8); "": the stored 文件名格式
+    bool keepTitleCharacters = false;  // --keep-title-characters
 };
 
 struct ListOptions {
@@ -40,8 +42,8 @@ struct ResumeOptions {
     bool json = false;
 };
 
-// -o, -j, --no-tags, --no-cover, --codec, --audio-only, --video-only and --container: the
-// settings' rows they override for this run.
+// -o, -j, --no-tags, --no-cover, --codec, --audio-only, --video-only, --container, --output
+// and --keep-title-characters: the settings' rows they override for this run.
 std::vector<SettingChange> settingOverrides(const GetOptions& options);
 
 // Each returns the exit status (exit_status.h).

@@ -1,6 +1,7 @@
 // get ADDRESS... [-i FILE] [-q QUALITY] [-a AUDIO] [-p PARTS] [-o FOLDER] [-j THREADS] [--json]
 //     [--no-tags] [--no-cover] [--codec ORDER] [--audio-only|--video-only] [--container mp4|mkv]
-//     [--items ITEMS] [--since DAY] [--until DAY] [--match TEXT]
+//     [--output TEMPLATE] [--keep-title-characters] [--items ITEMS] [--since DAY] [--until DAY]
+//     [--match TEXT]
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -15,6 +16,7 @@
 #include "app/cli/command.h"
 #include "app/cli/download_commands.h"
 #include "app/cli/part_numbers.h"
+#include "download/plan/file_template.h"
 #include "download/plan/output_format.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
@@ -97,6 +99,10 @@ std::vector<SettingChange> settingOverrides(const GetOptions& options) {
     if (!options.container.empty()) {
         overrides.push_back({SettingKey::Container, options.container});
     }
+    if (!options.nameTemplate.empty()) {
+        overrides.push_back({SettingKey::FileNameTemplate, utf8ToLocalText(options.nameTemplate)});
+    }
+    if (options.keepTitleCharacters) overrides.push_back({SettingKey::KeepTitleCharacters, true});
     return overrides;
 }
 
@@ -187,6 +193,23 @@ void addGetCommand(CLI::App& app, CommandAction& chosen) {
                      "(for this run; default the settings' 容器)")
         ->type_name("mp4|mkv")
         ->check(CLI::IsMember({"mp4", "mkv"}).description(""));
+    command
+        ->add_option("--output", options->nameTemplate,
+                     "Where each part's file goes under the download folder, like "
+                     "{bvid}/{pageNumber}: / between folders, fields {videoTitle} {pageTitle} "
+                     "{pageNumber} {pageNumberWithZero} {bvid} {aid} {cid} {quality} {codec} "
+                     "{owner} {ownerMid} {publishDate} {listName} {episode} (for this run; "
+                     "default the settings' 文件名格式)")
+        ->type_name("TEMPLATE")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                const std::string problem = fileTemplateProblem(utf8ToLocalText(text));
+                return problem.empty() ? std::string() : localToUtf8(problem) + ": " + text;
+            },
+            ""));
+    command->add_flag("--keep-title-characters", options->keepTitleCharacters,
+                      "Names keep every character of the titles a file name can hold (for "
+                      "this run; default the settings' 保留原标题字符)");
     addListOptions(*command, *options);
     command->callback([&chosen, options] {
         if (options->addresses.empty() && options->input.empty()) {

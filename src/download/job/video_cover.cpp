@@ -72,7 +72,12 @@ bool saveWhole(const std::string& bytes, const std::string& utf8Target) {
 }  // namespace
 
 std::string coverPath(const DownloadRequest& part) {
-    return part.outputPath.substr(0, part.outputPath.rfind('/')) + "/cover.jpg";
+    const std::string folder = part.outputPath.substr(0, part.outputPath.rfind('/'));
+    const std::string folderName = folder.substr(folder.rfind('/') + 1);
+    // A 文件名格式 may put several videos into one folder: each keeps its own cover there.
+    const bool own =
+        folderName == videoFolderName(part.videoTitle, part.bvid) || folderName == part.bvid;
+    return folder + (own ? "/cover.jpg" : "/cover_" + part.bvid + ".jpg");
 }
 
 std::string fetchVideoCover(const DownloadRequest& part) {

@@ -1,5 +1,6 @@
 // The video's cover picture: fetched once per video and kept as cover.jpg in the video's
-// folder, where every part's merge finds it.
+// folder (cover_<BV>.jpg in a folder the file names' template gives several videos), where
+// every part's merge finds it.
 #pragma once
 
 #include <string>
@@ -8,7 +9,8 @@
 
 namespace quivra {
 
-// <video folder>/cover.jpg (local text): the folder of the part's output.
+// <video folder>/cover.jpg (local text), the folder of the part's output; in a folder not
+// named after the video (its title or BV identifier), <folder>/cover_<BV>.jpg.
 std::string coverPath(const DownloadRequest& part);
 
 // The part's cover as a JPEG file, fetched from part.coverAddress when the video's folder

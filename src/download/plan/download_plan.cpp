@@ -1,14 +1,17 @@
 #include "download/plan/download_plan.h"
 
 #include <algorithm>
+#include <map>
+#include <set>
 
 #include "base/config_file.h"
 #include "download/plan/default_quality.h"
 #include "download/plan/download_files.h"
+#include "download/plan/file_template.h"
 #include "download/plan/output_format.h"
-#include "download/plan/part_names.h"
 #include "net/text_encoding.h"
 #include "video/audio_choices.h"
+#include "video/identifier.h"
 
 namespace quivra {
 
@@ -23,7 +26,10 @@ struct PartChoice {
     std::string siteMain;  // the site's main page (local text): the tags name pages under it
     std::vector<VideoCodec> codecs;
     DownloadContent content = DownloadContent::AudioVideo;
-    std::string container;  // "mp4" or "mkv"
+    std::string container;     // "mp4" or "mkv"
+    std::string nameTemplate;  // 文件名格式
+    bool keepCharacters = false;
+    std::string listName;
 };
 
 // The quality as the list of qualities offers it ("720P 高清").
@@ -66,7 +72,67 @@ VideoTags videoTags(const VideoRecord& video, int parts, const std::string& page
     return tags;
 }
 
-DownloadRequest bindPart(const ParseResult& parsed, const PartChoice& choice, int row) {
+// The first codec of the order the quality comes in; the order's first when the list
+// names none.
+std::string codecOf(const QualityList& qualities, int quality,
+                    const std::vector<VideoCodec>& order) {
+    for (const QualityEntry& entry : qualities.entries) {
+        if (textToInteger(entry.quality) != quality) continue;
+        for (const VideoCodec codec : order) {
+            const int id = static_cast<int>(codec);
+            if (std::find(entry.codecIds.begin(), entry.codecIds.end(), id) != entry.codecIds.end())
+                return codecName(codec);
+        }
+    }
+    return order.empty() ? std::string() : codecName(order.front());
+}
+
+TemplateFields templateFields(const ParseResult& parsed, const PartChoice& choice, int row) {
+    const VideoRecord& video = parsed.video;
+    const PageEntry& page = parsed.rows.at(static_cast<size_t>(row));
+    TemplateFields fields;
+    // The title as the site gave it cleans to the folder's title; older records hold only that.
+    fields.videoTitle = video.siteTitle.empty() ? video.title : video.siteTitle;
+    fields.pageTitle = page.part;
+    fields.pageNumber = row + 1;
+    fields.bvid = video.bvid;
+    if (const auto aid = bvidToAv(video.bvid)) fields.aid = std::to_string(*aid);
+    fields.cid = page.cid;
+    fields.quality = offeredQualityName(parsed.qualities, choice.videoQuality);
+    fields.codec = codecOf(parsed.qualities, choice.videoQuality, choice.codecs);
+    fields.owner = video.owner.name;
+    fields.ownerMid = video.owner.mid;
+    fields.publishDate = publicationDay(video.stat.pubdate);
+    fields.listName = choice.listName;
+    if (!page.episodeId.empty()) fields.episode = page.page;
+    return fields;
+}
+
+// The paths the rows before took, and for each the copy number to try next.
+struct TakenPaths {
+    std::set<std::string> paths;
+    std::map<std::string, int> nextCopy;
+};
+
+// <directory>/<the template's path>; a path an earlier row took gets "(2)", "(3)", ...
+// before its extension, so that no part writes over another. The next number is kept, so
+// that a thousand parts of one name do not count up from 2 each.
+std::string distinctPath(const PartChoice& choice, const TemplateFields& fields,
+                         const std::string& extension, TakenPaths& taken) {
+    std::string path = templatedPath(choice.nameTemplate, fields, choice.keepCharacters, extension);
+    if (taken.paths.count(path)) {
+        int& copy = taken.nextCopy.try_emplace(path, 2).first->second;
+        do {
+            path = templatedPath(choice.nameTemplate, fields, choice.keepCharacters,
+                                 "(" + std::to_string(copy++) + ")" + extension);
+        } while (taken.paths.count(path));
+    }
+    taken.paths.insert(path);
+    return choice.directory + "/" + path;
+}
+
+DownloadRequest bindPart(const ParseResult& parsed, const PartChoice& choice, int row,
+                         TakenPaths& takenPaths) {
     const VideoRecord& video = parsed.video;
     const PageEntry& page = parsed.rows.at(static_cast<size_t>(row));
     DownloadRequest part;
@@ -83,9 +149,10 @@ DownloadRequest bindPart(const ParseResult& parsed, const PartChoice& choice, in
     part.codecs = choice.codecs;
     part.directory = choice.directory;
     part.content = choice.content;
-    part.outputPath = outputFilePath(
-        choice.directory, videoFolderName(video.title, video.bvid), row, page.part,
-        outputExtension(chooseOutputFormat(choice.content, choice.container, choice.audioQuality)));
+    part.outputPath = distinctPath(
+        choice, templateFields(parsed, choice, row),
+        outputExtension(chooseOutputFormat(part.content, choice.container, choice.audioQuality)),
+        takenPaths);
     if (choice.tags) {
         part.tags = videoTags(video, static_cast<int>(parsed.rows.size()),
                               pageAddressOf(choice.siteMain, video, page));
@@ -94,10 +161,12 @@ DownloadRequest bindPart(const ParseResult& parsed, const PartChoice& choice, in
     return part;
 }
 
-// <directory>/<video folder> and <directory>/temp; "" or the buttons' message.
-std::string makeVideoFolders(const std::string& directory, const VideoRecord& video) {
-    if (!ensureFolder(directory + "/" + videoFolderName(video.title, video.bvid))) {
-        return localText("目录创建失败！");
+// The folders of the parts' files and <directory>/temp; "" or the buttons' message.
+std::string makeFolders(const std::string& directory, const std::vector<DownloadRequest>& parts) {
+    for (const DownloadRequest& part : parts) {
+        if (!ensureFolder(part.outputPath.substr(0, part.outputPath.rfind('/')))) {
+            return localText("目录创建失败！");
+        }
     }
     if (!ensureFolder(directory + "/temp")) return localText("临时目录创建失败！");
     return {};
@@ -129,7 +198,8 @@ DownloadPlan planDownloads(const ParseResult& parsed, const PartSelection& selec
                       utf8ToLocalText(siteAddress),
                       // A broken setting takes what a download always took.
                       parseCodecOrder(settings.videoCodecs).value_or(defaultCodecOrder()),
-                      downloadContentOf(settings.downloadContent), settings.container};
+                      downloadContentOf(settings.downloadContent), settings.container,
+                      settings.fileNameTemplate, settings.keepTitleCharacters, selection.listName};
     if (selection.videoQuality) {
         choice.videoQuality = *selection.videoQuality;
         if (choice.videoQuality < 0) plan.refusal = localText("请选择视频清晰度！");
@@ -138,13 +208,24 @@ DownloadPlan planDownloads(const ParseResult& parsed, const PartSelection& selec
         choice.videoQuality = quality.videoQuality;
         plan.refusal = quality.refusal;
     }
-    if (plan.refusal.empty()) plan.refusal = makeVideoFolders(settings.directory, parsed.video);
     if (!plan.refusal.empty()) return plan;
     choice.audioQuality = offeredAudio(
         parsed.qualities, selection.audioQuality.value_or(defaultAudioStream(settings)));
 
-    for (int row : chosenRows(parsed, selection)) {
-        DownloadRequest part = bindPart(parsed, choice, row);
+    // The rows before a chosen one are named too, chosen or not, so that a part's name
+    // never hangs on the choice.
+    const std::vector<int> rows = chosenRows(parsed, selection);
+    const int named = rows.empty() ? 0 : *std::max_element(rows.begin(), rows.end()) + 1;
+    std::vector<DownloadRequest> parts;
+    TakenPaths takenPaths;
+    for (int row = 0; row < named; ++row) {
+        parts.push_back(bindPart(parsed, choice, row, takenPaths));
+    }
+    std::vector<DownloadRequest> chosen;
+    for (int row : rows) chosen.push_back(parts[row]);
+    plan.refusal = makeFolders(settings.directory, chosen);
+    if (!plan.refusal.empty()) return plan;
+    for (DownloadRequest& part : chosen) {
         (isFinishedOutput(part.outputPath) ? plan.done : plan.requests).push_back(std::move(part));
     }
     return plan;

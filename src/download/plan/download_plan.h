@@ -17,6 +17,7 @@ struct PartSelection {
     // The site's quality number, below 0 when none was chosen; none: the settings' default.
     std::optional<int> videoQuality;
     std::optional<int> audioQuality;  // the site's audio stream id; none: the default
+    std::string listName = {};  // the list the video is downloaded from (local text); "": none
 };
 
 struct DownloadPlan {
@@ -28,8 +29,9 @@ struct DownloadPlan {
 // settings: folder, 写入视频信息, 保存封面 and default qualities, the run's own choices
 // applied by the caller; siteAddress: the site's main page (UTF-8), under which the tags
 // name the video's page. Refused, with the buttons' messages, when the parse lists no part,
-// no quality is chosen or the folders cannot be made. The file decides: a chosen part whose
-// MP4 is there is done, every other one is requested.
+// no quality is chosen or the folders cannot be made. Each part's file is named by the
+// settings' 文件名格式, a name an earlier row took made distinct. The file decides: a
+// chosen part whose file is there is done, every other one is requested.
 DownloadPlan planDownloads(const ParseResult& parsed, const PartSelection& selection,
                            const DownloadSettings& settings, const std::string& siteAddress);
 

@@ -28,17 +28,23 @@ struct TemplateFields {
 };
 
 // Why the template cannot name files (local text): empty, only folders, an unknown
-// {field}, or a folder "." or ".." that could reach outside the download folder; "" when
-// it can.
+// {field}, an unclosed "{", a control character, a leading "/", an empty folder, or a
+// folder "." or ".." (or one that fills to it) that could reach outside the download
+// folder; "" when it can.
 std::string fileTemplateProblem(const std::string& templateText);
 
-// The file's path under the download folder, without its extension: each folder and the
-// name filled and cleaned (cleanTitle, blanks "_" as a page name is; with keepCharacters
-// only "/", NUL and control characters replaced), an empty folder the BV identifier, each
-// name cut to fit 255 bytes with the extension and ".part". The default template gives
-// exactly "<videoFolderName>/NN_<pageName>". A template with a problem is read as the
-// default.
+// The file's path under the download folder, ending in `extension` (whatever follows the
+// name: ".mp4", or "(2).mp4" for a second part of the same name): each folder and the name
+// filled and cleaned (cleanTitle, blanks "_" as a page name is; with keepCharacters only
+// "/", NUL and control characters replaced), a folder that fills to nothing, "." or ".."
+// and an empty name the BV identifier, each cut at a character to fit 255 bytes of UTF-8,
+// the name with the extension and ".part". The default template gives exactly
+// "<videoFolderName>/NN_<pageName>.mp4". A template with a problem is read as the default.
 std::string templatedPath(const std::string& templateText, const TemplateFields& fields,
                           bool keepCharacters, const std::string& extension);
+
+// Whether the template (one without a problem) names {listName}: the list's videos are
+// then placed by it, not in a folder of the list's own.
+bool placesListName(const std::string& templateText);
 
 }  // namespace quivra

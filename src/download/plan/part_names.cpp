@@ -1,10 +1,7 @@
 #include "download/plan/part_names.h"
 
 #include <algorithm>
-#include <cstring>
 
-#include "download/job/merge_command.h"
-#include "download/plan/download_files.h"
 #include "video/title_cleaning.h"
 
 namespace quivra {
@@ -19,15 +16,6 @@ std::string pageName(const std::string& pageTitle) {
     std::string name = cleanTitle(pageTitle);
     std::replace(name.begin(), name.end(), ' ', '_');
     return name;
-}
-
-std::string outputFilePath(const std::string& directory, const std::string& videoTitle, int row,
-                           const std::string& pageTitle, const std::string& suffix) {
-    // The page name is cut so that the whole name fits, with room for the merge's ".part".
-    const std::string number = rowNumberText(row) + "_";
-    const std::size_t room = kNameBytes - std::strlen(kPartSuffix) - number.size() - suffix.size();
-    return directory + "/" + videoTitle + "/" + number + fitNameBytes(pageName(pageTitle), room) +
-           suffix;
 }
 
 }  // namespace quivra

@@ -1,5 +1,5 @@
-// How a part's MP4 is named: <directory>/<video title>/NN_<page name>.mp4, as the window
-// lists it and the job writes it.
+// The pieces of a part's name as the window lists it: NN and the page name (the file's
+// whole path: file_template.h).
 #pragma once
 
 #include <string>
@@ -10,9 +10,5 @@ namespace quivra {
 std::string rowNumberText(int row);
 // The page title cleaned for a file name, blanks as "_".
 std::string pageName(const std::string& pageTitle);
-// <directory>/<video title>/NN_<page name><extension> (local text), the page name cut so
-// that the file name fits the file system.
-std::string outputFilePath(const std::string& directory, const std::string& videoTitle, int row,
-                           const std::string& pageTitle, const std::string& extension = ".mp4");
 
 }  // namespace quivra
