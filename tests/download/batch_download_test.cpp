@@ -27,7 +27,8 @@ namespace {
 QualityList offered(std::initializer_list<std::pair<int, bool>> qualities) {
     QualityList list;
     for (const auto& [quality, available] : qualities) {
-        list.entries.push_back({std::to_string(quality), "q" + std::to_string(quality), available});
+        list.entries.push_back(
+            {std::to_string(quality), "q" + std::to_string(quality), available, {}});
     }
     list.count = static_cast<int>(list.entries.size());
     return list;

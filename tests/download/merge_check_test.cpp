@@ -125,6 +125,20 @@ TEST_F(MergeCheckTest, RefusedMergeFailsAndKeepsBothStreams) {
     }
 }
 
+// A merge never takes the name of a finished file (another part a template named alike):
+// it fails and that file stays; an empty file there gives way.
+TEST_F(MergeCheckTest, MergeNeverReplacesAFinishedFile) {
+    const fs::path output = work_ / "taken.mp4";
+    std::ofstream(output, std::ios::binary) << "another part's file";
+    EXPECT_FALSE(mergeStreams(video_.string(), audio_.string(), output.string()));
+    EXPECT_EQ(fs::file_size(output), std::string("another part's file").size());
+    EXPECT_FALSE(fs::exists(output.string() + kPartSuffix));
+
+    std::ofstream(output, std::ios::binary | std::ios::trunc).close();
+    EXPECT_TRUE(mergeStreams(video_.string(), audio_.string(), output.string()));
+    EXPECT_TRUE(isWholeMerge(output.string(), video_, audio_));
+}
+
 // The command line of each format; the default one (MP4 of video and audio) is the one
 // every earlier version ran, to the byte.
 TEST(MergeCommandLine, FollowsTheFormatAndTheStreams) {
@@ -199,7 +213,9 @@ TEST_F(MergeCheckTest, EveryFormatMergesWhole) {
             shellQuote(output));
         EXPECT_NE(read.find("标题"), std::string::npos) << read;
         EXPECT_NE(read.find("作者"), std::string::npos) << read;
-        if (*c.audioCodec) EXPECT_NE(read.find(c.audioCodec), std::string::npos) << read;
+        if (*c.audioCodec) {
+            EXPECT_NE(read.find(c.audioCodec), std::string::npos) << read;
+        }
         // The same file does not pass for another choice of streams.
         EXPECT_FALSE(isWholeMerge(output, c.video.empty() ? video_.string() : "", c.audio));
         EXPECT_FALSE(isWholeMerge(output, c.video, c.audio.empty() ? audio_.string() : ""));

@@ -1,6 +1,7 @@
 #include "download/job/merge_command.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -70,6 +71,22 @@ const char* muxerOf(OutputFormat format) {
     return "mp4";
 }
 
+// The merged file takes its name only where no finished file is: another part whose name
+// a template made the same, or a file of the user's, is never replaced. An empty file
+// there is no download and gives way.
+bool renameWithoutReplacing(const std::string& from, const std::string& to) {
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    const int failure = errno;
+    std::error_code error;
+    const bool taken = failure == EEXIST || std::filesystem::exists(to, error);
+    if (taken && std::filesystem::file_size(to, error) > 0) return false;
+    // Empty, or a file system without RENAME_NOREPLACE: nothing finished is there.
+    std::filesystem::rename(from, to, error);
+    return !error;
+}
+
 }  // namespace
 
 std::string mergeCommandLine(const std::string& videoPath, const std::string& audioPath,
@@ -125,12 +142,9 @@ bool mergeStreams(const std::string& videoPath, const std::string& audioPath,
     const bool whole = status == 0 && fs::is_regular_file(part, error) &&
                        syncToDisk(partPath, O_RDONLY) &&
                        isWholeMerge(partPath, videoPath, audioPath);
-    if (whole) {
-        fs::rename(part, fs::path(outputPath), error);
-        if (!error) {
-            syncToDisk(folder.string(), O_RDONLY | O_DIRECTORY);  // the new name too
-            return true;
-        }
+    if (whole && renameWithoutReplacing(partPath, outputPath)) {
+        syncToDisk(folder.string(), O_RDONLY | O_DIRECTORY);  // the new name too
+        return true;
     }
     fs::remove(part, error);
     return false;

@@ -38,8 +38,9 @@ std::string mergeCommandLine(const std::string& videoPath, const std::string& au
 // for another), and renames it only once it is whole: there was room for at least the
 // streams before ffmpeg started, ffmpeg exited with 0, the file reached the disk (fsync)
 // and it holds the given streams, one each, each lasting as long as its stream file (an
-// empty path: none of that kind). False when anything failed; then no file is left under
-// either name and the streams stay as they were.
+// empty path: none of that kind), and no finished file has the output's name (it is never
+// replaced). False when anything failed; then no file is left under the part name, the
+// output's name keeps what it held and the streams stay as they were.
 bool mergeStreams(const std::string& videoPath, const std::string& audioPath,
                   const std::string& outputPath, const MergeExtras& extras = {});
 
