@@ -415,6 +415,18 @@ TEST_F(DownloadCommandTest, LosslessAndDolbyAudioAreMergedForMembersOnly) {
     }
 }
 
+// -q 8K or 127 asks the site for 8K, which it lists only when asked: a member gets it
+// without switching 请求杜比视界和8K on.
+TEST_F(DownloadCommandTest, NamingEightKAsksForIt) {
+    ASSERT_TRUE(writeConfigItem(configPath(), "user", "cookie", devsite::kMemberCookie));
+    const ProgramRun get =
+        run({"get", devsite::kCodecsBvid, "-o", downloads().string(), "-q", "8K"});
+    ASSERT_TRUE(writeConfigItem(configPath(), "user", "cookie", ""));
+    ASSERT_EQ(get.status, 0) << get.err;
+    EXPECT_NE(get.out.find("8K 超高清"), std::string::npos) << get.out;
+    EXPECT_EQ(findConfigItem(configPath(), "download", "ultraFormats"), std::nullopt);
+}
+
 TEST_F(DownloadCommandTest, GetExitStatusNamesWhatFailed) {
     struct Case {
         std::vector<std::string> args;

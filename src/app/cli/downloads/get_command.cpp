@@ -128,10 +128,16 @@ class GetRun {
     }
 
   private:
-    // -a asks for the lossless or Dolby audio as the settings' default would.
+    // -a asks for the lossless or Dolby audio as the settings' default would; -q naming
+    // Dolby Vision or 8K asks for them as 请求杜比视界和8K would, so the list offers them.
     FormatAsk askOf(const DownloadSettings& settings) const {
         FormatAsk ask = formatAskOf(settings);
         if (options_.audio >= 0) ask.audio = options_.audio;
+        const std::string& quality = options_.quality;
+        if (quality == "126" || quality == "127" || quality.find("8K") != std::string::npos ||
+            quality.find("杜比视界") != std::string::npos) {
+            ask.ultraFormats = true;
+        }
         return ask;
     }
 
