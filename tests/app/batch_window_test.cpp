@@ -128,7 +128,7 @@ TEST_F(BatchWindowTest, ItsContentChoiceReachesThePartsItQueues) {
     batch_->start();
     ASSERT_TRUE(QTest::qWaitFor([&] { return batch_->startButton()->isEnabled(); }, 30000));
     ASSERT_EQ(queue_->items().size(), 1u);
-    const DownloadRequest& part = queue_->items()[0].request;
+    const DownloadRequest part = queue_->items()[0].request;
     EXPECT_EQ(part.content, DownloadContent::AudioOnly);
     EXPECT_TRUE(part.outputPath.ends_with(".m4a")) << part.outputPath;
     EXPECT_EQ(sharedState().download.get().downloadContent, "video");
