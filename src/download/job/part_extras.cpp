@@ -143,7 +143,7 @@ PartExtras fetchPartExtras(const DownloadRequest& part, double videoSeconds, boo
         }
     }
     if (!chapters) return extras;
-    int dropped = 0;
+    int dropped = info.skippedChapters;
     const std::vector<Chapter> kept = chaptersWithin(info.chapters, videoSeconds, dropped);
     if (dropped > 0) {
         extras.leftOut.push_back(localText("略去") + std::to_string(dropped) +
