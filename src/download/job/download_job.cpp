@@ -175,9 +175,8 @@ bool mergePart(const std::string& videoFile, const std::string& audioFile,
     const std::string video = videoFile.empty() ? "" : localToUtf8(videoFile);
     const std::string audio = audioFile.empty() ? "" : localToUtf8(audioFile);
     const std::string output = localToUtf8(part.outputPath);
-    MergeExtras merged{partTags(part), "", extras.subtitles, extras.chaptersPath};
     const std::string cover = fetchVideoCover(part);
-    merged.coverPath = localToUtf8(cover);
+    MergeExtras merged{partTags(part), localToUtf8(cover), extras.subtitles, extras.chaptersPath};
     if (mergeStreams(video, audio, output, merged)) return true;
     merged.coverPath.clear();
     if (cover.empty() || !mergeStreams(video, audio, output, merged)) return false;
@@ -188,8 +187,8 @@ bool mergePart(const std::string& videoFile, const std::string& audioFile,
 // The subtitles and chapters of a part whose streams are whole, each thing left out said
 // in a stage of its own. Chapters go only into MP4 and MKV.
 PartExtras partExtras(const DownloadRequest& part, const std::string& streamFile, Stages& stages) {
-    const std::optional<OutputFormat> format = outputFormatOfPath(part.outputPath);
-    const bool chapters = format == OutputFormat::Mp4 || format == OutputFormat::Mkv;
+    const bool chapters =
+        carriesTextTracks(outputFormatOfPath(part.outputPath).value_or(OutputFormat::Mp4));
     if (part.subtitles.languages.empty() && !chapters) return {};
     // The stream's own length, not the site's: cues past it are cut or dropped.
     const double seconds = std::max(0.0, probeMedia(localToUtf8(streamFile)).seconds);

@@ -87,14 +87,17 @@ bool renameWithoutReplacing(const std::string& from, const std::string& to) {
     return !error;
 }
 
-// What the merge must hold besides its streams: the container takes no text tracks or
-// chapters in audio-only formats.
+// What the merge must hold besides its streams.
 MergeCarries carried(const MergeExtras& extras, OutputFormat format) {
-    if (format != OutputFormat::Mp4 && format != OutputFormat::Mkv) return {};
+    if (!carriesTextTracks(format)) return {};
     return {static_cast<int>(extras.subtitles.size()), !extras.chaptersPath.empty()};
 }
 
 }  // namespace
+
+bool carriesTextTracks(OutputFormat format) {
+    return format == OutputFormat::Mp4 || format == OutputFormat::Mkv;
+}
 
 std::string mergeCommandLine(const std::string& videoPath, const std::string& audioPath,
                              const std::string& targetPath, const MergeExtras& extras,
@@ -112,7 +115,7 @@ std::string mergeCommandLine(const std::string& videoPath, const std::string& au
     // Matroska keeps a picture stream as one more video track: the cover is an attachment.
     const bool attached = cover && format == OutputFormat::Mkv;
     const bool picture = cover && !attached;
-    const bool textTracks = format == OutputFormat::Mp4 || format == OutputFormat::Mkv;
+    const bool textTracks = carriesTextTracks(format);
     const std::vector<SubtitleInput> subtitles =
         textTracks ? extras.subtitles : std::vector<SubtitleInput>{};
     const bool chapters = textTracks && !extras.chaptersPath.empty();

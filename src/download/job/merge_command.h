@@ -17,6 +17,9 @@ std::string shellQuote(const std::string& text);
 // The merge writes "<output>" + this first and renames it once it is whole.
 inline constexpr const char* kPartSuffix = ".part";
 
+// Whether the format takes subtitle tracks and chapters: MP4 and MKV, not audio alone.
+bool carriesTextTracks(OutputFormat format);
+
 // A SubRip file that becomes a text track (UTF-8).
 struct SubtitleInput {
     std::string path;
