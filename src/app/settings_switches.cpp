@@ -24,6 +24,8 @@ const SettingSwitch kSwitches[] = {
     {SettingKey::NotifyOnFinish, "下载完成时通知"},
     {SettingKey::UltraFormats, "请求杜比视界和8K"},
     {SettingKey::KeepTitleCharacters, "保留原标题字符"},
+    {SettingKey::Subtitles, "下载字幕"},
+    {SettingKey::AiSubtitles, "包含AI字幕"},
 };
 
 constexpr int kRowHeight = 32;

@@ -22,6 +22,7 @@
 #include "app/settings_output_controls.h"
 #include "app/settings_quality_controls.h"
 #include "app/settings_retry_controls.h"
+#include "app/settings_subtitle_controls.h"
 #include "app/settings_switches.h"
 #include "base/config_file.h"
 #include "base/message_box.h"
@@ -107,7 +108,8 @@ SettingsWindow::SettingsWindow(std::shared_ptr<DownloadCore> core, QWidget* pare
     const int codecBottom = addCodecControl(this, qualitiesBottom, *core_);
     const int outputBottom = addOutputControls(this, codecBottom, *core_);
     const int namesBottom = addNameControls(this, outputBottom + 8, *core_);
-    setFixedSize(390, std::max(234, addNetworkControls(this, namesBottom, *core_) + 8));
+    const int subtitlesBottom = addSubtitleControls(this, namesBottom, *core_);
+    setFixedSize(390, std::max(234, addNetworkControls(this, subtitlesBottom, *core_) + 8));
 
     // Showing the stored values is not a change: nothing is checked or written here.
     const DownloadSettings settings = sharedState().download.get();

@@ -74,7 +74,12 @@ struct DownloadSettings {
     std::string fileNameTemplate;
     bool keepTitleCharacters = false;  // names keep every character a Linux name can hold
     bool ultraFormats = false;         // the quality list asks for Dolby Vision and 8K as well
-    std::string listWindowGeometry;    // "x,y,width,height" of the list window when last moved
+    // The uploader's subtitles (下载字幕): "all" languages or the site's tags ("zh-CN,en-US"),
+    // the site's speech-recognition ones ("ai-" tags) only with aiSubtitles (包含AI字幕).
+    bool subtitles = false;
+    std::string subtitleLanguages;
+    bool aiSubtitles = false;
+    std::string listWindowGeometry;  // "x,y,width,height" of the list window when last moved
 };
 
 // The limit in force: none while the switch is off.

@@ -87,6 +87,12 @@ constexpr SettingRow kRows[] = {
      +[](DownloadSettings& s) -> SettingField { return &s.ultraFormats; }},
     {K::ListWindowGeometry, "listWindowGeometry", T::Text, "",
      +[](DownloadSettings& s) -> SettingField { return &s.listWindowGeometry; }},
+    {K::Subtitles, "subtitles", T::Flag, "1",
+     +[](DownloadSettings& s) -> SettingField { return &s.subtitles; }},
+    {K::SubtitleLanguages, "subtitleLanguages", T::Text, "all",
+     +[](DownloadSettings& s) -> SettingField { return &s.subtitleLanguages; }},
+    {K::AiSubtitles, "aiSubtitles", T::Flag, "0",
+     +[](DownloadSettings& s) -> SettingField { return &s.aiSubtitles; }},
 
     {K::SiteApi, "api", T::SiteAddress, "https://api.quivra.com",
      +[](SiteAddresses& a) -> SettingField { return &a.api; }},

@@ -56,6 +56,9 @@ enum class SettingKey {
     KeepTitleCharacters,
     UltraFormats,
     ListWindowGeometry,
+    Subtitles,
+    SubtitleLanguages,
+    AiSubtitles,
     // [site]
     SiteApi,
     SiteLogin,

@@ -298,6 +298,30 @@ TEST_F(SettingsWindowTest, FileNameTemplateIsCheckedBeforeItIsStored) {
     EXPECT_TRUE(sharedState().download.get().keepTitleCharacters);
 }
 
+// 包含AI字幕 starts off; 字幕语言 takes "all" or language tags and refuses anything else
+// with a message, showing the stored languages again.
+TEST_F(SettingsWindowTest, SubtitleLanguagesAreCheckedBeforeTheyAreStored) {
+    auto* edit = settings_->findChild<QLineEdit*>(QStringLiteral("编辑框_subtitleLanguages"));
+    auto* ai = settings_->findChild<QCheckBox*>(QStringLiteral("选择框_aiSubtitles"));
+    ASSERT_TRUE(edit && ai);
+    EXPECT_EQ(edit->text(), "all");
+    EXPECT_FALSE(ai->isChecked());
+    ai->setChecked(true);
+    EXPECT_EQ(stored("aiSubtitles"), "1");
+
+    edit->setText("zh-CN,en-US");
+    emit edit->editingFinished();
+    EXPECT_EQ(stored("subtitleLanguages"), "zh-CN,en-US");
+    for (const char* refused : {"", "zh-CN,,en-US", "中文", "../x"}) {
+        messages_.clear();
+        edit->setText(QString::fromUtf8(refused));
+        emit edit->editingFinished();
+        EXPECT_EQ(messages_.texts().size(), 1u) << refused;
+        EXPECT_EQ(edit->text(), "zh-CN,en-US") << refused;
+    }
+    EXPECT_EQ(sharedState().download.get().subtitleLanguages, "zh-CN,en-US");
+}
+
 // Each switch of what an MP4 carries starts on, and is stored as it is toggled.
 TEST_F(SettingsWindowTest, TagAndCoverSwitchesAreStoredAsTheyChange) {
     struct Case {
@@ -309,6 +333,7 @@ TEST_F(SettingsWindowTest, TagAndCoverSwitchesAreStoredAsTheyChange) {
     const Case cases[] = {
         {"选择框_writeTags", "写入视频信息", "writeTags", &DownloadSettings::writeTags},
         {"选择框_saveCover", "保存封面", "saveCover", &DownloadSettings::saveCover},
+        {"选择框_subtitles", "下载字幕", "subtitles", &DownloadSettings::subtitles},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);

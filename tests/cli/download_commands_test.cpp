@@ -5,7 +5,10 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <set>
@@ -322,6 +325,106 @@ TEST_F(DownloadCommandTest, ContentAndContainerOptionsChooseThePartsFile) {
         EXPECT_EQ(streamsOf(downloads() / "山间小路的清晨" / c.file), c.streams) << c.file;
     }
     EXPECT_EQ(findConfigItem(configPath(), "download", "downloadContent"), std::nullopt);
+}
+
+// The subtitle tracks of a media file: "codec,language,title" each.
+std::vector<std::string> subtitleTracksOf(const fs::path& file) {
+    const nlohmann::json probed = nlohmann::json::parse(
+        test::runProgram("/usr/bin/ffprobe",
+                         {"-v", "error", "-select_streams", "s", "-show_entries",
+                          "stream=codec_name:stream_tags=language,title,handler_name", "-of",
+                          "json", file.string()})
+            .out,
+        nullptr, false);
+    std::vector<std::string> tracks;
+    for (const nlohmann::json& stream : probed.value("streams", nlohmann::json::array())) {
+        const nlohmann::json tags = stream.value("tags", nlohmann::json::object());
+        // MP4 names a track by its handler.
+        tracks.push_back(stream.value("codec_name", "") + "," + tags.value("language", "") + "," +
+                         tags.value("title", tags.value("handler_name", "")));
+    }
+    return tracks;
+}
+
+// The chapters of a media file: "start-end title" each, times in milliseconds.
+std::vector<std::string> chaptersOf(const fs::path& file) {
+    const nlohmann::json probed = nlohmann::json::parse(
+        test::runProgram("/usr/bin/ffprobe",
+                         {"-v", "error", "-show_chapters", "-of", "json", file.string()})
+            .out,
+        nullptr, false);
+    std::vector<std::string> chapters;
+    for (const nlohmann::json& chapter : probed.value("chapters", nlohmann::json::array())) {
+        const auto ms = [&](const char* key) {
+            return std::to_string(std::lround(std::stod(chapter.value(key, "0")) * 1000));
+        };
+        chapters.push_back(ms("start_time") + "-" + ms("end_time") + " " +
+                           chapter.value("tags", nlohmann::json::object()).value("title", ""));
+    }
+    return chapters;
+}
+
+std::string textOf(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The uploader's subtitles go beside the part's file and into it, its view points become
+// its chapters; a part answered with another's player information gets neither and says so.
+TEST_F(DownloadCommandTest, SubtitlesAndChaptersGoIntoThePartsFileAndBesideIt) {
+    const ProgramRun get = run({"get", devsite::kCommentsBvid, "-p", "1-2", "-o",
+                                downloads().string(), "--json", "--no-cover"});
+    ASSERT_EQ(get.status, 0) << get.err;
+    EXPECT_NE(get.out.find("另一分P"), std::string::npos) << get.out;
+    const std::vector<std::string> folders = filesIn(downloads());
+    ASSERT_EQ(folders.size(), 2u);  // the video's and temp
+    const fs::path video = downloads() / folders[folders[0] == "temp" ? 1 : 0];
+    EXPECT_EQ(filesIn(video),
+              (std::vector<std::string>{"01_字幕与章节.en-US.srt", "01_字幕与章节.mp4",
+                                        "01_字幕与章节.zh-CN.srt", "02_答非所问.mp4"}));
+    EXPECT_EQ(subtitleTracksOf(video / "01_字幕与章节.mp4"),
+              (std::vector<std::string>{"mov_text,chi,中文（中国）", "mov_text,eng,English"}));
+    const std::vector<std::string> chapters = chaptersOf(video / "01_字幕与章节.mp4");
+    ASSERT_EQ(chapters.size(), 3u);
+    EXPECT_EQ(chapters[0], "0-700 开场");
+    EXPECT_EQ(chapters[1], "700-1400 第二章：途中");
+    EXPECT_TRUE(chapters[2].starts_with("1400-2000 结尾")) << chapters[2];
+    EXPECT_EQ(textOf(video / "01_字幕与章节.zh-CN.srt"),
+              "1\n00:00:00,200 --> 00:00:00,900\n第一句 🎵\n\n"
+              "2\n00:00:01,000 --> 00:00:01,800\n第二句\n两行\n\n");
+    EXPECT_NE(textOf(video / "01_字幕与章节.en-US.srt").find("Second line"), std::string::npos);
+    EXPECT_EQ(subtitleTracksOf(video / "02_答非所问.mp4"), std::vector<std::string>{});
+    EXPECT_EQ(chaptersOf(video / "02_答非所问.mp4"), std::vector<std::string>{});
+
+    struct Case {
+        std::vector<std::string> options;
+        std::vector<std::string> files;
+        std::vector<std::string> tracks;  // of the last file
+    };
+    const Case cases[] = {
+        {{"--subtitles", "none"}, {"01_字幕与章节.mp4"}, {}},
+        // 包含AI字幕 is stored on below; a list of languages takes those it names.
+        {{"--subtitles-only"},
+         {"01_字幕与章节.ai-zh.srt", "01_字幕与章节.en-US.srt", "01_字幕与章节.zh-CN.srt"},
+         {}},
+        {{"--container", "mkv", "--subtitles", "en-US,ai-zh"},
+         {"01_字幕与章节.ai-zh.srt", "01_字幕与章节.en-US.srt", "01_字幕与章节.mkv"},
+         {"subrip,eng,English", "subrip,chi,中文（自动生成）"}},
+    };
+    writeConfigItem(configPath(), "download", "aiSubtitles", "1");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options.back());
+        fs::remove_all(downloads());
+        std::vector<std::string> args = {"get", devsite::kCommentsBvid, "-p",        "1",
+                                         "-o",  downloads().string(),   "--no-cover"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const ProgramRun one = run(args);
+        ASSERT_EQ(one.status, 0) << one.err;
+        EXPECT_EQ(filesIn(video), c.files);
+        if (c.files.back().ends_with(".srt")) continue;
+        EXPECT_EQ(subtitleTracksOf(video / c.files.back()), c.tracks);
+        EXPECT_EQ(chaptersOf(video / c.files.back()).size(), 3u);
+    }
 }
 
 // --output names the files for the run only; a template reaching outside the download

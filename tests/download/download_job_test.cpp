@@ -2,12 +2,14 @@
 // reporting to a record kept in memory.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <thread>
 
 #include "download/job/merge_tags.h"
+#include "download/job/part_extras.h"
 #include "download/job/progress_text.h"
 #include "download/plan/download_plan.h"
 #include "job_fixture.h"
@@ -129,6 +131,79 @@ TEST_F(DownloadJobTest, DownloadsOnePartThroughTheEngineAndMerges) {
     ASSERT_FALSE(media.empty());
     EXPECT_EQ(media.front().header("Referer"), "http://main.example.test/");
     EXPECT_GT(site().bytesServed(mediaName(kOnePartCid, 30280)), 0);
+}
+
+// What of the subtitles and chapters cannot be had is left out and said; the part still
+// downloads, with the rest in its file.
+TEST_F(DownloadJobTest, BadSubtitlesAndChaptersAreLeftOutAndSaid) {
+    const std::string json = "application/json";
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> answers;  // path, body
+        std::vector<std::string> said;                             // stage texts begin so
+        std::vector<std::string> srtFiles;
+        int chapters;
+    };
+    const Case cases[] = {
+        {"no player information", {{"/x/player/wbi/v2", ""}}, {"字幕与章节未能获取："}, {}, 0},
+        {"a body that is not JSON, cues backwards and past the 2 s stream",
+         {{"/bfs/subtitle/7001-zh-CN.json", "{\"body\": [oops"},
+          {"/bfs/subtitle/7001-en-US.json",
+           R"({"body":[{"from":1,"to":0.5,"content":"back"},{"from":0.2,"to":0.9,)"
+           R"("content":"kept"},{"from":5,"to":6,"content":"late"}]})"}},
+         {"字幕“中文（中国）”未能获取：", "字幕“English”略去2句时间有误的字幕"},
+         {"en-US"},
+         3},
+        {"chapters backwards and past the stream",
+         {{"/x/player/wbi/v2",
+           R"({"code":0,"data":{"cid":7001,"subtitle":{"subtitles":[]},"view_points":[)"
+           R"({"content":"a","from":0,"to":1},{"content":"b","from":1.5,"to":9},)"
+           R"({"content":"c","from":1.2,"to":1.1},{"content":"d","from":5,"to":6}]}})"}},
+         {"略去2个时间有误的章节"},
+         {},
+         2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        site().clearOverrides();
+        for (const auto& [path, body] : c.answers) {
+            site().overrideAnswer(path, body.empty() ? 500 : 200, body, json);
+        }
+        DownloadRequest request = part("Subtitled", devsite::kSubtitledCid);
+        request.bvid = devsite::kCommentsBvid;
+        request.subtitles = {"all", false, false};
+        fs::remove(request.outputPath);
+        RecordingReport report;
+        ASSERT_EQ(runJob(request, report).outcome, JobResult::Done);
+        const std::vector<std::string> history = report.history();
+        for (const std::string& said : c.said) {
+            EXPECT_TRUE(std::ranges::any_of(history, [&](const std::string& text) {
+                return text.starts_with(said);
+            })) << said;
+        }
+        EXPECT_EQ(history.back(), "下载完成");
+        std::vector<std::string> srtFiles;
+        for (const char* lan : {"en-US", "zh-CN"}) {
+            const fs::path srt = subtitlePath(request, lan);
+            if (!fs::exists(srt)) continue;
+            srtFiles.push_back(lan);
+            if (srtFiles.size() == 1 && c.said.size() == 2) {  // the English one's cue kept
+                std::ifstream in(srt);
+                EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
+                          "1\n00:00:00,200 --> 00:00:00,900\nkept\n\n");
+            }
+            fs::remove(srt);
+        }
+        EXPECT_EQ(srtFiles, c.srtFiles);
+        const std::string tracks = runCommand(
+            "ffprobe -v error -select_streams s -show_entries stream=codec_name -of csv=p=0 " +
+            shellQuote(request.outputPath));
+        EXPECT_EQ(tracks, c.srtFiles.empty() ? "" : "mov_text\n");
+        const std::string chapters = runCommand("ffprobe -v error -show_chapters -of csv=p=0 " +
+                                                shellQuote(request.outputPath));
+        EXPECT_EQ(std::ranges::count(chapters, '\n'), c.chapters) << chapters;
+    }
+    EXPECT_TRUE(fs::is_empty(directory_ / "temp"));  // no chapters file left
 }
 
 // The engine tells the job when a stream is whole: with a minute between its looks at a

@@ -137,12 +137,16 @@ TEST_F(MergeCheckTest, MergeNeverReplacesAFinishedFile) {
     std::ofstream(output, std::ios::binary | std::ios::trunc).close();
     EXPECT_TRUE(mergeStreams(video_.string(), audio_.string(), output.string()));
     EXPECT_TRUE(isWholeMerge(output.string(), video_, audio_));
+    // A merge that lost its subtitle track or its chapters is not whole.
+    EXPECT_FALSE(isWholeMerge(output.string(), video_, audio_, {1, false}));
+    EXPECT_FALSE(isWholeMerge(output.string(), video_, audio_, {0, true}));
 }
 
 // The command line of each format; the default one (MP4 of video and audio) is the one
 // every earlier version ran, to the byte.
 TEST(MergeCommandLine, FollowsTheFormatAndTheStreams) {
     const MergeExtras cover{{{"title", "t"}}, "c.jpg"};
+    const MergeExtras texts{{}, "", {{"s.srt", "chi", "中文 'x'"}}, "ch.txt"};
     const struct {
         const char* video;
         const char* audio;
@@ -169,6 +173,17 @@ TEST(MergeCommandLine, FollowsTheFormatAndTheStreams) {
          "-i 'file:a' -i 'file:c.jpg' -map 0:a:0 -map 1:v:0 -vcodec copy -acodec copy "
          "-disposition:v:0 attached_pic -metadata 'title=t' -f flac 'file:o'"},
         {"v", "", {}, OutputFormat::Mkv, "-i 'file:v' -vcodec copy -f matroska 'file:o'"},
+        {"v", "a", texts, OutputFormat::Mp4,
+         "-i 'file:v' -i 'file:a' -i 'file:s.srt' -i 'file:ch.txt' -map 0:v:0 -map 1:a:0 "
+         "-map 2:s:0 -map_chapters 3 -vcodec copy -acodec copy -scodec mov_text "
+         "-metadata:s:s:0 'language=chi' -metadata:s:s:0 'handler_name=中文 '\\''x'\\''' "
+         "-f mp4 'file:o'"},
+        {"v", "", texts, OutputFormat::Mkv,
+         "-i 'file:v' -i 'file:s.srt' -i 'file:ch.txt' -map 0:v:0 -map 1:s:0 -map_chapters 2 "
+         "-vcodec copy -scodec subrip -metadata:s:s:0 'language=chi' "
+         "-metadata:s:s:0 'title=中文 '\\''x'\\''' -f matroska 'file:o'"},
+        // Audio alone carries no text tracks and no chapters.
+        {"", "a", texts, OutputFormat::M4a, "-i 'file:a' -acodec copy -f mp4 'file:o'"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(mergeCommandLine(c.video, c.audio, "o", c.extras, c.format),

@@ -32,6 +32,8 @@ struct GetOptions {
     std::string container;             // "mp4" or "mkv"; "": the stored one
     std::string nameTemplate;          // --output, checked (UTF-8); "": the stored 文件名格式
     bool keepTitleCharacters = false;  // --keep-title-characters
+    std::string subtitles;             // --subtitles, checked: "all", "none" or tags; "": stored
+    bool subtitlesOnly = false;        // only the .srt files
 };
 
 struct ListOptions {
@@ -43,7 +45,7 @@ struct ResumeOptions {
 };
 
 // -o, -j, --no-tags, --no-cover, --codec, --audio-only, --video-only, --container, --output
-// and --keep-title-characters: the settings' rows they override for this run.
+// --keep-title-characters and --subtitles: the settings' rows they override for this run.
 std::vector<SettingChange> settingOverrides(const GetOptions& options);
 
 // Each returns the exit status (exit_status.h).

@@ -1,7 +1,7 @@
 // get ADDRESS... [-i FILE] [-q QUALITY] [-a AUDIO] [-p PARTS] [-o FOLDER] [-j THREADS] [--json]
 //     [--no-tags] [--no-cover] [--codec ORDER] [--audio-only|--video-only] [--container mp4|mkv]
 //     [--output TEMPLATE] [--keep-title-characters] [--items ITEMS] [--since DAY] [--until DAY]
-//     [--match TEXT]
+//     [--match TEXT] [--subtitles LANGS|all|none] [--subtitles-only]
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -16,6 +16,7 @@
 #include "app/cli/command.h"
 #include "app/cli/download_commands.h"
 #include "app/cli/part_numbers.h"
+#include "download/list/download_item.h"
 #include "download/plan/file_template.h"
 #include "download/plan/output_format.h"
 #include "download/thread_pool.h"
@@ -103,6 +104,11 @@ std::vector<SettingChange> settingOverrides(const GetOptions& options) {
         overrides.push_back({SettingKey::FileNameTemplate, utf8ToLocalText(options.nameTemplate)});
     }
     if (options.keepTitleCharacters) overrides.push_back({SettingKey::KeepTitleCharacters, true});
+    if (!options.subtitles.empty()) {
+        const bool none = options.subtitles == "none";
+        overrides.push_back({SettingKey::Subtitles, !none});
+        if (!none) overrides.push_back({SettingKey::SubtitleLanguages, options.subtitles});
+    }
     return overrides;
 }
 
@@ -207,6 +213,20 @@ void addGetCommand(CLI::App& app, CommandAction& chosen) {
                 return problem.empty() ? std::string() : localToUtf8(problem) + ": " + text;
             },
             ""));
+    command
+        ->add_option("--subtitles", options->subtitles,
+                     "The uploader's subtitles: all, none, or languages like zh-CN,en-US, each "
+                     "as NN_name.<language>.srt beside the part's file and as a track of its "
+                     "video (for this run; default the settings' 下载字幕 and 字幕语言)")
+        ->type_name("LANGS|all|none")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                const bool tags = text == "none" || isSubtitleLanguages(text);
+                return tags ? std::string() : "not all, none or language tags: " + text;
+            },
+            ""));
+    command->add_flag("--subtitles-only", options->subtitlesOnly,
+                      "Only the subtitles' .srt files: no streams, no merge");
     command->add_flag("--keep-title-characters", options->keepTitleCharacters,
                       "Names keep every character of the titles a file name can hold (for "
                       "this run; default the settings' 保留原标题字符)");

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -9,11 +10,14 @@
 #include "base/records.h"
 #include "base/wait_responsive.h"
 #include "download/engine/download_engine.h"
+#include "download/job/media_probe.h"
 #include "download/job/merge_command.h"
+#include "download/job/part_extras.h"
 #include "download/job/part_lock.h"
 #include "download/job/progress_text.h"
 #include "download/job/video_cover.h"
 #include "download/plan/download_files.h"
+#include "download/plan/output_format.h"
 #include "net/text_encoding.h"
 #include "video/member_message.h"
 #include "video/stream_formats.h"
@@ -163,20 +167,48 @@ bool takePartLock(const JobTimings& timings, PartLock& lock, const DownloadReque
     return true;
 }
 
-// Merges the part's streams ("": none of that kind) with its tags and cover. A cover
-// ffmpeg cannot read costs the part nothing: the merge is made once more without it, and
-// the unreadable cover.jpg goes.
+// Merges the part's streams ("": none of that kind) with its tags, cover, subtitles and
+// chapters. A cover ffmpeg cannot read costs the part nothing: the merge is made once more
+// without it, and the unreadable cover.jpg goes.
 bool mergePart(const std::string& videoFile, const std::string& audioFile,
-               const DownloadRequest& part) {
+               const DownloadRequest& part, const PartExtras& extras) {
     const std::string video = videoFile.empty() ? "" : localToUtf8(videoFile);
     const std::string audio = audioFile.empty() ? "" : localToUtf8(audioFile);
     const std::string output = localToUtf8(part.outputPath);
-    const std::vector<MetadataTag> tags = partTags(part);
     const std::string cover = fetchVideoCover(part);
-    if (mergeStreams(video, audio, output, {tags, localToUtf8(cover)})) return true;
-    if (cover.empty() || !mergeStreams(video, audio, output, {tags, ""})) return false;
+    MergeExtras merged{partTags(part), localToUtf8(cover), extras.subtitles, extras.chaptersPath};
+    if (mergeStreams(video, audio, output, merged)) return true;
+    merged.coverPath.clear();
+    if (cover.empty() || !mergeStreams(video, audio, output, merged)) return false;
     deleteFile(cover);
     return true;
+}
+
+// The subtitles and chapters of a part whose streams are whole, each thing left out said
+// in a stage of its own. Chapters go only into MP4 and MKV.
+PartExtras partExtras(const DownloadRequest& part, const std::string& streamFile, Stages& stages) {
+    const bool chapters =
+        carriesTextTracks(outputFormatOfPath(part.outputPath).value_or(OutputFormat::Mp4));
+    if (part.subtitles.languages.empty() && !chapters) return {};
+    // The stream's own length, not the site's: cues past it are cut or dropped.
+    const double seconds = std::max(0.0, probeMedia(localToUtf8(streamFile)).seconds);
+    PartExtras extras = fetchPartExtras(part, seconds, chapters);
+    for (const std::string& text : extras.leftOut) stages.write(text);
+    return extras;
+}
+
+// --subtitles-only: the .srt files beside where the part's file goes, nothing else.
+JobResult writeSubtitlesOnly(const DownloadRequest& part, Stages& stages) {
+    stages.write("正在获取字幕");
+    const PartExtras extras = fetchPartExtras(part, 0, false);
+    for (const std::string& text : extras.leftOut) stages.write(text);
+    if (!extras.answered) {
+        return stages.fail(extras.leftOut.empty() ? localText("字幕未能获取")
+                                                  : extras.leftOut.front());
+    }
+    if (extras.subtitles.empty()) return stages.fail("此分P没有所选的字幕");
+    stages.write("下载完成");
+    return {JobResult::Done, ""};
 }
 
 bool isDecimalNumber(const std::string& text) {
@@ -189,7 +221,8 @@ bool isDecimalNumber(const std::string& text) {
 JobResult runDownloadJob(const JobContext& context, const DownloadRequest& part,
                          JobReport& report) {
     Stages stages(report);
-    if (isFinishedOutput(part.outputPath)) {
+    const bool onlySubtitles = part.subtitles.only;
+    if (!onlySubtitles && isFinishedOutput(part.outputPath)) {
         stages.write("下载完成");
         return {JobResult::Done, ""};
     }
@@ -205,6 +238,10 @@ JobResult runDownloadJob(const JobContext& context, const DownloadRequest& part,
     ensureFolder(tempFolder);
     PartLock lock;
     if (!takePartLock(context.timings, lock, part, stages, report)) return {JobResult::Stopped, ""};
+    if (onlySubtitles) {
+        ensureFolder(part.outputPath.substr(0, part.outputPath.rfind('/')));
+        return writeSubtitlesOnly(part, stages);
+    }
     if (isFinishedOutput(part.outputPath)) {  // the job we waited for made it
         stages.write("下载完成");
         return {JobResult::Done, ""};
@@ -247,12 +284,13 @@ JobResult runDownloadJob(const JobContext& context, const DownloadRequest& part,
         wholeBytes += fileSize(stream.path);
     }
     if (report.stopRequested()) return {JobResult::Stopped, ""};
+    const PartExtras extras = partExtras(part, wantsVideo ? videoFile : audioFile, stages);
 
     stages.write("正在合成音视频");
     report.mergeStarted();
-    if (!mergePart(videoFile, audioFile, part)) {
-        return stages.fail("音视频合成失败");  // the streams stay for the next press
-    }
+    const bool merged = mergePart(videoFile, audioFile, part, extras);
+    if (!extras.chaptersPath.empty()) deleteFile(utf8ToLocalText(extras.chaptersPath));
+    if (!merged) return stages.fail("音视频合成失败");  // the streams stay for the next press
     for (const Stream& stream : streams) deleteFile(stream.path);
     lock.release();  // "下载完成" is shown with temp/ left as it was found
     stages.write("下载完成");

@@ -83,6 +83,8 @@ void countStream(const AVStream& stream, MediaSummary& summary) {
         if (summary.videoStreams++ == 0) summary.videoSeconds = streamSeconds(stream);
     } else if (stream.codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
         if (summary.audioStreams++ == 0) summary.audioSeconds = streamSeconds(stream);
+    } else if (stream.codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE) {
+        ++summary.subtitleStreams;
     }
 }
 
@@ -109,6 +111,7 @@ MediaSummary probeMedia(const std::string& path) {
     if (library.findStreamInfo(context, nullptr) >= 0) {
         for (unsigned i = 0; i < context->nb_streams; ++i)
             countStream(*context->streams[i], summary);
+        summary.chapters = static_cast<int>(context->nb_chapters);
         if (context->duration != AV_NOPTS_VALUE && context->duration >= 0) {
             summary.seconds = static_cast<double>(context->duration) / AV_TIME_BASE;
         }
@@ -118,13 +121,14 @@ MediaSummary probeMedia(const std::string& path) {
 }
 
 bool isWholeMerge(const std::string& mergedPath, const std::string& videoPath,
-                  const std::string& audioPath) {
+                  const std::string& audioPath, MergeCarries carries) {
     if (videoPath.empty() && audioPath.empty()) return false;
     const MediaSummary merged = probeMedia(mergedPath);
     const int wantedVideo = videoPath.empty() ? 0 : 1;
     const int wantedAudio = audioPath.empty() ? 0 : 1;
     if (merged.videoStreams != wantedVideo || merged.audioStreams != wantedAudio ||
-        merged.pictureStreams > 1) {
+        merged.pictureStreams > 1 || merged.subtitleStreams != carries.subtitleTracks ||
+        (carries.chapters && merged.chapters == 0)) {
         return false;
     }
     double longest = 0;

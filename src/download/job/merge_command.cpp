@@ -87,7 +87,17 @@ bool renameWithoutReplacing(const std::string& from, const std::string& to) {
     return !error;
 }
 
+// What the merge must hold besides its streams.
+MergeCarries carried(const MergeExtras& extras, OutputFormat format) {
+    if (!carriesTextTracks(format)) return {};
+    return {static_cast<int>(extras.subtitles.size()), !extras.chaptersPath.empty()};
+}
+
 }  // namespace
+
+bool carriesTextTracks(OutputFormat format) {
+    return format == OutputFormat::Mp4 || format == OutputFormat::Mkv;
+}
 
 std::string mergeCommandLine(const std::string& videoPath, const std::string& audioPath,
                              const std::string& targetPath, const MergeExtras& extras,
@@ -105,19 +115,34 @@ std::string mergeCommandLine(const std::string& videoPath, const std::string& au
     // Matroska keeps a picture stream as one more video track: the cover is an attachment.
     const bool attached = cover && format == OutputFormat::Mkv;
     const bool picture = cover && !attached;
-    if (picture) {
-        // With the cover as an input ffmpeg's own choice of streams could take the picture
-        // for the video: every stream is named.
-        input(extras.coverPath, ":v:0");
-        line += maps;
-    }
+    const bool textTracks = carriesTextTracks(format);
+    const std::vector<SubtitleInput> subtitles =
+        textTracks ? extras.subtitles : std::vector<SubtitleInput>{};
+    const bool chapters = textTracks && !extras.chaptersPath.empty();
+    // With more inputs than the streams ffmpeg's own choice of streams could take the
+    // picture for the video, or only one subtitle: every stream is named.
+    if (picture) input(extras.coverPath, ":v:0");
+    for (const SubtitleInput& subtitle : subtitles) input(subtitle.path, ":s:0");
+    const int chapterInput = inputs;
+    if (chapters) line += " -i " + fileArgument(extras.chaptersPath);
+    if (picture || !subtitles.empty() || chapters) line += maps;
+    if (chapters) line += " -map_chapters " + std::to_string(chapterInput);
     if (attached) line += " -attach " + fileArgument(extras.coverPath);
     if (!videoPath.empty() || picture) line += " -vcodec copy";
     if (!audioPath.empty()) line += " -acodec copy";
+    if (!subtitles.empty())
+        line += format == OutputFormat::Mkv ? " -scodec subrip" : " -scodec mov_text";
     if (picture) {
         line += std::string(" -disposition:v:") + (videoPath.empty() ? "0" : "1") + " attached_pic";
     }
     if (attached) line += " -metadata:s:t mimetype=image/jpeg -metadata:s:t filename=cover.jpg";
+    // MP4 keeps a track's name as its handler's name; Matroska as its title.
+    const std::string nameKey = format == OutputFormat::Mkv ? "title=" : "handler_name=";
+    for (std::size_t i = 0; i < subtitles.size(); ++i) {
+        const std::string stream = " -metadata:s:s:" + std::to_string(i) + " ";
+        line += stream + shellQuote("language=" + subtitles[i].language);
+        line += stream + shellQuote(nameKey + subtitles[i].title);
+    }
     for (const MetadataTag& tag : extras.tags) {
         line += " -metadata " + shellQuote(tag.key + "=" + tag.value);
     }
@@ -141,7 +166,7 @@ bool mergeStreams(const std::string& videoPath, const std::string& audioPath,
 
     const bool whole = status == 0 && fs::is_regular_file(part, error) &&
                        syncToDisk(partPath, O_RDONLY) &&
-                       isWholeMerge(partPath, videoPath, audioPath);
+                       isWholeMerge(partPath, videoPath, audioPath, carried(extras, format));
     if (whole && renameWithoutReplacing(partPath, outputPath)) {
         syncToDisk(folder.string(), O_RDONLY | O_DIRECTORY);  // the new name too
         return true;

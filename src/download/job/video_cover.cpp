@@ -3,14 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
-#include <filesystem>
-#include <system_error>
 #include <thread>
 
 #include "base/proxy_route.h"
 #include "download/job/part_lock.h"
+#include "download/job/whole_file.h"
 #include "download/plan/download_files.h"
 #include "net/http_request.h"
 #include "net/text_encoding.h"
@@ -47,28 +45,6 @@ std::string downloadJpeg(const std::string& address) {
     return outcome == HttpOutcome::Whole && status == 200 && isJpeg(body) ? body : "";
 }
 
-// Writes the bytes beside the target, syncs them and renames them into place.
-bool saveWhole(const std::string& bytes, const std::string& utf8Target) {
-    const std::string part = utf8Target + ".part";
-    const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    std::size_t written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        written += static_cast<std::size_t>(n);
-    }
-    const bool synced = written == bytes.size() && ::fsync(fd) == 0;
-    std::error_code error;
-    if (::close(fd) == 0 && synced) {
-        std::filesystem::rename(part, utf8Target, error);
-        if (!error) return true;
-    }
-    std::filesystem::remove(part, error);
-    return false;
-}
-
 }  // namespace
 
 std::string coverPath(const DownloadRequest& part) {
@@ -91,7 +67,7 @@ std::string fetchVideoCover(const DownloadRequest& part) {
     }
     if (isJpegFile(utf8Cover)) return cover;  // the job we waited for fetched it
     const std::string bytes = downloadJpeg(part.coverAddress);
-    return !bytes.empty() && saveWhole(bytes, utf8Cover) ? cover : "";
+    return !bytes.empty() && saveWholeFile(bytes, utf8Cover) ? cover : "";
 }
 
 }  // namespace quivra

@@ -26,6 +26,16 @@ constexpr std::array<std::pair<ItemState, std::string_view>, 8> kStateNames = {{
 
 }  // namespace
 
+bool isSubtitleLanguages(std::string_view text) {
+    if (text == "all") return true;
+    const auto tagCharacter = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '-' || c == '_' || c == ',';
+    };
+    return !text.empty() && text.front() != ',' && text.back() != ',' &&
+           text.find(",,") == std::string_view::npos && std::ranges::all_of(text, tagCharacter);
+}
+
 bool isUnfinished(ItemState state) {
     return state == ItemState::Queued || state == ItemState::Running ||
            state == ItemState::Merging || state == ItemState::Waiting;

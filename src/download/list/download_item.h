@@ -27,6 +27,18 @@ struct VideoTags {
 // What a part's file holds.
 enum class DownloadContent { AudioVideo, AudioOnly, VideoOnly };
 
+// The uploader's subtitles a part takes, as .srt files beside its file and as its tracks.
+struct SubtitleWants {
+    std::string languages;  // "all", the site's tags ("zh-CN,en-US"), or "" none
+    bool ai = false;        // the speech-recognition ones ("ai-" tags) too
+    bool only = false;      // the .srt files alone: no streams, no merge
+    bool operator==(const SubtitleWants&) const = default;
+};
+
+// Whether the text names languages as 字幕语言 holds them: "all", or the site's tags
+// ("zh-CN,en-US": letters, digits, '-' and '_', separated by commas).
+bool isSubtitleLanguages(std::string_view text);
+
 // Everything a job needs, fixed at submission: a later parse or a changed choice in the
 // main window never reaches a submitted part.
 struct DownloadRequest {
@@ -48,6 +60,7 @@ struct DownloadRequest {
     // The streams the file holds; its container is the output path's extension
     // (download/plan/output_format.h).
     DownloadContent content = DownloadContent::AudioVideo;
+    SubtitleWants subtitles;
 };
 
 // Waiting: failed for a reason a later try may mend; queued again when its time comes.

@@ -408,7 +408,9 @@ DownloadQueue::Submission DownloadQueue::submit(const DownloadRequest& request) 
     if (const auto known = core_->table.idOfOutput(request.outputPath)) {
         Core::Entry& entry = *core_->table.find(*known);
         const ItemState state = entry.item.state;
-        const bool finished = state == ItemState::Done && isFinishedOutput(request.outputPath);
+        // Only-subtitles asks again for what a finished file does not hold: its .srt files.
+        const bool finished = state == ItemState::Done && !request.subtitles.only &&
+                              isFinishedOutput(request.outputPath);
         if (isUnfinished(state) || finished) return {entry.item, false};
         entry.foreign = false;  // ended in another program: this one takes it on
         if (state != ItemState::Paused) entry.item.request = request;

@@ -44,6 +44,10 @@ const char* const kUpgrades[] = {
     "ALTER TABLE items ADD COLUMN video_codec INTEGER NOT NULL DEFAULT 0",
     // What a part's file holds ("av", "audio", "video"); rows of before hold both.
     "ALTER TABLE items ADD COLUMN content TEXT NOT NULL DEFAULT 'av'",
+    // The subtitles a part takes ('' none); rows of before take the setting's default.
+    "ALTER TABLE items ADD COLUMN subtitles TEXT NOT NULL DEFAULT 'all';"
+    "ALTER TABLE items ADD COLUMN ai_subtitles INTEGER NOT NULL DEFAULT 0;"
+    "ALTER TABLE items ADD COLUMN subtitles_only INTEGER NOT NULL DEFAULT 0",
 };
 
 constexpr const char* kColumns =
@@ -51,7 +55,7 @@ constexpr const char* kColumns =
     " quality_name, directory, output_path, state, stage_text, error_text, bytes_done,"
     " bytes_total, created_at, finished_at, tagged, tag_video_title, tag_author, tag_date,"
     " tag_page_address, tag_description, tag_parts, cover_address, site_title, episode_id,"
-    " video_codecs, video_codec, content";
+    " video_codecs, video_codec, content, subtitles, ai_subtitles, subtitles_only";
 
 // "bvid = excluded.bvid, ...": every column but the id and the command, so a program
 // writing its item never drops what another program asked of it meanwhile.
@@ -207,6 +211,8 @@ StoreCheck readItems(SqliteDatabase& database, const ItemTaker& take, const RowF
         request.codecs = parseCodecOrder(row.textColumn(28)).value_or(defaultCodecOrder());
         item.videoCodec = codecOfId(row.integerColumn(29));
         request.content = downloadContentOf(row.textColumn(30));
+        request.subtitles = {row.textColumn(31), row.integerColumn(32) != 0,
+                             row.integerColumn(33) != 0};
         take(std::move(item));
     }
 }
@@ -245,7 +251,8 @@ bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& chan
     SqliteStatement put(database, std::string("INSERT INTO items (") + kColumns +
                                       ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10,"
                                       " ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20,"
-                                      " ?21, ?22, ?23, ?24, ?25, ?26, ?27, ?28, ?29, ?30, ?31)"
+                                      " ?21, ?22, ?23, ?24, ?25, ?26, ?27, ?28, ?29, ?30, ?31, ?32,"
+                                      " ?33, ?34)"
                                       " ON CONFLICT (id) DO UPDATE SET " +
                                       updateOfEveryColumn());
     SqliteStatement remove(database, "DELETE FROM items WHERE id = ?1");
@@ -277,6 +284,9 @@ bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& chan
             statement.bind(
                 30, std::int64_t{item->videoCodec ? static_cast<int>(*item->videoCodec) : 0});
             statement.bind(31, std::string(downloadContentKey(request.content)));
+            statement.bind(32, request.subtitles.languages);
+            statement.bind(33, std::int64_t{request.subtitles.ai});
+            statement.bind(34, std::int64_t{request.subtitles.only});
         }
         if (statement.step() != SqliteStatement::Step::Done) return false;
         statement.reset();

@@ -30,6 +30,7 @@ struct PartChoice {
     std::string nameTemplate;  // 文件名格式
     bool keepCharacters = false;
     std::string listName;
+    SubtitleWants subtitles;
 };
 
 // The quality as the list of qualities offers it ("720P 高清").
@@ -149,6 +150,7 @@ DownloadRequest bindPart(const ParseResult& parsed, const PartChoice& choice, in
     part.codecs = choice.codecs;
     part.directory = choice.directory;
     part.content = choice.content;
+    part.subtitles = choice.subtitles;
     part.outputPath = distinctPath(
         choice, templateFields(parsed, choice, row),
         outputExtension(chooseOutputFormat(part.content, choice.container, choice.audioQuality)),
@@ -170,6 +172,14 @@ std::string makeFolders(const std::string& directory, const std::vector<Download
     }
     if (!ensureFolder(directory + "/temp")) return localText("临时目录创建失败！");
     return {};
+}
+
+// Only-subtitles with the setting off takes every language: it was asked for by name.
+SubtitleWants subtitleWantsOf(const DownloadSettings& settings, bool only) {
+    if (!settings.subtitles && !only) return {};
+    const std::string& languages = settings.subtitleLanguages;
+    return {settings.subtitles && !languages.empty() ? languages : "all", settings.aiSubtitles,
+            only};
 }
 
 std::vector<int> chosenRows(const ParseResult& parsed, const PartSelection& selection) {
@@ -199,7 +209,8 @@ DownloadPlan planDownloads(const ParseResult& parsed, const PartSelection& selec
                       // A broken setting takes what a download always took.
                       parseCodecOrder(settings.videoCodecs).value_or(defaultCodecOrder()),
                       downloadContentOf(settings.downloadContent), settings.container,
-                      settings.fileNameTemplate, settings.keepTitleCharacters, selection.listName};
+                      settings.fileNameTemplate, settings.keepTitleCharacters, selection.listName,
+                      subtitleWantsOf(settings, selection.subtitlesOnly)};
     if (selection.videoQuality) {
         choice.videoQuality = *selection.videoQuality;
         if (choice.videoQuality < 0) plan.refusal = localText("请选择视频清晰度！");
@@ -226,7 +237,9 @@ DownloadPlan planDownloads(const ParseResult& parsed, const PartSelection& selec
     plan.refusal = makeFolders(settings.directory, chosen);
     if (!plan.refusal.empty()) return plan;
     for (DownloadRequest& part : chosen) {
-        (isFinishedOutput(part.outputPath) ? plan.done : plan.requests).push_back(std::move(part));
+        // Only-subtitles parts want the .srt files, whether or not the video is there.
+        const bool done = !part.subtitles.only && isFinishedOutput(part.outputPath);
+        (done ? plan.done : plan.requests).push_back(std::move(part));
     }
     return plan;
 }

@@ -17,7 +17,8 @@ struct PartSelection {
     // The site's quality number, below 0 when none was chosen; none: the settings' default.
     std::optional<int> videoQuality;
     std::optional<int> audioQuality;  // the site's audio stream id; none: the default
-    std::string listName = {};  // the list the video is downloaded from (local text); "": none
+    std::string listName = {};   // the list the video is downloaded from (local text); "": none
+    bool subtitlesOnly = false;  // the parts' .srt files alone
 };
 
 struct DownloadPlan {

@@ -83,7 +83,11 @@ PlayerInfo fetchPlayerInfo(const CommentSource& source, const std::string& aid,
         const std::string at = "data.view_points[" + std::to_string(i) + "]";
         Chapter chapter{json.getText(at + ".content"), json.getNumber(at + ".from"),
                         json.getNumber(at + ".to")};
-        if (chapter.to > chapter.from) info.chapters.push_back(std::move(chapter));
+        if (chapter.to > chapter.from) {
+            info.chapters.push_back(std::move(chapter));
+        } else {
+            ++info.skippedChapters;
+        }
     }
     return info;
 }

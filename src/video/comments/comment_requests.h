@@ -35,6 +35,7 @@ struct Chapter {
 struct PlayerInfo {
     std::vector<SubtitleTrack> subtitles;
     std::vector<Chapter> chapters;
+    int skippedChapters = 0;  // view points that end before they start
     // Why there is nothing (local text): no answer, a refusal, or an answer for another part
     // (seen on the site: its subtitles would be another part's); "" when it answered.
     std::string failure;

@@ -89,6 +89,7 @@ std::optional<PartSelection> qualitiesOf(const GetOptions& options, const Qualit
         selection.videoQuality = chosen.quality;
     }
     if (options.audio >= 0) selection.audioQuality = options.audio;
+    selection.subtitlesOnly = options.subtitlesOnly;
     return selection;
 }
 
@@ -244,7 +245,7 @@ class GetRun {
             if (!session_) return fail(label, "");
         }
         for (const DownloadRequest& part : plan.requests) {
-            if (inList) {
+            if (inList && !part.subtitles.only) {
                 if (std::optional<DownloadItem> done = doneInList(part)) {
                     output_->part(*done);
                     continue;
