@@ -145,7 +145,7 @@ TEST_F(MergeCheckTest, MergeNeverReplacesAFinishedFile) {
 // The command line of each format; the default one (MP4 of video and audio) is the one
 // every earlier version ran, to the byte.
 TEST(MergeCommandLine, FollowsTheFormatAndTheStreams) {
-    const MergeExtras cover{{{"title", "t"}}, "c.jpg"};
+    const MergeExtras cover{{{"title", "t"}}, "c.jpg", {}, ""};
     const MergeExtras texts{{}, "", {{"s.srt", "chi", "中文 'x'"}}, "ch.txt"};
     const struct {
         const char* video;
@@ -202,8 +202,8 @@ TEST_F(MergeCheckTest, EveryFormatMergesWhole) {
     ffmpeg(in(audio_) + "-c:a eac3 -f mp4 " + out("eac3.m4s"));
     const std::string flac = (work_ / "flac.m4s").string();
     const std::string eac3 = (work_ / "eac3.m4s").string();
-    const MergeExtras extras{{{"title", "标题"}, {"artist", "作者"}},
-                             (work_ / "cover.jpg").string()};
+    const MergeExtras extras{
+        {{"title", "标题"}, {"artist", "作者"}}, (work_ / "cover.jpg").string(), {}, ""};
     const struct {
         const char* output;
         std::string video;

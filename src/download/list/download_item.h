@@ -60,7 +60,7 @@ struct DownloadRequest {
     // The streams the file holds; its container is the output path's extension
     // (download/plan/output_format.h).
     DownloadContent content = DownloadContent::AudioVideo;
-    SubtitleWants subtitles;
+    SubtitleWants subtitles{};
 };
 
 // Waiting: failed for a reason a later try may mend; queued again when its time comes.
