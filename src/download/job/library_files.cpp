@@ -29,14 +29,15 @@ std::string thumbOf(const DownloadRequest& part) {
     return isThere(cover) ? cover.substr(cover.rfind('/') + 1) : "";
 }
 
-}  // namespace
-
+// The part's file with .nfo in place of its extension (local text).
 std::string partNfoPath(const DownloadRequest& part) {
     const std::string& path = part.outputPath;
     const std::size_t dot = path.rfind('.');
     const bool extension = dot != std::string::npos && dot > path.rfind('/');
     return (extension ? path.substr(0, dot) : path) + ".nfo";
 }
+
+}  // namespace
 
 bool writeLibraryFiles(const DownloadRequest& part) {
     const VideoTags tags = part.tags.value_or(VideoTags{});

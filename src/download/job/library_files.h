@@ -9,12 +9,9 @@
 
 namespace quivra {
 
-// The part's file with .nfo in place of its extension (local text).
-std::string partNfoPath(const DownloadRequest& part);
-
-// The part's .nfo (an episode's for an episode of a season, else a movie's) and, for an
-// episode, the season's tvshow.nfo, each written whole where none is; false when one
-// could not be written. The texts are the part's tags.
+// The part's .nfo beside its file, NN_name.nfo (an episode's for an episode of a season, else a
+// movie's) and, for an episode, the season's tvshow.nfo, each written whole where none is; false
+// when one could not be written. The texts are the part's tags.
 bool writeLibraryFiles(const DownloadRequest& part);
 
 }  // namespace quivra
