@@ -26,6 +26,7 @@ const SettingSwitch kSwitches[] = {
     {SettingKey::KeepTitleCharacters, "保留原标题字符"},
     {SettingKey::Subtitles, "下载字幕"},
     {SettingKey::AiSubtitles, "包含AI字幕"},
+    {SettingKey::LibraryInfo, "生成媒体库信息"},
 };
 
 constexpr int kRowHeight = 32;

@@ -79,6 +79,7 @@ struct DownloadSettings {
     bool subtitles = false;
     std::string subtitleLanguages;
     bool aiSubtitles = false;
+    bool libraryInfo = false;  // .nfo files beside each part for media libraries (生成媒体库信息)
     std::string listWindowGeometry;  // "x,y,width,height" of the list window when last moved
 };
 
@@ -124,6 +125,7 @@ struct VideoRecord {
     std::string cid;
     std::vector<PageEntry> pages;
     std::string siteTitle;  // the title as the site gives it, for showing; title names folders
+    std::string seasonId;   // a season's parse: the season's id; else ""
 };
 
 struct QualityEntry {

@@ -93,6 +93,8 @@ constexpr SettingRow kRows[] = {
      +[](DownloadSettings& s) -> SettingField { return &s.subtitleLanguages; }},
     {K::AiSubtitles, "aiSubtitles", T::Flag, "0",
      +[](DownloadSettings& s) -> SettingField { return &s.aiSubtitles; }},
+    {K::LibraryInfo, "libraryInfo", T::Flag, "0",
+     +[](DownloadSettings& s) -> SettingField { return &s.libraryInfo; }},
 
     {K::SiteApi, "api", T::SiteAddress, "https://api.quivra.com",
      +[](SiteAddresses& a) -> SettingField { return &a.api; }},

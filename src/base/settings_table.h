@@ -59,6 +59,7 @@ enum class SettingKey {
     Subtitles,
     SubtitleLanguages,
     AiSubtitles,
+    LibraryInfo,
     // [site]
     SiteApi,
     SiteLogin,

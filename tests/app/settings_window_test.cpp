@@ -329,25 +329,27 @@ TEST_F(SettingsWindowTest, TagAndCoverSwitchesAreStoredAsTheyChange) {
         const char* text;
         const char* key;
         bool DownloadSettings::*field;
+        bool initially;  // the default
     };
     const Case cases[] = {
-        {"选择框_writeTags", "写入视频信息", "writeTags", &DownloadSettings::writeTags},
-        {"选择框_saveCover", "保存封面", "saveCover", &DownloadSettings::saveCover},
-        {"选择框_subtitles", "下载字幕", "subtitles", &DownloadSettings::subtitles},
+        {"选择框_writeTags", "写入视频信息", "writeTags", &DownloadSettings::writeTags, true},
+        {"选择框_saveCover", "保存封面", "saveCover", &DownloadSettings::saveCover, true},
+        {"选择框_subtitles", "下载字幕", "subtitles", &DownloadSettings::subtitles, true},
+        {"选择框_libraryInfo", "生成媒体库信息", "libraryInfo", &DownloadSettings::libraryInfo,
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
         auto* box = settings_->findChild<QCheckBox*>(QString::fromUtf8(c.name));
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(box->text(), QString::fromUtf8(c.text));
-        EXPECT_TRUE(box->isChecked());
-        box->setChecked(false);
-        EXPECT_EQ(stored(c.key), "0");
-        EXPECT_FALSE(sharedState().download.get().*c.field);
-        EXPECT_FALSE(loadDownloadSettings(configFile(), "/").*c.field);
-        box->setChecked(true);
-        EXPECT_EQ(stored(c.key), "1");
-        EXPECT_TRUE(sharedState().download.get().*c.field);
+        EXPECT_EQ(box->isChecked(), c.initially);
+        for (const bool on : {!c.initially, c.initially}) {
+            box->setChecked(on);
+            EXPECT_EQ(stored(c.key), on ? "1" : "0");
+            EXPECT_EQ(sharedState().download.get().*c.field, on);
+            EXPECT_EQ(loadDownloadSettings(configFile(), "/").*c.field, on);
+        }
     }
 }
 

@@ -288,6 +288,25 @@ TEST_F(DownloadCommandTest, SettingsOffGiveThePlainMp4) {
     EXPECT_TRUE(site().requestsTo("/cover").empty());
 }
 
+// --nfo writes the texts the MP4 would carry beside it for a media library, even with
+// 写入视频信息 off, which keeps the MP4 without tags.
+TEST_F(DownloadCommandTest, NfoOptionWritesTheLibraryFileBesideThePart) {
+    test::writeBytes(configPath(), test::readBytes(configPath()) + "[download]\nwriteTags=0\n");
+    ASSERT_EQ(run({"get", kOnePartBvid, "-o", downloads().string(), "--nfo"}).status, 0);
+    const fs::path folder = downloads() / "山间小路的清晨";
+    EXPECT_TRUE(tagsOf(folder / "01_山间小路的清晨.mp4").empty());
+    const std::string nfo = test::readBytes((folder / "01_山间小路的清晨.nfo").string());
+    for (const std::string& element :
+         {std::string("<movie>"), std::string("<title>山间小路的清晨</title>"),
+          std::string("<plot>A quiet morning walk.\n清晨的山路。</plot>"),
+          std::string("<premiered>2021-03-05</premiered>"),
+          std::string("<studio>晨光小站</studio>"), ">" + std::string(kOnePartBvid) + "</uniqueid>",
+          std::string("<thumb>cover.jpg</thumb>")}) {
+        EXPECT_NE(nfo.find(element), std::string::npos) << element << "\n" << nfo;
+    }
+    EXPECT_EQ(readConfigItem(configPath(), "download", "libraryInfo"), "");  // for the run only
+}
+
 // --codec orders the codecs for the run only: the part is taken in HEVC, though the stored
 // order puts AV1 first, and the stored order stays.
 TEST_F(DownloadCommandTest, CodecOptionOverridesTheStoredOrderForTheRun) {

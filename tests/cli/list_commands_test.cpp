@@ -8,10 +8,12 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "devsite/dev_site.h"
 #include "program_folder.h"
+#include "support/temp_folder.h"
 
 namespace quivra {
 namespace {
@@ -145,6 +147,29 @@ TEST_F(ListCommandTest, GetOfASeasonMakesTheChosenEpisodesInOneFolder) {
     EXPECT_NE(got.err.find("ss" + std::string(devsite::kSeasonId) + ": 11 远方: "),
               std::string::npos)
         << got.err;
+}
+
+// A season's episodes are written as episodes, and the season once as the show.
+TEST_F(ListCommandTest, NfoOfASeasonWritesTheShowAndItsEpisodes) {
+    const ProgramRun got = run({"get", "ss" + std::string(devsite::kSeasonId), "--items", "1-2",
+                                "-o", downloads().string(), "--nfo"});
+    ASSERT_EQ(got.status, 0) << got.err;
+    const fs::path folder = listedFiles().begin()->second.parent_path();
+    const std::string show = test::readBytes((folder / "tvshow.nfo").string());
+    for (const char* element : {"<tvshow>", "<title>山海之间 第一季</title>", ">ss60001</uniqueid>",
+                                "<plot>十二段路，十二个人：一部关于远行与归来的小品。</plot>",
+                                "<thumb>cover.jpg</thumb>"}) {
+        EXPECT_NE(show.find(element), std::string::npos) << element << "\n" << show;
+    }
+    const std::pair<const char*, const char*> episodes[] = {{"01_启程.nfo", "1"},
+                                                            {"02_山雨.nfo", "2"}};
+    for (const auto& [name, number] : episodes) {
+        const std::string nfo = test::readBytes((folder / name).string());
+        EXPECT_NE(nfo.find("<episodedetails>"), std::string::npos) << name << "\n" << nfo;
+        EXPECT_NE(nfo.find(std::string("<episode>") + number + "</episode>"), std::string::npos)
+            << name << "\n"
+            << nfo;
+    }
 }
 
 // What is done is skipped: the file being there, or the download list having finished it

@@ -54,8 +54,11 @@ DownloadItem sampleItem(std::int64_t id, ItemState state) {
         item.request.content =
             id % 4 == 1 ? DownloadContent::AudioOnly : DownloadContent::VideoOnly;
         item.request.subtitles = {"zh-CN,en-US", true, id % 4 == 1};
+        item.request.fileTags = id % 4 == 3;  // the texts bound for the .nfo files alone
+        item.request.libraryInfo = true;
     } else {
         item.request.episodeId = "61002";
+        item.request.seasonId = "60001";
     }
     item.state = state;
     item.stageText = localText("正在解析");
@@ -74,14 +77,17 @@ void expectSameItem(const DownloadItem& a, const DownloadItem& b) {
                           r.videoQuality, r.audioQuality, r.qualityName, r.directory, r.outputPath,
                           i.state, i.stageText, i.errorText, i.bytesDone, i.bytesTotal, i.createdAt,
                           i.finishedAt, r.tags, r.coverAddress, r.siteTitle, r.episodeId, r.codecs,
-                          i.videoCodec, r.content, r.subtitles);
+                          i.videoCodec, r.content, r.subtitles, r.fileTags, r.libraryInfo,
+                          r.seasonId);
     };
     EXPECT_EQ(fields(a), fields(b));
 }
 
 // The item as a store from before codecs keeps it: the default order, no codec taken,
-// video and audio, the subtitles' default.
+// video and audio, the subtitles' default, the tags in the file and no .nfo files.
 constexpr const char* kDropCodecs =
+    "ALTER TABLE items DROP COLUMN season_id; ALTER TABLE items DROP COLUMN library_info;"
+    " ALTER TABLE items DROP COLUMN file_tags;"
     "ALTER TABLE items DROP COLUMN subtitles_only; ALTER TABLE items DROP COLUMN ai_subtitles;"
     " ALTER TABLE items DROP COLUMN subtitles; ALTER TABLE items DROP COLUMN content; ALTER TABLE "
     "items DROP COLUMN video_codec;"
@@ -91,6 +97,9 @@ DownloadItem beforeCodecs(DownloadItem item) {
     item.videoCodec.reset();
     item.request.content = DownloadContent::AudioVideo;
     item.request.subtitles = {"all", false, false};
+    item.request.fileTags = true;
+    item.request.libraryInfo = false;
+    item.request.seasonId.clear();
     return item;
 }
 
@@ -119,7 +128,7 @@ TEST(DownloadStore, WrittenItemsComeBackFromAPrivateWalStore) {
         EXPECT_EQ(test::fileMode(path), 0600u);
         EXPECT_EQ(test::fileMode(path + "-wal"), 0600u);
         EXPECT_EQ(queryText(path, "PRAGMA journal_mode"), "wal");
-        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "8");
+        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "9");
     }
     StoreOpening again = DownloadStore::open(path);
     ASSERT_EQ(again.items.size(), 2u);
@@ -246,7 +255,7 @@ TEST(DownloadStore, UnreadableStoreIsMovedAsideAndAFreshOneTakesItsPlace) {
         {"garbage",
          [](const std::string& path) { test::writeBytes(path, std::string(5000, 'x')); }},
         {"another schema", sql("CREATE TABLE other (x); PRAGMA user_version = 1")},
-        {"a later version", sql("PRAGMA user_version = 9")},
+        {"a later version", sql("PRAGMA user_version = 10")},
         {"an unknown state",
          [](const std::string& path) {
              DownloadStore::open(path).store->save(sampleItem(1, ItemState::Done), true);
@@ -304,7 +313,7 @@ TEST(DownloadStore, AStoreOfTheVersionBeforeSeasonsKeepsEveryRow) {
         for (const DownloadItem& item : opening.items) {
             expectSameItem(item, beforeCodecs(sampleItem(item.id, item.state)));
         }
-        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "8");
+        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "9");
         opening.store->save(sampleItem(6, ItemState::Queued), true);
     }
     const StoreOpening again = DownloadStore::open(path);
@@ -339,7 +348,7 @@ TEST(DownloadStore, StoreOfTheFirstVersionIsUpgradedWithItsItems) {
     EXPECT_FALSE(opening.items[0].request.tags.has_value());
     EXPECT_EQ(opening.items[0].request.coverAddress, "");
     EXPECT_EQ(opening.items[0].request.siteTitle, "");  // the list shows its folder name
-    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "8");
+    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "9");
 }
 
 // Another process holding the store (a second program) is no reason to move it aside.

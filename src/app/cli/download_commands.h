@@ -34,6 +34,7 @@ struct GetOptions {
     bool keepTitleCharacters = false;  // --keep-title-characters
     std::string subtitles;             // --subtitles, checked: "all", "none" or tags; "": stored
     bool subtitlesOnly = false;        // only the .srt files
+    bool nfo = false;                  // --nfo: .nfo files for media libraries
 };
 
 struct ListOptions {

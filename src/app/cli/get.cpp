@@ -1,7 +1,7 @@
 // get ADDRESS... [-i FILE] [-q QUALITY] [-a AUDIO] [-p PARTS] [-o FOLDER] [-j THREADS] [--json]
 //     [--no-tags] [--no-cover] [--codec ORDER] [--audio-only|--video-only] [--container mp4|mkv]
 //     [--output TEMPLATE] [--keep-title-characters] [--items ITEMS] [--since DAY] [--until DAY]
-//     [--match TEXT] [--subtitles LANGS|all|none] [--subtitles-only]
+//     [--match TEXT] [--subtitles LANGS|all|none] [--subtitles-only] [--nfo]
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -109,6 +109,7 @@ std::vector<SettingChange> settingOverrides(const GetOptions& options) {
         overrides.push_back({SettingKey::Subtitles, !none});
         if (!none) overrides.push_back({SettingKey::SubtitleLanguages, options.subtitles});
     }
+    if (options.nfo) overrides.push_back({SettingKey::LibraryInfo, true});
     return overrides;
 }
 
@@ -227,6 +228,10 @@ void addGetCommand(CLI::App& app, CommandAction& chosen) {
             ""));
     command->add_flag("--subtitles-only", options->subtitlesOnly,
                       "Only the subtitles' .srt files: no streams, no merge");
+    command->add_flag("--nfo", options->nfo,
+                      "NN_name.nfo beside each part's file, and tvshow.nfo in a season's "
+                      "folder, for media libraries (for this run; default the settings' "
+                      "生成媒体库信息)");
     command->add_flag("--keep-title-characters", options->keepTitleCharacters,
                       "Names keep every character of the titles a file name can hold (for "
                       "this run; default the settings' 保留原标题字符)");

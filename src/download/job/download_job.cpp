@@ -10,6 +10,7 @@
 #include "base/records.h"
 #include "base/wait_responsive.h"
 #include "download/engine/download_engine.h"
+#include "download/job/library_files.h"
 #include "download/job/media_probe.h"
 #include "download/job/merge_command.h"
 #include "download/job/part_extras.h"
@@ -292,6 +293,8 @@ JobResult runDownloadJob(const JobContext& context, const DownloadRequest& part,
     if (!extras.chaptersPath.empty()) deleteFile(utf8ToLocalText(extras.chaptersPath));
     if (!merged) return stages.fail("音视频合成失败");  // the streams stay for the next press
     for (const Stream& stream : streams) deleteFile(stream.path);
+    // A library file that cannot be written costs the part nothing: its file is whole.
+    if (part.libraryInfo && !writeLibraryFiles(part)) stages.write("媒体库信息写入失败");
     lock.release();  // "下载完成" is shown with temp/ left as it was found
     stages.write("下载完成");
     return {JobResult::Done, ""};

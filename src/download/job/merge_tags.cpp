@@ -18,7 +18,7 @@ std::string cutUtf8(std::string text, std::size_t limit) {
 }  // namespace
 
 std::vector<MetadataTag> partTags(const DownloadRequest& part) {
-    if (!part.tags) return {};
+    if (!part.tags || !part.fileTags) return {};
     const VideoTags& video = *part.tags;
     // An episode is named by its own title even in a season of one.
     const bool severalParts = video.parts > 1 || !part.episodeId.empty();

@@ -52,15 +52,18 @@ struct DownloadRequest {
     std::string qualityName;        // the chosen quality as offered ("720P 高清")
     std::string directory;          // the download folder; its temp/ holds the streams
     std::string outputPath;         // <directory>/<video title>/NN_<page name>.mp4
-    std::optional<VideoTags> tags;  // none: the MP4 carries no tags
+    std::optional<VideoTags> tags;  // the video's texts for the MP4's tags and the .nfo files
     std::string coverAddress;       // the video's cover picture; "": none attached
     std::string siteTitle;          // the video's title as the site gives it; "" in older lists
     std::string episodeId;          // an episode of a season: its streams are the episode's
+    std::string seasonId = {};      // an episode of a season: the season's id; "" unknown
     std::vector<VideoCodec> codecs = defaultCodecOrder();  // the first the quality comes in
     // The streams the file holds; its container is the output path's extension
     // (download/plan/output_format.h).
     DownloadContent content = DownloadContent::AudioVideo;
     SubtitleWants subtitles{};
+    bool fileTags = true;      // 写入视频信息: the MP4 carries the tags
+    bool libraryInfo = false;  // 生成媒体库信息: .nfo files beside the part's file
 };
 
 // Waiting: failed for a reason a later try may mend; queued again when its time comes.

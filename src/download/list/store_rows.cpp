@@ -48,6 +48,11 @@ const char* const kUpgrades[] = {
     "ALTER TABLE items ADD COLUMN subtitles TEXT NOT NULL DEFAULT 'all';"
     "ALTER TABLE items ADD COLUMN ai_subtitles INTEGER NOT NULL DEFAULT 0;"
     "ALTER TABLE items ADD COLUMN subtitles_only INTEGER NOT NULL DEFAULT 0",
+    // Whether the tags go into the file (rows of before: when they have them) and the .nfo
+    // files are written (rows of before: none).
+    "ALTER TABLE items ADD COLUMN file_tags INTEGER NOT NULL DEFAULT 1;"
+    "ALTER TABLE items ADD COLUMN library_info INTEGER NOT NULL DEFAULT 0;"
+    "ALTER TABLE items ADD COLUMN season_id TEXT NOT NULL DEFAULT ''",
 };
 
 constexpr const char* kColumns =
@@ -55,7 +60,8 @@ constexpr const char* kColumns =
     " quality_name, directory, output_path, state, stage_text, error_text, bytes_done,"
     " bytes_total, created_at, finished_at, tagged, tag_video_title, tag_author, tag_date,"
     " tag_page_address, tag_description, tag_parts, cover_address, site_title, episode_id,"
-    " video_codecs, video_codec, content, subtitles, ai_subtitles, subtitles_only";
+    " video_codecs, video_codec, content, subtitles, ai_subtitles, subtitles_only,"
+    " file_tags, library_info, season_id";
 
 // "bvid = excluded.bvid, ...": every column but the id and the command, so a program
 // writing its item never drops what another program asked of it meanwhile.
@@ -213,6 +219,9 @@ StoreCheck readItems(SqliteDatabase& database, const ItemTaker& take, const RowF
         request.content = downloadContentOf(row.textColumn(30));
         request.subtitles = {row.textColumn(31), row.integerColumn(32) != 0,
                              row.integerColumn(33) != 0};
+        request.fileTags = row.integerColumn(34) != 0;
+        request.libraryInfo = row.integerColumn(35) != 0;
+        request.seasonId = row.textColumn(36);
         take(std::move(item));
     }
 }
@@ -252,7 +261,7 @@ bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& chan
                                       ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10,"
                                       " ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20,"
                                       " ?21, ?22, ?23, ?24, ?25, ?26, ?27, ?28, ?29, ?30, ?31, ?32,"
-                                      " ?33, ?34)"
+                                      " ?33, ?34, ?35, ?36, ?37)"
                                       " ON CONFLICT (id) DO UPDATE SET " +
                                       updateOfEveryColumn());
     SqliteStatement remove(database, "DELETE FROM items WHERE id = ?1");
@@ -287,6 +296,9 @@ bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& chan
             statement.bind(32, request.subtitles.languages);
             statement.bind(33, std::int64_t{request.subtitles.ai});
             statement.bind(34, std::int64_t{request.subtitles.only});
+            statement.bind(35, std::int64_t{request.fileTags});
+            statement.bind(36, std::int64_t{request.libraryInfo});
+            statement.bind(37, request.seasonId);
         }
         if (statement.step() != SqliteStatement::Step::Done) return false;
         statement.reset();

@@ -31,6 +31,7 @@ struct PartChoice {
     bool keepCharacters = false;
     std::string listName;
     SubtitleWants subtitles;
+    bool libraryInfo = false;
 };
 
 // The quality as the list of qualities offers it ("720P 高清").
@@ -141,6 +142,7 @@ DownloadRequest bindPart(const ParseResult& parsed, const PartChoice& choice, in
     part.videoTitle = video.title;
     part.siteTitle = video.siteTitle;
     part.episodeId = page.episodeId;
+    part.seasonId = video.seasonId;
     part.cid = page.cid;
     part.pageTitle = page.part;
     part.pageNumber = row + 1;
@@ -155,7 +157,10 @@ DownloadRequest bindPart(const ParseResult& parsed, const PartChoice& choice, in
         choice, templateFields(parsed, choice, row),
         outputExtension(chooseOutputFormat(part.content, choice.container, choice.audioQuality)),
         takenPaths);
-    if (choice.tags) {
+    part.fileTags = choice.tags;
+    part.libraryInfo = choice.libraryInfo;
+    // The .nfo files need the texts even when the MP4 carries none.
+    if (choice.tags || choice.libraryInfo) {
         part.tags = videoTags(video, static_cast<int>(parsed.rows.size()),
                               pageAddressOf(choice.siteMain, video, page));
     }
@@ -210,7 +215,7 @@ DownloadPlan planDownloads(const ParseResult& parsed, const PartSelection& selec
                       parseCodecOrder(settings.videoCodecs).value_or(defaultCodecOrder()),
                       downloadContentOf(settings.downloadContent), settings.container,
                       settings.fileNameTemplate, settings.keepTitleCharacters, selection.listName,
-                      subtitleWantsOf(settings, selection.subtitlesOnly)};
+                      subtitleWantsOf(settings, selection.subtitlesOnly), settings.libraryInfo};
     if (selection.videoQuality) {
         choice.videoQuality = *selection.videoQuality;
         if (choice.videoQuality < 0) plan.refusal = localText("请选择视频清晰度！");

@@ -37,6 +37,7 @@ struct ListInfo {
     int total = -1;     // the count the site gives; -1 until known
     std::string cover;  // the season's cover; else ""
     std::string description;  // the season's evaluate; else ""
+    std::string seasonId;     // the season's id as its answer gives it; else ""
 };
 
 }  // namespace quivra

@@ -164,6 +164,7 @@ void readSeason(const JsonObject& json, bool member, ListPage& page) {
     page.info.name = json.getText("result.title");
     page.info.cover = json.getText("result.cover");
     page.info.description = json.getText("result.evaluate");
+    page.info.seasonId = json.valueText("result.season_id");
     page.info.total = count;
     page.last = true;
 }

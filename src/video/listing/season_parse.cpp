@@ -40,6 +40,7 @@ ParseResult parseSeason(const ListingResult& listing, const FormatAsk& ask) {
     video.siteTitle = info.name;
     video.title = cleanTitle(info.name);
     video.desc = info.description;
+    video.seasonId = info.seasonId;
     video.pic = info.cover;
     video.owner.name = info.owner;
     video.videos = static_cast<int>(episodes.size());

@@ -35,6 +35,7 @@ void takeListInfo(ListInfo& info, ListInfo&& page) {
     if (page.total >= 0) info.total = page.total;
     info.cover = std::move(page.cover);
     info.description = std::move(page.description);
+    if (!page.seasonId.empty()) info.seasonId = std::move(page.seasonId);
 }
 
 bool sameEntries(const std::vector<ListEntry>& a, const std::vector<ListEntry>& b) {
