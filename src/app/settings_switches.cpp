@@ -30,24 +30,29 @@ const SettingSwitch kSwitches[] = {
 };
 
 constexpr int kRowHeight = 32;
+// Two boxes a row, so that the window fits a small laptop's screen.
+constexpr int kColumns = 2;
+constexpr int kColumnWidth = 188;
 
 }  // namespace
 
 int addSettingSwitches(QWidget* window, int top, DownloadCore& core) {
     const DownloadSettings settings = sharedState().download.get();
+    int index = 0;
     for (const SettingSwitch& flag : kSwitches) {
         auto* box = new QCheckBox(QString::fromUtf8(flag.text), window);
         box->setObjectName(QString::fromStdString(settingControlName("选择框_", flag.key)));
-        box->setGeometry(8, top, 240, kRowHeight);
+        box->setGeometry(8 + index % kColumns * kColumnWidth, top + index / kColumns * kRowHeight,
+                         kColumnWidth - 6, kRowHeight);
+        ++index;
         // Showing the stored value writes nothing.
         box->setChecked(settingText(settingRow(flag.key), settings) == "1");
         const SettingKey key = flag.key;
         QObject::connect(box, &QCheckBox::toggled, window, [&core, key](bool on) {
             keepAndFollow(core, {{key, on}});
         });
-        top += kRowHeight;
     }
-    return top;
+    return top + (index + kColumns - 1) / kColumns * kRowHeight;
 }
 
 }  // namespace quivra
