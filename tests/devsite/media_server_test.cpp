@@ -218,35 +218,49 @@ TEST_F(MediaTest, SpeedLimitPacesEachConnection) {
     EXPECT_GE(took, std::chrono::milliseconds(1000));  // 150 kB at 100 kB/s cannot come sooner
 }
 
+// The status of a GET of the file, 0 when no answer came.
+int statusOf(httplib::Client& client, const std::string& path) {
+    const auto result = client.Get(path);
+    return result ? result->status : 0;
+}
+
 TEST(MediaCapTest, ConnectionsBeyondTheCapGet503) {
     devsite::Options options;
     options.maxConnections = 1;
     devsite::DevSite site(options);
     ASSERT_TRUE(site.start());
-    const std::string file = kOnePart + "-3001-32.m4s";
+    const std::string file = "/media/" + kOnePart + "-3001-32.m4s";
     httplib::Client probe("127.0.0.1", site.port());
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(probe.Head("/media/" + file)->status, 200);  // each frees its slot
-    EXPECT_EQ(probe.Get("/media/" + file, {{"Range", "bytes=0-9"}})->status, 206);
-    site.setFault(file, {devsite::FaultKind::Stall, 0, 1});
-    std::thread holder([&] {
+    for (int i = 0; i < 3; ++i) {
+        const auto head = probe.Head(file);
+        EXPECT_EQ(head ? head->status : 0, 200);  // each frees its slot
+    }
+    const auto range = probe.Get(file, {{"Range", "bytes=0-9"}});
+    EXPECT_EQ(range ? range->status : 0, 206);
+    // An answer's slot may be freed just after its client has it: wait for the range's.
+    const auto waitFor = [&](int open) {
+        for (int waited = 0; waited < 500 && site.openMediaAnswers() != open; ++waited) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return site.openMediaAnswers();
+    };
+    ASSERT_EQ(waitFor(0), 0);
+    site.setFault(file.substr(7), {devsite::FaultKind::Stall, 0, 1});
+    std::jthread holder([&] {
         httplib::Client c("127.0.0.1", site.port());
         c.set_read_timeout(2, 0);
-        c.Get("/media/" + file);
+        c.Get(file);
     });
     // Once the stalled answer holds the one slot (however late a loaded machine starts
     // the holder), the next connection is refused.
-    for (int waited = 0; waited < 500 && site.openMediaAnswers() == 0; ++waited) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    ASSERT_EQ(site.openMediaAnswers(), 1);
-    EXPECT_EQ(probe.Get("/media/" + file)->status, 503);
+    ASSERT_EQ(waitFor(1), 1);
+    EXPECT_EQ(statusOf(probe, file), 503);
     holder.join();
     // The stalled connection was given up by its client, so its slot is free again.
     int after = 0;
     for (int attempt = 0; attempt < 50 && after != 200; ++attempt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        after = probe.Get("/media/" + file)->status;
+        after = statusOf(probe, file);
     }
     EXPECT_EQ(after, 200);
     const auto stopping = std::chrono::steady_clock::now();
