@@ -1,6 +1,7 @@
 // Small text routines shared by several subsystems. Texts are local text (GBK).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@ int splitCharacters(const std::string& text, std::vector<std::string>& character
 
 // The value of a hexadecimal digit in either case, or -1.
 int hexDigitValue(char c);
+
+// The code point as UTF-8; a lone surrogate or one past U+10FFFF as U+FFFD.
+void appendUtf8(std::string& out, std::uint32_t codePoint);
 
 // A to Z as a to z; every other byte as it is (GBK trail bytes too).
 std::string lowerAscii(std::string text);

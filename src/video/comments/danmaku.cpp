@@ -1,31 +1,14 @@
 #include "video/comments/danmaku.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
+
+#include "net/text_helpers.h"
 
 namespace quivra {
 
 namespace {
-
-void appendCodePoint(std::string& out, unsigned long code) {
-    if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-        out += "\xEF\xBF\xBD";  // U+FFFD
-    } else if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
 
 // XML's five named entities and character references; anything else stays as written.
 std::string decodeEntities(std::string_view text) {
@@ -50,7 +33,8 @@ std::string decodeEntities(std::string_view text) {
             const auto [at, error] =
                 std::from_chars(digits.data(), digits.data() + digits.size(), code, hex ? 16 : 10);
             if (error == std::errc() && at == digits.data() + digits.size() && !digits.empty()) {
-                appendCodePoint(out, code);
+                appendUtf8(out, code == 0 ? 0xFFFD
+                                          : static_cast<std::uint32_t>(std::min(code, 0x110000UL)));
                 decoded = true;
             }
         } else {
