@@ -80,6 +80,26 @@ struct DownloadSettings {
     std::string subtitleLanguages;
     bool aiSubtitles = false;
     bool libraryInfo = false;  // .nfo files beside each part for media libraries (生成媒体库信息)
+    // The bullet comments (下载弹幕): the site's XML and an ASS drawn in this style beside each
+    // part (download/job/part_danmaku.h makes the style of these).
+    bool danmaku = false;
+    std::string danmakuFont;         // 字体 (local text)
+    int danmakuFontSize = 0;         // 字号: a normal comment's pixels on a 1080-line frame
+    int danmakuOpacity = 0;          // 不透明度, in percent
+    int danmakuScrollSeconds = 0;    // 滚动时长: how long a scrolling comment crosses the frame
+    int danmakuArea = 0;             // 显示区域: the percent of the frame's height (25 .. 100)
+    bool danmakuHideTop = false;     // 屏蔽 顶部
+    bool danmakuHideBottom = false;  // 屏蔽 底部
+    bool danmakuHideScrolling = false;  // 屏蔽 滚动
+    bool danmakuHideColored = false;    // 屏蔽 彩色
+    std::string danmakuBlocklist;       // 屏蔽词: one a line, "/…/" a pattern (local text)
+    bool danmakuTrack = false;          // an MKV carries the ASS as a track too
+    // 下载时段: outside "HH:MM-HH:MM" (which may span midnight) queued parts wait and running
+    // ones pause; 限速时段: the speed limit applies only inside its own window.
+    bool downloadWindowOn = false;
+    std::string downloadWindow;
+    bool speedLimitWindowOn = false;
+    std::string speedLimitWindow;
     std::string listWindowGeometry;  // "x,y,width,height" of the list window when last moved
 };
 

@@ -95,6 +95,38 @@ constexpr SettingRow kRows[] = {
      +[](DownloadSettings& s) -> SettingField { return &s.aiSubtitles; }},
     {K::LibraryInfo, "libraryInfo", T::Flag, "0",
      +[](DownloadSettings& s) -> SettingField { return &s.libraryInfo; }},
+    {K::Danmaku, "danmaku", T::Flag, "0",
+     +[](DownloadSettings& s) -> SettingField { return &s.danmaku; }},
+    {K::DanmakuFont, "danmakuFont", T::Text, "sans-serif",
+     +[](DownloadSettings& s) -> SettingField { return &s.danmakuFont; }},
+    {K::DanmakuFontSize, "danmakuFontSize", T::Integer, "50",
+     +[](DownloadSettings& s) -> SettingField { return &s.danmakuFontSize; }, E::None, 10, 200},
+    {K::DanmakuOpacity, "danmakuOpacity", T::Integer, "80",
+     +[](DownloadSettings& s) -> SettingField { return &s.danmakuOpacity; }, E::None, 10, 100},
+    {K::DanmakuScrollSeconds, "danmakuScrollSeconds", T::Integer, "8",
+     +[](DownloadSettings& s) -> SettingField { return &s.danmakuScrollSeconds; }, E::None, 2, 30},
+    {K::DanmakuArea, "danmakuArea", T::Integer, "100",
+     +[](DownloadSettings& s) -> SettingField { return &s.danmakuArea; }, E::None, 25, 100},
+    {K::DanmakuHideTop, "danmakuHideTop", T::Flag, "0",
+     +[](DownloadSettings& s) -> SettingField { return &s.danmakuHideTop; }},
+    {K::DanmakuHideBottom, "danmakuHideBottom", T::Flag, "0",
+     +[](DownloadSettings& s) -> SettingField { return &s.danmakuHideBottom; }},
+    {K::DanmakuHideScrolling, "danmakuHideScrolling", T::Flag, "0",
+     +[](DownloadSettings& s) -> SettingField { return &s.danmakuHideScrolling; }},
+    {K::DanmakuHideColored, "danmakuHideColored", T::Flag, "0",
+     +[](DownloadSettings& s) -> SettingField { return &s.danmakuHideColored; }},
+    {K::DanmakuBlocklist, "danmakuBlocklist", T::Lines, "",
+     +[](DownloadSettings& s) -> SettingField { return &s.danmakuBlocklist; }},
+    {K::DanmakuTrack, "danmakuTrack", T::Flag, "0",
+     +[](DownloadSettings& s) -> SettingField { return &s.danmakuTrack; }},
+    {K::DownloadWindowOn, "downloadWindowOn", T::Flag, "0",
+     +[](DownloadSettings& s) -> SettingField { return &s.downloadWindowOn; }},
+    {K::DownloadWindow, "downloadWindow", T::Text, "01:00-07:00",
+     +[](DownloadSettings& s) -> SettingField { return &s.downloadWindow; }},
+    {K::SpeedLimitWindowOn, "speedLimitWindowOn", T::Flag, "0",
+     +[](DownloadSettings& s) -> SettingField { return &s.speedLimitWindowOn; }, E::EngineSpeedLimit},
+    {K::SpeedLimitWindow, "speedLimitWindow", T::Text, "08:00-23:00",
+     +[](DownloadSettings& s) -> SettingField { return &s.speedLimitWindow; }, E::EngineSpeedLimit},
 
     {K::SiteApi, "api", T::SiteAddress, "https://api.quivra.com",
      +[](SiteAddresses& a) -> SettingField { return &a.api; }},
@@ -124,6 +156,36 @@ constexpr std::int64_t kBytesPerKilobyte = 1024;
 const std::pair<ProxyMode, const char*> kProxyModeNames[] = {
     {ProxyMode::None, "none"}, {ProxyMode::System, "system"}, {ProxyMode::Address, "address"}};
 
+// config.ini holds one line a key: a line break is written "\\n" and a backslash "\\\\".
+// Any other backslash reads as itself, so that a hand-written "/\\d+/" stays a pattern.
+std::string escapedLines(const std::string& lines) {
+    std::string text;
+    for (char c : lines) {
+        if (c == '\\') {
+            text += "\\\\";
+        } else if (c == '\n') {
+            text += "\\n";
+        } else if (c != '\r') {
+            text += c;
+        }
+    }
+    return text;
+}
+
+std::string unescapedLines(const std::string& text) {
+    std::string lines;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+        if (text[i] == '\\' && (next == 'n' || next == '\\')) {
+            lines += next == 'n' ? '\n' : '\\';
+            ++i;
+        } else {
+            lines += text[i];
+        }
+    }
+    return lines;
+}
+
 // The row's field in record; null when the row fills another record.
 template <class Record>
 std::optional<SettingField> fieldIn(const SettingRow& row, Record& record) {
@@ -140,7 +202,7 @@ std::string textOf(const SettingRow& row, const Record& record) {
         [&](auto* value) -> std::string {
             using V = std::remove_pointer_t<decltype(value)>;
             if constexpr (std::is_same_v<V, std::string>) {
-                return *value;
+                return row.type == SettingType::Lines ? escapedLines(*value) : *value;
             } else if constexpr (std::is_same_v<V, bool>) {
                 return *value ? "1" : "0";
             } else if constexpr (std::is_same_v<V, ProxyMode>) {
@@ -165,7 +227,7 @@ void readText(const SettingRow& row, const std::string& text, Record& record) {
         [&](auto* value) {
             using V = std::remove_pointer_t<decltype(value)>;
             if constexpr (std::is_same_v<V, std::string>) {
-                std::string kept = text;
+                std::string kept = row.type == SettingType::Lines ? unescapedLines(text) : text;
                 if (row.type == SettingType::SiteAddress) {
                     if (kept.ends_with('/')) kept.pop_back();
                     if (kept.empty()) return;

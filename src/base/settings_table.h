@@ -60,6 +60,22 @@ enum class SettingKey {
     SubtitleLanguages,
     AiSubtitles,
     LibraryInfo,
+    Danmaku,
+    DanmakuFont,
+    DanmakuFontSize,
+    DanmakuOpacity,
+    DanmakuScrollSeconds,
+    DanmakuArea,
+    DanmakuHideTop,
+    DanmakuHideBottom,
+    DanmakuHideScrolling,
+    DanmakuHideColored,
+    DanmakuBlocklist,
+    DanmakuTrack,
+    DownloadWindowOn,
+    DownloadWindow,
+    SpeedLimitWindowOn,
+    SpeedLimitWindow,
     // [site]
     SiteApi,
     SiteLogin,
@@ -75,6 +91,7 @@ enum class SettingType {
     Kilobytes,    // an integer of KB/s within the bounds, held as bytes per second
     ProxyMode,    // "none", "system" or "address"; anything else reads as none
     SiteAddress,  // one trailing '/' dropped; an empty one names no server and reads as missing
+    Lines,        // text of lines; config.ini holds a line break as "\\n" and a '\\' as "\\\\"
 };
 
 // What a change does at once beyond the record and config.ini. Base cannot reach the

@@ -38,6 +38,8 @@ std::string sampleText(const SettingRow& row) {
         case SettingType::SiteAddress:
             return std::string("http://127.0.0.1:") +
                    std::to_string(9000 + static_cast<int>(row.id));
+        case SettingType::Lines:
+            return std::string("\xD6\xD0\\n/a\\\\b/\\n") + row.key;
         default:
             return std::string("\xD6\xD0 ") + row.key;  // local text, distinct for each row
     }
@@ -92,6 +94,17 @@ TEST_F(SettingsTableTest, EveryRowReadsItsDefaultItsWrittenValueAndUnusableTexts
             EXPECT_EQ(loadedText(config, row), reading) << row.key << "=" << text;
         }
     }
+}
+
+// Lines survive config.ini's one line a key, and a hand-written pattern keeps its backslash.
+TEST_F(SettingsTableTest, LinesKeepTheirBreaksAndBackslashes) {
+    const SettingRow& row = settingRow(SettingKey::DanmakuBlocklist);
+    DownloadSettings settings = defaultDownloadSettings(kFolder);
+    settings.danmakuBlocklist = "word\n/a\\nb\\\\/\r\nlast";
+    ASSERT_TRUE(writeConfigItem(config, settingSection(row), row.key, settingText(row, settings)));
+    EXPECT_EQ(loadDownloadSettings(config, kFolder).danmakuBlocklist, "word\n/a\\nb\\\\/\nlast");
+    ASSERT_TRUE(writeConfigItem(config, settingSection(row), row.key, "/\\d+/\\nx"));
+    EXPECT_EQ(loadDownloadSettings(config, kFolder).danmakuBlocklist, "/\\d+/\nx");
 }
 
 // Overrides and kept changes go through applySettingChanges: a number is held within its

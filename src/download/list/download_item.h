@@ -35,6 +35,15 @@ struct SubtitleWants {
     bool operator==(const SubtitleWants&) const = default;
 };
 
+// The bullet comments a part takes: NN_name.danmaku.xml and NN_name.danmaku.ass beside its
+// file, drawn in the style the settings hold when its job runs.
+struct DanmakuWants {
+    bool files = false;  // 下载弹幕
+    bool track = false;  // the ASS goes into an MKV as a track too
+    bool only = false;   // the two files alone: no streams, no merge
+    bool operator==(const DanmakuWants&) const = default;
+};
+
 // Whether the text names languages as 字幕语言 holds them: "all", or the site's tags
 // ("zh-CN,en-US": letters, digits, '-' and '_', separated by commas).
 bool isSubtitleLanguages(std::string_view text);
@@ -64,6 +73,7 @@ struct DownloadRequest {
     SubtitleWants subtitles{};
     bool fileTags = true;      // 写入视频信息: the MP4 carries the tags
     bool libraryInfo = false;  // 生成媒体库信息: .nfo files beside the part's file
+    DanmakuWants danmaku{};
 };
 
 // Waiting: failed for a reason a later try may mend; queued again when its time comes.
