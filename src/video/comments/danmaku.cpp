@@ -140,9 +140,12 @@ DanmakuList parseDanmakuXml(std::string_view xml) {
         return list;
     }
     std::size_t at = root;
+    // Sought again only once passed: looked for at every comment, the end's search would
+    // make the whole read quadratic in the list's length.
+    std::size_t rootEnd = xml.find("</i>", at);
     for (;;) {
         const std::size_t open = xml.find("<d", at);
-        const std::size_t rootEnd = xml.find("</i>", at);
+        if (rootEnd != std::string_view::npos && rootEnd < at) rootEnd = xml.find("</i>", at);
         if (open == std::string_view::npos ||
             (rootEnd != std::string_view::npos && rootEnd < open)) {
             if (rootEnd == std::string_view::npos) list.problem = "弹幕不完整";

@@ -239,8 +239,10 @@ DanmakuAss danmakuToAss(const DanmakuList& list, const DanmakuStyle& style, int 
         }
         if (comment.size != 25) tags += "\\fs" + std::to_string(std::lround(pixels));
         if (comment.color != 0xFFFFFF) tags += "\\c" + assColor(comment.color) + "&";
-        ass.text += "Dialogue: 0," + assTime(placed.start) + "," + assTime(placed.end) +
-                    ",Danmaku,,0,0,0,,{" + tags + "}" + assText(comment.text) + "\n";
+        // Appended piece by piece: one line's temporaries would copy the text again and again.
+        ass.text.append("Dialogue: 0,").append(assTime(placed.start)).append(",");
+        ass.text.append(assTime(placed.end)).append(",Danmaku,,0,0,0,,{").append(tags);
+        ass.text.append("}").append(assText(comment.text)).append("\n");
         ++ass.shown;
     }
     return ass;
