@@ -82,6 +82,8 @@ DanmakuSettingsWindow* DanmakuSettingsWindow::showFor(std::shared_ptr<DownloadCo
     if (window == nullptr) {
         window = new DanmakuSettingsWindow(std::move(core), owner);
         window->setAttribute(Qt::WA_DeleteOnClose);
+        // Beside its owner, so that both can be seen.
+        window->move(owner->frameGeometry().topRight() + QPoint(8, 0));
     }
     window->show();
     window->raise();

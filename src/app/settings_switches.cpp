@@ -57,7 +57,11 @@ int addSettingSwitches(QWidget* window, int top, DownloadCore& core, QWidget* be
             keepAndFollow(core, {{key, on}});
         });
     }
-    if (besideLast != nullptr) besideLast->setGeometry(cell().adjusted(0, 4, 0, -4));
+    if (besideLast != nullptr) {
+        QRect place = cell().adjusted(0, 4, 0, -4);
+        place.setWidth(112);
+        besideLast->setGeometry(place);
+    }
     return top + (index + kColumns - 1) / kColumns * kRowHeight;
 }
 
