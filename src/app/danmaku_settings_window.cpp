@@ -169,7 +169,7 @@ DanmakuSettingsWindow::DanmakuSettingsWindow(std::shared_ptr<DownloadCore> core,
 }
 
 DanmakuSettingsWindow::~DanmakuSettingsWindow() {
-    storeBlocklist();
+    storeTyped();
 }
 
 // Showing the stored values is not a change: nothing is written here.
@@ -218,6 +218,12 @@ void DanmakuSettingsWindow::storeFont(const QString& typed) {
     font_->setEditText(toQString(core_->settings.get().danmakuFont));
 }
 
+// Typed and not yet left, the font and the list are kept when the window goes.
+void DanmakuSettingsWindow::storeTyped() {
+    if (font_->lineEdit()->isModified()) storeFont(font_->lineEdit()->text());
+    storeBlocklist();
+}
+
 // Kept as typed, line breaks and broken patterns too: nothing typed is lost. Only a typed
 // list is stored, so that an untouched box never undoes a change made elsewhere.
 void DanmakuSettingsWindow::storeBlocklist() {
@@ -251,7 +257,7 @@ void DanmakuSettingsWindow::showEvent(QShowEvent* event) {
 }
 
 void DanmakuSettingsWindow::closeEvent(QCloseEvent* event) {
-    storeBlocklist();
+    storeTyped();
     QWidget::closeEvent(event);
 }
 

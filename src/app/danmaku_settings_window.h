@@ -24,7 +24,7 @@ class DanmakuSettingsWindow : public QWidget {
     static DanmakuSettingsWindow* showFor(std::shared_ptr<DownloadCore> core, QWidget* owner);
 
     DanmakuSettingsWindow(std::shared_ptr<DownloadCore> core, QWidget* owner);
-    ~DanmakuSettingsWindow() override;  // keeps the 屏蔽词 typed last
+    ~DanmakuSettingsWindow() override;  // keeps the 字体 and 屏蔽词 typed last
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -34,6 +34,7 @@ class DanmakuSettingsWindow : public QWidget {
   private:
     void showStored();
     void showArea(int percent);
+    void storeTyped();
     void storeFont(const QString& typed);
     void storeBlocklist();
     void showBlocklistProblems();

@@ -134,6 +134,8 @@ TEST_F(DanmakuSettingsWindowTest, EachControlStoresItsKeyAsItChanges) {
             QTest::keyClick(box, Qt::Key_Return);
         };
     };
+    QFontComboBox* font = control<QFontComboBox>("组合框_danmakuFont");
+    ASSERT_GT(font->count(), font->currentIndex() + 1);
     struct Case {
         const char* key;
         std::function<void()> change;
@@ -143,9 +145,11 @@ TEST_F(DanmakuSettingsWindowTest, EachControlStoresItsKeyAsItChanges) {
         {"danmaku",
          [this] { settings_->findChild<QCheckBox*>(QStringLiteral("选择框_danmaku"))->click(); },
          "1"},
+        {"danmakuFont", [font] { QTest::keyClick(font, Qt::Key_Down); },
+         utf8ToLocalText(font->itemText(font->currentIndex() + 1).toStdString())},
         {"danmakuFont",
-         [this] {
-             QLineEdit* edit = control<QFontComboBox>("组合框_danmakuFont")->lineEdit();
+         [font] {
+             QLineEdit* edit = font->lineEdit();
              edit->setText(QStringLiteral(" 文泉驿微米黑 "));
              emit edit->editingFinished();
          },
@@ -228,9 +232,9 @@ TEST_F(DanmakuSettingsWindowTest, BlocklistKeepsItsLinesAndNamesBadPatterns) {
               "/)/：不是有效的正则表达式\n另有2行不是有效的正则表达式");
 }
 
-// Typed and never left, the list is still kept when its window goes, or the settings
-// window it belongs to.
-TEST_F(DanmakuSettingsWindowTest, BlocklistTypedLastIsKeptWhenTheWindowGoes) {
+// Typed and never left, the font and the list are still kept when their window goes, or
+// the settings window it belongs to.
+TEST_F(DanmakuSettingsWindowTest, TextTypedLastIsKeptWhenTheWindowGoes) {
     const std::function<void()> endings[] = {
         [this] { danmaku_->close(); },
         [this] { delete settings_.data(); },
@@ -247,9 +251,13 @@ TEST_F(DanmakuSettingsWindowTest, BlocklistTypedLastIsKeptWhenTheWindowGoes) {
         const std::string word = "word" + std::to_string(++round);
         blocklist()->selectAll();
         blocklist()->insertPlainText(QString::fromStdString(word));
+        QLineEdit* font = control<QFontComboBox>("组合框_danmakuFont")->lineEdit();
+        font->selectAll();
+        QTest::keyClicks(font, QString::fromStdString("Font " + word));
         end();
         EXPECT_TRUE(QTest::qWaitFor([&] { return danmaku_.isNull(); }, 2000));
         EXPECT_EQ(stored("danmakuBlocklist"), word);
+        EXPECT_EQ(stored("danmakuFont"), "Font " + word);
         EXPECT_EQ(sharedState().download.get().danmakuBlocklist, word);
     }
 }
