@@ -14,6 +14,7 @@
 #include <QSpinBox>
 #include <QTextDocument>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
