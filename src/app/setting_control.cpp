@@ -11,6 +11,10 @@ std::string settingControlName(const char* prefix, SettingKey key) {
     return std::string(prefix) + settingRow(key).key;
 }
 
+QString settingObjectName(const char* prefix, SettingKey key) {
+    return QString::fromStdString(settingControlName(prefix, key));
+}
+
 void keepAndFollow(DownloadCore& core, std::initializer_list<SettingChange> changes) {
     const SettingEffects effects = keepSettings(changes);
     followSettingChange(core.engine, *core.queue, core.settings.get(), effects);

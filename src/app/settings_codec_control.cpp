@@ -42,7 +42,7 @@ int addCodecControl(QWidget* window, int y, DownloadCore& core) {
     newLabel(window, settingControlName("透明标签_", key).c_str(), QStringLiteral("视频编码："),
              {8, y, 96, 32});
     auto* box = new QComboBox(window);
-    box->setObjectName(QString::fromStdString(settingControlName("组合框_", key)));
+    box->setObjectName(settingObjectName("组合框_", key));
     box->setGeometry(104, y + 4, 160, 24);
     for (const std::vector<VideoCodec>& order : everyOrder()) {
         box->addItem(orderLabel(order), QString::fromStdString(codecOrderText(order)));

@@ -16,10 +16,6 @@
 namespace quivra {
 namespace {
 
-QString controlName(const char* prefix, SettingKey key) {
-    return QString::fromStdString(settingControlName(prefix, key));
-}
-
 struct ProxyControls {
     DownloadCore* core;
     QComboBox* mode;
@@ -58,7 +54,7 @@ QSpinBox* addSpeedLimit(QWidget* window, int top, DownloadCore& core) {
     newLabel(window, settingControlName("透明标签_", row.id).c_str(), QStringLiteral("下载限速："),
              {8, top, 64, 32});
     auto* limit = new QSpinBox(window);
-    limit->setObjectName(controlName("编辑框_", row.id));
+    limit->setObjectName(settingObjectName("编辑框_", row.id));
     limit->setGeometry(72, top, 160, 32);
     limit->setRange(row.least, row.most);  // KB/s, as the row holds them in config.ini
     limit->setSuffix(QStringLiteral(" KB/s"));
@@ -85,7 +81,7 @@ int addNetworkControls(QWidget* window, int top, DownloadCore& core) {
                         edit(SettingKey::ProxyAddress, {200, top + 40, 176, 32}),
                         edit(SettingKey::ProxyUser, {72, top + 80, 120, 32}),
                         edit(SettingKey::ProxyPassword, {200, top + 80, 176, 32})};
-    proxy.mode->setObjectName(controlName("组合框_", SettingKey::ProxyMode));
+    proxy.mode->setObjectName(settingObjectName("组合框_", SettingKey::ProxyMode));
     proxy.mode->setGeometry(72, top + 40, 120, 32);
     // In the order of ProxyMode.
     proxy.mode->addItems({QStringLiteral("不使用代理"), QStringLiteral("使用系统代理"),

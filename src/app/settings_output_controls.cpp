@@ -30,7 +30,7 @@ void addChoiceBox(QWidget* window, DownloadCore& core, SettingKey key, const QSt
                   int y) {
     newLabel(window, settingControlName("透明标签_", key).c_str(), label, {x, y, labelWidth, 32});
     auto* box = new QComboBox(window);
-    box->setObjectName(QString::fromStdString(settingControlName("组合框_", key)));
+    box->setObjectName(settingObjectName("组合框_", key));
     box->setGeometry(x + labelWidth, y + 4, 96, 24);
     for (const Item& item : items) box->addItem(item.name, item.value);
     box->setCurrentIndex(std::max(0, box->findData(QString::fromStdString(stored))));

@@ -23,7 +23,7 @@ void newChoice(QWidget* window, DownloadCore& core, SettingKey key, const QStrin
                const QRect& labelPlace, const QRect& place, const std::vector<std::string>& names) {
     newLabel(window, settingControlName("透明标签_", key).c_str(), label, labelPlace);
     auto* box = new QComboBox(window);
-    box->setObjectName(QString::fromStdString(settingControlName("组合框_", key)));
+    box->setObjectName(settingObjectName("组合框_", key));
     box->setGeometry(place);
     for (const std::string& item : names) box->addItem(QString::fromStdString(item));
     const std::string stored = settingText(settingRow(key), core.settings.get());

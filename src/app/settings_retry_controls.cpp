@@ -14,7 +14,7 @@ QSpinBox* addRetryControls(QWidget* window, int top, DownloadCore& core) {
     newLabel(window, settingControlName("透明标签_", key).c_str(), QStringLiteral("自动重试次数："),
              {8, top, 96, 32});
     auto* box = new QSpinBox(window);
-    box->setObjectName(QString::fromStdString(settingControlName("编辑框_", key)));
+    box->setObjectName(settingObjectName("编辑框_", key));
     box->setGeometry(104, top, 64, 32);
     box->setRange(row.least, row.most);
     box->setValue(sharedState().download.get().retries);

@@ -27,6 +27,7 @@ const SettingSwitch kSwitches[] = {
     {SettingKey::Subtitles, "下载字幕"},
     {SettingKey::AiSubtitles, "包含AI字幕"},
     {SettingKey::LibraryInfo, "生成媒体库信息"},
+    {SettingKey::Danmaku, "下载弹幕"},  // last: its 弹幕设置… takes the cell beside it
 };
 
 constexpr int kRowHeight = 32;
@@ -36,21 +37,30 @@ constexpr int kColumnWidth = 188;
 
 }  // namespace
 
-int addSettingSwitches(QWidget* window, int top, DownloadCore& core) {
+int addSettingSwitches(QWidget* window, int top, DownloadCore& core, QWidget* besideLast) {
     const DownloadSettings settings = sharedState().download.get();
     int index = 0;
-    for (const SettingSwitch& flag : kSwitches) {
-        auto* box = new QCheckBox(QString::fromUtf8(flag.text), window);
-        box->setObjectName(QString::fromStdString(settingControlName("选择框_", flag.key)));
-        box->setGeometry(8 + index % kColumns * kColumnWidth, top + index / kColumns * kRowHeight,
+    const auto cell = [&index, top] {
+        const QRect rect(8 + index % kColumns * kColumnWidth, top + index / kColumns * kRowHeight,
                          kColumnWidth - 6, kRowHeight);
         ++index;
+        return rect;
+    };
+    for (const SettingSwitch& flag : kSwitches) {
+        auto* box = new QCheckBox(QString::fromUtf8(flag.text), window);
+        box->setObjectName(settingObjectName("选择框_", flag.key));
+        box->setGeometry(cell());
         // Showing the stored value writes nothing.
         box->setChecked(settingText(settingRow(flag.key), settings) == "1");
         const SettingKey key = flag.key;
         QObject::connect(box, &QCheckBox::toggled, window, [&core, key](bool on) {
             keepAndFollow(core, {{key, on}});
         });
+    }
+    if (besideLast != nullptr) {
+        QRect place = cell().adjusted(0, 4, 0, -4);
+        place.setWidth(112);
+        besideLast->setGeometry(place);
     }
     return top + (index + kColumns - 1) / kColumns * kRowHeight;
 }

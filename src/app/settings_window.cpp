@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/controls_window.h"
+#include "app/danmaku_settings_window.h"
 #include "app/main_window.h"
 #include "app/setting_control.h"
 #include "app/settings_codec_control.h"
@@ -99,10 +100,12 @@ SettingsWindow::SettingsWindow(std::shared_ptr<DownloadCore> core, QWidget* pare
                  {112, 48, 264, 32});
 
     resumeOnStart_ = new QCheckBox(QStringLiteral("启动时继续未完成的下载"), this);
-    resumeOnStart_->setObjectName(
-        QString::fromStdString(settingControlName("选择框_", SettingKey::ResumeOnStart)));
+    resumeOnStart_->setObjectName(settingObjectName("选择框_", SettingKey::ResumeOnStart));
     resumeOnStart_->setGeometry(8, 88, 240, 32);
-    const int switchesEnd = addSettingSwitches(this, 120, *core_);
+    auto* danmaku = newButton(this, "按钮_danmakuSettings", QStringLiteral("弹幕设置…"), {});
+    connect(danmaku, &QPushButton::clicked, this,
+            [this] { DanmakuSettingsWindow::showFor(core_, this); });
+    const int switchesEnd = addSettingSwitches(this, 120, *core_, danmaku);  // beside 下载弹幕
     retries_ = addRetryControls(this, switchesEnd, *core_);
     const int qualitiesBottom = addQualityControls(this, switchesEnd + 32 + 8, *core_);
     const int codecBottom = addCodecControl(this, qualitiesBottom, *core_);

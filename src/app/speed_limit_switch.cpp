@@ -11,8 +11,7 @@ namespace quivra {
 QAction* addSpeedLimitSwitch(QMenu* menu, DownloadCore& core) {
     menu->addSeparator();
     QAction* limit = menu->addAction(QString());
-    limit->setObjectName(
-        QString::fromStdString(settingControlName("菜单_", SettingKey::SpeedLimit)));
+    limit->setObjectName(settingObjectName("菜单_", SettingKey::SpeedLimit));
     limit->setCheckable(true);
     // The settings window may have changed the limit since the menu was last shown.
     auto show = [&core, limit] {

@@ -14,6 +14,7 @@
 
 #include "account/qr_login.h"
 #include "app/batch_window.h"
+#include "app/danmaku_settings_window.h"
 #include "app/login_window.h"
 #include "app/search_window.h"
 #include "app/settings_window.h"
@@ -73,6 +74,7 @@ TEST_F(WindowLookTest, EveryControlOfEveryWindowIsWhollyVisibleAtTheDefaultSize)
 
     SettingsWindow settings(core_);
     check(&settings, "settings window");
+    check(DanmakuSettingsWindow::showFor(core_, &settings), "danmaku settings window");
 
     auto* search = new SearchWindow(core_);
     check(search, "search window");
