@@ -27,10 +27,10 @@ void addWindowControls(QWidget* window, int x, int y, DownloadCore& core, const 
     const DownloadSettings settings = core.settings.get();
     auto* on = new QCheckBox(QString::fromUtf8(row.caption), window);
     on->setObjectName(QString::fromStdString(settingControlName("选择框_", row.on)));
-    on->setGeometry(x, y, 88, 32);
+    on->setGeometry(x, y, 84, 32);
     on->setChecked(settings.*row.onField);
     QLineEdit* edit =
-        newEdit(window, settingControlName("编辑框_", row.window).c_str(), {x + 88, y, 96, 32});
+        newEdit(window, settingControlName("编辑框_", row.window).c_str(), {x + 84, y, 92, 32});
     edit->setText(toQString(settings.*row.windowField));
     edit->setToolTip(QStringLiteral("每天的时段，如01:00-07:00；结束早于开始时跨过午夜"));
     QObject::connect(on, &QCheckBox::toggled, window, [&core, key = row.on](bool checked) {
