@@ -37,6 +37,7 @@ std::string stateText(const Row& row) {
     item.retry = row.retry;
     item.retryLimit = row.retryLimit;
     item.retryAt = row.retryAt;
+    item.windowStart = row.windowStart;
     return itemStateText(item, QDateTime::currentMSecsSinceEpoch());
 }
 
@@ -108,6 +109,7 @@ DownloadListModel::Row DownloadListModel::rowOf(const DownloadItem& item) {
     row.retryAt = item.retryAt;
     row.retry = item.retry;
     row.retryLimit = item.retryLimit;
+    row.windowStart = item.windowStart;
     return row;
 }
 

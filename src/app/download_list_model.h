@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -49,6 +50,7 @@ class DownloadListModel : public QAbstractTableModel {
         std::int64_t retryAt = 0;
         int retry = 0;
         int retryLimit = 0;
+        std::optional<int> windowStart;
     };
     static Row rowOf(const DownloadItem& item);
 

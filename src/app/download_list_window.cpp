@@ -22,6 +22,7 @@
 #include "app/download_list_model.h"
 #include "app/list_table.h"
 #include "app/list_window_placement.h"
+#include "app/schedule_switches.h"
 #include "app/speed_limit_switch.h"
 #include "base/gui_thread.h"
 #include "download/job/progress_text.h"
@@ -181,6 +182,7 @@ DownloadListWindow::DownloadListWindow(std::shared_ptr<DownloadCore> core, QWidg
     remove_ = contextMenu_->addAction(QStringLiteral("从列表中移除"), this,
                                       &DownloadListWindow::removeSelected);
     addSpeedLimitSwitch(contextMenu_, *core_);
+    addScheduleSwitches(contextMenu_, *core_);
     connect(table_, &QWidget::customContextMenuRequested, this, &DownloadListWindow::showMenu);
 
     // Listening first, then the snapshot: events of the moment between come after it in

@@ -17,7 +17,7 @@ QString settingObjectName(const char* prefix, SettingKey key) {
 
 void keepAndFollow(DownloadCore& core, std::initializer_list<SettingChange> changes) {
     const SettingEffects effects = keepSettings(changes);
-    followSettingChange(core.engine, *core.queue, core.settings.get(), effects);
+    followSettingChange(core, effects);
 }
 
 }  // namespace quivra

@@ -23,6 +23,7 @@
 #include "app/settings_output_controls.h"
 #include "app/settings_quality_controls.h"
 #include "app/settings_retry_controls.h"
+#include "app/settings_schedule_controls.h"
 #include "app/settings_subtitle_controls.h"
 #include "app/settings_switches.h"
 #include "base/config_file.h"
@@ -112,7 +113,8 @@ SettingsWindow::SettingsWindow(std::shared_ptr<DownloadCore> core, QWidget* pare
     const int outputBottom = addOutputControls(this, codecBottom, *core_);
     const int namesBottom = addNameControls(this, outputBottom + 8, *core_);
     const int subtitlesBottom = addSubtitleControls(this, namesBottom, *core_);
-    setFixedSize(390, std::max(234, addNetworkControls(this, subtitlesBottom, *core_) + 8));
+    const int scheduleBottom = addScheduleControls(this, subtitlesBottom, *core_);
+    setFixedSize(390, std::max(234, addNetworkControls(this, scheduleBottom, *core_) + 8));
 
     // Showing the stored values is not a change: nothing is checked or written here.
     const DownloadSettings settings = sharedState().download.get();

@@ -4,6 +4,7 @@
 #include <QMenu>
 
 #include "app/setting_control.h"
+#include "base/setting_windows.h"
 #include "download/download_core.h"
 
 namespace quivra {
@@ -16,9 +17,13 @@ QAction* addSpeedLimitSwitch(QMenu* menu, DownloadCore& core) {
     // The settings window may have changed the limit since the menu was last shown.
     auto show = [&core, limit] {
         const DownloadSettings settings = core.settings.get();
-        limit->setText(QStringLiteral("限速下载（%1 KB/s）").arg(settings.speedLimit / 1024));
+        const bool on = settings.speedLimit > 0 && settings.speedLimitOn;
+        const bool resting = on && effectiveSpeedLimit(settings, core.clock()) == 0;
+        limit->setText(QStringLiteral("限速下载（%1 KB/s%2）")
+                           .arg(settings.speedLimit / 1024)
+                           .arg(resting ? QStringLiteral("，时段外不限速") : QString()));
         limit->setEnabled(settings.speedLimit > 0);
-        limit->setChecked(settings.speedLimit > 0 && settings.speedLimitOn);
+        limit->setChecked(on);
     };
     show();
     QObject::connect(menu, &QMenu::aboutToShow, limit, show);

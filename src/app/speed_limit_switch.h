@@ -8,8 +8,9 @@ namespace quivra {
 
 struct DownloadCore;
 
-// A checkable "限速下载（N KB/s）" at the end of menu, checked while the limit is in force
-// and usable only while a limit is set; switching it is kept and followed at once.
+// A checkable "限速下载（N KB/s）" at the end of menu, checked while the limit is switched on
+// (saying so when its window leaves it resting now) and usable only while a limit is set;
+// switching it is kept and followed at once.
 QAction* addSpeedLimitSwitch(QMenu* menu, DownloadCore& core);
 
 }  // namespace quivra

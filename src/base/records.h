@@ -95,18 +95,14 @@ struct DownloadSettings {
     std::string danmakuBlocklist;       // 屏蔽词: one a line, "/…/" a pattern (local text)
     bool danmakuTrack = false;          // an MKV carries the ASS as a track too
     // 下载时段: outside "HH:MM-HH:MM" (which may span midnight) queued parts wait and running
-    // ones pause; 限速时段: the speed limit applies only inside its own window.
+    // ones pause; 限速时段: the speed limit applies only inside its own window
+    // (base/setting_windows.h reads them).
     bool downloadWindowOn = false;
     std::string downloadWindow;
     bool speedLimitWindowOn = false;
     std::string speedLimitWindow;
     std::string listWindowGeometry;  // "x,y,width,height" of the list window when last moved
 };
-
-// The limit in force: none while the switch is off.
-inline std::int64_t effectiveSpeedLimit(const DownloadSettings& settings) {
-    return settings.speedLimitOn ? settings.speedLimit : 0;
-}
 
 struct VideoOwner {
     std::string mid;

@@ -101,6 +101,7 @@ enum class SettingEffect : unsigned {
     EngineSpeedLimit = 1u << 0,  // the limit in force reaches the running engine
     EngineProxy = 1u << 1,       // the proxy reaches the running engine
     ListRetries = 1u << 2,       // the download list's retry policy takes the number
+    ListWindow = 1u << 3,        // the download list follows the download window
 };
 
 struct SettingEffects {

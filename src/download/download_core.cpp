@@ -1,6 +1,7 @@
 #include "download/download_core.h"
 
 #include "base/shared_state.h"
+#include "download/download_schedule.h"
 #include "download/engine/download_engine.h"
 #include "download/engine/engine_settings.h"
 #include "download/job/command_runner.h"
@@ -26,12 +27,16 @@ CoreStart startDownloadCore(int threads, bool processMessages) {
         openDownloadList(pool, downloadJobWith({engine, state.site.main, JobTimings{}}),
                          state.configPath, state.download.get().retries);
     start.storeMessage = std::move(list.message);
-    start.core = std::make_shared<DownloadCore>(
-        DownloadCore{engine, pool, std::move(list.queue), state.download, state.site});
+    auto schedule = std::make_shared<DownloadSchedule>(engine, list.queue, systemLocalMinutes);
+    schedule->follow(state.download.get());
+    start.core = std::make_shared<DownloadCore>(DownloadCore{engine, pool, std::move(list.queue),
+                                                             state.download, state.site,
+                                                             systemLocalMinutes, schedule});
     return start;
 }
 
 bool stopDownloadCore(DownloadCore& core, int workerWaitMs) {
+    core.schedule->stop();
     core.queue->shutDown();
     refuseNewCommands();
     terminateStartedCommands();

@@ -9,11 +9,13 @@
 
 #include "base/guarded.h"
 #include "base/records.h"
+#include "base/time_window.h"
 
 namespace quivra {
 
 class DownloadEngine;
 class DownloadQueue;
+class DownloadSchedule;
 class ThreadPool;
 
 struct DownloadCore {
@@ -22,6 +24,9 @@ struct DownloadCore {
     std::shared_ptr<DownloadQueue> queue;
     Guarded<DownloadSettings>& settings;  // the program's download settings record
     SiteAddresses site;
+    LocalClock clock;  // the time the windows of the settings are read at
+    // Follows the settings' windows on that clock (followSettingChange hands it changes).
+    std::shared_ptr<DownloadSchedule> schedule;
 };
 
 struct CoreStart {
@@ -33,12 +38,13 @@ struct CoreStart {
 };
 
 // Once the shared state is loaded: starts the engine in the program folder, the pool
-// with `threads` workers (unless it runs already), and opens the list (openDownloadList).
+// with `threads` workers (unless it runs already), opens the list (openDownloadList) and
+// starts its schedule on the system's clock.
 // The caller decides what a failure means.
 CoreStart startDownloadCore(int threads, bool processMessages);
 
-// Ends the core: first the list is shut (parts still running stay unfinished in the
-// store), then our merges are ended and no new one starts, the workers get up to
+// Ends the core: first the schedule stops and the list is shut (parts still running stay unfinished
+// in the store), then our merges are ended and no new one starts, the workers get up to
 // workerWaitMs to let go (0: they are not waited for), and the engine is released
 // (partial streams stay resumable). False when a worker still ran at the end.
 bool stopDownloadCore(DownloadCore& core, int workerWaitMs);

@@ -18,6 +18,7 @@
 #include "app/download_list_model.h"
 #include "base/config_file.h"
 #include "base/keep_settings.h"
+#include "base/setting_windows.h"
 #include "download/job/progress_text.h"
 #include "download/list/download_queue.h"
 #include "download/thread_pool.h"
@@ -125,10 +126,13 @@ class DownloadListWindowTest : public MainWindowTest {
         return nullptr;
     }
 
+    // The commands on items usable now; the checkable switches are settings, not commands.
     QStringList enabledActions() const {
         QStringList names;
         for (QAction* action : list_->contextMenu()->actions()) {
-            if (!action->isSeparator() && action->isEnabled()) names << action->text();
+            if (!action->isSeparator() && !action->isCheckable() && action->isEnabled()) {
+                names << action->text();
+            }
         }
         return names;
     }
@@ -291,11 +295,28 @@ TEST_F(DownloadListWindowTest, MenuSwitchesBetweenTheStoredLimitAndNone) {
 
     limit->trigger();
     EXPECT_FALSE(sharedState().download.get().speedLimitOn);
-    EXPECT_EQ(effectiveSpeedLimit(sharedState().download.get()), 0);
+    EXPECT_EQ(effectiveSpeedLimit(sharedState().download.get(), systemLocalMinutes()), 0);
     EXPECT_EQ(readConfigItem(sharedState().configPath, "download", "speedLimitOn"), "0");
     EXPECT_EQ(readConfigItem(sharedState().configPath, "download", "speedLimit"), "512");
     limit->trigger();
-    EXPECT_EQ(effectiveSpeedLimit(sharedState().download.get()), 512 << 10);
+    EXPECT_EQ(effectiveSpeedLimit(sharedState().download.get(), systemLocalMinutes()), 512 << 10);
+}
+
+// The menu's 下载时段 switches the stored window on and off, naming it; a broken window
+// cannot be switched.
+TEST_F(DownloadListWindowTest, MenuSwitchesTheDownloadWindow) {
+    auto* window = list_->findChild<QAction*>(QStringLiteral("菜单_downloadWindowOn"));
+    ASSERT_NE(window, nullptr);
+    emit list_->contextMenu()->aboutToShow();
+    EXPECT_EQ(window->text(), "下载时段（01:00-07:00）");
+    EXPECT_FALSE(window->isChecked());
+    window->trigger();
+    EXPECT_EQ(readConfigItem(sharedState().configPath, "download", "downloadWindowOn"), "1");
+
+    keepSettings({{SettingKey::DownloadWindow, std::string("7-1")}});  // as a hand-edited file
+    emit list_->contextMenu()->aboutToShow();
+    EXPECT_FALSE(window->isEnabled());
+    EXPECT_FALSE(window->isChecked());
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "base/shared_state.h"
 #include "devsite/dev_site.h"
 #include "download/download_core.h"
+#include "download/download_schedule.h"
 #include "download/engine/download_engine.h"
 #include "download/list/download_queue.h"
 #include "download/thread_pool.h"
@@ -37,8 +38,10 @@ namespace quivra {
 inline std::shared_ptr<DownloadCore> windowCore(std::shared_ptr<DownloadQueue> queue = nullptr) {
     SharedState& state = sharedState();
     if (!queue) queue = std::make_shared<DownloadQueue>(threadPool(), test::programJob());
-    return std::make_shared<DownloadCore>(
-        DownloadCore{downloadEngine(), threadPool(), std::move(queue), state.download, state.site});
+    auto schedule = std::make_shared<DownloadSchedule>(downloadEngine(), queue, systemLocalMinutes);
+    return std::make_shared<DownloadCore>(DownloadCore{downloadEngine(), threadPool(),
+                                                       std::move(queue), state.download, state.site,
+                                                       systemLocalMinutes, std::move(schedule)});
 }
 
 // Collects the texts of every message box (UTF-8), from any thread.

@@ -322,6 +322,35 @@ TEST_F(SettingsWindowTest, SubtitleLanguagesAreCheckedBeforeTheyAreStored) {
     EXPECT_EQ(sharedState().download.get().subtitleLanguages, "zh-CN,en-US");
 }
 
+// A time window is kept when its box is left, in the form it reads; a text that names no
+// window is refused with its reason and the stored one stays. Its switch is stored as it
+// changes, and the two rows leave the window short enough for a small screen.
+TEST_F(SettingsWindowTest, TimeWindowsAreCheckedBeforeTheyAreStored) {
+    auto* edit = settings_->findChild<QLineEdit*>(QStringLiteral("编辑框_downloadWindow"));
+    auto* on = settings_->findChild<QCheckBox*>(QStringLiteral("选择框_downloadWindowOn"));
+    auto* limitWindow = settings_->findChild<QLineEdit*>(QStringLiteral("编辑框_speedLimitWindow"));
+    ASSERT_TRUE(edit && on && limitWindow);
+    EXPECT_EQ(edit->text(), "01:00-07:00");
+    EXPECT_EQ(limitWindow->text(), "08:00-23:00");
+    EXPECT_FALSE(on->isChecked());
+    on->setChecked(true);
+    EXPECT_EQ(stored("downloadWindowOn"), "1");
+
+    edit->setText(" 23:30 - 6:00 ");
+    emit edit->editingFinished();
+    EXPECT_EQ(stored("downloadWindow"), "23:30-06:00");
+    EXPECT_EQ(edit->text(), "23:30-06:00");
+    for (const char* refused : {"25:00-07:00", "08:00-08:00", "晚上", ""}) {
+        messages_.clear();
+        edit->setText(QString::fromUtf8(refused));
+        emit edit->editingFinished();
+        EXPECT_EQ(messages_.texts().size(), 1u) << refused;
+        EXPECT_EQ(edit->text(), "23:30-06:00") << refused;
+    }
+    EXPECT_EQ(stored("downloadWindow"), "23:30-06:00");
+    EXPECT_LE(settings_->height(), 700);
+}
+
 // Each switch of what an MP4 carries starts on, and is stored as it is toggled.
 TEST_F(SettingsWindowTest, TagAndCoverSwitchesAreStoredAsTheyChange) {
     struct Case {

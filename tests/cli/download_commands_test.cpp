@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/time_window.h"
 #include "devsite/dev_site.h"
 #include "download/list/download_queue.h"
 #include "download/list/download_store.h"
@@ -620,6 +621,31 @@ TEST_F(DownloadCommandTest, AGetShowsInTheWindowsListAndObeysItsPause) {
         << get.out();
     get.signal(SIGINT);
     EXPECT_EQ(get.finish(kLimit).status, 130) << get.err();
+}
+
+// Outside the settings' 下载时段 a get's part waits for the window's start, saying so; with
+// --now the next get downloads it at once, and the stored window stays.
+TEST_F(DownloadCommandTest, TheDownloadWindowHoldsAGetAndNowIgnoresItForTheRun) {
+    const int later = static_cast<int>((systemLocalMinutes() + 120) % kMinutesPerDay);
+    const std::string window =
+        clockText(later) + "-" + clockText((later + 60) % kMinutesPerDay);  // not now
+    ASSERT_TRUE(writeConfigItem(configPath(), "download", "downloadWindowOn", "1"));
+    ASSERT_TRUE(writeConfigItem(configPath(), "download", "downloadWindow", window));
+
+    StartedProgram held(program(), {"get", kOnePartBvid, "-o", downloads().string(), "--json"});
+    const std::string waits = "\"text\":\"等待时段（" + clockText(later) + "开始）\"";
+    EXPECT_TRUE(held.waitForOutput(
+        [&](const std::string& out) { return out.find(waits) != std::string::npos; }, kLimit))
+        << held.out();
+    held.signal(SIGINT);
+    EXPECT_EQ(held.finish(kLimit).status, 130) << held.err();
+    const fs::path made = downloads() / "山间小路的清晨" / "01_山间小路的清晨.mp4";
+    EXPECT_FALSE(fs::exists(made));
+
+    const ProgramRun now = run({"get", kOnePartBvid, "-o", downloads().string(), "--now"});
+    EXPECT_EQ(now.status, 0) << now.err;
+    EXPECT_TRUE(fs::exists(made));
+    EXPECT_EQ(readConfigItem(configPath(), "download", "downloadWindowOn"), "1");
 }
 
 // A file and standard input give the same list with the batch window's rules: any

@@ -161,3 +161,54 @@ TEST(ItemMachine, ATryAUserStartsCountsRetriesAfresh) {
 
 }  // namespace
 }  // namespace quivra
+
+namespace quivra {
+namespace {
+
+// Outside the download window nothing takes a worker: what would have run waits for its
+// start, a merge finishes, and a pause the user made stays a pause.
+TEST(ItemMachine, OutsideTheDownloadWindowPartsWaitForItsStart) {
+    const Case cases[] = {
+        {"a new item waits", ItemState::Queued, ItemEvent::Submitted, ItemState::Queued,
+         changedState()},
+        {"a resumed item waits", ItemState::Paused, ItemEvent::Resumed, ItemState::Queued,
+         changedState()},
+        {"a retry whose time came waits", ItemState::Waiting, ItemEvent::RetryDue,
+         ItemState::Queued, changedState(), false, false, 1, kNow},
+        {"the end stops a running job", ItemState::Running, ItemEvent::WindowClosed,
+         ItemState::Queued, changedState({.stopJob = true}), true},
+        {"the stopped job's item stays queued",
+         ItemState::Queued,
+         ItemEvent::JobStopped,
+         ItemState::Queued,
+         {}},
+        {"a worker takes a queued item: nothing runs",
+         ItemState::Queued,
+         ItemEvent::JobStarted,
+         ItemState::Queued,
+         {}},
+        {"a merge goes on", ItemState::Merging, ItemEvent::WindowClosed, ItemState::Merging, {}},
+        {"a paused item stays paused",
+         ItemState::Paused,
+         ItemEvent::WindowClosed,
+         ItemState::Paused,
+         {}},
+    };
+    ItemMachine machine;
+    machine.windowOpens = 60;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DownloadItem item;
+        item.state = c.from;
+        item.retry = c.retry;
+        item.retryAt = c.retryAt;
+        ItemEvent event;
+        event.kind = c.event;
+        event.nowMs = kNow;
+        EXPECT_EQ(machine.apply(item, event, c.jobRunning), c.effects);
+        EXPECT_EQ(item.state, c.to);
+    }
+}
+
+}  // namespace
+}  // namespace quivra

@@ -110,6 +110,7 @@ std::vector<SettingChange> settingOverrides(const GetOptions& options) {
         if (!none) overrides.push_back({SettingKey::SubtitleLanguages, options.subtitles});
     }
     if (options.nfo) overrides.push_back({SettingKey::LibraryInfo, true});
+    if (options.now) overrides.push_back({SettingKey::DownloadWindowOn, false});
     return overrides;
 }
 
@@ -232,6 +233,9 @@ void addGetCommand(CLI::App& app, CommandAction& chosen) {
                       "NN_name.nfo beside each part's file, and tvshow.nfo in a season's "
                       "folder, for media libraries (for this run; default the settings' "
                       "生成媒体库信息)");
+    command->add_flag("--now", options->now,
+                      "Download now, outside the settings' 下载时段 too (for this run; the "
+                      "speed limit's 限速时段 still holds)");
     command->add_flag("--keep-title-characters", options->keepTitleCharacters,
                       "Names keep every character of the titles a file name can hold (for "
                       "this run; default the settings' 保留原标题字符)");

@@ -64,8 +64,10 @@ void useNetworkOptions(const NetworkOptions& options) {
                                            {SettingKey::ProxyPassword, std::string()}});
     }
     if (options.limitRate) {
+        // The run's own limit holds all the time, whatever the stored 限速时段 says.
         overrides.insert(overrides.end(), {{SettingKey::SpeedLimit, *options.limitRate},
-                                           {SettingKey::SpeedLimitOn, true}});
+                                           {SettingKey::SpeedLimitOn, true},
+                                           {SettingKey::SpeedLimitWindowOn, false}});
     }
     overrideSettings(overrides);
 }

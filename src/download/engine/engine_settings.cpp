@@ -6,16 +6,12 @@ namespace quivra {
 
 void followDownloadSettings(DownloadEngine& engine, const DownloadSettings& settings) {
     SettingEffects all;
-    all.add(SettingEffect::EngineSpeedLimit);
     all.add(SettingEffect::EngineProxy);
     followDownloadSettings(engine, settings, all);
 }
 
 void followDownloadSettings(DownloadEngine& engine, const DownloadSettings& settings,
                             SettingEffects effects) {
-    if (effects.has(SettingEffect::EngineSpeedLimit)) {
-        engine.setSpeedLimit(effectiveSpeedLimit(settings));
-    }
     if (effects.has(SettingEffect::EngineProxy)) {
         engine.setProxy(proxyRoute(settings.proxy, systemProxyEnvironment()));
     }

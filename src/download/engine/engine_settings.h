@@ -1,4 +1,5 @@
-// The engine follows the download settings: the speed limit in force and the proxy.
+// The engine follows the download settings' proxy. The speed limit in force changes with
+// the time of day: the schedule gives it (download/download_schedule.h).
 #pragma once
 
 #include "base/records.h"

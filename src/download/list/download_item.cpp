@@ -5,6 +5,7 @@
 #include <chrono>
 #include <utility>
 
+#include "base/time_window.h"
 #include "download/job/progress_text.h"
 #include "net/text_encoding.h"
 #include "video/audio_choices.h"
@@ -84,10 +85,14 @@ std::string itemQualityText(const DownloadItem& item) {
     return text;
 }
 
+std::string windowWaitText(int windowStart) {
+    return localText("等待时段（") + clockText(windowStart) + localText("开始）");
+}
+
 std::string itemStateText(const DownloadItem& item, std::int64_t nowMs) {
     switch (item.state) {
         case ItemState::Queued:
-            return localText("等待下载");
+            return item.windowStart ? windowWaitText(*item.windowStart) : localText("等待下载");
         case ItemState::Running:
             return localText("下载中");
         case ItemState::Paused:

@@ -93,6 +93,7 @@ struct DownloadItem {
     int retry = 0;                         // the automatic retry waited for or running; 0 none
     int retryLimit = 0;                    // how many automatic retries the failures may take
     std::int64_t retryAt = 0;              // milliseconds since the epoch when the wait ends
+    std::optional<int> windowStart;        // queued outside the download window: when it opens
     std::optional<VideoCodec> videoCodec;  // the codec its job took; none before one chose
 };
 
@@ -115,8 +116,11 @@ bool canRetry(ItemState state);
 std::string_view itemStateName(ItemState state);
 std::optional<ItemState> itemStateFromName(std::string_view name);
 
-// The "状态" of the download list window; a waiting item's counts the time left to nowMs.
+// The "状态" of the download list window; a waiting item's counts the time left to nowMs,
+// a queued one outside the download window names its start.
 std::string itemStateText(const DownloadItem& item, std::int64_t nowMs);
+// "等待时段（01:00开始）": a queued part outside the download window.
+std::string windowWaitText(int windowStart);
 std::int64_t epochMilliseconds();  // now, on the clock of retryAt
 
 // The "清晰度": the quality as offered (its number in lists without the name), and the

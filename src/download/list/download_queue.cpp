@@ -307,14 +307,15 @@ void DownloadQueue::Core::run(std::int64_t id) {
         Entry* entry = table.whole(id);
         if (entry == nullptr || closed) return;
         entry->inPool = false;
-        if (entry->item.state != ItemState::Queued) return;  // paused, cancelled meanwhile
+        ItemEvent started;
+        started.kind = ItemEvent::JobStarted;
+        apply(*entry, started);
+        // Paused, cancelled meanwhile, or waiting for the download window.
+        if (entry->item.state != ItemState::Running) return;
         entry->running = true;
         ++runningJobs;
         token = entry->runToken;
         request = entry->item.request;
-        ItemEvent started;
-        started.kind = ItemEvent::JobStarted;
-        apply(*entry, started);
     }
     Report report(*this, id, token);
     JobResult result;
@@ -482,6 +483,17 @@ void DownloadQueue::setRetryPolicy(RetryPolicy policy) {
 RetryPolicy DownloadQueue::retryPolicy() const {
     std::lock_guard lock(core_->mutex);
     return core_->machine.retries;
+}
+
+void DownloadQueue::followDownloadWindow(std::optional<int> opensAt) {
+    std::lock_guard lock(core_->mutex);
+    if (core_->closed) return;
+    core_->machine.windowOpens = opensAt;
+    ItemEvent event;
+    event.kind = opensAt ? ItemEvent::WindowClosed : ItemEvent::WindowOpened;
+    for (auto& [id, entry] : core_->table.entries()) {
+        if (!entry.foreign) core_->apply(entry, event);
+    }
 }
 
 void DownloadQueue::resumeInterrupted() {

@@ -75,6 +75,11 @@ class DownloadQueue {
     void remove(const std::vector<std::int64_t>& ids);
     void resumeInterrupted();
 
+    // Outside the download window (opensAt: when it opens, minutes after midnight) queued
+    // parts wait for it and running ones go back to wait, their streams kept; none: the
+    // window is open and the parts that waited go on. Parts the user paused stay paused.
+    void followDownloadWindow(std::optional<int> opensAt);
+
     std::vector<DownloadItem> items() const;  // oldest first
     // Each item, oldest first, under the queue's lock and without a copy: what a long list
     // looks at often. The visit never calls the queue.

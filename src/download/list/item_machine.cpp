@@ -22,14 +22,22 @@ ItemEffects setState(DownloadItem& item, ItemState state, const char* stageText)
     return stateChanged();
 }
 
+// Queued: it takes a worker, or outside the download window waits for the window's start.
+// stageText as for setState.
+ItemEffects enqueue(DownloadItem& item, const char* stageText, std::optional<int> windowOpens) {
+    ItemEffects effects = setState(item, ItemState::Queued, stageText);
+    item.windowStart = windowOpens;
+    if (windowOpens) item.stageText = windowWaitText(*windowOpens);
+    effects.runJob = !windowOpens;
+    return effects;
+}
+
 // A try a user starts counts the retries afresh.
-ItemEffects requeue(DownloadItem& item) {
+ItemEffects requeue(DownloadItem& item, std::optional<int> windowOpens) {
     item.retry = 0;
     item.errorText.clear();
     item.finishedAt = 0;
-    ItemEffects effects = setState(item, ItemState::Queued, "等待下载");
-    effects.runJob = true;
-    return effects;
+    return enqueue(item, "等待下载", windowOpens);
 }
 
 ItemEffects fail(DownloadItem& item, const ItemEvent& event, const RetryPolicy& retries) {
@@ -64,15 +72,12 @@ ItemEvent::Kind eventOf(ListCommand command) {
 ItemEffects ItemMachine::apply(DownloadItem& item, const ItemEvent& event, bool jobRunning) const {
     const ItemState state = item.state;
     switch (event.kind) {
-        case ItemEvent::Submitted: {
-            ItemEffects effects = setState(item, ItemState::Queued, nullptr);
-            effects.runJob = true;
-            return effects;
-        }
+        case ItemEvent::Submitted:
+            return enqueue(item, nullptr, windowOpens);
         case ItemEvent::Resubmitted:
             item.bytesDone = 0;
             item.videoCodec.reset();  // its request may name another order: the job chooses anew
-            return requeue(item);
+            return requeue(item, windowOpens);
         case ItemEvent::Paused: {
             if (!canPause(state)) return {};
             ItemEffects effects = setState(item, ItemState::Paused, "已暂停");
@@ -80,12 +85,12 @@ ItemEffects ItemMachine::apply(DownloadItem& item, const ItemEvent& event, bool 
             return effects;
         }
         case ItemEvent::Resumed:
-            return canResume(state) ? requeue(item) : ItemEffects{};
+            return canResume(state) ? requeue(item, windowOpens) : ItemEffects{};
         case ItemEvent::Retried:
             if (!canRetry(state)) return {};
             // A waiting part goes on from where it is; a failed or cancelled one starts afresh.
             if (state != ItemState::Waiting) item.bytesDone = 0;
-            return requeue(item);
+            return requeue(item, windowOpens);
         case ItemEvent::Cancelled: {
             if (!canCancel(state)) return {};
             item.bytesDone = 0;
@@ -95,9 +100,11 @@ ItemEffects ItemMachine::apply(DownloadItem& item, const ItemEvent& event, bool 
             return effects;
         }
         case ItemEvent::JobStarted:
-            // Paused, cancelled or removed while it waited for a worker: nothing runs.
-            return state == ItemState::Queued ? setState(item, ItemState::Running, nullptr)
-                                              : ItemEffects{};
+            // Paused, cancelled or removed while it waited for a worker, or the download
+            // window ended meanwhile: nothing runs.
+            return state == ItemState::Queued && !windowOpens
+                       ? setState(item, ItemState::Running, nullptr)
+                       : ItemEffects{};
         case ItemEvent::Stage: {
             item.stageText = event.text;
             ItemEffects effects;
@@ -134,15 +141,29 @@ ItemEffects ItemMachine::apply(DownloadItem& item, const ItemEvent& event, bool 
         case ItemEvent::JobStopped: {
             ItemEffects effects;
             effects.deleteStreams = state == ItemState::Cancelled;
-            effects.runJob = state == ItemState::Queued;  // resumed before the job had ended
+            // Resumed before the job had ended, or sent back to wait for the download window.
+            effects.runJob = state == ItemState::Queued && !windowOpens;
             return effects;
         }
         case ItemEvent::RetryDue: {
             if (state != ItemState::Waiting || item.retryAt > event.nowMs) return {};
-            ItemEffects effects = setState(item, ItemState::Queued, nullptr);
-            effects.runJob = true;
+            return enqueue(item, nullptr, windowOpens);
+        }
+        case ItemEvent::WindowClosed: {
+            // A pause the schedule makes: the part stays queued, so the user's pauses stay
+            // apart and the window's start sends on only these.
+            const bool waits = state == ItemState::Queued && item.windowStart == windowOpens;
+            if (!windowOpens || waits ||
+                (state != ItemState::Queued && state != ItemState::Running)) {
+                return {};
+            }
+            ItemEffects effects = enqueue(item, nullptr, windowOpens);
+            effects.stopJob = state == ItemState::Running;
             return effects;
         }
+        case ItemEvent::WindowOpened:
+            if (windowOpens || state != ItemState::Queued || !item.windowStart) return {};
+            return enqueue(item, "等待下载", std::nullopt);
     }
     return {};
 }

@@ -1,10 +1,12 @@
 // The rules of an item's life, as a plain value: an event in a state gives the item's new
 // state and what must follow (a job queued or stopped, the temporary streams deleted, the
 // change stored and shown, a retry at a time) as data, which the queue carries out. What
-// each state allows is canPause and its kin (download_item.h).
+// each state allows is canPause and its kin (download_item.h). Outside the download window
+// a queued part does not start, and the window's end sends a running one back to wait.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "download/list/download_item.h"
@@ -30,6 +32,8 @@ struct ItemEvent {
         JobFailed,   // on its own: mendable or not
         JobStopped,  // ended because a pause or cancel asked it to
         RetryDue,
+        WindowClosed,  // the download window ended: running and queued parts wait for its start
+        WindowOpened,  // it started: the parts that waited for it go on
     };
     Kind kind = Submitted;
     std::int64_t nowMs = 0;  // JobDone, JobFailed, RetryDue: epochMilliseconds()
@@ -58,6 +62,9 @@ struct ItemEffects {
 
 struct ItemMachine {
     RetryPolicy retries;
+    // Outside the download window: when it opens (minutes after midnight). Queued parts then
+    // wait for it instead of taking a worker.
+    std::optional<int> windowOpens;
 
     // jobRunning: a job has the item now (a cancel leaves its streams to it, as it lets go
     // of its task before they can go).
