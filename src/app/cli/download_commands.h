@@ -35,6 +35,8 @@ struct GetOptions {
     std::string subtitles;             // --subtitles, checked: "all", "none" or tags; "": stored
     bool subtitlesOnly = false;        // only the .srt files
     bool nfo = false;                  // --nfo: .nfo files for media libraries
+    bool danmaku = false;              // --danmaku: the bullet comments' two files
+    bool danmakuOnly = false;          // only those files
 };
 
 struct ListOptions {
@@ -46,7 +48,8 @@ struct ResumeOptions {
 };
 
 // -o, -j, --no-tags, --no-cover, --codec, --audio-only, --video-only, --container, --output
-// --keep-title-characters and --subtitles: the settings' rows they override for this run.
+// --keep-title-characters, --subtitles, --nfo and --danmaku: the settings' rows they
+// override for this run.
 std::vector<SettingChange> settingOverrides(const GetOptions& options);
 
 // Each returns the exit status (exit_status.h).

@@ -80,7 +80,11 @@ void countStream(const AVStream& stream, MediaSummary& summary) {
     if (stream.disposition & AV_DISPOSITION_ATTACHED_PIC) {
         ++summary.pictureStreams;
     } else if (stream.codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
-        if (summary.videoStreams++ == 0) summary.videoSeconds = streamSeconds(stream);
+        if (summary.videoStreams++ == 0) {
+            summary.videoSeconds = streamSeconds(stream);
+            summary.width = stream.codecpar->width;
+            summary.height = stream.codecpar->height;
+        }
     } else if (stream.codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
         if (summary.audioStreams++ == 0) summary.audioSeconds = streamSeconds(stream);
     } else if (stream.codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE) {

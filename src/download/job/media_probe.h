@@ -16,6 +16,9 @@ struct MediaSummary {
     // The length of the first video and the first audio stream; -1 when unknown.
     double videoSeconds = -1;
     double audioSeconds = -1;
+    // The first video stream's frame in pixels; 0 when unknown.
+    int width = 0;
+    int height = 0;
 };
 
 // Nothing counted when the file cannot be opened or read as media, or libavformat is
