@@ -495,6 +495,14 @@ TEST_F(DownloadCommandTest, BulletCommentsGoBesideEachPartOnItsFrame) {
     get({"-p", "1", "--danmaku", "--container", "mkv"});
     EXPECT_EQ(subtitleTracksOf(video / "01_字幕与章节.mkv"),
               std::vector<std::string>{"ass,chi,弹幕"});
+    // The part's comments run for an hour; those after its 2 s are not drawn, so the file
+    // lasts at most one comment's flight longer than its video.
+    const std::string seconds =
+        test::runProgram("/usr/bin/ffprobe",
+                         {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0",
+                          (video / "01_字幕与章节.mkv").string()})
+            .out;
+    EXPECT_LT(std::stod(seconds), 12) << seconds;
 
     fs::remove_all(downloads());
     get({"-p", "1", "--danmaku-only"});

@@ -138,8 +138,8 @@ TEST_F(MergeCheckTest, MergeNeverReplacesAFinishedFile) {
     EXPECT_TRUE(mergeStreams(video_.string(), audio_.string(), output.string()));
     EXPECT_TRUE(isWholeMerge(output.string(), video_, audio_));
     // A merge that lost its subtitle track or its chapters is not whole.
-    EXPECT_FALSE(isWholeMerge(output.string(), video_, audio_, {1, false}));
-    EXPECT_FALSE(isWholeMerge(output.string(), video_, audio_, {0, true}));
+    EXPECT_FALSE(isWholeMerge(output.string(), video_, audio_, {1, false, false}));
+    EXPECT_FALSE(isWholeMerge(output.string(), video_, audio_, {0, true, false}));
 }
 
 // The command line of each format; the default one (MP4 of video and audio) is the one
@@ -214,12 +214,13 @@ TEST_F(MergeCheckTest, EveryFormatMergesWhole) {
     ffmpeg(in(audio_) + "-c:a eac3 -f mp4 " + out("eac3.m4s"));
     const std::string flac = (work_ / "flac.m4s").string();
     const std::string eac3 = (work_ / "eac3.m4s").string();
-    // The bullet comments' ASS goes into the MKV alone, and its check counts it.
+    // The bullet comments' ASS goes into the MKV alone, and its check counts it; its last
+    // comment flies on past the streams' end.
     std::ofstream(work_ / "c.ass") << "[Script Info]\nScriptType: v4.00+\nPlayResX: 64\n"
                                       "PlayResY: 64\n\n[V4+ Styles]\nFormat: Name, Fontsize\n"
                                       "Style: Danmaku,20\n\n[Events]\nFormat: Layer, Start, "
                                       "End, Style, Name, MarginL, MarginR, MarginV, Effect, "
-                                      "Text\nDialogue: 0,0:00:00.00,0:00:01.00,Danmaku,,0,0,0,,"
+                                      "Text\nDialogue: 0,0:00:01.00,0:00:30.00,Danmaku,,0,0,0,,"
                                       "弹幕\n";
     const MergeExtras extras{{{"title", "标题"}, {"artist", "作者"}},
                              (work_ / "cover.jpg").string(),

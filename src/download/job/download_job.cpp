@@ -205,18 +205,19 @@ PartExtras partExtras(const DownloadRequest& part, const std::string& streamFile
 
 // The bullet comments beside the part, drawn on the given frame in the style the settings
 // hold now, each thing left out said.
-PartDanmaku writeDanmaku(const DownloadRequest& part, FrameSize frame, Stages& stages) {
+PartDanmaku writeDanmaku(const DownloadRequest& part, const DanmakuFrame& frame, Stages& stages) {
     PartDanmaku danmaku =
         writePartDanmaku(part, danmakuStyleOf(sharedState().download.get()), frame);
     for (const std::string& text : danmaku.notes) stages.write(text);
     return danmaku;
 }
 
-// The bullet comments of a part whose streams are whole, on its video's frame (an audio
-// part's: 1920x1080); the ASS (UTF-8) when the part takes it as a track, else "".
-std::string partDanmaku(const DownloadRequest& part, const std::string& videoFile, Stages& stages) {
+// The bullet comments of a part whose streams are whole, on the frame of its stream file (an
+// audio part's: 1920x1080); the ASS (UTF-8) when the part takes it as a track, else "".
+std::string partDanmaku(const DownloadRequest& part, const std::string& streamFile,
+                        Stages& stages) {
     if (!part.danmaku.files) return {};
-    const FrameSize frame = videoFile.empty() ? FrameSize{} : frameOfFile(localToUtf8(videoFile));
+    const DanmakuFrame frame = frameOfFile(localToUtf8(streamFile));
     if (!writeDanmaku(part, frame, stages).written || !part.danmaku.track) return {};
     return localToUtf8(danmakuAssPath(part));
 }
@@ -238,8 +239,9 @@ JobResult writeSubtitlesOnly(const DownloadRequest& part, Stages& stages) {
 // file when one is there (no video is fetched to learn it).
 JobResult writeDanmakuOnly(const DownloadRequest& part, Stages& stages) {
     stages.write("正在获取弹幕");
-    const FrameSize frame =
-        isFinishedOutput(part.outputPath) ? frameOfFile(localToUtf8(part.outputPath)) : FrameSize{};
+    const DanmakuFrame frame = isFinishedOutput(part.outputPath)
+                                   ? frameOfFile(localToUtf8(part.outputPath))
+                                   : DanmakuFrame{};
     const PartDanmaku danmaku = writeDanmaku(part, frame, stages);
     if (danmaku.written) return {JobResult::Done, ""};
     // The last note is why nothing was written.
@@ -331,7 +333,7 @@ JobResult runDownloadJob(const JobContext& context, const DownloadRequest& part,
     }
     if (report.stopRequested()) return {JobResult::Stopped, ""};
     const PartExtras extras = partExtras(part, wantsVideo ? videoFile : audioFile, stages);
-    const std::string danmakuTrack = partDanmaku(part, videoFile, stages);
+    const std::string danmakuTrack = partDanmaku(part, wantsVideo ? videoFile : audioFile, stages);
 
     stages.write("正在合成音视频");
     report.mergeStarted();

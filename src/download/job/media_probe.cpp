@@ -148,6 +148,9 @@ bool isWholeMerge(const std::string& mergedPath, const std::string& videoPath,
             return false;
         longest = std::max(longest, audio.seconds);
     }
+    if (carries.outlastingTrack) {
+        return merged.seconds >= 0 && merged.seconds + kToleratedSeconds >= longest;
+    }
     return isAbout(merged.seconds, longest);
 }
 

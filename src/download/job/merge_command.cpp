@@ -97,7 +97,7 @@ MergeCarries carried(const MergeExtras& extras, OutputFormat format) {
     if (!carriesTextTracks(format)) return {};
     const bool danmaku = carriesDanmakuTrack(extras, format);
     return {static_cast<int>(extras.subtitles.size()) + (danmaku ? 1 : 0),
-            !extras.chaptersPath.empty()};
+            !extras.chaptersPath.empty(), danmaku};
 }
 
 }  // namespace

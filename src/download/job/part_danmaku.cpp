@@ -23,10 +23,15 @@ std::string assFontName(const std::string& local) {
 
 }  // namespace
 
-FrameSize frameOfFile(const std::string& path) {
+DanmakuFrame frameOfFile(const std::string& path) {
     const MediaSummary summary = probeMedia(path);
-    if (summary.width <= 0 || summary.height <= 0) return {};
-    return {summary.width, summary.height};
+    DanmakuFrame frame;
+    if (summary.width > 0 && summary.height > 0) {
+        frame.width = summary.width;
+        frame.height = summary.height;
+    }
+    frame.seconds = std::max(0.0, summary.seconds);
+    return frame;
 }
 
 DanmakuStyle danmakuStyleOf(const DownloadSettings& settings) {
@@ -46,7 +51,7 @@ DanmakuStyle danmakuStyleOf(const DownloadSettings& settings) {
 }
 
 PartDanmaku writePartDanmaku(const DownloadRequest& part, const DanmakuStyle& style,
-                             FrameSize frame) {
+                             const DanmakuFrame& frame) {
     PartDanmaku result;
     for (const std::string& problem : style.blocklist.problems) {
         result.notes.push_back(localText("屏蔽词") + utf8ToLocalText(problem));
@@ -56,11 +61,19 @@ PartDanmaku writePartDanmaku(const DownloadRequest& part, const DanmakuStyle& st
         result.notes.push_back(localText("弹幕未能获取：") + fetched.failure);
         return result;
     }
-    const DanmakuList& list = fetched.list;
+    DanmakuList list = fetched.list;
     if (!list.problem.empty()) result.notes.push_back(utf8ToLocalText(list.problem));
     if (list.skipped > 0) {
         result.notes.push_back(localText("略去") + std::to_string(list.skipped) +
                                localText("条无法读取的弹幕"));
+    }
+    // Never seen, and in a track they would make the file outlast its video.
+    const auto late = std::erase_if(list.comments, [&](const Danmaku& comment) {
+        return frame.seconds > 0 && comment.seconds >= frame.seconds;
+    });
+    if (late > 0) {
+        result.notes.push_back(localText("略去") + std::to_string(late) +
+                               localText("条视频结束后的弹幕"));
     }
     const DanmakuAss ass = danmakuToAss(list, style, frame.width, frame.height);
     result.written = saveWholeFile(fetched.xml, localToUtf8(danmakuXmlPath(part))) &&

@@ -12,15 +12,16 @@
 
 namespace quivra {
 
-// The frame the comments are drawn on (PlayResX/Y).
-struct FrameSize {
+// What the comments are drawn on: the video's frame (PlayResX/Y) and its length.
+struct DanmakuFrame {
     int width = 1920;
     int height = 1080;
+    double seconds = 0;  // comments after it are not drawn; 0: no limit
 };
 
-// The frame of the first video stream of a media file (UTF-8 path); 1920x1080 when it has
-// none or cannot be read.
-FrameSize frameOfFile(const std::string& path);
+// The frame of the first video stream of a media file (UTF-8 path), 1920x1080 when it has
+// none, and the file's length; the defaults when it cannot be read.
+DanmakuFrame frameOfFile(const std::string& path);
 
 // The one reading of the settings' bullet-comment rows: 显示区域 snapped to a quarter of the
 // frame, 屏蔽词 parsed from the local text.
@@ -33,9 +34,9 @@ struct PartDanmaku {
 
 // Fetches the part's comments from the site of the shared state, with its cookie, and writes
 // both files whole. A refusal, an answer that is not deflate, past the cap or not XML writes
-// nothing; a list cut short and unreadable comments are written without what is missing.
-// No comment at all gives an ASS of its header alone.
+// nothing; a list cut short, unreadable comments and those after the video's end leave the
+// ASS without them. No comment at all gives an ASS of its header alone.
 PartDanmaku writePartDanmaku(const DownloadRequest& part, const DanmakuStyle& style,
-                             FrameSize frame);
+                             const DanmakuFrame& frame);
 
 }  // namespace quivra
