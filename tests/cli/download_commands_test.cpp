@@ -447,6 +447,74 @@ TEST_F(DownloadCommandTest, SubtitlesAndChaptersGoIntoThePartsFileAndBesideIt) {
     }
 }
 
+// "video,W,H" of the frame an ASS file is drawn on.
+std::string assFrameOf(const fs::path& ass) {
+    const std::string text = textOf(ass);
+    const auto value = [&](const std::string& key) {
+        const std::size_t at = text.find(key + ": ");
+        if (at == std::string::npos) return std::string();
+        const std::size_t from = at + key.size() + 2;
+        return text.substr(from, text.find('\n', from) - from);
+    };
+    return "video," + value("PlayResX") + "," + value("PlayResY");
+}
+
+// With --danmaku each part gets the site's comments and an ASS drawn on its video's frame
+// (0 comments: the header alone); an MKV takes the ASS as a track only with 弹幕轨道;
+// --danmaku-only writes the two files alone, and a second time finds them done.
+TEST_F(DownloadCommandTest, BulletCommentsGoBesideEachPartOnItsFrame) {
+    writeConfigItem(configPath(), "download", "danmakuTrack", "1");
+    const std::vector<std::string> common = {
+        "get",        devsite::kCommentsBvid, "-o",  downloads().string(),
+        "--no-cover", "--subtitles",          "none"};
+    const auto get = [&](std::vector<std::string> options) {
+        std::vector<std::string> args = common;
+        args.insert(args.end(), options.begin(), options.end());
+        const ProgramRun done = run(args);
+        EXPECT_EQ(done.status, 0) << done.err;
+    };
+    get({"-p", "1-2", "--danmaku"});
+    const fs::path video = downloads() / "字幕_弹幕_章节";
+    EXPECT_EQ(filesIn(video),
+              (std::vector<std::string>{"01_字幕与章节.danmaku.ass", "01_字幕与章节.danmaku.xml",
+                                        "01_字幕与章节.mp4", "02_答非所问.danmaku.ass",
+                                        "02_答非所问.danmaku.xml", "02_答非所问.mp4"}));
+    for (const char* name : {"01_字幕与章节", "02_答非所问"}) {
+        SCOPED_TRACE(name);
+        const fs::path mp4 = video / (std::string(name) + ".mp4");
+        EXPECT_EQ(assFrameOf(video / (std::string(name) + ".danmaku.ass")), streamsOf(mp4).at(0));
+        EXPECT_EQ(subtitleTracksOf(mp4), std::vector<std::string>{});  // MP4 takes no ASS
+    }
+    const std::string xml = textOf(video / "01_字幕与章节.danmaku.xml");
+    std::size_t comments = 0;
+    for (std::size_t at = 0; (at = xml.find("<d p=", at)) != std::string::npos; ++at) ++comments;
+    EXPECT_EQ(comments, static_cast<std::size_t>(devsite::kCrowdedDanmakuCount));
+    EXPECT_NE(textOf(video / "01_字幕与章节.danmaku.ass").find("Dialogue: "), std::string::npos);
+    EXPECT_EQ(textOf(video / "02_答非所问.danmaku.ass").find("Dialogue: "), std::string::npos);
+
+    fs::remove_all(downloads());
+    get({"-p", "1", "--danmaku", "--container", "mkv"});
+    EXPECT_EQ(subtitleTracksOf(video / "01_字幕与章节.mkv"),
+              std::vector<std::string>{"ass,chi,弹幕"});
+    // The part's comments run for an hour; those after its 2 s are not drawn, so the file
+    // lasts at most one comment's flight longer than its video.
+    const std::string seconds =
+        test::runProgram("/usr/bin/ffprobe",
+                         {"-v", "error", "-show_entries", "format=duration", "-of", "csv=p=0",
+                          (video / "01_字幕与章节.mkv").string()})
+            .out;
+    EXPECT_LT(std::stod(seconds), 12) << seconds;
+
+    fs::remove_all(downloads());
+    get({"-p", "1", "--danmaku-only"});
+    EXPECT_EQ(filesIn(video),
+              (std::vector<std::string>{"01_字幕与章节.danmaku.ass", "01_字幕与章节.danmaku.xml"}));
+    EXPECT_EQ(assFrameOf(video / "01_字幕与章节.danmaku.ass"), "video,1920,1080");
+    const std::size_t asked = site().requestsTo("/x/v1/dm/list.so").size();
+    get({"-p", "1", "--danmaku-only"});
+    EXPECT_EQ(site().requestsTo("/x/v1/dm/list.so").size(), asked);
+}
+
 // --output names the files for the run only; a template reaching outside the download
 // folder is refused before anything is fetched.
 TEST_F(DownloadCommandTest, OutputOptionNamesTheFilesForTheRun) {

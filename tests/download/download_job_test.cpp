@@ -9,9 +9,11 @@
 #include <thread>
 
 #include "download/job/merge_tags.h"
+#include "download/job/part_danmaku.h"
 #include "download/job/part_extras.h"
 #include "download/job/progress_text.h"
 #include "download/plan/download_plan.h"
+#include "download/plan/part_files.h"
 #include "job_fixture.h"
 #include "support/small_disk.h"
 #include "video/audio_choices.h"
@@ -93,6 +95,34 @@ TEST(DownloadNames, LongDescriptionIsCutAtACharacter) {
     ASSERT_EQ(tags.size(), 1u);
     EXPECT_EQ(tags[0].key, "description");
     EXPECT_EQ(tags[0].value, repeated("字", kMaxDescriptionBytes / 3));
+}
+
+// The settings' rows become the style the ASS is drawn in: 显示区域 to the nearest quarter,
+// percents as shares, the local texts as UTF-8, a font name that cannot break a style line.
+TEST(DanmakuStyle, SettingsBecomeTheStyle) {
+    const struct {
+        int area;
+        double share;
+    } areas[] = {{25, 0.25}, {37, 0.25}, {38, 0.5}, {60, 0.5}, {63, 0.75}, {88, 1}, {100, 1}};
+    DownloadSettings settings = defaultDownloadSettings();
+    for (const auto& a : areas) {
+        settings.danmakuArea = a.area;
+        EXPECT_EQ(danmakuStyleOf(settings).area, a.share) << a.area;
+    }
+    settings.danmakuFont = localText("思源黑体, Bold");
+    settings.danmakuOpacity = 35;
+    settings.danmakuHideColored = true;
+    settings.danmakuBlocklist = localText("前方\n/高能+/\n/[/");
+    const DanmakuStyle style = danmakuStyleOf(settings);
+    EXPECT_EQ(style.font, "思源黑体 Bold");
+    EXPECT_DOUBLE_EQ(style.opacity, 0.35);
+    EXPECT_TRUE(style.hideColored);
+    EXPECT_FALSE(style.hideTop);
+    EXPECT_EQ(style.blocklist.words, std::vector<std::string>{"前方"});
+    EXPECT_EQ(style.blocklist.patterns, std::vector<std::string>{localText("高能+")});
+    EXPECT_EQ(style.blocklist.problems.size(), 1u);
+    settings.danmakuFont = ",";
+    EXPECT_EQ(danmakuStyleOf(settings).font, DanmakuStyle{}.font);
 }
 
 using DownloadJobTest = JobSiteTest;
@@ -204,6 +234,55 @@ TEST_F(DownloadJobTest, BadSubtitlesAndChaptersAreLeftOutAndSaid) {
         EXPECT_EQ(std::ranges::count(chapters, '\n'), c.chapters) << chapters;
     }
     EXPECT_TRUE(fs::is_empty(directory_ / "temp"));  // no chapters file left
+}
+
+// The texts an ASS file shows, each after the tags that place it.
+std::vector<std::string> dialogueTexts(const fs::path& ass) {
+    std::ifstream in(ass);
+    std::vector<std::string> texts;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.starts_with("Dialogue: ")) continue;
+        std::size_t at = 0;
+        for (int field = 0; field < 9; ++field) at = line.find(',', at) + 1;
+        texts.push_back(line.substr(line.find('}', at) + 1));
+    }
+    return texts;
+}
+
+// Comments that inflate past the cap are refused and said, and the part downloads without
+// them; comments that try ASS overrides are shown as they were written.
+TEST_F(DownloadJobTest, BulletCommentsPastTheCapOrTryingOverridesCannotHarmThePart) {
+    const std::string joiner = "\xE2\x81\xA0";  // after a backslash: no override starts
+    const struct {
+        const char* cid;
+        const char* said;                // a stage text; "": none
+        std::vector<std::string> texts;  // what the ASS shows; none: no files
+    } cases[] = {
+        {devsite::kDanmakuBombCid, "弹幕未能获取：弹幕解压后超过64MiB，已拒绝", {}},
+        {devsite::kOverrideDanmakuCid,
+         "",
+         {"\\{\\" + joiner + "pos(0,0)\\}不在左上角", "\\{\\" + joiner + "c&H0000FF&\\}不是红色",
+          "反斜杠\\" + joiner + "N不换行", "真的\\N换行"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.cid);
+        DownloadRequest request = part("Comments", c.cid);
+        request.bvid = devsite::kCommentsBvid;
+        request.danmaku = {true, false, false};
+        RecordingReport report;
+        ASSERT_EQ(runJob(request, report).outcome, JobResult::Done);
+        const std::vector<std::string> history = report.history();
+        EXPECT_EQ(history.back(), "下载完成");
+        if (*c.said) {
+            EXPECT_NE(std::ranges::find(history, c.said), history.end());
+        }
+        EXPECT_TRUE(fs::exists(request.outputPath));
+        const fs::path ass = danmakuAssPath(request);
+        EXPECT_EQ(fs::exists(danmakuXmlPath(request)), !c.texts.empty());
+        EXPECT_EQ(fs::exists(ass), !c.texts.empty());
+        EXPECT_EQ(dialogueTexts(ass), c.texts);
+        fs::remove(request.outputPath);
+    }
 }
 
 // The engine tells the job when a stream is whole: with a minute between its looks at a

@@ -56,6 +56,7 @@ DownloadItem sampleItem(std::int64_t id, ItemState state) {
         item.request.subtitles = {"zh-CN,en-US", true, id % 4 == 1};
         item.request.fileTags = id % 4 == 3;  // the texts bound for the .nfo files alone
         item.request.libraryInfo = true;
+        item.request.danmaku = {true, id % 4 == 3, id % 4 == 1};
     } else {
         item.request.episodeId = "61002";
         item.request.seasonId = "60001";
@@ -78,15 +79,26 @@ void expectSameItem(const DownloadItem& a, const DownloadItem& b) {
                           i.state, i.stageText, i.errorText, i.bytesDone, i.bytesTotal, i.createdAt,
                           i.finishedAt, r.tags, r.coverAddress, r.siteTitle, r.episodeId, r.codecs,
                           i.videoCodec, r.content, r.subtitles, r.fileTags, r.libraryInfo,
-                          r.seasonId);
+                          r.seasonId, r.danmaku);
     };
     EXPECT_EQ(fields(a), fields(b));
+}
+
+// The item as a store of schema 9 keeps it: no bullet comments.
+constexpr const char* kDropDanmaku =
+    "ALTER TABLE items DROP COLUMN danmaku_only; ALTER TABLE items DROP COLUMN danmaku_track;"
+    " ALTER TABLE items DROP COLUMN danmaku;";
+DownloadItem beforeDanmaku(DownloadItem item) {
+    item.request.danmaku = {};
+    return item;
 }
 
 // The item as a store from before codecs keeps it: the default order, no codec taken,
 // video and audio, the subtitles' default, the tags in the file and no .nfo files.
 constexpr const char* kDropCodecs =
-    "ALTER TABLE items DROP COLUMN season_id; ALTER TABLE items DROP COLUMN library_info;"
+    "ALTER TABLE items DROP COLUMN danmaku_only; ALTER TABLE items DROP COLUMN danmaku_track;"
+    " ALTER TABLE items DROP COLUMN danmaku; ALTER TABLE items DROP COLUMN season_id; ALTER TABLE "
+    "items DROP COLUMN library_info;"
     " ALTER TABLE items DROP COLUMN file_tags;"
     "ALTER TABLE items DROP COLUMN subtitles_only; ALTER TABLE items DROP COLUMN ai_subtitles;"
     " ALTER TABLE items DROP COLUMN subtitles; ALTER TABLE items DROP COLUMN content; ALTER TABLE "
@@ -100,7 +112,7 @@ DownloadItem beforeCodecs(DownloadItem item) {
     item.request.fileTags = true;
     item.request.libraryInfo = false;
     item.request.seasonId.clear();
-    return item;
+    return beforeDanmaku(std::move(item));
 }
 
 std::string queryText(const std::string& path, const std::string& sql) {
@@ -128,7 +140,7 @@ TEST(DownloadStore, WrittenItemsComeBackFromAPrivateWalStore) {
         EXPECT_EQ(test::fileMode(path), 0600u);
         EXPECT_EQ(test::fileMode(path + "-wal"), 0600u);
         EXPECT_EQ(queryText(path, "PRAGMA journal_mode"), "wal");
-        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "9");
+        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "10");
     }
     StoreOpening again = DownloadStore::open(path);
     ASSERT_EQ(again.items.size(), 2u);
@@ -255,7 +267,7 @@ TEST(DownloadStore, UnreadableStoreIsMovedAsideAndAFreshOneTakesItsPlace) {
         {"garbage",
          [](const std::string& path) { test::writeBytes(path, std::string(5000, 'x')); }},
         {"another schema", sql("CREATE TABLE other (x); PRAGMA user_version = 1")},
-        {"a later version", sql("PRAGMA user_version = 10")},
+        {"a later version", sql("PRAGMA user_version = 11")},
         {"an unknown state",
          [](const std::string& path) {
              DownloadStore::open(path).store->save(sampleItem(1, ItemState::Done), true);
@@ -287,38 +299,54 @@ TEST(DownloadStore, UnreadableStoreIsMovedAsideAndAFreshOneTakesItsPlace) {
     }
 }
 
-// A store of the program before seasons keeps every row, each a video's part; an episode
-// written after the upgrade comes back as one.
-TEST(DownloadStore, AStoreOfTheVersionBeforeSeasonsKeepsEveryRow) {
-    test::TempFolder folder;
-    const std::string path = folder.file("downloads.db");
-    {
-        StoreOpening opening = DownloadStore::open(path);
-        for (std::int64_t id = 1; id <= 3; id += 2) {
-            opening.store->save(sampleItem(id, ItemState::Done), true);
+// A store of the program before seasons, and one of the program before bullet comments,
+// keep every row, each as its program wrote it; an episode and a part with comments
+// written after the upgrade come back as they were.
+TEST(DownloadStore, OlderStoresKeepEveryRow) {
+    struct Case {
+        const char* what;
+        std::string drop;
+        DownloadItem (*asKept)(DownloadItem);
+    };
+    const Case cases[] = {
+        {"schema 4",
+         std::string(kDropCodecs) +
+             "ALTER TABLE items DROP COLUMN episode_id; PRAGMA user_version = 4",
+         beforeCodecs},
+        {"schema 9", std::string(kDropDanmaku) + "PRAGMA user_version = 9", beforeDanmaku},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempFolder folder;
+        const std::string path = folder.file("downloads.db");
+        {
+            StoreOpening opening = DownloadStore::open(path);
+            for (std::int64_t id = 1; id <= 3; id += 2) {
+                opening.store->save(sampleItem(id, ItemState::Done), true);
+            }
+            opening.store->save(sampleItem(5, ItemState::Paused), true);
         }
-        opening.store->save(sampleItem(5, ItemState::Paused), true);
-    }
-    {
-        SqliteDatabase database;
-        ASSERT_TRUE(database.open(path));
-        ASSERT_TRUE(
-            database.execute(std::string(kDropCodecs) +
-                             "ALTER TABLE items DROP COLUMN episode_id; PRAGMA user_version = 4"));
-    }
-    {
-        StoreOpening opening = DownloadStore::open(path);
-        ASSERT_TRUE(opening.movedAsideTo.empty());
-        ASSERT_EQ(opening.items.size(), 3u);
-        for (const DownloadItem& item : opening.items) {
-            expectSameItem(item, beforeCodecs(sampleItem(item.id, item.state)));
+        {
+            SqliteDatabase database;
+            ASSERT_TRUE(database.open(path));
+            ASSERT_TRUE(database.execute(c.drop));
         }
-        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "9");
-        opening.store->save(sampleItem(6, ItemState::Queued), true);
+        {
+            StoreOpening opening = DownloadStore::open(path);
+            ASSERT_TRUE(opening.movedAsideTo.empty());
+            ASSERT_EQ(opening.items.size(), 3u);
+            for (const DownloadItem& item : opening.items) {
+                expectSameItem(item, c.asKept(sampleItem(item.id, item.state)));
+            }
+            EXPECT_EQ(queryText(path, "PRAGMA user_version"), "10");
+            opening.store->save(sampleItem(6, ItemState::Queued), true);
+            opening.store->save(sampleItem(7, ItemState::Queued), true);
+        }
+        const StoreOpening again = DownloadStore::open(path);
+        ASSERT_EQ(again.items.size(), 5u);
+        EXPECT_EQ(again.items[3].request.episodeId, "61002");
+        expectSameItem(again.items[4], sampleItem(7, ItemState::Queued));
     }
-    const StoreOpening again = DownloadStore::open(path);
-    ASSERT_EQ(again.items.size(), 4u);
-    EXPECT_EQ(again.items[3].request.episodeId, "61002");
 }
 
 // A store of the program before tags keeps its items, which carry no tags and no cover.
@@ -348,7 +376,7 @@ TEST(DownloadStore, StoreOfTheFirstVersionIsUpgradedWithItsItems) {
     EXPECT_FALSE(opening.items[0].request.tags.has_value());
     EXPECT_EQ(opening.items[0].request.coverAddress, "");
     EXPECT_EQ(opening.items[0].request.siteTitle, "");  // the list shows its folder name
-    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "9");
+    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "10");
 }
 
 // Another process holding the store (a second program) is no reason to move it aside.

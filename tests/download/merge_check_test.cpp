@@ -138,15 +138,16 @@ TEST_F(MergeCheckTest, MergeNeverReplacesAFinishedFile) {
     EXPECT_TRUE(mergeStreams(video_.string(), audio_.string(), output.string()));
     EXPECT_TRUE(isWholeMerge(output.string(), video_, audio_));
     // A merge that lost its subtitle track or its chapters is not whole.
-    EXPECT_FALSE(isWholeMerge(output.string(), video_, audio_, {1, false}));
-    EXPECT_FALSE(isWholeMerge(output.string(), video_, audio_, {0, true}));
+    EXPECT_FALSE(isWholeMerge(output.string(), video_, audio_, {1, false, false}));
+    EXPECT_FALSE(isWholeMerge(output.string(), video_, audio_, {0, true, false}));
 }
 
 // The command line of each format; the default one (MP4 of video and audio) is the one
 // every earlier version ran, to the byte.
 TEST(MergeCommandLine, FollowsTheFormatAndTheStreams) {
-    const MergeExtras cover{{{"title", "t"}}, "c.jpg", {}, ""};
-    const MergeExtras texts{{}, "", {{"s.srt", "chi", "中文 'x'"}}, "ch.txt"};
+    const MergeExtras cover{{{"title", "t"}}, "c.jpg", {}, "", ""};
+    const MergeExtras texts{{}, "", {{"s.srt", "chi", "中文 'x'"}}, "ch.txt", ""};
+    const MergeExtras comments{{}, "", {{"s.srt", "eng", "E"}}, "", "d.ass"};
     const struct {
         const char* video;
         const char* audio;
@@ -182,6 +183,17 @@ TEST(MergeCommandLine, FollowsTheFormatAndTheStreams) {
          "-i 'file:v' -i 'file:s.srt' -i 'file:ch.txt' -map 0:v:0 -map 1:s:0 -map_chapters 2 "
          "-vcodec copy -scodec subrip -metadata:s:s:0 'language=chi' "
          "-metadata:s:s:0 'title=中文 '\\''x'\\''' -f matroska 'file:o'"},
+        // The comments' ASS stays ASS, whatever -scodec makes of the others; MP4 takes none.
+        {"v", "", comments, OutputFormat::Mkv,
+         "-i 'file:v' -i 'file:s.srt' -i 'file:d.ass' -map 0:v:0 -map 1:s:0 -map 2:s:0 "
+         "-vcodec copy -scodec subrip -metadata:s:s:0 'language=eng' -metadata:s:s:0 'title=E' "
+         "-c:s:1 copy -metadata:s:s:1 language=chi -metadata:s:s:1 'title=弹幕' "
+         "-f matroska 'file:o'"},
+        {"v",
+         "",
+         {{}, "", {}, "", "d.ass"},
+         OutputFormat::Mp4,
+         "-i 'file:v' -vcodec copy -f mp4 'file:o'"},
         // Audio alone carries no text tracks and no chapters.
         {"", "a", texts, OutputFormat::M4a, "-i 'file:a' -acodec copy -f mp4 'file:o'"},
     };
@@ -202,8 +214,19 @@ TEST_F(MergeCheckTest, EveryFormatMergesWhole) {
     ffmpeg(in(audio_) + "-c:a eac3 -f mp4 " + out("eac3.m4s"));
     const std::string flac = (work_ / "flac.m4s").string();
     const std::string eac3 = (work_ / "eac3.m4s").string();
-    const MergeExtras extras{
-        {{"title", "标题"}, {"artist", "作者"}}, (work_ / "cover.jpg").string(), {}, ""};
+    // The bullet comments' ASS goes into the MKV alone, and its check counts it; its last
+    // comment flies on past the streams' end.
+    std::ofstream(work_ / "c.ass") << "[Script Info]\nScriptType: v4.00+\nPlayResX: 64\n"
+                                      "PlayResY: 64\n\n[V4+ Styles]\nFormat: Name, Fontsize\n"
+                                      "Style: Danmaku,20\n\n[Events]\nFormat: Layer, Start, "
+                                      "End, Style, Name, MarginL, MarginR, MarginV, Effect, "
+                                      "Text\nDialogue: 0,0:00:01.00,0:00:30.00,Danmaku,,0,0,0,,"
+                                      "弹幕\n";
+    const MergeExtras extras{{{"title", "标题"}, {"artist", "作者"}},
+                             (work_ / "cover.jpg").string(),
+                             {},
+                             "",
+                             (work_ / "c.ass").string()};
     const struct {
         const char* output;
         std::string video;
@@ -222,6 +245,7 @@ TEST_F(MergeCheckTest, EveryFormatMergesWhole) {
         EXPECT_EQ(merged.videoStreams, c.video.empty() ? 0 : 1);
         EXPECT_EQ(merged.audioStreams, c.audio.empty() ? 0 : 1);
         EXPECT_EQ(merged.pictureStreams, 1);
+        EXPECT_EQ(merged.subtitleStreams, std::string(c.output).ends_with(".mkv") ? 1 : 0);
         const std::string read = runCommand(
             "ffprobe -v error -show_entries format_tags=title,artist:stream=codec_name -of "
             "default=nw=1 " +

@@ -36,6 +36,8 @@ struct GetOptions {
     bool subtitlesOnly = false;        // only the .srt files
     bool nfo = false;                  // --nfo: .nfo files for media libraries
     bool now = false;                  // --now: the download window does not hold the parts
+    bool danmaku = false;              // --danmaku: the bullet comments' two files
+    bool danmakuOnly = false;          // only those files
 };
 
 struct ListOptions {
@@ -47,8 +49,8 @@ struct ResumeOptions {
 };
 
 // -o, -j, --no-tags, --no-cover, --codec, --audio-only, --video-only, --container, --output
-// --keep-title-characters, --subtitles, --nfo and --now: the settings' rows they override
-// for this run.
+// --keep-title-characters, --subtitles, --nfo, --danmaku and --now: the settings' rows they
+// override for this run.
 std::vector<SettingChange> settingOverrides(const GetOptions& options);
 
 // Each returns the exit status (exit_status.h).

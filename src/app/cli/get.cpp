@@ -1,7 +1,8 @@
 // get ADDRESS... [-i FILE] [-q QUALITY] [-a AUDIO] [-p PARTS] [-o FOLDER] [-j THREADS] [--json]
 //     [--no-tags] [--no-cover] [--codec ORDER] [--audio-only|--video-only] [--container mp4|mkv]
 //     [--output TEMPLATE] [--keep-title-characters] [--items ITEMS] [--since DAY] [--until DAY]
-//     [--match TEXT] [--subtitles LANGS|all|none] [--subtitles-only] [--nfo]
+//     [--match TEXT] [--subtitles LANGS|all|none] [--subtitles-only] [--nfo] [--danmaku]
+//     [--danmaku-only]
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -111,6 +112,7 @@ std::vector<SettingChange> settingOverrides(const GetOptions& options) {
     }
     if (options.nfo) overrides.push_back({SettingKey::LibraryInfo, true});
     if (options.now) overrides.push_back({SettingKey::DownloadWindowOn, false});
+    if (options.danmaku) overrides.push_back({SettingKey::Danmaku, true});
     return overrides;
 }
 
@@ -236,6 +238,13 @@ void addGetCommand(CLI::App& app, CommandAction& chosen) {
     command->add_flag("--now", options->now,
                       "Download now, outside the settings' 下载时段 too (for this run; the "
                       "speed limit's 限速时段 still holds)");
+    command->add_flag("--danmaku", options->danmaku,
+                      "The bullet comments beside each part's file: NN_name.danmaku.xml as the "
+                      "site sends it and NN_name.danmaku.ass for any player, drawn on the "
+                      "video's frame in the settings' style (for this run; default the "
+                      "settings' 下载弹幕)");
+    command->add_flag("--danmaku-only", options->danmakuOnly,
+                      "Only the bullet comments' two files: no streams, no merge");
     command->add_flag("--keep-title-characters", options->keepTitleCharacters,
                       "Names keep every character of the titles a file name can hold (for "
                       "this run; default the settings' 保留原标题字符)");

@@ -8,17 +8,20 @@
 #include <vector>
 
 #include "base/records.h"
+#include "base/shared_state.h"
 #include "base/wait_responsive.h"
 #include "download/engine/download_engine.h"
 #include "download/job/library_files.h"
 #include "download/job/media_probe.h"
 #include "download/job/merge_command.h"
+#include "download/job/part_danmaku.h"
 #include "download/job/part_extras.h"
 #include "download/job/part_lock.h"
 #include "download/job/progress_text.h"
 #include "download/job/video_cover.h"
 #include "download/plan/download_files.h"
 #include "download/plan/output_format.h"
+#include "download/plan/part_files.h"
 #include "net/text_encoding.h"
 #include "video/member_message.h"
 #include "video/stream_formats.h"
@@ -168,16 +171,18 @@ bool takePartLock(const JobTimings& timings, PartLock& lock, const DownloadReque
     return true;
 }
 
-// Merges the part's streams ("": none of that kind) with its tags, cover, subtitles and
-// chapters. A cover ffmpeg cannot read costs the part nothing: the merge is made once more
-// without it, and the unreadable cover.jpg goes.
+// Merges the part's streams ("": none of that kind) with its tags, cover, subtitles,
+// chapters and bullet comments' ASS ("": none). A cover ffmpeg cannot read costs the part
+// nothing: the merge is made once more without it, and the unreadable cover.jpg goes.
 bool mergePart(const std::string& videoFile, const std::string& audioFile,
-               const DownloadRequest& part, const PartExtras& extras) {
+               const DownloadRequest& part, const PartExtras& extras,
+               const std::string& danmakuTrack) {
     const std::string video = videoFile.empty() ? "" : localToUtf8(videoFile);
     const std::string audio = audioFile.empty() ? "" : localToUtf8(audioFile);
     const std::string output = localToUtf8(part.outputPath);
     const std::string cover = fetchVideoCover(part);
-    MergeExtras merged{partTags(part), localToUtf8(cover), extras.subtitles, extras.chaptersPath};
+    MergeExtras merged{partTags(part), localToUtf8(cover), extras.subtitles, extras.chaptersPath,
+                       danmakuTrack};
     if (mergeStreams(video, audio, output, merged)) return true;
     merged.coverPath.clear();
     if (cover.empty() || !mergeStreams(video, audio, output, merged)) return false;
@@ -198,7 +203,26 @@ PartExtras partExtras(const DownloadRequest& part, const std::string& streamFile
     return extras;
 }
 
-// --subtitles-only: the .srt files beside where the part's file goes, nothing else.
+// The bullet comments beside the part, drawn on the given frame in the style the settings
+// hold now, each thing left out said.
+PartDanmaku writeDanmaku(const DownloadRequest& part, const DanmakuFrame& frame, Stages& stages) {
+    PartDanmaku danmaku =
+        writePartDanmaku(part, danmakuStyleOf(sharedState().download.get()), frame);
+    for (const std::string& text : danmaku.notes) stages.write(text);
+    return danmaku;
+}
+
+// The bullet comments of a part whose streams are whole, on the frame of its stream file (an
+// audio part's: 1920x1080); the ASS (UTF-8) when the part takes it as a track, else "".
+std::string partDanmaku(const DownloadRequest& part, const std::string& streamFile,
+                        Stages& stages) {
+    if (!part.danmaku.files) return {};
+    const DanmakuFrame frame = frameOfFile(localToUtf8(streamFile));
+    if (!writeDanmaku(part, frame, stages).written || !part.danmaku.track) return {};
+    return localToUtf8(danmakuAssPath(part));
+}
+
+// --subtitles-only: the .srt files beside where the part's file goes.
 JobResult writeSubtitlesOnly(const DownloadRequest& part, Stages& stages) {
     stages.write("正在获取字幕");
     const PartExtras extras = fetchPartExtras(part, 0, false);
@@ -208,8 +232,31 @@ JobResult writeSubtitlesOnly(const DownloadRequest& part, Stages& stages) {
                                                   : extras.leftOut.front());
     }
     if (extras.subtitles.empty()) return stages.fail("此分P没有所选的字幕");
-    stages.write("下载完成");
     return {JobResult::Done, ""};
+}
+
+// --danmaku-only: the two files beside where the part's file goes, on the frame of that
+// file when one is there (no video is fetched to learn it).
+JobResult writeDanmakuOnly(const DownloadRequest& part, Stages& stages) {
+    stages.write("正在获取弹幕");
+    const DanmakuFrame frame = isFinishedOutput(part.outputPath)
+                                   ? frameOfFile(localToUtf8(part.outputPath))
+                                   : DanmakuFrame{};
+    const PartDanmaku danmaku = writeDanmaku(part, frame, stages);
+    if (danmaku.written) return {JobResult::Done, ""};
+    // The last note is why nothing was written.
+    return stages.fail(danmaku.notes.empty() ? localText("弹幕未能获取") : danmaku.notes.back());
+}
+
+// Only the subtitles, the bullet comments or both: no streams, no merge.
+JobResult writeExtrasOnly(const DownloadRequest& part, Stages& stages) {
+    JobResult result{JobResult::Done, ""};
+    if (part.subtitles.only) result = writeSubtitlesOnly(part, stages);
+    if (result.outcome == JobResult::Done && part.danmaku.only) {
+        result = writeDanmakuOnly(part, stages);
+    }
+    if (result.outcome == JobResult::Done) stages.write("下载完成");
+    return result;
 }
 
 bool isDecimalNumber(const std::string& text) {
@@ -222,8 +269,8 @@ bool isDecimalNumber(const std::string& text) {
 JobResult runDownloadJob(const JobContext& context, const DownloadRequest& part,
                          JobReport& report) {
     Stages stages(report);
-    const bool onlySubtitles = part.subtitles.only;
-    if (!onlySubtitles && isFinishedOutput(part.outputPath)) {
+    const bool extrasOnly = wantsExtrasOnly(part);
+    if (!extrasOnly && isFinishedOutput(part.outputPath)) {
         stages.write("下载完成");
         return {JobResult::Done, ""};
     }
@@ -239,9 +286,9 @@ JobResult runDownloadJob(const JobContext& context, const DownloadRequest& part,
     ensureFolder(tempFolder);
     PartLock lock;
     if (!takePartLock(context.timings, lock, part, stages, report)) return {JobResult::Stopped, ""};
-    if (onlySubtitles) {
+    if (extrasOnly) {
         ensureFolder(part.outputPath.substr(0, part.outputPath.rfind('/')));
-        return writeSubtitlesOnly(part, stages);
+        return writeExtrasOnly(part, stages);
     }
     if (isFinishedOutput(part.outputPath)) {  // the job we waited for made it
         stages.write("下载完成");
@@ -286,10 +333,11 @@ JobResult runDownloadJob(const JobContext& context, const DownloadRequest& part,
     }
     if (report.stopRequested()) return {JobResult::Stopped, ""};
     const PartExtras extras = partExtras(part, wantsVideo ? videoFile : audioFile, stages);
+    const std::string danmakuTrack = partDanmaku(part, wantsVideo ? videoFile : audioFile, stages);
 
     stages.write("正在合成音视频");
     report.mergeStarted();
-    const bool merged = mergePart(videoFile, audioFile, part, extras);
+    const bool merged = mergePart(videoFile, audioFile, part, extras, danmakuTrack);
     if (!extras.chaptersPath.empty()) deleteFile(utf8ToLocalText(extras.chaptersPath));
     if (!merged) return stages.fail("音视频合成失败");  // the streams stay for the next press
     for (const Stream& stream : streams) deleteFile(stream.path);

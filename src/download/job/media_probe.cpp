@@ -80,7 +80,11 @@ void countStream(const AVStream& stream, MediaSummary& summary) {
     if (stream.disposition & AV_DISPOSITION_ATTACHED_PIC) {
         ++summary.pictureStreams;
     } else if (stream.codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
-        if (summary.videoStreams++ == 0) summary.videoSeconds = streamSeconds(stream);
+        if (summary.videoStreams++ == 0) {
+            summary.videoSeconds = streamSeconds(stream);
+            summary.width = stream.codecpar->width;
+            summary.height = stream.codecpar->height;
+        }
     } else if (stream.codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
         if (summary.audioStreams++ == 0) summary.audioSeconds = streamSeconds(stream);
     } else if (stream.codecpar->codec_type == AVMEDIA_TYPE_SUBTITLE) {
@@ -143,6 +147,9 @@ bool isWholeMerge(const std::string& mergedPath, const std::string& videoPath,
         if (audio.seconds < 0 || !isAbout(merged.audioSeconds, lengthOf(audio.audioSeconds, audio)))
             return false;
         longest = std::max(longest, audio.seconds);
+    }
+    if (carries.outlastingTrack) {
+        return merged.seconds >= 0 && merged.seconds + kToleratedSeconds >= longest;
     }
     return isAbout(merged.seconds, longest);
 }

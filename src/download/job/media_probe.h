@@ -16,6 +16,9 @@ struct MediaSummary {
     // The length of the first video and the first audio stream; -1 when unknown.
     double videoSeconds = -1;
     double audioSeconds = -1;
+    // The first video stream's frame in pixels; 0 when unknown.
+    int width = 0;
+    int height = 0;
 };
 
 // Nothing counted when the file cannot be opened or read as media, or libavformat is
@@ -26,12 +29,16 @@ MediaSummary probeMedia(const std::string& path);
 struct MergeCarries {
     int subtitleTracks = 0;
     bool chapters = false;
+    // A track that may last past the streams: the bullet comments, whose last ones fly on
+    // after the video ends.
+    bool outlastingTrack = false;
 };
 
 // Whether a merged file is whole: exactly one video stream, or none when the video path
 // is empty, and likewise one audio stream or none (beside at most one cover picture), the
 // subtitle tracks and chapters it was to carry, the
-// whole lasting about as long as the longest stream file it was made from, and each
+// whole lasting about as long as the longest stream file it was made from (at least as long
+// with an outlasting track), and each
 // stream about as long as its file's, so that none was cut short on the way.
 bool isWholeMerge(const std::string& mergedPath, const std::string& videoPath,
                   const std::string& audioPath, MergeCarries carries = {});

@@ -87,10 +87,17 @@ bool renameWithoutReplacing(const std::string& from, const std::string& to) {
     return !error;
 }
 
+// Only Matroska keeps ASS as it is.
+bool carriesDanmakuTrack(const MergeExtras& extras, OutputFormat format) {
+    return format == OutputFormat::Mkv && !extras.danmakuPath.empty();
+}
+
 // What the merge must hold besides its streams.
 MergeCarries carried(const MergeExtras& extras, OutputFormat format) {
     if (!carriesTextTracks(format)) return {};
-    return {static_cast<int>(extras.subtitles.size()), !extras.chaptersPath.empty()};
+    const bool danmaku = carriesDanmakuTrack(extras, format);
+    return {static_cast<int>(extras.subtitles.size()) + (danmaku ? 1 : 0),
+            !extras.chaptersPath.empty(), danmaku};
 }
 
 }  // namespace
@@ -123,9 +130,11 @@ std::string mergeCommandLine(const std::string& videoPath, const std::string& au
     // picture for the video, or only one subtitle: every stream is named.
     if (picture) input(extras.coverPath, ":v:0");
     for (const SubtitleInput& subtitle : subtitles) input(subtitle.path, ":s:0");
+    const bool danmaku = carriesDanmakuTrack(extras, format);
+    if (danmaku) input(extras.danmakuPath, ":s:0");
     const int chapterInput = inputs;
     if (chapters) line += " -i " + fileArgument(extras.chaptersPath);
-    if (picture || !subtitles.empty() || chapters) line += maps;
+    if (picture || !subtitles.empty() || danmaku || chapters) line += maps;
     if (chapters) line += " -map_chapters " + std::to_string(chapterInput);
     if (attached) line += " -attach " + fileArgument(extras.coverPath);
     if (!videoPath.empty() || picture) line += " -vcodec copy";
@@ -142,6 +151,13 @@ std::string mergeCommandLine(const std::string& videoPath, const std::string& au
         const std::string stream = " -metadata:s:s:" + std::to_string(i) + " ";
         line += stream + shellQuote("language=" + subtitles[i].language);
         line += stream + shellQuote(nameKey + subtitles[i].title);
+    }
+    if (danmaku) {
+        // After -scodec: the later, narrower choice is the one this track takes.
+        const std::string index = std::to_string(subtitles.size());
+        const std::string metadata = " -metadata:s:s:" + index + " ";
+        line += " -c:s:" + index + " copy" + metadata + "language=chi" + metadata +
+                shellQuote(nameKey + "弹幕");
     }
     for (const MetadataTag& tag : extras.tags) {
         line += " -metadata " + shellQuote(tag.key + "=" + tag.value);

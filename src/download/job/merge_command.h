@@ -34,6 +34,9 @@ struct MergeExtras {
     std::string coverPath;                 // a JPEG attached as the cover picture; "": none
     std::vector<SubtitleInput> subtitles;  // mov_text in MP4, SubRip in MKV
     std::string chaptersPath;              // an ffmetadata file of chapters; "": none
+    // The bullet comments' ASS, kept as ASS, as the last subtitle track (language "chi",
+    // titled 弹幕); only MKV takes it. "": none.
+    std::string danmakuPath;
 };
 
 // ffmpeg -xerror -y -loglevel error -i 'file:<video>' -i 'file:<audio>' -vcodec copy
@@ -42,9 +45,9 @@ struct MergeExtras {
 // copied too and marked as the attached picture, or for MKV as an attachment; each tag is
 // one -metadata 'key=value'. Each subtitle is one more input, mapped, converted to the
 // container's text format and tagged with its language and title; the chapters come from
-// their ffmetadata input by -map_chapters. An empty video or audio path leaves that stream out. The
-// muxer follows the format: mp4 for MP4 and M4A (it takes AAC and E-AC-3 alike),
-// matroska, flac. Every text is quoted: nothing in a title runs.
+// their ffmetadata input by -map_chapters; the bullet comments' ASS is copied as it is. An empty
+// video or audio path leaves that stream out. The muxer follows the format: mp4 for MP4 and M4A (it
+// takes AAC and E-AC-3 alike), matroska, flac. Every text is quoted: nothing in a title runs.
 std::string mergeCommandLine(const std::string& videoPath, const std::string& audioPath,
                              const std::string& targetPath, const MergeExtras& extras = {},
                              OutputFormat format = OutputFormat::Mp4);

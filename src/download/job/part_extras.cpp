@@ -7,6 +7,7 @@
 #include "base/shared_state.h"
 #include "download/job/whole_file.h"
 #include "download/plan/download_files.h"
+#include "download/plan/part_files.h"
 #include "net/text_encoding.h"
 #include "video/identifier.h"
 
@@ -36,13 +37,6 @@ bool isWantedTrack(const SubtitleWants& wants, const SubtitleTrack& track) {
         start = end + 1;
     }
     return false;
-}
-
-CommentSource sourceOfSharedState() {
-    CommentSource source;
-    source.site = sharedState().site;
-    source.cookie = sharedState().user.get().cookie;
-    return source;
 }
 
 std::string trackName(const SubtitleTrack& track) {
@@ -106,10 +100,14 @@ std::int64_t chapterMilliseconds(double seconds) {
 }  // namespace
 
 std::string subtitlePath(const DownloadRequest& part, const std::string& lan) {
-    const std::string& output = part.outputPath;
-    const std::size_t dot = output.rfind('.');
-    const bool extension = dot != std::string::npos && dot > output.rfind('/');
-    return output.substr(0, extension ? dot : output.size()) + "." + lan + ".srt";
+    return besidePartFile(part, "." + lan + ".srt");
+}
+
+CommentSource partCommentSource() {
+    CommentSource source;
+    source.site = sharedState().site;
+    source.cookie = sharedState().user.get().cookie;
+    return source;
 }
 
 std::string chaptersMetadata(const std::vector<Chapter>& chapters) {
@@ -127,7 +125,7 @@ PartExtras fetchPartExtras(const DownloadRequest& part, double videoSeconds, boo
     PartExtras extras;
     const std::optional<std::int64_t> aid = bvidToAv(part.bvid);
     if (!aid) return extras;
-    const CommentSource source = sourceOfSharedState();
+    const CommentSource source = partCommentSource();
     const PlayerInfo info = fetchPlayerInfo(source, std::to_string(*aid), part.cid);
     if (!info.failure.empty()) {
         extras.leftOut.push_back(localText("字幕与章节未能获取：") + info.failure);

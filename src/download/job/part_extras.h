@@ -22,6 +22,10 @@ struct PartExtras {
 // The .srt beside the part's file for the site's language tag (local text).
 std::string subtitlePath(const DownloadRequest& part, const std::string& lan);
 
+// Where a part's requests for what comes with it go: the site of the shared state, with
+// its login cookie.
+CommentSource partCommentSource();
+
 // Reads the part's player information from the site of the shared state, with its cookie,
 // and writes the subtitles the part wants and, when chapters is set, its chapters file.
 // videoSeconds: the stream's real length; a cue or chapter past it is cut or dropped

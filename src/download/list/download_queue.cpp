@@ -17,6 +17,7 @@
 #include "download/list/store_watch.h"
 #include "download/list/stream_cleanup.h"
 #include "download/plan/download_files.h"
+#include "download/plan/part_files.h"
 #include "download/thread_pool.h"
 #include "net/text_encoding.h"
 
@@ -409,9 +410,8 @@ DownloadQueue::Submission DownloadQueue::submit(const DownloadRequest& request) 
     if (const auto known = core_->table.idOfOutput(request.outputPath)) {
         Core::Entry& entry = *core_->table.find(*known);
         const ItemState state = entry.item.state;
-        // Only-subtitles asks again for what a finished file does not hold: its .srt files.
-        const bool finished = state == ItemState::Done && !request.subtitles.only &&
-                              isFinishedOutput(request.outputPath);
+        // Only-subtitles and only-comments ask again for what a finished file does not hold.
+        const bool finished = state == ItemState::Done && isPartDone(request);
         if (isUnfinished(state) || finished) return {entry.item, false};
         entry.foreign = false;  // ended in another program: this one takes it on
         if (state != ItemState::Paused) entry.item.request = request;

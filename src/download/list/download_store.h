@@ -24,7 +24,7 @@ struct StoreOpening {
 class DownloadStore {
   public:
     // The schema version this program writes (PRAGMA user_version).
-    static constexpr int kSchemaVersion = 9;
+    static constexpr int kSchemaVersion = 10;
 
     // Opens or creates the store at path (UTF-8) and reads its items. A file that is not a
     // store, or one of another schema, is renamed to "<path>.broken-<time>" and a fresh

@@ -53,6 +53,10 @@ const char* const kUpgrades[] = {
     "ALTER TABLE items ADD COLUMN file_tags INTEGER NOT NULL DEFAULT 1;"
     "ALTER TABLE items ADD COLUMN library_info INTEGER NOT NULL DEFAULT 0;"
     "ALTER TABLE items ADD COLUMN season_id TEXT NOT NULL DEFAULT ''",
+    // The bullet comments a part takes; rows of before take none.
+    "ALTER TABLE items ADD COLUMN danmaku INTEGER NOT NULL DEFAULT 0;"
+    "ALTER TABLE items ADD COLUMN danmaku_track INTEGER NOT NULL DEFAULT 0;"
+    "ALTER TABLE items ADD COLUMN danmaku_only INTEGER NOT NULL DEFAULT 0",
 };
 
 constexpr const char* kColumns =
@@ -61,7 +65,7 @@ constexpr const char* kColumns =
     " bytes_total, created_at, finished_at, tagged, tag_video_title, tag_author, tag_date,"
     " tag_page_address, tag_description, tag_parts, cover_address, site_title, episode_id,"
     " video_codecs, video_codec, content, subtitles, ai_subtitles, subtitles_only,"
-    " file_tags, library_info, season_id";
+    " file_tags, library_info, season_id, danmaku, danmaku_track, danmaku_only";
 
 // "bvid = excluded.bvid, ...": every column but the id and the command, so a program
 // writing its item never drops what another program asked of it meanwhile.
@@ -222,6 +226,8 @@ StoreCheck readItems(SqliteDatabase& database, const ItemTaker& take, const RowF
         request.fileTags = row.integerColumn(34) != 0;
         request.libraryInfo = row.integerColumn(35) != 0;
         request.seasonId = row.textColumn(36);
+        request.danmaku = {row.integerColumn(37) != 0, row.integerColumn(38) != 0,
+                           row.integerColumn(39) != 0};
         take(std::move(item));
     }
 }
@@ -261,7 +267,7 @@ bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& chan
                                       ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10,"
                                       " ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20,"
                                       " ?21, ?22, ?23, ?24, ?25, ?26, ?27, ?28, ?29, ?30, ?31, ?32,"
-                                      " ?33, ?34, ?35, ?36, ?37)"
+                                      " ?33, ?34, ?35, ?36, ?37, ?38, ?39, ?40)"
                                       " ON CONFLICT (id) DO UPDATE SET " +
                                       updateOfEveryColumn());
     SqliteStatement remove(database, "DELETE FROM items WHERE id = ?1");
@@ -299,6 +305,9 @@ bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& chan
             statement.bind(35, std::int64_t{request.fileTags});
             statement.bind(36, std::int64_t{request.libraryInfo});
             statement.bind(37, request.seasonId);
+            statement.bind(38, std::int64_t{request.danmaku.files});
+            statement.bind(39, std::int64_t{request.danmaku.track});
+            statement.bind(40, std::int64_t{request.danmaku.only});
         }
         if (statement.step() != SqliteStatement::Step::Done) return false;
         statement.reset();

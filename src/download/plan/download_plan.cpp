@@ -9,6 +9,7 @@
 #include "download/plan/download_files.h"
 #include "download/plan/file_template.h"
 #include "download/plan/output_format.h"
+#include "download/plan/part_files.h"
 #include "net/text_encoding.h"
 #include "video/audio_choices.h"
 #include "video/identifier.h"
@@ -32,6 +33,7 @@ struct PartChoice {
     std::string listName;
     SubtitleWants subtitles;
     bool libraryInfo = false;
+    DanmakuWants danmaku;  // its track only where the part's file is an MKV
 };
 
 // The quality as the list of qualities offers it ("720P 高清").
@@ -157,6 +159,9 @@ DownloadRequest bindPart(const ParseResult& parsed, const PartChoice& choice, in
         choice, templateFields(parsed, choice, row),
         outputExtension(chooseOutputFormat(part.content, choice.container, choice.audioQuality)),
         takenPaths);
+    part.danmaku = choice.danmaku;
+    part.danmaku.track =
+        choice.danmaku.track && outputFormatOfPath(part.outputPath) == OutputFormat::Mkv;
     part.fileTags = choice.tags;
     part.libraryInfo = choice.libraryInfo;
     // The .nfo files need the texts even when the MP4 carries none.
@@ -187,6 +192,12 @@ SubtitleWants subtitleWantsOf(const DownloadSettings& settings, bool only) {
             only};
 }
 
+// Only-comments writes the two files alone, without a track to put the ASS in.
+DanmakuWants danmakuWantsOf(const DownloadSettings& settings, bool only) {
+    const bool files = settings.danmaku || only;
+    return {files, files && settings.danmakuTrack && !only, only};
+}
+
 std::vector<int> chosenRows(const ParseResult& parsed, const PartSelection& selection) {
     const int count = static_cast<int>(parsed.rows.size());
     std::vector<int> rows;
@@ -215,7 +226,8 @@ DownloadPlan planDownloads(const ParseResult& parsed, const PartSelection& selec
                       parseCodecOrder(settings.videoCodecs).value_or(defaultCodecOrder()),
                       downloadContentOf(settings.downloadContent), settings.container,
                       settings.fileNameTemplate, settings.keepTitleCharacters, selection.listName,
-                      subtitleWantsOf(settings, selection.subtitlesOnly), settings.libraryInfo};
+                      subtitleWantsOf(settings, selection.subtitlesOnly), settings.libraryInfo,
+                      danmakuWantsOf(settings, selection.danmakuOnly)};
     if (selection.videoQuality) {
         choice.videoQuality = *selection.videoQuality;
         if (choice.videoQuality < 0) plan.refusal = localText("请选择视频清晰度！");
@@ -242,9 +254,7 @@ DownloadPlan planDownloads(const ParseResult& parsed, const PartSelection& selec
     plan.refusal = makeFolders(settings.directory, chosen);
     if (!plan.refusal.empty()) return plan;
     for (DownloadRequest& part : chosen) {
-        // Only-subtitles parts want the .srt files, whether or not the video is there.
-        const bool done = !part.subtitles.only && isFinishedOutput(part.outputPath);
-        (done ? plan.done : plan.requests).push_back(std::move(part));
+        (isPartDone(part) ? plan.done : plan.requests).push_back(std::move(part));
     }
     return plan;
 }

@@ -19,6 +19,7 @@ struct PartSelection {
     std::optional<int> audioQuality;  // the site's audio stream id; none: the default
     std::string listName = {};   // the list the video is downloaded from (local text); "": none
     bool subtitlesOnly = false;  // the parts' .srt files alone
+    bool danmakuOnly = false;    // the parts' bullet-comment files alone
 };
 
 struct DownloadPlan {
@@ -31,8 +32,9 @@ struct DownloadPlan {
 // applied by the caller; siteAddress: the site's main page (UTF-8), under which the tags
 // name the video's page. Refused, with the buttons' messages, when the parse lists no part,
 // no quality is chosen or the folders cannot be made. Each part's file is named by the
-// settings' 文件名格式, a name an earlier row took made distinct. The file decides: a
-// chosen part whose file is there is done, every other one is requested.
+// settings' 文件名格式, a name an earlier row took made distinct. The files decide: a
+// chosen part whose file is there (for the bullet comments alone, both of theirs) is done,
+// every other one is requested.
 DownloadPlan planDownloads(const ParseResult& parsed, const PartSelection& selection,
                            const DownloadSettings& settings, const std::string& siteAddress);
 

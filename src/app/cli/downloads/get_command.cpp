@@ -21,6 +21,7 @@
 #include "download/list_download.h"
 #include "download/plan/download_files.h"
 #include "download/plan/download_plan.h"
+#include "download/plan/part_files.h"
 #include "net/text_encoding.h"
 #include "video/address_list.h"
 #include "video/format_ask.h"
@@ -90,6 +91,7 @@ std::optional<PartSelection> qualitiesOf(const GetOptions& options, const Qualit
     }
     if (options.audio >= 0) selection.audioQuality = options.audio;
     selection.subtitlesOnly = options.subtitlesOnly;
+    selection.danmakuOnly = options.danmakuOnly;
     return selection;
 }
 
@@ -245,7 +247,7 @@ class GetRun {
             if (!session_) return fail(label, "");
         }
         for (const DownloadRequest& part : plan.requests) {
-            if (inList && !part.subtitles.only) {
+            if (inList && !wantsExtrasOnly(part)) {
                 if (std::optional<DownloadItem> done = doneInList(part)) {
                     output_->part(*done);
                     continue;
