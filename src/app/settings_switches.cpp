@@ -30,7 +30,7 @@ const SettingSwitch kSwitches[] = {
     {SettingKey::Danmaku, "下载弹幕"},  // last: its 弹幕设置… takes the cell beside it
 };
 
-constexpr int kRowHeight = 32;
+constexpr int kRowHeight = 30;  // a check box is 20 px high
 // Two boxes a row, so that the window fits a small laptop's screen.
 constexpr int kColumns = 2;
 constexpr int kColumnWidth = 188;
