@@ -217,6 +217,26 @@ TEST_F(VideoListingTest, RotatedKeysAreFetchedAgainAndThePageRetried) {
     EXPECT_EQ(pages[2], "2");  // the refused page again, with the new keys
 }
 
+// The listings of one run share the keys: the nav answer is fetched by the first, and again
+// only when the keys in force changed.
+TEST_F(VideoListingTest, ListingsSharingKeysFetchThemOnce) {
+    const auto keys = std::make_shared<SigningKeys>();
+    const auto list = [&keys] {
+        ListingRequest request = requestFor("/20002");
+        request.keys = keys;
+        return listVideos(request, nullptr).complete;
+    };
+    const auto navs = [] { return site().requestsTo("/x/web-interface/nav").size(); };
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(list());
+    EXPECT_EQ(navs(), 1u);
+    site().rotateWbiKeys();
+    EXPECT_TRUE(list());
+    EXPECT_TRUE(list());
+    site().rotateWbiKeys();  // back to the keys the other tests start from
+    EXPECT_EQ(navs(), 2u);
+    EXPECT_EQ(site().requestsTo("/x/space/wbi/arc/search").size(), 6u);
+}
+
 struct RefusalCase {
     const char* name;
     int code;

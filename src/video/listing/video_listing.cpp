@@ -150,6 +150,16 @@ class Listing {
 
 }  // namespace
 
+std::string SigningKeys::mixingKey() const {
+    std::lock_guard lock(mutex_);
+    return mixingKey_;
+}
+
+void SigningKeys::keep(const std::string& mixingKey) {
+    std::lock_guard lock(mutex_);
+    mixingKey_ = mixingKey;
+}
+
 ListingResult listVideos(const ListingRequest& request, ListingView* view,
                          const std::atomic<bool>* stop) {
     if (!request.address.problem.empty()) {
