@@ -57,7 +57,7 @@ const char* const kUpgrades[] = {
     // one now and until when.
     "CREATE TABLE IF NOT EXISTS subscriptions ("
     " id INTEGER PRIMARY KEY, address TEXT NOT NULL, kind TEXT NOT NULL, name TEXT NOT NULL,"
-    " folder TEXT NOT NULL, video_quality INTEGER NOT NULL, audio_quality INTEGER NOT NULL,"
+    " folder TEXT NOT NULL, quality TEXT NOT NULL, audio TEXT NOT NULL,"
     " extras TEXT NOT NULL, since INTEGER NOT NULL, back_catalogue INTEGER NOT NULL,"
     " interval_seconds INTEGER NOT NULL, paused INTEGER NOT NULL,"
     " last_check INTEGER NOT NULL, new_count INTEGER NOT NULL, next_check INTEGER NOT NULL,"

@@ -16,10 +16,12 @@ struct Subscription {
     std::int64_t id = 0;
     std::string address;  // local text, as given
     ListKind kind = ListKind::Uploader;
-    std::string name;                 // local text: the list's name
-    std::string folder;               // local text: where its videos go (the list's folder)
-    int videoQuality = -1;            // the site's quality number; -1: the settings' default
-    int audioQuality = -1;            // the site's audio id; -1: the default
+    std::string name;    // local text: the list's name
+    std::string folder;  // local text: where its videos go (the list's folder)
+    // Local text: a 默认视频质量 name ("1080P": the best at most that) and a 默认音频质量
+    // name; "": the settings'.
+    std::string quality;
+    std::string audio;
     std::string extras = "defaults";  // what comes with a part: the settings' ("defaults")
     std::int64_t since = 0;           // seconds since the epoch: videos published before are old
     bool backCatalogue = false;       // old videos are taken too

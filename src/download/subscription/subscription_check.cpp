@@ -1,6 +1,7 @@
 #include "download/subscription/subscription_check.h"
 
 #include <atomic>
+#include <ctime>
 #include <map>
 #include <set>
 #include <utility>
@@ -63,8 +64,8 @@ class Check {
         settings_ = context.settings;
         settings_.directory = subscription.folder;
         selection_.listName = subscription.name;
-        if (subscription.videoQuality >= 0) selection_.videoQuality = subscription.videoQuality;
-        if (subscription.audioQuality >= 0) selection_.audioQuality = subscription.audioQuality;
+        if (!subscription.quality.empty()) settings_.defaultVideoQuality = subscription.quality;
+        if (!subscription.audio.empty()) settings_.defaultAudioQuality = subscription.audio;
     }
 
     CheckOutcome run() {
@@ -111,10 +112,12 @@ class Check {
     // seen without any.
     void addParts(const ListEntry& entry, const std::vector<DownloadRequest>& parts) {
         if (parts.empty()) return note(entry, localText("文件已存在"));
-        context_.queue.submitSeen(parts, {subscription_.id, entryKey(entry), "", context_.now});
+        for (const DownloadQueue::Submission& submitted : context_.queue.submitSeen(
+                 parts, {subscription_.id, entryKey(entry), "", context_.now}))
+            outcome_.items.push_back(submitted.item.id);
         ++outcome_.newVideos;
         outcome_.parts += static_cast<int>(parts.size());
-        context_.store.renewLease(subscription_.id, context_.owner, context_.now);
+        context_.store.renewLease(subscription_.id, context_.owner, std::time(nullptr));
     }
 
     // Not seen: the next check tries it again.

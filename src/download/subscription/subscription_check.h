@@ -26,9 +26,10 @@ struct CheckContext {
 };
 
 struct CheckOutcome {
-    Subscription checked;  // with its last and next check, new count and status
-    int newVideos = 0;     // videos whose parts went into the list
-    int parts = 0;         // parts submitted
+    Subscription checked;             // with its last and next check, new count and status
+    int newVideos = 0;                // videos whose parts went into the list
+    int parts = 0;                    // parts submitted
+    std::vector<std::int64_t> items;  // the list's items of those parts
     // Why the check could not finish (local text): the list refused, gone, or another
     // program checking it; "" when it did.
     std::string failure;

@@ -15,7 +15,7 @@ namespace quivra {
 namespace {
 
 constexpr const char* kSubscriptionColumns =
-    "id, address, kind, name, folder, video_quality, audio_quality, extras, since,"
+    "id, address, kind, name, folder, quality, audio, extras, since,"
     " back_catalogue, interval_seconds, paused, last_check, new_count, next_check, status";
 
 Subscription subscriptionOfRow(const SqliteStatement& row) {
@@ -25,8 +25,8 @@ Subscription subscriptionOfRow(const SqliteStatement& row) {
     subscription.kind = listKindOfKey(row.textColumn(2)).value_or(ListKind::Uploader);
     subscription.name = utf8ToLocalText(row.textColumn(3));
     subscription.folder = utf8ToLocalText(row.textColumn(4));
-    subscription.videoQuality = static_cast<int>(row.integerColumn(5));
-    subscription.audioQuality = static_cast<int>(row.integerColumn(6));
+    subscription.quality = utf8ToLocalText(row.textColumn(5));
+    subscription.audio = utf8ToLocalText(row.textColumn(6));
     subscription.extras = row.textColumn(7);
     subscription.since = row.integerColumn(8);
     subscription.backCatalogue = row.integerColumn(9) != 0;
@@ -73,8 +73,8 @@ SubscriptionStore::Opening SubscriptionStore::open(const std::string& path) {
 
 std::int64_t SubscriptionStore::add(const Subscription& subscription) {
     SqliteStatement insert(database_,
-                           "INSERT INTO subscriptions (address, kind, name, folder, video_quality,"
-                           " audio_quality, extras, since, back_catalogue, interval_seconds,"
+                           "INSERT INTO subscriptions (address, kind, name, folder, quality,"
+                           " audio, extras, since, back_catalogue, interval_seconds,"
                            " paused, last_check, new_count, next_check, status, lease_owner,"
                            " lease_until) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11,"
                            " 0, 0, ?12, ?13, '', 0)");
@@ -82,8 +82,8 @@ std::int64_t SubscriptionStore::add(const Subscription& subscription) {
     insert.bind(2, std::string(listKindKey(subscription.kind)));
     insert.bind(3, localToUtf8(subscription.name));
     insert.bind(4, localToUtf8(subscription.folder));
-    insert.bind(5, std::int64_t{subscription.videoQuality});
-    insert.bind(6, std::int64_t{subscription.audioQuality});
+    insert.bind(5, localToUtf8(subscription.quality));
+    insert.bind(6, localToUtf8(subscription.audio));
     insert.bind(7, subscription.extras);
     insert.bind(8, subscription.since);
     insert.bind(9, std::int64_t{subscription.backCatalogue});
