@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <ctime>
@@ -68,11 +69,16 @@ std::string moveAside(const std::string& path) {
 }  // namespace
 
 // Only its owner may read it before SQLite first opens it; the WAL and shared-memory files
-// SQLite makes later take the same mode.
+// SQLite makes later take the same mode. A file that exists is never opened here: closing
+// any descriptor of it would drop the locks of this process's connections to it, and
+// another program would then take their WAL for its own and delete it.
 bool createStoreFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    ::close(fd);
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+    } else if (errno != EEXIST) {
+        return false;
+    }
     return makeFilePrivate(path);
 }
 
