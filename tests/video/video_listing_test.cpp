@@ -237,6 +237,17 @@ TEST_F(VideoListingTest, ListingsSharingKeysFetchThemOnce) {
     EXPECT_EQ(site().requestsTo("/x/space/wbi/arc/search").size(), 6u);
 }
 
+// A caller that knows the series' name (a subscription) spends no request on it.
+TEST_F(VideoListingTest, ASeriesWhoseNameIsKnownSendsOnlyItsPages) {
+    ListingRequest request = requestFor("/20000/lists/50001?type=series");
+    request.nameKnown = true;
+    const ListingResult result = listVideos(request, nullptr);
+    EXPECT_TRUE(result.complete) << asUtf8(result.reason);
+    EXPECT_EQ(result.entries.size(), 25u);
+    EXPECT_TRUE(site().requestsTo("/x/series/series").empty());
+    EXPECT_EQ(site().requestsTo("/x/series/archives").size(), 2u);
+}
+
 struct RefusalCase {
     const char* name;
     int code;

@@ -78,6 +78,7 @@ class Check {
         });
         ListingRequest request = context_.lists;
         request.address = *address;
+        request.nameKnown = true;
         std::atomic<bool> stop{false};
         ReadUntilSeen view(seen_, subscription_, stop);
         const ListingResult listing = listVideos(request, &view, &stop);

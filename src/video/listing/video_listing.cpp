@@ -60,7 +60,8 @@ class Listing {
     }
 
     ListingResult run() {
-        if (request_.address.kind == ListKind::Series && !readSeriesMeta()) return finish();
+        if (request_.address.kind == ListKind::Series && !request_.nameKnown && !readSeriesMeta())
+            return finish();
         const int pageSize = listPageSize(request_.address.kind);
         std::vector<ListEntry> previous;
         for (int number = 1;; ++number) {

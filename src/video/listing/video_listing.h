@@ -40,6 +40,7 @@ struct ListingRequest {
     bool member = false;  // the account has a membership: members-only episodes are available
     ListingTimings timings;
     std::shared_ptr<SigningKeys> keys;  // shared with the run's other listings; null: its own
+    bool nameKnown = false;  // the caller knows the list's name: a series' is not asked for
 };
 
 // Followed by the window and the command line; called on the listing's thread.
