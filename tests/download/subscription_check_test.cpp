@@ -12,6 +12,7 @@
 #include "net/text_encoding.h"
 #include "support/local_site.h"
 #include "support/program_job.h"
+#include "support/temp_folder.h"
 
 namespace quivra {
 namespace {
@@ -125,6 +126,22 @@ TEST_F(SubscriptionCheckTest, BackCatalogueTakesTheOldEpisodesOnlyWhenAsked) {
             return ids;
         }());
     }
+}
+
+// A second subscription into the same folder finds the first one's file: seen, not fetched.
+TEST_F(SubscriptionCheckTest, AVideoWhoseFileIsThereIsSeenWithoutParts) {
+    const std::int64_t first = subscribe("/20000");
+    const std::int64_t second = subscribe("/medialist/detail/ml30001");
+    const std::string video = site().addNewVideo();
+    Run run;
+    ASSERT_EQ(run.check(first).newVideos, 1);
+    const std::string file = localToUtf8(run.queue->items().front().request.outputPath);
+    fs::create_directories(fs::path(file).parent_path());
+    test::writeBytes(file, "a finished part");
+    const CheckOutcome outcome = run.check(second);
+    EXPECT_EQ(outcome.newVideos, 0);
+    EXPECT_EQ(run.bvids(), std::vector<std::string>{video});
+    EXPECT_EQ(run.subscriptions->seenVideos(second).count(video), 1u);
 }
 
 TEST_F(SubscriptionCheckTest, AListThatHasGoneKeepsTheSubscriptionWithItsReason) {
