@@ -45,14 +45,22 @@ otherwise in
 and downloads go to the user's download folder + /Quivra.
 .TP
 .I downloads.db
-The download list, beside
+The download list and the subscriptions, beside
 .IR config.ini ,
 shared with the windows: what
 .BR get ,
-.B list
+.BR list ,
+.BR resume ,
+.B subscribe
 and
-.B resume
+.B sync
 work on.
+.TP
+.I quivra-downloader-sync.service, quivra-downloader-sync.timer
+systemd user units (in /usr/lib/systemd/user) that run
+.B sync
+every hour; installed but not enabled:
+.B systemctl --user enable --now quivra-downloader-sync.timer
 [EXIT STATUS]
 .TP
 .B 0

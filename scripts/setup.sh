@@ -15,7 +15,7 @@ packages=(
   fonts-wqy-microhei xvfb xauth imagemagick
   clang libclang-rt-14-dev
   locales
-  help2man librsvg2-bin lintian appstream desktop-file-utils
+  help2man librsvg2-bin lintian appstream desktop-file-utils systemd
 )
 
 missing=()

@@ -347,8 +347,8 @@ TEST(CommandLineDocs, CompletionAndManPageFollowTheCommands) {
     const std::string offered = completions({""});
     const std::string manPage =
         test::readBytes(QUIVRA_BINARY_DIR "/resources/cli/quivra-downloader.1");
-    for (const char* command :
-         {"get", "list", "resume", "info", "search", "login", "logout", "whoami"}) {
+    for (const char* command : {"get", "list", "resume", "subscribe", "sync", "info", "search",
+                                "login", "logout", "whoami"}) {
         EXPECT_NE(offered.find(command), std::string::npos) << command << " in " << offered;
         EXPECT_NE(manPage.find(std::string(".SS ") + command + "\n"), std::string::npos) << command;
     }

@@ -140,7 +140,8 @@ TEST(DownloadStore, WrittenItemsComeBackFromAPrivateWalStore) {
         EXPECT_EQ(test::fileMode(path), 0600u);
         EXPECT_EQ(test::fileMode(path + "-wal"), 0600u);
         EXPECT_EQ(queryText(path, "PRAGMA journal_mode"), "wal");
-        EXPECT_EQ(queryText(path, "PRAGMA user_version"), "10");
+        EXPECT_EQ(queryText(path, "PRAGMA user_version"),
+                  std::to_string(DownloadStore::kSchemaVersion));
     }
     StoreOpening again = DownloadStore::open(path);
     ASSERT_EQ(again.items.size(), 2u);
@@ -267,7 +268,8 @@ TEST(DownloadStore, UnreadableStoreIsMovedAsideAndAFreshOneTakesItsPlace) {
         {"garbage",
          [](const std::string& path) { test::writeBytes(path, std::string(5000, 'x')); }},
         {"another schema", sql("CREATE TABLE other (x); PRAGMA user_version = 1")},
-        {"a later version", sql("PRAGMA user_version = 11")},
+        {"a later version",
+         sql("PRAGMA user_version = " + std::to_string(DownloadStore::kSchemaVersion + 1))},
         {"an unknown state",
          [](const std::string& path) {
              DownloadStore::open(path).store->save(sampleItem(1, ItemState::Done), true);
@@ -338,7 +340,8 @@ TEST(DownloadStore, OlderStoresKeepEveryRow) {
             for (const DownloadItem& item : opening.items) {
                 expectSameItem(item, c.asKept(sampleItem(item.id, item.state)));
             }
-            EXPECT_EQ(queryText(path, "PRAGMA user_version"), "10");
+            EXPECT_EQ(queryText(path, "PRAGMA user_version"),
+                      std::to_string(DownloadStore::kSchemaVersion));
             opening.store->save(sampleItem(6, ItemState::Queued), true);
             opening.store->save(sampleItem(7, ItemState::Queued), true);
         }
@@ -376,7 +379,8 @@ TEST(DownloadStore, StoreOfTheFirstVersionIsUpgradedWithItsItems) {
     EXPECT_FALSE(opening.items[0].request.tags.has_value());
     EXPECT_EQ(opening.items[0].request.coverAddress, "");
     EXPECT_EQ(opening.items[0].request.siteTitle, "");  // the list shows its folder name
-    EXPECT_EQ(queryText(path, "PRAGMA user_version"), "10");
+    EXPECT_EQ(queryText(path, "PRAGMA user_version"),
+              std::to_string(DownloadStore::kSchemaVersion));
 }
 
 // Another process holding the store (a second program) is no reason to move it aside.

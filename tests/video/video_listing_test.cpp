@@ -217,6 +217,37 @@ TEST_F(VideoListingTest, RotatedKeysAreFetchedAgainAndThePageRetried) {
     EXPECT_EQ(pages[2], "2");  // the refused page again, with the new keys
 }
 
+// The listings of one run share the keys: the nav answer is fetched by the first, and again
+// only when the keys in force changed.
+TEST_F(VideoListingTest, ListingsSharingKeysFetchThemOnce) {
+    const auto keys = std::make_shared<SigningKeys>();
+    const auto list = [&keys] {
+        ListingRequest request = requestFor("/20002");
+        request.keys = keys;
+        return listVideos(request, nullptr).complete;
+    };
+    const auto navs = [] { return site().requestsTo("/x/web-interface/nav").size(); };
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(list());
+    EXPECT_EQ(navs(), 1u);
+    site().rotateWbiKeys();
+    EXPECT_TRUE(list());
+    EXPECT_TRUE(list());
+    site().rotateWbiKeys();  // back to the keys the other tests start from
+    EXPECT_EQ(navs(), 2u);
+    EXPECT_EQ(site().requestsTo("/x/space/wbi/arc/search").size(), 6u);
+}
+
+// A caller that knows the series' name (a subscription) spends no request on it.
+TEST_F(VideoListingTest, ASeriesWhoseNameIsKnownSendsOnlyItsPages) {
+    ListingRequest request = requestFor("/20000/lists/50001?type=series");
+    request.nameKnown = true;
+    const ListingResult result = listVideos(request, nullptr);
+    EXPECT_TRUE(result.complete) << asUtf8(result.reason);
+    EXPECT_EQ(result.entries.size(), 25u);
+    EXPECT_TRUE(site().requestsTo("/x/series/series").empty());
+    EXPECT_EQ(site().requestsTo("/x/series/archives").size(), 2u);
+}
+
 struct RefusalCase {
     const char* name;
     int code;

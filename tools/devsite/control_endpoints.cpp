@@ -2,6 +2,7 @@
 // These requests are not logged, so they never show among what a client sent.
 #include <sstream>
 
+#include "devsite/list_videos.h"
 #include "devsite/site_state.h"
 
 namespace devsite {
@@ -146,6 +147,10 @@ void registerControlEndpoints(httplib::Server& server, SiteState& state) {
                                    Delay{static_cast<int>(number(request, "ms", 0)),
                                          static_cast<int>(number(request, "times", -1))});
                     ok(response);
+                });
+    server.Post(prefix + "/new-video",
+                [&state](const httplib::Request&, httplib::Response& response) {
+                    sendJson(response, {{"ok", true}, {"bvid", addNewVideo(state)}});
                 });
     server.Get(prefix + "/log", [&state](const httplib::Request&, httplib::Response& response) {
         sendJson(response, logAsJson(state.log.all()));

@@ -1,9 +1,11 @@
 // Lifecycle, routing and the control calls of the local site.
 #include "devsite/dev_site.h"
 
+#include <ctime>
 #include <fstream>
 #include <thread>
 
+#include "devsite/list_videos.h"
 #include "devsite/site_state.h"
 #include "devsite/wbi_check.h"
 
@@ -76,6 +78,10 @@ void addRoute(httplib::Server& server, SiteState& state, const std::string& meth
 
 void sendJson(httplib::Response& response, const Json& body) {
     response.set_content(body.dump(), "application/json; charset=utf-8");
+}
+
+std::string addNewVideo(SiteState& state) {
+    return newVideoBvid(state.videos.addNew(static_cast<long long>(std::time(nullptr))));
 }
 
 std::string cookieValue(const std::string& cookieHeader, const std::string& name) {
@@ -285,6 +291,10 @@ void DevSite::clearOverrides() {
 
 void DevSite::refuseListRequests(int n, int code) {
     impl_->state.setListRefusals(n, code);
+}
+
+std::string DevSite::addNewVideo() {
+    return devsite::addNewVideo(impl_->state);
 }
 
 void DevSite::rotateWbiKeys() {

@@ -169,6 +169,10 @@ class DevSite {
     // series, watch later, season) with `code` -352 or -412, or with HTTP 412 when code is
     // 412; n 0 refuses none.
     void refuseListRequests(int n, int code);
+    // A video published now, at the head of uploader kUploaderMid's list and the favourites
+    // folder kFavouritesId and as the latest episode of season kSeasonId (bvids BV1Nw4000001
+    // on, aid 90000000 + n, cid 19000000 + n, ep id 69000 + n); its bvid.
+    std::string addNewVideo();
     // New signature keys in the nav answer: requests signed with the old ones get -352.
     void rotateWbiKeys();
 

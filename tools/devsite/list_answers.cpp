@@ -67,6 +67,10 @@ std::optional<PageRequest> pageRequest(const httplib::Request& request, const ch
     return page;
 }
 
+int newVideoCount(const SiteState& state) {
+    return static_cast<int>(state.videos.newVideos().size());
+}
+
 Json videoData(const SiteState& state, const std::string& bvid) {
     const auto answer = state.videos.find(bvid);
     return answer ? (*answer)["data"] : Json::object();

@@ -38,6 +38,9 @@ std::optional<PageRequest> pageRequest(const httplib::Request& request, const ch
                                        const char* sizeKey, long long defaultSize,
                                        long long maxSize);
 
+// How many videos a test added (newVideo in list_videos.h).
+int newVideoCount(const SiteState& state);
+
 // The `data` of a known video's information answer.
 Json videoData(const SiteState& state, const std::string& bvid);
 

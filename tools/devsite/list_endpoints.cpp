@@ -24,10 +24,15 @@ void answerUploader(const httplib::Request& request, httplib::Response& response
     if (!mid || !page) return sendBadRequest(response);
     const Uploader* uploader = findUploader(std::to_string(*mid));
     if (!uploader) return sendNothingFound(response);
+    // The videos a test added come first, the newest at the head.
+    const int added = uploader->mid == std::string(kUploaderMid) ? newVideoCount(state) : 0;
+    const int count = uploader->videoCount + added;
     Json vlist = Json::array();
-    const PageSpan span = pageSpan(page->number, page->size, uploader->videoCount);
-    for (long long index = span.first; index < span.end; ++index) {
-        const Json data = videoData(state, uploaderBvid(static_cast<int>(index)));
+    const PageSpan span = pageSpan(page->number, page->size, count);
+    for (long long position = span.first; position < span.end; ++position) {
+        const int index = static_cast<int>(position);
+        const Json data = videoData(
+            state, index < added ? newVideoBvid(added - index) : uploaderBvid(index - added));
         vlist.push_back({{"aid", data["aid"]},
                          {"bvid", data["bvid"]},
                          {"title", data["title"]},
@@ -46,8 +51,7 @@ void answerUploader(const httplib::Request& request, httplib::Response& response
               {"ttl", 1},
               {"data",
                {{"list", {{"vlist", std::move(vlist)}}},
-                {"page",
-                 {{"count", uploader->videoCount}, {"pn", page->number}, {"ps", page->size}}}}}});
+                {"page", {{"count", count}, {"pn", page->number}, {"ps", page->size}}}}}});
 }
 
 // ---- the favourites folder ----
@@ -55,6 +59,8 @@ void answerUploader(const httplib::Request& request, httplib::Response& response
 constexpr int kFavouritesSize = 25;
 constexpr int kRemovedPosition = 6;  // 0-based
 constexpr int kAudioPosition = 17;
+
+Json videoFavourite(const SiteState& state, const std::string& bvid);
 
 Json favouriteEntry(const SiteState& state, int position) {
     if (position == kRemovedPosition) {
@@ -85,7 +91,11 @@ Json favouriteEntry(const SiteState& state, int position) {
     }
     // The twelve-part video first, then uploader videos 500 on.
     const int videosBefore = position - (position > kRemovedPosition) - (position > kAudioPosition);
-    const std::string bvid = videosBefore == 0 ? kTwelvePartBvid : uploaderBvid(499 + videosBefore);
+    return videoFavourite(state,
+                          videosBefore == 0 ? kTwelvePartBvid : uploaderBvid(499 + videosBefore));
+}
+
+Json videoFavourite(const SiteState& state, const std::string& bvid) {
     const Json data = videoData(state, bvid);
     return {{"id", data["aid"]},
             {"type", 2},
@@ -110,10 +120,16 @@ void answerFavourites(const httplib::Request& request, httplib::Response& respon
         return;
     }
     if (std::to_string(*id) != kFavouritesId) return sendNothingFound(response);
+    // The videos a test added come first, the newest at the head.
+    const int added = newVideoCount(state);
+    const int count = kFavouritesSize + added;
     Json medias = Json::array();
-    const PageSpan span = pageSpan(page->number, page->size, kFavouritesSize);
-    for (long long position = span.first; position < span.end; ++position)
-        medias.push_back(favouriteEntry(state, static_cast<int>(position)));
+    const PageSpan span = pageSpan(page->number, page->size, count);
+    for (long long position = span.first; position < span.end; ++position) {
+        const int index = static_cast<int>(position);
+        medias.push_back(index < added ? videoFavourite(state, newVideoBvid(added - index))
+                                       : favouriteEntry(state, index - added));
+    }
     const Json& owner = state.accounts["member"];
     sendJson(response, {{"code", 0},
                         {"message", "0"},
@@ -122,10 +138,10 @@ void answerFavourites(const httplib::Request& request, httplib::Response& respon
                          {{"info",
                            {{"id", *id},
                             {"title", "收藏夹 · 周末做点小东西"},
-                            {"media_count", kFavouritesSize},
+                            {"media_count", count},
                             {"upper", {{"mid", owner["mid"]}, {"name", owner["uname"]}}}}},
                           {"medias", std::move(medias)},
-                          {"has_more", span.end < kFavouritesSize}}}});
+                          {"has_more", span.end < count}}}});
 }
 
 // ---- collections and series: runs of the 2,000-video uploader's videos ----

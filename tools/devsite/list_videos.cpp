@@ -1,5 +1,6 @@
 #include "devsite/list_videos.h"
 
+#include <algorithm>
 #include <array>
 
 #include "devsite/dev_site.h"
@@ -91,6 +92,42 @@ Episode seasonEpisode(int number) {
                           50000LL * (13 - number)};
     episode.made.part = {11000000LL + number, title, static_cast<int>(episode.durationMs / 1000)};
     return episode;
+}
+
+namespace {
+const std::string kNewBvidHead = "BV1Nw4";
+constexpr long long kFirstNewEpisodeId = 69000;
+}  // namespace
+
+std::string newVideoBvid(int number) {
+    const std::string digits = std::to_string(number);
+    return kNewBvidHead + std::string(6 - digits.size(), '0') + digits;
+}
+
+MadeVideoOfList newVideo(int number, long long published) {
+    const std::string title = "新作 No." + std::to_string(number) + " 刚刚发布";
+    MadeVideo video{newVideoBvid(number),
+                    90000000LL + number,
+                    title,
+                    "A video added while the site runs.",
+                    published,
+                    std::stoll(kUploaderMid),
+                    kUploaders[0].name,
+                    10LL * number};
+    MadePart part{19000000LL + number, title, 60};
+    return {std::move(video), std::move(part)};
+}
+
+int newVideoNumber(const std::string& bvid) {
+    return std::max(0, madeBvidNumber(bvid, kNewBvidHead, 6));
+}
+
+long long newEpisodeId(int number) {
+    return kFirstNewEpisodeId + number;
+}
+
+int newEpisodeNumber(long long epId) {
+    return epId > kFirstNewEpisodeId ? static_cast<int>(epId - kFirstNewEpisodeId) : 0;
 }
 
 std::optional<MadeVideoOfList> listVideo(const std::string& bvid) {

@@ -38,6 +38,16 @@ struct Episode {
 
 Episode seasonEpisode(int number);
 
+// Video `number` (from 1) of those a test added while the site runs: the uploader's newest,
+// the favourites folder's first and the season's last episode, published at `published`.
+MadeVideoOfList newVideo(int number, long long published);
+std::string newVideoBvid(int number);
+// Its number, or 0 when the bvid is not one a new video may have.
+int newVideoNumber(const std::string& bvid);
+// The ep id of the episode it is, and back (0 for another ep id).
+long long newEpisodeId(int number);
+int newEpisodeNumber(long long epId);
+
 // The list video with this bvid; nullopt for any other.
 std::optional<MadeVideoOfList> listVideo(const std::string& bvid);
 

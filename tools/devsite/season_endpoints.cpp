@@ -37,6 +37,23 @@ void answerSeason(const httplib::Request& request, httplib::Response& response,
                             {"pub_time", episode.made.video.pubdate},
                             {"duration", episode.durationMs}});
     }
+    // The videos a test added are the season's latest episodes.
+    const std::vector<long long> added = state.videos.newVideos();
+    for (size_t i = 0; i < added.size(); ++i) {
+        const int number = static_cast<int>(i) + 1;
+        const MadeVideoOfList made = newVideo(number, added[i]);
+        const Json data = videoData(state, made.video.bvid);
+        episodes.push_back({{"aid", made.video.aid},
+                            {"bvid", made.video.bvid},
+                            {"cid", made.part.cid},
+                            {"ep_id", newEpisodeId(number)},
+                            {"title", std::to_string(kSeasonEpisodeCount + number)},
+                            {"long_title", made.video.title},
+                            {"badge", ""},
+                            {"cover", data["pic"]},
+                            {"pub_time", made.video.pubdate},
+                            {"duration", made.part.seconds * 1000LL}});
+    }
     sendJson(response, {{"code", 0},
                         {"message", "success"},
                         {"result",
@@ -53,6 +70,16 @@ void answerEpisodeStreams(const httplib::Request& request, httplib::Response& re
     const auto cid = numberParameter(request, "cid");
     if (!epId || !cid) return sendBadRequest(response);
     const int number = episodeNumberOf(*epId);
+    const int added = newEpisodeNumber(*epId);
+    if (number == 0 && added > 0 && added <= newVideoCount(state)) {
+        const std::string bvid = newVideoBvid(added);
+        if (!state.videos.hasPart(bvid, std::to_string(*cid))) return sendNothingFound(response);
+        sendJson(response,
+                 {{"code", 0},
+                  {"message", "success"},
+                  {"result", streamListData(request, state, bvid, std::to_string(*cid))}});
+        return;
+    }
     const Episode episode = seasonEpisode(number == 0 ? 1 : number);
     if (number == 0 || *cid != episode.made.part.cid) return sendNothingFound(response);
     if (number >= kFirstMembersEpisode && !isMemberCookie(request.get_header_value("Cookie"))) {

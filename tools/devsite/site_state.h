@@ -112,6 +112,10 @@ void addRoute(httplib::Server& server, SiteState& state, const std::string& meth
 
 void sendJson(httplib::Response& response, const Json& body);
 
+// A video published now at the head of the uploader's list and the favourites folder and
+// as the season's latest episode; its bvid.
+std::string addNewVideo(SiteState& state);
+
 // %XX and '+' of a query or form value decoded.
 std::string percentDecode(const std::string& text);
 

@@ -62,7 +62,12 @@ void VideoFixtures::add(Json answer) {
 std::shared_ptr<const Json> VideoFixtures::find(const std::string& bvid) const {
     const auto it = answers_.find(bvid);
     if (it != answers_.end()) return it->second;
-    const std::optional<MadeVideoOfList> made = listVideo(bvid);
+    std::optional<MadeVideoOfList> made = listVideo(bvid);
+    if (const int number = newVideoNumber(bvid); number > 0) {
+        std::lock_guard lock(newMutex_);
+        if (static_cast<size_t>(number) <= newPublished_.size())
+            made = newVideo(number, newPublished_[static_cast<size_t>(number - 1)]);
+    }
     if (!made) return nullptr;
     return std::make_shared<const Json>(madeVideoAnswer(made->video, {made->part}, coverBase_));
 }
@@ -79,6 +84,17 @@ bool VideoFixtures::hasPart(const std::string& bvid, const std::string& cid) con
 void VideoFixtures::pointCoversAt(const std::string& base) {
     coverBase_ = base;
     for (auto& [bvid, answer] : answers_) (*answer)["data"]["pic"] = base + bvid + ".jpg";
+}
+
+int VideoFixtures::addNew(long long published) {
+    std::lock_guard lock(newMutex_);
+    newPublished_.push_back(published);
+    return static_cast<int>(newPublished_.size());
+}
+
+std::vector<long long> VideoFixtures::newVideos() const {
+    std::lock_guard lock(newMutex_);
+    return newPublished_;
 }
 
 Json madeVideoAnswer(const MadeVideo& video, const std::vector<MadePart>& parts,

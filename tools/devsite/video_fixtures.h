@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -23,10 +24,17 @@ class VideoFixtures {
     // Points every video's `pic` at this site: base + bvid + ".jpg".
     void pointCoversAt(const std::string& base);
 
+    // A new video (newVideo in list_videos.h) published at `published`; its number.
+    int addNew(long long published);
+    // When each new video was published, in the order they were added.
+    std::vector<long long> newVideos() const;
+
   private:
     void add(Json answer);
     std::map<std::string, std::shared_ptr<Json>> answers_;
     std::string coverBase_ = "http://i0.example.invalid/cover/";
+    mutable std::mutex newMutex_;  // new videos come while requests are answered
+    std::vector<long long> newPublished_;
 };
 
 // What a video made by code is; its stat numbers follow from `views`.

@@ -11,11 +11,13 @@ void addWhoamiCommand(CLI::App& app, CommandAction& chosen);
 void addGetCommand(CLI::App& app, CommandAction& chosen);
 void addListCommand(CLI::App& app, CommandAction& chosen);
 void addResumeCommand(CLI::App& app, CommandAction& chosen);
+void addSubscribeCommand(CLI::App& app, CommandAction& chosen);
+void addSyncCommand(CLI::App& app, CommandAction& chosen);
 
 const std::vector<CommandAdder>& commandAdders() {
     static const std::vector<CommandAdder> adders = {
-        addGetCommand,    addListCommand,  addResumeCommand, addInfoCommand,
-        addSearchCommand, addLoginCommand, addLogoutCommand, addWhoamiCommand,
+        addGetCommand,  addListCommand,   addResumeCommand, addSubscribeCommand, addSyncCommand,
+        addInfoCommand, addSearchCommand, addLoginCommand,  addLogoutCommand,    addWhoamiCommand,
     };
     return adders;
 }

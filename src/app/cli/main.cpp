@@ -6,6 +6,7 @@
 #include "app/cli/command_line.h"
 #include "app/cli/download_commands.h"
 #include "app/cli/sibling_program.h"
+#include "app/cli/subscription_commands.h"
 
 namespace {
 
@@ -26,6 +27,18 @@ int runList(const ListOptions&, Terminal&) {
     return runDownloadsProgram();
 }
 int runResume(const ResumeOptions&, Terminal&) {
+    return runDownloadsProgram();
+}
+int runSubscribeAdd(const SubscribeAddOptions&, Terminal&) {
+    return runDownloadsProgram();
+}
+int runSubscribeList(const SubscribeListOptions&, Terminal&) {
+    return runDownloadsProgram();
+}
+int runSubscribeRemove(std::int64_t, Terminal&) {
+    return runDownloadsProgram();
+}
+int runSync(const SyncOptions&, Terminal&) {
     return runDownloadsProgram();
 }
 int runBrowserLogin(const std::string&, Terminal&) {

@@ -405,6 +405,30 @@ DownloadQueue::~DownloadQueue() {
 
 DownloadQueue::Submission DownloadQueue::submit(const DownloadRequest& request) {
     std::lock_guard lock(core_->mutex);
+    return submitLocked(request);
+}
+
+std::vector<DownloadQueue::Submission> DownloadQueue::submitSeen(
+    const std::vector<DownloadRequest>& parts, const SeenVideo& seen) {
+    std::lock_guard lock(core_->mutex);
+    std::vector<Submission> submitted;
+    if (core_->closed) return submitted;
+    DownloadStore* store = core_->store.get();
+    if (store) store->holdWrites();
+    for (const DownloadRequest& part : parts) submitted.push_back(submitLocked(part));
+    if (store) {
+        store->noteSeen(seen);
+        store->releaseWrites();
+    }
+    return submitted;
+}
+
+void DownloadQueue::flushStore() {
+    std::lock_guard lock(core_->mutex);
+    if (core_->store) core_->store->flush();
+}
+
+DownloadQueue::Submission DownloadQueue::submitLocked(const DownloadRequest& request) {
     if (core_->closed) return {};
     ItemEvent event;
     if (const auto known = core_->table.idOfOutput(request.outputPath)) {

@@ -58,6 +58,12 @@ class DownloadQueue {
     // failed or cancelled one (or a done one whose file is gone) is queued again with the
     // new request.
     Submission submit(const DownloadRequest& request);
+    // The parts of one video, submitted as above, and the video noted as seen by its
+    // subscription: the store writes both in one transaction (without a store, the parts).
+    std::vector<Submission> submitSeen(const std::vector<DownloadRequest>& parts,
+                                       const SeenVideo& seen);
+    // Blocks until the store holds every change made so far.
+    void flushStore();
 
     void pause(const std::vector<std::int64_t>& ids);   // queued, running or waiting
     void resume(const std::vector<std::int64_t>& ids);  // paused
@@ -102,6 +108,7 @@ class DownloadQueue {
     struct Core;
 
   private:
+    Submission submitLocked(const DownloadRequest& request);  // under the queue's lock
     std::shared_ptr<Core> core_;
 };
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <ctime>
@@ -30,17 +31,8 @@ constexpr auto kProgressInterval = std::chrono::seconds(1);
 // After a failed write (a full disk) the changes wait this long before the next try.
 constexpr auto kRetryInterval = std::chrono::seconds(2);
 
-// The file exists and only its owner may read it before SQLite first opens it; the WAL
-// and shared-memory files SQLite makes later take the same mode.
-bool createPrivately(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    ::close(fd);
-    return makeFilePrivate(path);
-}
-
 StoreCheck openAndRead(SqliteDatabase& database, const std::string& path, const ItemTaker& take) {
-    if (!createPrivately(path)) return StoreCheck::Unusable;
+    if (!createStoreFile(path)) return StoreCheck::Unusable;
     if (!database.open(path)) return StoreCheck::Unusable;
     StoreCheck check = upgradeStore(database, DownloadStore::kSchemaVersion);
     if (check == StoreCheck::Ready && !useWriteAheadLog(database)) check = StoreCheck::Unusable;
@@ -76,6 +68,20 @@ std::string moveAside(const std::string& path) {
 
 }  // namespace
 
+// Only its owner may read it before SQLite first opens it; the WAL and shared-memory files
+// SQLite makes later take the same mode. A file that exists is never opened here: closing
+// any descriptor of it would drop the locks of this process's connections to it, and
+// another program would then take their WAL for its own and delete it.
+bool createStoreFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+    } else if (errno != EEXIST) {
+        return false;
+    }
+    return makeFilePrivate(path);
+}
+
 struct DownloadStore::Writer {
     SqliteDatabase database;  // the writer thread's alone once it runs
     std::string path;
@@ -89,6 +95,8 @@ struct DownloadStore::Writer {
         bool now = false;
     };
     std::map<std::int64_t, Pending> pending;
+    std::vector<SeenVideo> seen;  // written with the batch of the items handed before them
+    int holding = 0;              // while above 0, nothing is written
     std::map<std::int64_t, Clock::time_point> lastWrite;
     std::optional<Clock::time_point> retryAt;  // set while writes fail
     int failures = 0;
@@ -116,9 +124,15 @@ struct DownloadStore::Writer {
     void run() {
         std::unique_lock lock(mutex);
         for (;;) {
+            if (holding > 0 && !stopping) {
+                wake.wait(lock);
+                continue;
+            }
             const auto now = Clock::now();
             std::optional<Clock::time_point> next;
             std::map<std::int64_t, Pending> batch;
+            std::vector<SeenVideo> seenBatch;
+            if (!retryAt || now >= *retryAt || flushing > 0 || stopping) seenBatch.swap(seen);
             for (auto it = pending.begin(); it != pending.end();) {
                 if (due(it->first, it->second, now, next)) {
                     batch.insert(pending.extract(it++));
@@ -126,13 +140,14 @@ struct DownloadStore::Writer {
                     ++it;
                 }
             }
-            if (!batch.empty()) {
+            if (!batch.empty() || !seenBatch.empty()) {
                 writing = true;
                 lock.unlock();
-                const bool stored = write(batch);
+                const bool stored = write(batch, seenBatch);
                 lock.lock();
                 writing = false;
                 if (!stored) {
+                    seen.insert(seen.begin(), seenBatch.begin(), seenBatch.end());
                     keepForRetry(std::move(batch), now);
                     if (stopping) return;  // the disk is still full: nothing more to try
                     continue;
@@ -157,13 +172,14 @@ struct DownloadStore::Writer {
         }
     }
 
-    bool write(const std::map<std::int64_t, Pending>& batch) {
+    bool write(const std::map<std::int64_t, Pending>& batch,
+               const std::vector<SeenVideo>& seenBatch) {
         std::vector<StoreChange> changes;
         changes.reserve(batch.size());
         for (const auto& [id, change] : batch) {
             changes.push_back({id, change.item ? &*change.item : nullptr});
         }
-        if (!writeChanges(database, changes)) return false;
+        if (!writeChanges(database, changes, seenBatch)) return false;
         transactions.fetch_add(1);
         return true;
     }
@@ -188,13 +204,30 @@ struct DownloadStore::Writer {
         wake.notify_one();
     }
 
+    void hold(bool on) {
+        {
+            std::lock_guard lock(mutex);
+            holding += on ? 1 : -1;
+        }
+        wake.notify_one();
+    }
+
+    void noteSeen(SeenVideo video) {
+        {
+            std::lock_guard lock(mutex);
+            seen.push_back(std::move(video));
+        }
+        wake.notify_one();
+    }
+
     void flush() {
         std::unique_lock lock(mutex);
         ++flushing;
         const int failuresBefore = failures;
         wake.notify_one();
         written.wait(lock, [&] {
-            return (pending.empty() && !writing) || stopping || failures != failuresBefore;
+            return (pending.empty() && seen.empty() && !writing) || stopping ||
+                   failures != failuresBefore;
         });
         --flushing;
     }
@@ -251,6 +284,18 @@ void DownloadStore::save(const DownloadItem& item, bool stateChange) {
 
 void DownloadStore::forget(std::int64_t id) {
     writer_->hand(id, std::nullopt, true);
+}
+
+void DownloadStore::holdWrites() {
+    writer_->hold(true);
+}
+
+void DownloadStore::releaseWrites() {
+    writer_->hold(false);
+}
+
+void DownloadStore::noteSeen(const SeenVideo& video) {
+    writer_->noteSeen(video);
 }
 
 void DownloadStore::flush() {

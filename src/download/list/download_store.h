@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "download/list/download_item.h"
+#include "download/list/seen_video.h"
 
 namespace quivra {
 
@@ -24,7 +25,7 @@ struct StoreOpening {
 class DownloadStore {
   public:
     // The schema version this program writes (PRAGMA user_version).
-    static constexpr int kSchemaVersion = 10;
+    static constexpr int kSchemaVersion = 11;
 
     // Opens or creates the store at path (UTF-8) and reads its items. A file that is not a
     // store, or one of another schema, is renamed to "<path>.broken-<time>" and a fresh
@@ -46,6 +47,13 @@ class DownloadStore {
     void save(const DownloadItem& item, bool stateChange);
     void forget(std::int64_t id);
 
+    // Between these two, nothing is written: what is handed over meanwhile goes to disk in
+    // one transaction after releaseWrites. Never flush while holding.
+    void holdWrites();
+    void releaseWrites();
+    // A subscription saw a video: written in the transaction of the items handed before it.
+    void noteSeen(const SeenVideo& video);
+
     // Blocks until everything handed over so far is on disk, or a write of it failed.
     void flush();
 
@@ -59,6 +67,9 @@ class DownloadStore {
     explicit DownloadStore(std::shared_ptr<Writer> writer);
     std::shared_ptr<Writer> writer_;
 };
+
+// Makes the store's file (mode 0600) where there is none; false when it cannot.
+bool createStoreFile(const std::string& path);
 
 // downloads.db in the folder of config.ini (UTF-8 paths).
 std::string downloadStorePath(const std::string& configPath);

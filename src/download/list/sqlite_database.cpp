@@ -57,6 +57,10 @@ bool SqliteDatabase::queryInteger(const std::string& sql, std::int64_t& value) {
     return true;
 }
 
+int SqliteDatabase::changes() const {
+    return handle_ != nullptr ? sqlite3_changes(handle_) : 0;
+}
+
 int SqliteDatabase::errorCode() const {
     return handle_ != nullptr ? sqlite3_errcode(handle_) & 0xff : openError_;
 }

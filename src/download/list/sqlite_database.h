@@ -30,6 +30,9 @@ class SqliteDatabase {
     // The first column of the first row of a query, or nothing when it failed.
     bool queryInteger(const std::string& sql, std::int64_t& value);
 
+    // Rows the last INSERT, UPDATE or DELETE changed.
+    int changes() const;
+
     // The primary result code of the last failure (SQLITE_NOTADB, SQLITE_BUSY, ...).
     int errorCode() const;
     std::string errorText() const;

@@ -57,6 +57,18 @@ const char* const kUpgrades[] = {
     "ALTER TABLE items ADD COLUMN danmaku INTEGER NOT NULL DEFAULT 0;"
     "ALTER TABLE items ADD COLUMN danmaku_track INTEGER NOT NULL DEFAULT 0;"
     "ALTER TABLE items ADD COLUMN danmaku_only INTEGER NOT NULL DEFAULT 0",
+    // The lists followed, and the videos each has seen; lease_* says which program checks
+    // one now and until when.
+    "CREATE TABLE IF NOT EXISTS subscriptions ("
+    " id INTEGER PRIMARY KEY, address TEXT NOT NULL, kind TEXT NOT NULL, name TEXT NOT NULL,"
+    " folder TEXT NOT NULL, quality TEXT NOT NULL, audio TEXT NOT NULL,"
+    " extras TEXT NOT NULL, since INTEGER NOT NULL, back_catalogue INTEGER NOT NULL,"
+    " interval_seconds INTEGER NOT NULL, paused INTEGER NOT NULL,"
+    " last_check INTEGER NOT NULL, new_count INTEGER NOT NULL, next_check INTEGER NOT NULL,"
+    " status TEXT NOT NULL, lease_owner TEXT NOT NULL, lease_until INTEGER NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS subscription_videos ("
+    " subscription_id INTEGER NOT NULL, bvid TEXT NOT NULL, note TEXT NOT NULL,"
+    " seen_at INTEGER NOT NULL, PRIMARY KEY (subscription_id, bvid)) WITHOUT ROWID",
 };
 
 constexpr const char* kColumns =
@@ -144,6 +156,24 @@ void bindTags(SqliteStatement& statement, const DownloadRequest& request) {
 }
 
 }  // namespace
+
+bool writeSeen(SqliteDatabase& database, const std::vector<SeenVideo>& seen) {
+    if (seen.empty()) return true;
+    // A subscription removed meanwhile sees nothing more.
+    SqliteStatement note(database,
+                         "INSERT OR IGNORE INTO subscription_videos"
+                         " (subscription_id, bvid, note, seen_at) SELECT ?1, ?2, ?3, ?4"
+                         " WHERE EXISTS (SELECT 1 FROM subscriptions WHERE id = ?1)");
+    for (const SeenVideo& video : seen) {
+        note.bind(1, video.subscriptionId);
+        note.bind(2, video.bvid);
+        note.bind(3, localToUtf8(video.note));
+        note.bind(4, video.seenAt);
+        if (note.step() != SqliteStatement::Step::Done) return false;
+        note.reset();
+    }
+    return true;
+}
 
 StoreCheck upgradeStore(SqliteDatabase& database, int schemaVersion) {
     std::int64_t version = 0;
@@ -260,9 +290,11 @@ bool clearCommand(SqliteDatabase& database, std::int64_t id, ListCommand obeyed)
     return update.step() == SqliteStatement::Step::Done;
 }
 
-bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& changes) {
+bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& changes,
+                  const std::vector<SeenVideo>& seen) {
     SqliteTransaction transaction(database);
     if (!transaction.isActive()) return false;
+    if (!writeSeen(database, seen)) return false;
     SqliteStatement put(database, std::string("INSERT INTO items (") + kColumns +
                                       ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10,"
                                       " ?11, ?12, ?13, ?14, ?15, ?16, ?17, ?18, ?19, ?20,"

@@ -10,6 +10,7 @@
 
 #include "download/list/download_item.h"
 #include "download/list/list_command.h"
+#include "download/list/seen_video.h"
 #include "download/list/sqlite_database.h"
 
 namespace quivra {
@@ -51,6 +52,10 @@ struct StoreChange {
     std::int64_t id = 0;
     const DownloadItem* item = nullptr;  // nullptr: delete the row
 };
-bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& changes);
+// The videos subscriptions saw go into the same transaction.
+bool writeChanges(SqliteDatabase& database, const std::vector<StoreChange>& changes,
+                  const std::vector<SeenVideo>& seen = {});
+// Notes videos seen by their subscriptions (once each), inside the caller's transaction.
+bool writeSeen(SqliteDatabase& database, const std::vector<SeenVideo>& seen);
 
 }  // namespace quivra

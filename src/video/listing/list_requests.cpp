@@ -35,7 +35,10 @@ std::string secondsText(int milliseconds) {
 
 ListRequests::ListRequests(const ListingRequest& request, ListingView* view,
                            const std::atomic<bool>* stop)
-    : request_(request), view_(view), stop_(stop) {}
+    : request_(request),
+      view_(view),
+      stop_(stop),
+      mixingKey_(request.keys ? request.keys->mixingKey() : std::string()) {}
 
 ListAnswer ListRequests::fetch(const ListQuery& query) {
     ListAnswer answer;
@@ -139,6 +142,7 @@ std::string ListRequests::keepKeys(const JsonObject& nav) {
         return localText("无法取得签名密钥：回答中没有密钥");
     }
     mixingKey_ = wbiMixingKey(imgKey, subKey);
+    if (request_.keys) request_.keys->keep(mixingKey_);
     return "";
 }
 

@@ -60,7 +60,8 @@ class Listing {
     }
 
     ListingResult run() {
-        if (request_.address.kind == ListKind::Series && !readSeriesMeta()) return finish();
+        if (request_.address.kind == ListKind::Series && !request_.nameKnown && !readSeriesMeta())
+            return finish();
         const int pageSize = listPageSize(request_.address.kind);
         std::vector<ListEntry> previous;
         for (int number = 1;; ++number) {
@@ -149,6 +150,16 @@ class Listing {
 };
 
 }  // namespace
+
+std::string SigningKeys::mixingKey() const {
+    std::lock_guard lock(mutex_);
+    return mixingKey_;
+}
+
+void SigningKeys::keep(const std::string& mixingKey) {
+    std::lock_guard lock(mutex_);
+    mixingKey_ = mixingKey;
+}
 
 ListingResult listVideos(const ListingRequest& request, ListingView* view,
                          const std::atomic<bool>* stop) {

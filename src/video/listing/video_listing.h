@@ -3,6 +3,8 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -19,12 +21,26 @@ struct ListingTimings {
     int paceAfterRefusalMs = 1000;
 };
 
+// The signature keys (their mixing key) that the listings of one run share, so that only the
+// first fetches the nav answer. Any thread.
+class SigningKeys {
+  public:
+    std::string mixingKey() const;
+    void keep(const std::string& mixingKey);
+
+  private:
+    mutable std::mutex mutex_;
+    std::string mixingKey_;
+};
+
 struct ListingRequest {
     ListAddress address;
     SiteAddresses site;
     std::string cookie;   // the login's cookie ("" none): watch later and own private folders
     bool member = false;  // the account has a membership: members-only episodes are available
     ListingTimings timings;
+    std::shared_ptr<SigningKeys> keys;  // shared with the run's other listings; null: its own
+    bool nameKnown = false;  // the caller knows the list's name: a series' is not asked for
 };
 
 // Followed by the window and the command line; called on the listing's thread.
