@@ -14,7 +14,9 @@ void addSyncCommand(CLI::App& app, CommandAction& chosen) {
         "for them. Two programs never check one subscription at once");
     command->add_option("ID", options->ids, "Only these subscriptions, due or not")
         ->check(CLI::PositiveNumber.description(""));
-    command->add_flag("--now", options->now, "Check every subscription now, due or not");
+    command->add_flag("--now", options->now,
+                      "Check every subscription now, due or not, and download outside the "
+                      "settings' 下载时段 too (for this run)");
     command->callback([&chosen, options] {
         chosen = [options](Terminal& terminal) { return runSync(*options, terminal); };
     });

@@ -10,6 +10,7 @@
 #include "app/cli/exit_status.h"
 #include "app/cli/list_request.h"
 #include "app/cli/subscription_commands.h"
+#include "base/keep_settings.h"
 #include "base/shared_state.h"
 #include "download/subscription/subscription_check.h"
 #include "download/subscription/subscription_store.h"
@@ -57,6 +58,11 @@ int runSync(const SyncOptions& options, Terminal& terminal) {
         chosenSubscriptions(options, store->all(), std::time(nullptr), terminal, failed);
     if (chosen.empty()) return failed ? kExitFailed : kExitDone;
 
+    // --now is this run's: its videos download outside 下载时段 too, as get --now's do.
+    if (options.now) {
+        const SettingChange anyTime{SettingKey::DownloadWindowOn, false};
+        overrideSettings({&anyTime, 1});
+    }
     Interrupts interrupts;
     const std::unique_ptr<ProgressOutput> output = makeProgressOutput(terminal, false);
     std::unique_ptr<DownloadSession> session = DownloadSession::start(*output, interrupts);
