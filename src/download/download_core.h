@@ -14,6 +14,7 @@ namespace quivra {
 
 class DownloadEngine;
 class DownloadQueue;
+class SubscriptionSchedule;
 class ThreadPool;
 
 struct DownloadCore {
@@ -22,6 +23,8 @@ struct DownloadCore {
     std::shared_ptr<DownloadQueue> queue;
     Guarded<DownloadSettings>& settings;  // the program's download settings record
     SiteAddresses site;
+    // The windows' program checks its subscriptions here; null elsewhere.
+    std::shared_ptr<SubscriptionSchedule> subscriptions = nullptr;
 };
 
 struct CoreStart {

@@ -30,6 +30,10 @@ int ceilingOf(const std::string& localName) {
 
 }  // namespace
 
+int videoCeilingQuality(const std::string& localName) {
+    return ceilingOf(localName);
+}
+
 int defaultAudioStream(const DownloadSettings& settings) {
     return audioStreamNamed(settings.defaultAudioQuality);
 }

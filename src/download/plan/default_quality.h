@@ -11,6 +11,9 @@ namespace quivra {
 
 // The names 默认视频质量 offers (UTF-8), best first; the first, 最高可用, sets no ceiling.
 const std::vector<std::string>& videoCeilingNames();
+// The site's quality number of one of those names (local text); INT_MAX for 最高可用 and a
+// name it does not know.
+int videoCeilingQuality(const std::string& localName);
 // The stream id of 默认音频质量, one of kAudioChoices by name (an unknown or empty name is
 // the first, 高).
 int defaultAudioStream(const DownloadSettings& settings);
