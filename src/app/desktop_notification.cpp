@@ -30,9 +30,8 @@ class SubscriptionNotifier : public SubscriptionListener {
   public:
     void subscriptionChecked(const CheckOutcome& outcome) override {
         if (outcome.newVideos <= 0) return;
-        postToGui([notice = newVideosNotice(outcome)] {
-            showDesktopNotification(notice, QString());
-        });
+        postToGui(
+            [notice = newVideosNotice(outcome)] { showDesktopNotification(notice, QString()); });
     }
     void subscriptionsChanged(std::int64_t) override {}
 };

@@ -62,8 +62,7 @@ QVariant SubscriptionsModel::data(const QModelIndex& index, int role) const {
     }
 }
 
-QVariant SubscriptionsModel::headerData(int section, Qt::Orientation orientation,
-                                        int role) const {
+QVariant SubscriptionsModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     static const QString kHeaders[ColumnCount] = {
         QStringLiteral("名称"),     QStringLiteral("类型"),   QStringLiteral("文件夹"),

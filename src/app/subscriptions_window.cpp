@@ -193,8 +193,7 @@ void SubscriptionsWindow::addSubscription() {
     add_->setEnabled(false);
     try {
         std::thread([window = QPointer<SubscriptionsWindow>(this), schedule = schedule_,
-                     subscription, lists = std::move(lists),
-                     settings = core_->settings.get()] {
+                     subscription, lists = std::move(lists), settings = core_->settings.get()] {
             NewSubscription made = describeSubscription(subscription, lists, settings);
             // Stored even when the window closed meanwhile: the user asked for it.
             if (made.failure.empty() && schedule->add(made.subscription) == 0)

@@ -51,7 +51,8 @@ NewSubscription describeSubscription(Subscription wanted, ListingRequest lists,
     }
     wanted.kind = address->kind;
     wanted.name = listing.info.name;
-    if (wanted.folder.empty()) wanted.folder = listDownloadSettings(settings, listing.info).directory;
+    if (wanted.folder.empty())
+        wanted.folder = listDownloadSettings(settings, listing.info).directory;
     wanted.intervalSeconds = checkInterval(wanted.intervalSeconds);
     made.subscription = std::move(wanted);
     return made;

@@ -36,9 +36,9 @@ SubscriptionSchedule::Start SubscriptionSchedule::start(const std::string& store
         start.failure = checks.failure.empty() ? control.failure : checks.failure;
         return start;
     }
-    start.schedule.reset(new SubscriptionSchedule(std::move(checks.store),
-                                                  std::move(control.store), std::move(queue),
-                                                  settings, std::move(site), std::move(clock)));
+    start.schedule.reset(new SubscriptionSchedule(std::move(checks.store), std::move(control.store),
+                                                  std::move(queue), settings, std::move(site),
+                                                  std::move(clock)));
     start.schedule->next_ = nextCheckOf(start.schedule->subscriptions());
     start.schedule->thread_ = std::thread([schedule = start.schedule.get()] { schedule->run(); });
     return start;
@@ -47,8 +47,8 @@ SubscriptionSchedule::Start SubscriptionSchedule::start(const std::string& store
 SubscriptionSchedule::SubscriptionSchedule(std::unique_ptr<SubscriptionStore> checks,
                                            std::unique_ptr<SubscriptionStore> control,
                                            std::shared_ptr<DownloadQueue> queue,
-                                           Guarded<DownloadSettings>& settings,
-                                           SiteAddresses site, Clock clock)
+                                           Guarded<DownloadSettings>& settings, SiteAddresses site,
+                                           Clock clock)
     : checks_(std::move(checks)),
       control_(std::move(control)),
       queue_(std::move(queue)),
@@ -153,7 +153,8 @@ void SubscriptionSchedule::run() {
         lock.lock();
         if (stopping_ || changed_ || !asked_.empty()) continue;
         const std::int64_t wait =
-            next == 0 ? kLongestWaitSeconds : std::clamp<std::int64_t>(next - clock_(), 1, kLongestWaitSeconds);
+            next == 0 ? kLongestWaitSeconds
+                      : std::clamp<std::int64_t>(next - clock_(), 1, kLongestWaitSeconds);
         woken_.wait_for(lock, std::chrono::seconds(wait),
                         [this] { return stopping_ || changed_ || !asked_.empty(); });
     }
@@ -184,8 +185,8 @@ void SubscriptionSchedule::check(const Subscription& subscription) {
     lists.cookie = user.cookie;
     lists.member = user.vip.status;
     lists.keys = keys_;
-    CheckContext context{*checks_, *queue_, settings_.get(), std::move(lists), leaseOwner(),
-                         clock_()};
+    CheckContext context{*checks_,         *queue_,      settings_.get(),
+                         std::move(lists), leaseOwner(), clock_()};
     const CheckOutcome outcome = checkSubscription(subscription, context);
     if (!outcome.leased) return;
     for (const auto& listener : listeners()) listener->subscriptionChecked(outcome);

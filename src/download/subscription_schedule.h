@@ -62,7 +62,7 @@ class SubscriptionSchedule {
     // Its id, 0 when not written; a nextCheck of 0 makes it due at once.
     std::int64_t add(const Subscription& subscription);
     bool setPaused(std::int64_t id, bool paused);
-    bool remove(std::int64_t id);  // its files stay
+    bool remove(std::int64_t id);    // its files stay
     void checkNow(std::int64_t id);  // on the schedule's thread, paused or not
 
   private:
