@@ -85,12 +85,12 @@ SubscriptionsWindow::SubscriptionsWindow(std::shared_ptr<DownloadCore> core, QWi
     : QWidget(parent, Qt::Window), core_(std::move(core)), schedule_(core_->subscriptions) {
     setObjectName(QStringLiteral("SubscriptionsWindow"));
     setWindowTitle(QStringLiteral("订阅"));
-    setFixedSize(760, 520);
+    setFixedSize(860, 520);
 
     newLabel(this, "透明标签_address", QStringLiteral("列表地址："), {8, 8, 72, 32});
-    address_ = newEdit(this, "编辑框_address", {80, 8, 592, 32});
+    address_ = newEdit(this, "编辑框_address", {80, 8, 692, 32});
     address_->setPlaceholderText(QStringLiteral("UP主、收藏夹、合集、列表或番剧的地址"));
-    add_ = newButton(this, "按钮_add", QStringLiteral("添加"), {680, 8, 72, 32});
+    add_ = newButton(this, "按钮_add", QStringLiteral("添加"), {780, 8, 72, 32});
 
     newLabel(this, "透明标签_folder", QStringLiteral("文件夹："), {8, 48, 56, 32});
     folder_ = newEdit(this, "编辑框_folder", {64, 48, 288, 32});
@@ -126,13 +126,13 @@ SubscriptionsWindow::SubscriptionsWindow(std::shared_ptr<DownloadCore> core, QWi
     model_ = new SubscriptionsModel(this);
     table_ = new QTableView(this);
     table_->setObjectName(QStringLiteral("表格_subscriptions"));
-    table_->setGeometry(8, 128, 744, 344);
+    table_->setGeometry(8, 128, 844, 344);
     table_->setModel(model_);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {120, 80, 180, 88, 56, 88};
+    const int widths[] = {160, 80, 240, 88, 56, 88};
     for (int column = 0; column < 6; ++column) table_->setColumnWidth(column, widths[column]);
 
     check_ = newButton(this, "按钮_check", QStringLiteral("立即检查"), {8, 480, 80, 32});
