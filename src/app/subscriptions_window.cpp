@@ -214,6 +214,8 @@ void SubscriptionsWindow::added(const std::string& failure) {
         return;
     }
     address_->clear();
+    // The next one starts from now too, however long the window stayed open.
+    since_->setDateTime(QDateTime::fromSecsSinceEpoch(schedule_->now()));
     refresh();
 }
 
