@@ -26,7 +26,26 @@ class FinishedVideoNotifier : public DownloadQueueListener {
     }
 };
 
+class SubscriptionNotifier : public SubscriptionListener {
+  public:
+    void subscriptionChecked(const CheckOutcome& outcome) override {
+        if (outcome.newVideos <= 0) return;
+        postToGui(
+            [notice = newVideosNotice(outcome)] { showDesktopNotification(notice, QString()); });
+    }
+    void subscriptionsChanged(std::int64_t) override {}
+};
+
 }  // namespace
+
+QString newVideosNotice(const CheckOutcome& outcome) {
+    return QStringLiteral("订阅「") + toQString(outcome.checked.name) + QStringLiteral("」：") +
+           QString::number(outcome.newVideos) + QStringLiteral("个新视频");
+}
+
+std::shared_ptr<SubscriptionListener> makeSubscriptionNotifier() {
+    return std::make_shared<SubscriptionNotifier>();
+}
 
 bool showDesktopNotification(const QString& summary, const QString& body) {
     QDBusConnection bus = QDBusConnection::sessionBus();

@@ -9,8 +9,10 @@
 #include "app/download_list_window.h"
 #include "app/main_window.h"
 #include "app/program_icon.h"
+#include "app/subscriptions_model.h"
 #include "base/shared_state.h"
 #include "download/job/progress_text.h"
+#include "download/subscription_schedule.h"
 
 namespace quivra {
 
@@ -103,7 +105,10 @@ void DesktopTray::refreshToolTip() {
     queue_->visitItemsNotDone([&](const DownloadItem& item) {
         if (underWay(item.state)) underWayItems.push_back(item);
     });
-    icon_->setToolTip(QString::fromStdString(trayToolTip(underWayItems)));
+    QString tip = QString::fromStdString(trayToolTip(underWayItems));
+    const std::int64_t next = core_->subscriptions ? core_->subscriptions->nextCheck() : 0;
+    if (next != 0) tip += QStringLiteral("\n下次检查订阅：") + checkTimeText(next);
+    icon_->setToolTip(tip);
 }
 
 bool DesktopTray::takesClosedWindow() const {

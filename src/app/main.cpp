@@ -75,6 +75,7 @@ int main(int argc, char* argv[]) {
     window->move(50, 50);
     window->show();
     quivra::startDownloadList(*core);
+    quivra::startSubscriptions(*core);
     new quivra::DesktopTray(core, &app);
     new quivra::ClipboardWatch(core, &app);
     quivra::receiveAddresses(core, addresses);

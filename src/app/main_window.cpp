@@ -29,6 +29,7 @@
 #include "app/login_window.h"
 #include "app/search_window.h"
 #include "app/settings_window.h"
+#include "app/subscriptions_window.h"
 #include "app/video_list_window.h"
 #include "base/gui_thread.h"
 #include "base/message_box.h"
@@ -249,6 +250,7 @@ void MainWindow::buildMenus() {
     other->addAction(QStringLiteral("视频搜索"), this, &MainWindow::openSearchWindow);
     other->addAction(QStringLiteral("下载列表"), this, &MainWindow::openDownloadListWindow);
     other->addAction(QStringLiteral("批量下载"), this, [this] { BatchWindow::showFor(core_); });
+    other->addAction(QStringLiteral("订阅"), this, [this] { SubscriptionsWindow::showFor(core_); });
     QMenu* settings = menuBar()->addMenu(QStringLiteral("设置"));
     settings->setObjectName(QStringLiteral("设置"));
     settings->addAction(QStringLiteral("下载设置"), this, &MainWindow::openSettingsWindow);

@@ -3,9 +3,14 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <ctime>
+
 #include "app/desktop_notification.h"
+#include "base/shared_state.h"
 #include "download/list/download_list_start.h"
 #include "download/list/download_queue.h"
+#include "download/list/download_store.h"
+#include "download/subscription_schedule.h"
 
 namespace quivra {
 
@@ -39,6 +44,14 @@ QString loadSkinSheet(const std::string& path) {
 void startDownloadList(DownloadCore& core) {
     core.queue->addListener(makeFinishedVideoNotifier());
     resumeUnfinishedDownloads(*core.queue, core.settings.get().resumeOnStart);
+}
+
+void startSubscriptions(DownloadCore& core) {
+    SubscriptionSchedule::Start started =
+        SubscriptionSchedule::start(downloadStorePath(sharedState().configPath), core.queue,
+                                    core.settings, core.site, [] { return std::time(nullptr); });
+    core.subscriptions = std::move(started.schedule);
+    if (core.subscriptions) core.subscriptions->addListener(makeSubscriptionNotifier());
 }
 
 }  // namespace quivra

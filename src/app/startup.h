@@ -21,4 +21,9 @@ QString loadSkinSheet(const std::string& path);
 // (resumeUnfinishedDownloads).
 void startDownloadList(DownloadCore& core);
 
+// Once the list is started: the subscriptions are checked as they come due (those overdue
+// at once), each check that found videos bringing a desktop notification. Without a store
+// to read them from there are none (the 订阅 window says so).
+void startSubscriptions(DownloadCore& core);
+
 }  // namespace quivra

@@ -16,6 +16,7 @@ namespace quivra {
 class DownloadEngine;
 class DownloadQueue;
 class DownloadSchedule;
+class SubscriptionSchedule;
 class ThreadPool;
 
 struct DownloadCore {
@@ -27,6 +28,8 @@ struct DownloadCore {
     LocalClock clock;  // the time the windows of the settings are read at
     // Follows the settings' windows on that clock (followSettingChange hands it changes).
     std::shared_ptr<DownloadSchedule> schedule;
+    // The windows' program checks its subscriptions here; null elsewhere.
+    std::shared_ptr<SubscriptionSchedule> subscriptions = nullptr;
 };
 
 struct CoreStart {

@@ -115,7 +115,7 @@ TEST_F(MainWindowTest, LayoutCaptionsAndNamesAreThoseOfTheWindowTable) {
         for (QAction* item : menu->menu()->actions()) menus << item->text();
     }
     EXPECT_EQ(menus, QStringList({"其他功能", "用户登录", "视频搜索", "下载列表", "批量下载",
-                                  "设置", "下载设置"}));
+                                  "订阅", "设置", "下载设置"}));
     QStringList commands;
     for (QAction* item : window_->contextMenu()->actions()) commands << item->text();
     EXPECT_EQ(commands, QStringList({"选中", "全选", "反选", "全不选"}));

@@ -189,6 +189,13 @@ bool SubscriptionStore::recordCheck(const Subscription& checked) {
     return stepDone(update);
 }
 
+bool SubscriptionStore::setPaused(std::int64_t id, bool paused) {
+    SqliteStatement update(database_, "UPDATE subscriptions SET paused = ?2 WHERE id = ?1");
+    update.bind(1, id);
+    update.bind(2, std::int64_t{paused});
+    return stepDone(update) && database_.changes() > 0;
+}
+
 std::string leaseOwner() {
     std::random_device random;
     return std::to_string(::getpid()) + ":" + std::to_string(random()) + std::to_string(random());

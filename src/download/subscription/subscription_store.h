@@ -47,6 +47,8 @@ class SubscriptionStore {
 
     // Writes what a check found: last and next check, new count, status.
     bool recordCheck(const Subscription& checked);
+    // A paused subscription is not checked when it comes due; false when there is none.
+    bool setPaused(std::int64_t id, bool paused);
 
   private:
     explicit SubscriptionStore(SqliteDatabase database) : database_(std::move(database)) {}
