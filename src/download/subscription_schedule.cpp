@@ -13,6 +13,8 @@ namespace {
 // A clock set back or forward is noticed within this time, however far the next check is;
 // one held by another program is looked at again after a second.
 constexpr std::int64_t kLongestWaitSeconds = 60;
+// A subscription another program is checking is looked at again after this, not at once.
+constexpr std::int64_t kHeldElsewhereSeconds = 60;
 
 }  // namespace
 
@@ -149,7 +151,14 @@ void SubscriptionSchedule::run() {
         changed_ = false;
         lock.unlock();
         checkDue(asked);
-        const std::int64_t next = nextCheckOf(checks_->all());
+        std::vector<Subscription> all = checks_->all();
+        for (Subscription& subscription : all) {
+            const auto held = heldElsewhere_.find(subscription.id);
+            if (held != heldElsewhere_.end()) {
+                subscription.nextCheck = std::max(subscription.nextCheck, held->second);
+            }
+        }
+        const std::int64_t next = nextCheckOf(all);
         lock.lock();
         if (stopping_ || changed_ || !asked_.empty()) continue;
         const std::int64_t wait =
@@ -166,7 +175,9 @@ void SubscriptionSchedule::checkDue(const std::set<std::int64_t>& asked) {
     const std::int64_t now = clock_();
     bool checked = false;
     for (const Subscription& subscription : checks_->all()) {
-        const bool due = !subscription.paused && subscription.nextCheck <= now;
+        const auto held = heldElsewhere_.find(subscription.id);
+        const bool waiting = held != heldElsewhere_.end() && held->second > now;
+        const bool due = !subscription.paused && subscription.nextCheck <= now && !waiting;
         if (!due && asked.count(subscription.id) == 0) continue;
         {
             std::lock_guard lock(mutex_);
@@ -188,7 +199,11 @@ void SubscriptionSchedule::check(const Subscription& subscription) {
     CheckContext context{*checks_,         *queue_,      settings_.get(),
                          std::move(lists), leaseOwner(), clock_()};
     const CheckOutcome outcome = checkSubscription(subscription, context);
-    if (!outcome.leased) return;
+    if (!outcome.leased) {
+        heldElsewhere_[subscription.id] = clock_() + kHeldElsewhereSeconds;
+        return;
+    }
+    heldElsewhere_.erase(subscription.id);
     for (const auto& listener : listeners()) listener->subscriptionChecked(outcome);
 }
 

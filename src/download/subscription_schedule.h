@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -86,6 +87,8 @@ class SubscriptionSchedule {
     const Clock clock_;
     const std::shared_ptr<SigningKeys> keys_ = std::make_shared<SigningKeys>();
     std::atomic<std::int64_t> next_{0};
+    // The thread's own: when to try again the subscriptions another program was checking.
+    std::map<std::int64_t, std::int64_t> heldElsewhere_;
 
     std::mutex listenersMutex_;
     std::vector<std::shared_ptr<SubscriptionListener>> listeners_;
