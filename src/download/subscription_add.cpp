@@ -34,7 +34,7 @@ NewSubscription describeSubscription(Subscription wanted, ListingRequest lists,
     NewSubscription made;
     const std::optional<ListAddress> address = recognizeListAddress(wanted.address, lists.site);
     if (!address) {
-        made.failure = localText("不是视频列表的地址");
+        made.failure = notAListText();
         return made;
     }
     if (!address->problem.empty()) {

@@ -70,7 +70,7 @@ TEST_F(SubscriptionCommandTest, AddRefusesWhatIsNoListAndRaisesAShortInterval) {
         const char* says;
     };
     const Case cases[] = {
-        {{devsite::kOnePartBvid}, 1, "not the address of a list"},
+        {{devsite::kOnePartBvid}, 1, "不是视频列表的地址"},
         {{"ml" + std::string(devsite::kPrivateFavouritesId)}, 1, "-403"},
         {{uploader(), "--every", "5m"}, 0, "raised to 10 minutes"},
         {{uploader(), "--every", "soon"}, 2, "not an interval"},

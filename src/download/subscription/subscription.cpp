@@ -4,6 +4,8 @@
 #include <array>
 #include <utility>
 
+#include "net/text_encoding.h"
+
 namespace quivra {
 
 namespace {
@@ -18,6 +20,10 @@ constexpr std::array<std::pair<ListKind, const char*>, 6> kListKindKeys = {{
 }};
 
 }  // namespace
+
+std::string notAListText() {
+    return localText("不是视频列表的地址");
+}
 
 int checkInterval(int seconds) {
     return std::max(seconds, kLeastCheckInterval);

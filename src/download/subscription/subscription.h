@@ -33,6 +33,9 @@ struct Subscription {
     std::string status;          // local text: what the last check said
 };
 
+// "不是视频列表的地址" (local text): what an address that names no list is refused with.
+std::string notAListText();
+
 // At least kLeastCheckInterval.
 int checkInterval(int seconds);
 

@@ -71,7 +71,7 @@ class Check {
     CheckOutcome run() {
         const std::optional<ListAddress> address =
             recognizeListAddress(subscription_.address, context_.lists.site);
-        if (!address) return finish(localText("不是视频列表的地址"));
+        if (!address) return finish(notAListText());
         seen_ = context_.store.seenVideos(subscription_.id);
         context_.queue.visitItems([this](const DownloadItem& item) {
             if (item.state == ItemState::Done) doneInList_.insert(item.request.bvid);

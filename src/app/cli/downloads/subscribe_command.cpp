@@ -1,5 +1,4 @@
 // subscribe add, list and remove: the subscriptions in downloads.db.
-#include <atomic>
 #include <ctime>
 #include <memory>
 #include <string>
@@ -13,27 +12,14 @@
 #include "base/keep_settings.h"
 #include "base/shared_state.h"
 #include "download/list/download_store.h"
-#include "download/list_download.h"
 #include "download/subscription/subscription_store.h"
+#include "download/subscription_add.h"
 #include "net/text_encoding.h"
 #include "video/listing/list_address.h"
-#include "video/listing/video_listing.h"
 
 namespace quivra {
 
 namespace {
-
-// The listing ends after its first page: its name and whether it can be read are enough.
-class FirstPageOnly : public ListingView {
-  public:
-    explicit FirstPageOnly(std::atomic<bool>& stop) : stop_(stop) {}
-    void showListInfo(const ListInfo&) override {}
-    void showEntries(size_t, const std::vector<ListEntry>&) override { stop_ = true; }
-    void showWaiting(const std::string&) override {}
-
-  private:
-    std::atomic<bool>& stop_;
-};
 
 // "2026-05-28 14:30" in local time; "-" for never.
 std::string momentText(std::int64_t seconds) {
@@ -78,38 +64,25 @@ int runSubscribeAdd(const SubscribeAddOptions& options, Terminal& terminal) {
     GetOptions folder;
     folder.folder = options.folder;
     overrideSettings(settingOverrides(folder));
-    const std::optional<ListAddress> list =
-        recognizeListAddress(utf8ToLocalText(options.address), sharedState().site);
-    if (!list || !list->problem.empty()) {
-        terminal.error(options.address + ": " +
-                       (list ? localToUtf8(list->problem)
-                             : "not the address of a list (an uploader's videos, a favourites "
-                               "folder, a collection, a series, the watch-later list or a "
-                               "season)"));
-        return kExitFailed;
-    }
-    std::atomic<bool> stop{false};
-    FirstPageOnly view(stop);
-    const ListingResult listing = listVideos(listingRequestFor(*list), &view, &stop);
-    if (!listing.complete && !stop) {
-        terminal.error(options.address + ": " + localToUtf8(listing.reason));
+    const std::int64_t now = std::time(nullptr);
+    Subscription wanted;
+    wanted.address = utf8ToLocalText(options.address);
+    wanted.quality = utf8ToLocalText(options.quality);
+    wanted.since = options.since.value_or(now);
+    wanted.backCatalogue = options.all;
+    if (options.everySeconds > 0) wanted.intervalSeconds = options.everySeconds;
+    if (wanted.intervalSeconds < kLeastCheckInterval)
+        terminal.error("an interval under 10 minutes is raised to 10 minutes");
+    // The list's own folder under the download folder (-o names another for this run).
+    const NewSubscription made =
+        describeSubscription(wanted, listingRequestFor({}), sharedState().download.get());
+    if (!made.failure.empty()) {
+        terminal.error(options.address + ": " + localToUtf8(made.failure));
         return kExitFailed;
     }
     const std::unique_ptr<SubscriptionStore> store = openSubscriptions(terminal);
     if (!store) return kExitFailed;
-    const std::int64_t now = std::time(nullptr);
-    Subscription subscription;
-    subscription.address = utf8ToLocalText(options.address);
-    subscription.kind = list->kind;
-    subscription.name = listing.info.name;
-    subscription.folder =
-        listDownloadSettings(sharedState().download.get(), listing.info).directory;
-    subscription.quality = utf8ToLocalText(options.quality);
-    subscription.since = options.since.value_or(now);
-    subscription.backCatalogue = options.all;
-    if (options.everySeconds > 0) subscription.intervalSeconds = options.everySeconds;
-    if (subscription.intervalSeconds < kLeastCheckInterval)
-        terminal.error("an interval under 10 minutes is raised to 10 minutes");
+    Subscription subscription = made.subscription;
     subscription.nextCheck = now;  // the first sync checks it
     subscription.id = store->add(subscription);
     if (subscription.id == 0) {
