@@ -396,6 +396,8 @@ TEST_F(DownloadCommandTest, SubtitlesAndChaptersGoIntoThePartsFileAndBesideIt) {
                                 downloads().string(), "--json", "--no-cover"});
     ASSERT_EQ(get.status, 0) << get.err;
     EXPECT_NE(get.out.find("另一分P"), std::string::npos) << get.out;
+    // The two parts' signed player information shares the run's keys.
+    EXPECT_EQ(site().requestsTo("/x/web-interface/nav").size(), 1u);
     const std::vector<std::string> folders = filesIn(downloads());
     ASSERT_EQ(folders.size(), 2u);  // the video's and temp
     const fs::path video = downloads() / folders[folders[0] == "temp" ? 1 : 0];

@@ -192,13 +192,14 @@ bool mergePart(const std::string& videoFile, const std::string& audioFile,
 
 // The subtitles and chapters of a part whose streams are whole, each thing left out said
 // in a stage of its own. Chapters go only into MP4 and MKV.
-PartExtras partExtras(const DownloadRequest& part, const std::string& streamFile, Stages& stages) {
+PartExtras partExtras(const JobContext& context, const DownloadRequest& part,
+                      const std::string& streamFile, Stages& stages) {
     const bool chapters =
         carriesTextTracks(outputFormatOfPath(part.outputPath).value_or(OutputFormat::Mp4));
     if (part.subtitles.languages.empty() && !chapters) return {};
     // The stream's own length, not the site's: cues past it are cut or dropped.
     const double seconds = std::max(0.0, probeMedia(localToUtf8(streamFile)).seconds);
-    PartExtras extras = fetchPartExtras(part, seconds, chapters);
+    PartExtras extras = fetchPartExtras(part, seconds, chapters, context.keys);
     for (const std::string& text : extras.leftOut) stages.write(text);
     return extras;
 }
@@ -223,9 +224,10 @@ std::string partDanmaku(const DownloadRequest& part, const std::string& streamFi
 }
 
 // --subtitles-only: the .srt files beside where the part's file goes.
-JobResult writeSubtitlesOnly(const DownloadRequest& part, Stages& stages) {
+JobResult writeSubtitlesOnly(const JobContext& context, const DownloadRequest& part,
+                             Stages& stages) {
     stages.write("正在获取字幕");
-    const PartExtras extras = fetchPartExtras(part, 0, false);
+    const PartExtras extras = fetchPartExtras(part, 0, false, context.keys);
     for (const std::string& text : extras.leftOut) stages.write(text);
     if (!extras.answered) {
         return stages.fail(extras.leftOut.empty() ? localText("字幕未能获取")
@@ -249,9 +251,9 @@ JobResult writeDanmakuOnly(const DownloadRequest& part, Stages& stages) {
 }
 
 // Only the subtitles, the bullet comments or both: no streams, no merge.
-JobResult writeExtrasOnly(const DownloadRequest& part, Stages& stages) {
+JobResult writeExtrasOnly(const JobContext& context, const DownloadRequest& part, Stages& stages) {
     JobResult result{JobResult::Done, ""};
-    if (part.subtitles.only) result = writeSubtitlesOnly(part, stages);
+    if (part.subtitles.only) result = writeSubtitlesOnly(context, part, stages);
     if (result.outcome == JobResult::Done && part.danmaku.only) {
         result = writeDanmakuOnly(part, stages);
     }
@@ -288,7 +290,7 @@ JobResult runDownloadJob(const JobContext& context, const DownloadRequest& part,
     if (!takePartLock(context.timings, lock, part, stages, report)) return {JobResult::Stopped, ""};
     if (extrasOnly) {
         ensureFolder(part.outputPath.substr(0, part.outputPath.rfind('/')));
-        return writeExtrasOnly(part, stages);
+        return writeExtrasOnly(context, part, stages);
     }
     if (isFinishedOutput(part.outputPath)) {  // the job we waited for made it
         stages.write("下载完成");
@@ -332,7 +334,7 @@ JobResult runDownloadJob(const JobContext& context, const DownloadRequest& part,
         wholeBytes += fileSize(stream.path);
     }
     if (report.stopRequested()) return {JobResult::Stopped, ""};
-    const PartExtras extras = partExtras(part, wantsVideo ? videoFile : audioFile, stages);
+    const PartExtras extras = partExtras(context, part, wantsVideo ? videoFile : audioFile, stages);
     const std::string danmakuTrack = partDanmaku(part, wantsVideo ? videoFile : audioFile, stages);
 
     stages.write("正在合成音视频");

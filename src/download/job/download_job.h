@@ -8,9 +8,11 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "download/list/download_item.h"
+#include "video/listing/video_listing.h"
 
 namespace quivra {
 
@@ -28,6 +30,8 @@ struct JobContext {
     DownloadEngine& engine;
     std::string siteMain;  // the site's main address (UTF-8): the streams' referer
     JobTimings timings;
+    // The signature keys of the player information, fetched by the run's first job that asks.
+    std::shared_ptr<SigningKeys> keys = std::make_shared<SigningKeys>();
 };
 
 // What a running job tells about itself, and whether it must stop. Texts are local text.

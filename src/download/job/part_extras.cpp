@@ -103,10 +103,11 @@ std::string subtitlePath(const DownloadRequest& part, const std::string& lan) {
     return besidePartFile(part, "." + lan + ".srt");
 }
 
-CommentSource partCommentSource() {
+CommentSource partCommentSource(std::shared_ptr<SigningKeys> keys) {
     CommentSource source;
     source.site = sharedState().site;
     source.cookie = sharedState().user.get().cookie;
+    source.keys = std::move(keys);
     return source;
 }
 
@@ -121,11 +122,12 @@ std::string chaptersMetadata(const std::vector<Chapter>& chapters) {
     return text;
 }
 
-PartExtras fetchPartExtras(const DownloadRequest& part, double videoSeconds, bool chapters) {
+PartExtras fetchPartExtras(const DownloadRequest& part, double videoSeconds, bool chapters,
+                           std::shared_ptr<SigningKeys> keys) {
     PartExtras extras;
     const std::optional<std::int64_t> aid = bvidToAv(part.bvid);
     if (!aid) return extras;
-    const CommentSource source = partCommentSource();
+    const CommentSource source = partCommentSource(std::move(keys));
     const PlayerInfo info = fetchPlayerInfo(source, std::to_string(*aid), part.cid);
     if (!info.failure.empty()) {
         extras.leftOut.push_back(localText("字幕与章节未能获取：") + info.failure);

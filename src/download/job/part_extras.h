@@ -24,13 +24,14 @@ std::string subtitlePath(const DownloadRequest& part, const std::string& lan);
 
 // Where a part's requests for what comes with it go: the site of the shared state, with
 // its login cookie.
-CommentSource partCommentSource();
+CommentSource partCommentSource(std::shared_ptr<SigningKeys> keys = nullptr);
 
 // Reads the part's player information from the site of the shared state, with its cookie,
 // and writes the subtitles the part wants and, when chapters is set, its chapters file.
 // videoSeconds: the stream's real length; a cue or chapter past it is cut or dropped
 // (0: no limit).
-PartExtras fetchPartExtras(const DownloadRequest& part, double videoSeconds, bool chapters);
+PartExtras fetchPartExtras(const DownloadRequest& part, double videoSeconds, bool chapters,
+                           std::shared_ptr<SigningKeys> keys);
 
 // The chapters as an ffmetadata file: a millisecond time base, each title escaped.
 std::string chaptersMetadata(const std::vector<Chapter>& chapters);

@@ -56,6 +56,7 @@ PlayerInfo fetchPlayerInfo(const CommentSource& source, const std::string& aid,
     request.site = source.site;
     request.cookie = source.cookie;
     request.timings = source.timings;
+    request.keys = source.keys;
     ListRequests requests(request, nullptr, nullptr);
     const ListAnswer answer =
         requests.fetch({"/x/player/wbi/v2", {{"aid", aid}, {"cid", cid}}, true});

@@ -2,6 +2,7 @@
 // view points, signed), a subtitle's body, the bullet comments.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@ struct CommentSource {
     SiteAddresses site;
     std::string cookie;  // "" none
     ListingTimings timings;
+    std::shared_ptr<SigningKeys> keys;  // the run's signature keys; null: fetched for the request
 };
 
 struct SubtitleTrack {

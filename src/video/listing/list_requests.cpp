@@ -46,6 +46,13 @@ ListAnswer ListRequests::fetch(const ListQuery& query) {
     size_t waits = 0;
     while (true) {
         const bool fetchingKeys = query.sign && mixingKey_.empty();
+        std::unique_lock<std::mutex> fetchingShared;
+        if (fetchingKeys && request_.keys) {
+            fetchingShared = request_.keys->fetching();
+            // Another listing may have fetched them meanwhile (not after a -352: those are old).
+            if (!keysRefreshed) mixingKey_ = request_.keys->mixingKey();
+            if (!mixingKey_.empty()) continue;
+        }
         Sent sent = send(fetchingKeys ? ListQuery{"/x/web-interface/nav", {}} : query);
         if (sent.verdict == Verdict::Stopped) {
             answer.stopped = true;

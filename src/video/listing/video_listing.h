@@ -27,8 +27,12 @@ class SigningKeys {
   public:
     std::string mixingKey() const;
     void keep(const std::string& mixingKey);
+    // Held while one listing fetches the keys, so that the others wait and then find them
+    // instead of each fetching its own.
+    std::unique_lock<std::mutex> fetching() { return std::unique_lock(fetchMutex_); }
 
   private:
+    std::mutex fetchMutex_;
     mutable std::mutex mutex_;
     std::string mixingKey_;
 };
