@@ -161,8 +161,14 @@ TEST_F(ThreadPoolTest, ModeOutsideRangeCountsAsZero) {
     ASSERT_TRUE(pool.submit(waitAtGate, 0));
     while (pool.busyCount() != 1) std::this_thread::sleep_for(1ms);
     ASSERT_TRUE(pool.submit(countRun, 1));
-    releaseGate = true;
+    // The gate opens only once the pool is stopping: opened before, the worker could take
+    // the queued task before the stop drops it.
+    std::thread opener([this] {
+        while (pool.state() != ThreadPool::Stopping) std::this_thread::sleep_for(1ms);
+        releaseGate = true;
+    });
     EXPECT_TRUE(pool.stop(7, 5000));
+    opener.join();
     EXPECT_EQ(ranCount.load(), 1);
 }
 
