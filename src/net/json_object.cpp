@@ -9,6 +9,7 @@
 #include "net/json_path.h"
 #include "net/json_text.h"
 #include "net/json_writer.h"
+#include "net/utf8_mending.h"
 
 namespace quivra {
 
@@ -55,11 +56,12 @@ std::string_view trimmed(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-// Reads one JSON value (UTF-8); nullopt on any error.
+// Reads one JSON value (UTF-8, mended first); nullopt on any error.
 std::optional<Json> readJson(std::string_view text) {
     if (!jsonNestingWithinLimit(text)) return std::nullopt;
     try {
-        Json value = Json::parse(text.begin(), text.end(), nullptr, false);
+        const std::string mended = mendUtf8Json(text);
+        Json value = Json::parse(mended.begin(), mended.end(), nullptr, false);
         if (value.is_discarded()) return std::nullopt;
         return value;
     } catch (...) {
@@ -217,6 +219,19 @@ JsonObject::JsonObject() : document_(std::make_shared<Document>()) {}
 
 bool JsonObject::parse(const std::string& text, bool direct) {
     return parseInto(document_->root, jsonTextFromLocal(text), direct);
+}
+
+bool JsonObject::parseUtf8(const std::string& utf8) {
+    return parseInto(document_->root, utf8, false);
+}
+
+std::string JsonObject::getUtf8(const std::string& path) const {
+    JsonRoot& root = document_->root;
+    auto steps = resolvePathSteps(root, jsonTextFromLocal(path));
+    if (!steps) return {};
+    Lookup found = followPath(root, *steps);
+    if (found.reach != Reach::Found) return {};
+    return plainText(*found.value);
 }
 
 bool JsonObject::clear() {

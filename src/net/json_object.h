@@ -17,6 +17,10 @@ class JsonObject {
     JsonObject();
 
     bool parse(const std::string& text, bool direct = false);
+    // The site's answer as sent (UTF-8), for reading its texts with getUtf8.
+    bool parseUtf8(const std::string& utf8);
+    // The text at path as the document holds it (UTF-8), "" when there is none.
+    std::string getUtf8(const std::string& path) const;
     bool clear();
     std::string toText() const;
     bool setValue(const std::string& path, const std::string& value, bool asJson = false);
