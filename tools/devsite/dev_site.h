@@ -28,6 +28,9 @@ inline constexpr const char* kCodecsBvid = "BV1Cx411c7Hd";
 inline constexpr const char* kLosslessBvid = "BV1Ls411c7Fa";
 // Its AVC and HEVC streams name each other's codec in their `codecs` text.
 inline constexpr const char* kSwappedCodecsBvid = "BV1Sw411c7Cd";
+// Titled with what GBK cannot hold (emoji, Korean, kana, beyond the BMP, right-to-left);
+// its second part's name carries a byte that is no UTF-8 and an unpaired \ud83c escape.
+inline constexpr const char* kWorldTextBvid = "BV1Un411c7Cs";
 
 // Videos for many addresses at once: two parts each, titles with blanks and brackets.
 inline constexpr int kBatchVideoCount = 20;

@@ -235,7 +235,8 @@ void registerVideoEndpoints(httplib::Server& server, SiteState& state) {
     addRoute(server, state, "GET", "/x/web-interface/view",
              [&state](const httplib::Request& request, httplib::Response& response) {
                  const auto answer = state.videos.find(request.get_param_value("bvid"));
-                 sendJson(response, answer ? *answer : notFound());
+                 response.set_content(videoAnswerBody(answer ? *answer : notFound()),
+                                      "application/json; charset=utf-8");
              });
     addRoute(server, state, "GET", "/video/([A-Za-z0-9]+)/?",
              [&state](const httplib::Request& request, httplib::Response& response) {

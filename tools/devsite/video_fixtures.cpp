@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 
 #include "devsite/dev_site.h"
 #include "devsite/list_videos.h"
@@ -36,7 +37,35 @@ Json batchVideoAnswer(int index) {
         parts, "http://i0.example.invalid/cover/");
 }
 
+// Stand-ins in the answer for what videoAnswerBody sends as raw bytes.
+constexpr std::string_view kNoUtf8Byte = "{no-utf8-byte}";
+constexpr std::string_view kLoneSurrogate = "{lone-surrogate}";
+
+Json worldTextAnswer() {
+    return madeVideoAnswer(
+        {kWorldTextBvid, 0, "🎵 노래 测试 ♫",
+         "旗 🇰🇷 一家 👨‍👩‍👧 カタカナ ひらがな 𠀋 שלום",
+         1670000000, 10005, "가수 歌手", 500},
+        {{5901, "🎤 가사 第一段", 41},
+         {5902,
+          "残缺" + std::string(kNoUtf8Byte) + " 与 " + std::string(kLoneSurrogate) + " 第二段",
+          42}},
+        "http://i0.example.invalid/cover/");
+}
+
+void replaceAll(std::string& text, std::string_view from, std::string_view to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+}
+
 }  // namespace
+
+std::string videoAnswerBody(const Json& answer) {
+    std::string body = answer.dump();
+    replaceAll(body, kNoUtf8Byte, "\xFF");
+    replaceAll(body, kLoneSurrogate, "\\ud83c");
+    return body;
+}
 
 bool VideoFixtures::load(const std::string& folder) {
     answers_.clear();
@@ -50,6 +79,7 @@ bool VideoFixtures::load(const std::string& folder) {
     }
     if (error || answers_.empty()) return false;
     add(thousandPartAnswer());
+    add(worldTextAnswer());
     for (int index = 0; index < kBatchVideoCount; ++index) add(batchVideoAnswer(index));
     return true;
 }

@@ -37,6 +37,10 @@ class VideoFixtures {
     std::vector<long long> newPublished_;
 };
 
+// The text of a video information answer: its dump with the stand-ins for what JSON
+// cannot hold (a byte that is no UTF-8, half a surrogate pair) put back as raw bytes.
+std::string videoAnswerBody(const Json& answer);
+
 // What a video made by code is; its stat numbers follow from `views`.
 struct MadeVideo {
     std::string bvid;
