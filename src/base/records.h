@@ -1,4 +1,6 @@
-// The shared records of the program. All texts are local text (GBK bytes).
+// The shared records of the program. All texts are local text (GBK bytes) but the *Utf8
+// ones: the site's own text beside its local one, for showing (GBK lacks emoji, Korean,
+// most kana); "" where the site's text is not known.
 #pragma once
 
 #include <cstdint>
@@ -108,6 +110,7 @@ struct VideoOwner {
     std::string mid;
     std::string name;
     std::string face;
+    std::string nameUtf8;  // name as the site sent it
 };
 
 struct VideoStat {
@@ -127,6 +130,7 @@ struct PageEntry {
     std::string part;
     std::string duration;
     std::string episodeId;  // an episode of a season: its ep number; "" for a video's part
+    std::string partUtf8;   // part as the site sent it
 };
 
 struct VideoRecord {
@@ -142,6 +146,8 @@ struct VideoRecord {
     std::vector<PageEntry> pages;
     std::string siteTitle;  // the title as the site gives it, for showing; title names folders
     std::string seasonId;   // a season's parse: the season's id; else ""
+    std::string titleUtf8;  // siteTitle as the site sent it
+    std::string descUtf8;   // desc as the site sent it
 };
 
 struct QualityEntry {

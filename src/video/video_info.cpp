@@ -16,9 +16,10 @@
 namespace quivra {
 namespace {
 
-PageEntry readPage(const JsonObject& json, int index) {
+PageEntry readPage(const JsonObject& json, const JsonObject& sent, int index) {
     const std::string prefix = "data.pages[" + std::to_string(index) + "]";
     PageEntry page;
+    page.partUtf8 = sent.getUtf8(prefix + ".part");
     page.cid = json.valueText(prefix + ".cid");
     page.page = json.valueText(prefix + ".page");
     page.part = json.getText(prefix + ".part");
@@ -38,8 +39,9 @@ VideoInfoAnswer fetchVideoInfo(const std::string& bvid) {
     options.headers = kBrowserUserAgentLine;
     HttpOutcome outcome = HttpOutcome::NoAnswer;
     options.outcome = &outcome;
-    const std::string body = utf8ToLocalText(
-        siteRequest(sharedState().site.api + "/x/web-interface/view?bvid=" + bvid, options));
+    const std::string sentBody =
+        siteRequest(sharedState().site.api + "/x/web-interface/view?bvid=" + bvid, options);
+    const std::string body = utf8ToLocalText(sentBody);
 
     VideoInfoAnswer answer;
     JsonObject json;
@@ -56,17 +58,23 @@ VideoInfoAnswer fetchVideoInfo(const std::string& bvid) {
         return answer;
     }
 
+    // The texts to show are read once more from the answer as sent.
+    JsonObject sent;
+    sent.parseUtf8(sentBody);
     VideoRecord& filled = answer.record;
     filled.bvid = bvid;
     filled.videos = textToInteger(json.valueText("data.videos"));
     filled.siteTitle = json.getText("data.title");
     filled.title = cleanTitle(filled.siteTitle);
+    filled.titleUtf8 = sent.getUtf8("data.title");
     filled.desc = json.getText("data.desc");
+    filled.descUtf8 = sent.getUtf8("data.desc");
     filled.pic = json.getText("data.pic");
     filled.duration = formatDuration(textToInteger(json.valueText("data.duration")));
     filled.cid = json.valueText("data.cid");
     filled.owner.mid = json.valueText("data.owner.mid");
     filled.owner.name = json.getText("data.owner.name");
+    filled.owner.nameUtf8 = sent.getUtf8("data.owner.name");
     filled.owner.face = json.getText("data.owner.face");
     filled.stat.view = json.valueText("data.stat.view");
     filled.stat.pubdate = timestampToDate(json.valueText("data.pubdate"));
@@ -80,7 +88,7 @@ VideoInfoAnswer fetchVideoInfo(const std::string& bvid) {
     // The answer may claim more parts than it lists; entries past the list are empty.
     const int parts = std::min(filled.videos, kMaxListedParts);
     filled.pages.reserve(parts > 0 ? parts : 0);
-    for (int i = 0; i < parts; ++i) filled.pages.push_back(readPage(json, i));
+    for (int i = 0; i < parts; ++i) filled.pages.push_back(readPage(json, sent, i));
     json.clear();
     answer.parts = filled.videos;
     return answer;

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 
 #include "base/date_text.h"
 #include "net/text_encoding.h"
 #include "support/local_site.h"
+#include "video/title_cleaning.h"
 
 namespace quivra {
 namespace {
@@ -83,6 +85,34 @@ TEST_F(VideoInfoTest, OddTitleIsCleanedForFileNames) {
     // The tags take the title as the site gives it.
     EXPECT_EQ(utf8(record.siteTitle),
               "  A/b c: 测试？！「标题」 (v2.0) \\ 《合集》 ｜ Ｆｕｌｌ－ｗｉｄｔｈ ＆ more…  ");
+}
+
+TEST_F(VideoInfoTest, KeepsTheSiteTextsBesideTheLocalOnes) {
+    VideoRecord record;
+    ASSERT_EQ(requestVideoInfo(devsite::kWorldTextBvid, record), 2);
+    ASSERT_EQ(record.pages.size(), 2u);
+    const std::string fffd = "\xEF\xBF\xBD";
+    struct Text {
+        const char* field;
+        std::string original;
+        std::string local;
+    };
+    const Text texts[] = {
+        {"title", "🎵 노래 测试 ♫", record.siteTitle},
+        {"desc", "旗 🇰🇷 一家 👨‍👩‍👧 カタカナ ひらがな 𠀋 שלום",
+         record.desc},
+        {"owner", "가수 歌手", record.owner.name},
+        {"part 1", "🎤 가사 第一段", record.pages[0].part},
+        {"part 2", "残缺" + fffd + " 与 " + fffd + " 第二段", record.pages[1].part},
+    };
+    const std::string originals[] = {record.titleUtf8, record.descUtf8, record.owner.nameUtf8,
+                                     record.pages[0].partUtf8, record.pages[1].partUtf8};
+    for (size_t i = 0; i < std::size(texts); ++i) {
+        EXPECT_EQ(originals[i], texts[i].original) << texts[i].field;
+        // The local text stays what GBK makes of the site's.
+        EXPECT_EQ(texts[i].local, utf8ToLocalText(texts[i].original)) << texts[i].field;
+    }
+    EXPECT_EQ(record.title, cleanTitle(record.siteTitle));
 }
 
 TEST_F(VideoInfoTest, PartLoopFollowsVideosNotThePageList) {
