@@ -34,6 +34,7 @@
 #include "base/gui_thread.h"
 #include "base/message_box.h"
 #include "base/shared_state.h"
+#include "base/site_text.h"
 #include "download/download_core.h"
 #include "download/download_start.h"
 #include "download/thread_pool.h"
@@ -91,7 +92,8 @@ class WindowParseView : public ParseView {
             items.reserve(static_cast<qsizetype>(pages.size()));
             for (const PageEntry& page : pages) {
                 auto* item = new QTreeWidgetItem(
-                    QStringList{toQString(page.page), toQString(page.part),
+                    QStringList{toQString(page.page),
+                                QString::fromStdString(siteText(page.partUtf8, page.part)),
                                 toQString(page.duration), toQString(page.cid), QString()});
                 item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
                 item->setCheckState(MainWindow::NumberColumn, Qt::Unchecked);

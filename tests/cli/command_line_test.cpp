@@ -6,6 +6,7 @@
 #include <unistd.h>
 #include <nlohmann/json.hpp>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -103,6 +104,36 @@ TEST_F(CommandLineTest, InfoListsThePartsAndMarksTheQualitiesTheAccountLacks) {
     ASSERT_EQ(text.status, 0);
     EXPECT_NE(text.out.find("  01  62:05  山间小路的清晨\n"), std::string::npos) << text.out;
     EXPECT_NE(text.out.find("  80  1080P 高清\n"), std::string::npos);
+}
+
+TEST_F(CommandLineTest, InfoWritesTheSiteTextsInUtf8WhateverTheLocale) {
+    const char* const saved = std::getenv("LC_ALL");
+    const std::string savedLocale = saved ? saved : "";
+    const std::string fffd = "\xEF\xBF\xBD";
+    for (const char* locale : {"C", "C.UTF-8", "zh_CN.GBK"}) {
+        SCOPED_TRACE(locale);
+        ::setenv("LC_ALL", locale, 1);
+        const ProgramRun json = run({"info", devsite::kWorldTextBvid, "--json"});
+        const ProgramRun text = run({"info", devsite::kWorldTextBvid});
+        ASSERT_EQ(json.status, 0) << json.err;
+        const auto info = nlohmann::json::parse(json.out);  // throws on ill-formed UTF-8
+        EXPECT_EQ(info["siteTitle"], "🎵 노래 测试 ♫");
+        EXPECT_EQ(info["author"], "가수 歌手");
+        EXPECT_EQ(info["description"],
+                  "旗 🇰🇷 一家 👨‍👩‍👧 カタカナ ひらがな 𠀋 שלום");
+        ASSERT_EQ(info["parts"].size(), 2u);
+        EXPECT_EQ(info["parts"][0]["name"], "🎤 가사 第一段");
+        EXPECT_EQ(info["parts"][1]["name"], "残缺" + fffd + " 与 " + fffd + " 第二段");
+        ASSERT_EQ(text.status, 0) << text.err;
+        EXPECT_EQ(linesOf(text.out).at(0),
+                  std::string(devsite::kWorldTextBvid) + "  🎵 노래 测试 ♫");
+        EXPECT_NE(text.out.find("  01  00:41  🎤 가사 第一段\n"), std::string::npos) << text.out;
+    }
+    if (saved) {
+        ::setenv("LC_ALL", savedLocale.c_str(), 1);
+    } else {
+        ::unsetenv("LC_ALL");
+    }
 }
 
 TEST_F(CommandLineTest, UnresolvedAddressExitsThreeWithTheWindowsTextEvenWhenQuiet) {

@@ -9,6 +9,7 @@
 #include "app/cli/list_info.h"
 #include "base/config_file.h"
 #include "base/shared_state.h"
+#include "base/site_text.h"
 #include "download/plan/part_names.h"
 #include "net/text_encoding.h"
 #include "video/listing/list_address.h"
@@ -28,7 +29,7 @@ nlohmann::ordered_json infoJson(const VideoRecord& video, const std::vector<Page
     for (size_t row = 0; row < rows.size(); ++row) {
         parts.push_back({{"number", rowNumberText(static_cast<int>(row))},
                          {"page", jsonText(rows[row].page)},
-                         {"name", jsonText(rows[row].part)},
+                         {"name", siteText(rows[row].partUtf8, rows[row].part)},
                          {"duration", jsonText(rows[row].duration)},
                          {"cid", jsonText(rows[row].cid)}});
     }
@@ -40,17 +41,20 @@ nlohmann::ordered_json infoJson(const VideoRecord& video, const std::vector<Page
     }
     return {{"bvid", jsonText(video.bvid)},
             {"title", jsonText(video.title)},
+            {"siteTitle", siteText(video.titleUtf8, video.siteTitle)},
+            {"author", siteText(video.owner.nameUtf8, video.owner.name)},
+            {"description", siteText(video.descUtf8, video.desc)},
             {"parts", parts},
             {"qualities", offered}};
 }
 
 void writeInfo(Terminal& terminal, const VideoRecord& video, const std::vector<PageEntry>& rows,
                const QualityList& qualities) {
-    terminal.localLine(video.bvid + "  " + video.title);
+    terminal.line(video.bvid + "  " + siteText(video.titleUtf8, video.siteTitle));
     terminal.line("parts: " + std::to_string(rows.size()));
     for (size_t row = 0; row < rows.size(); ++row) {
-        terminal.localLine("  " + rowNumberText(static_cast<int>(row)) + "  " + rows[row].duration +
-                           "  " + rows[row].part);
+        terminal.line("  " + rowNumberText(static_cast<int>(row)) + "  " + rows[row].duration +
+                      "  " + siteText(rows[row].partUtf8, rows[row].part));
     }
     terminal.line("qualities:");
     for (const QualityEntry& entry : qualities.entries) {
