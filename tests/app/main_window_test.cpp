@@ -179,6 +179,15 @@ TEST_F(MainWindowTest, OnePartVideoFillsTheWindowWhileTheButtonWaits) {
     EXPECT_TRUE(messages_.texts().empty());
 }
 
+TEST_F(MainWindowTest, RowsShowThePartNamesAsTheSiteSentThem) {
+    ASSERT_TRUE(parse(devsite::kWorldTextBvid));
+    QTreeWidget* list = window_->list();
+    ASSERT_EQ(list->topLevelItemCount(), 2);
+    EXPECT_EQ(rowTexts(list->topLevelItem(0)),
+              QStringList({"1", "🎤 가사 第一段", "00:41", "5901", ""}));
+    EXPECT_EQ(list->topLevelItem(1)->text(1), "残缺\uFFFD 与 \uFFFD 第二段");
+}
+
 TEST_F(MainWindowTest, TwelvePartVideoParsedTwiceListsTwelveRowsOnce) {
     const int durations[] = {60, 107, 154, 201, 248, 295};
     for (int round = 0; round < 2; ++round) {
