@@ -633,7 +633,7 @@ TEST_F(DownloadJobTest, FolderAndFileNamesFitTheFileSystem) {
         ParseResult parsed;
         parsed.video = sharedState().video.get();
         parsed.video.title = utf8ToLocalText(c.title);
-        parsed.rows = {{kOnePartCid, "1", utf8ToLocalText(c.part), "00:05", ""}};
+        parsed.rows = {{kOnePartCid, "1", utf8ToLocalText(c.part), "00:05", "", ""}};
         DownloadSettings settings;
         settings.directory = directory_.string();
         const DownloadPlan plan = planDownloads(parsed, {{}, 64, 30280}, settings, "");
@@ -658,7 +658,7 @@ TEST_F(DownloadJobTest, PlanBindsTheSettingsCodecOrder) {
     };
     ParseResult parsed;
     parsed.video = sharedState().video.get();
-    parsed.rows = {{kOnePartCid, "1", "p", "00:05", ""}};
+    parsed.rows = {{kOnePartCid, "1", "p", "00:05", "", ""}};
     for (const auto& [text, order] : cases) {
         SCOPED_TRACE(text);
         DownloadSettings settings;

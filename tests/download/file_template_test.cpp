@@ -9,10 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "devsite/dev_site.h"
 #include "download/job/video_cover.h"
 #include "download/plan/download_plan.h"
 #include "net/text_encoding.h"
+#include "support/local_site.h"
 #include "support/temp_folder.h"
+#include "video/video_parse.h"
 
 namespace quivra {
 namespace {
@@ -170,7 +173,7 @@ TEST(FileTemplate, APlanGivesEveryPartItsOwnFile) {
     parsed.video.bvid = "BV1xx411c7mD";
     parsed.video.siteTitle = localText("视频");
     parsed.video.title = parsed.video.siteTitle;
-    for (const char* cid : {"1", "2", "3"}) parsed.rows.push_back({cid, cid, "p", "00:05", ""});
+    for (const char* cid : {"1", "2", "3"}) parsed.rows.push_back({cid, cid, "p", "00:05", "", ""});
     DownloadSettings settings;
     settings.directory = folder.path();
     const std::string longName = copies("x", 300);
@@ -196,6 +199,23 @@ TEST(FileTemplate, APlanGivesEveryPartItsOwnFile) {
         std::filesystem::is_directory(folder.path() + "/" + localToUtf8(parsed.video.title)));
 }
 
+class PlannedNamesTest : public test::LocalSiteTest {};
+
+// The site's texts kept beside the local ones change no name: the local text still names.
+TEST_F(PlannedNamesTest, SiteTextsLeaveTheDefaultNamesToTheLocalText) {
+    test::TempFolder folder;
+    const ParseResult parsed = parseVideo(devsite::kWorldTextBvid, FormatAsk{});
+    ASSERT_EQ(parsed.failure, ParseFailure::None) << localToUtf8(parsed.reason);
+    DownloadSettings settings;
+    settings.directory = folder.path();
+    const DownloadPlan plan = planDownloads(parsed, {{}, 64, 30280}, settings, "");
+    ASSERT_EQ(plan.requests.size(), 2u) << localToUtf8(plan.refusal);
+    EXPECT_EQ(localToUtf8(plan.requests[0].outputPath),
+              folder.path() + "/_____测试__/01______第一段.mp4");
+    EXPECT_EQ(localToUtf8(plan.requests[1].outputPath),
+              folder.path() + "/_____测试__/02_残缺__与___第二段.mp4");
+}
+
 // A thousand parts of one name are numbered in one pass, not by counting up from (2) for
 // each (which took 30 s).
 TEST(FileTemplate, AThousandPartsOfOneNameArePlannedAtOnce) {
@@ -203,7 +223,7 @@ TEST(FileTemplate, AThousandPartsOfOneNameArePlannedAtOnce) {
     ParseResult parsed;
     parsed.video.bvid = "BV1xx411c7mD";
     parsed.video.title = "T";
-    parsed.rows.assign(1000, {"1", "1", "p", "00:05", ""});
+    parsed.rows.assign(1000, {"1", "1", "p", "00:05", "", ""});
     DownloadSettings settings;
     settings.directory = folder.path();
     settings.fileNameTemplate = "{videoTitle}/same";
@@ -221,9 +241,9 @@ TEST(FileTemplate, APlanFillsTheFieldsAndTheExtension) {
     ParseResult parsed;
     parsed.video.bvid = "BV17x411w7KC";
     parsed.video.title = "T";
-    parsed.video.owner = {"42", localText("某人"), ""};
+    parsed.video.owner = {"42", localText("某人"), "", ""};
     parsed.video.stat.pubdate = "2021-08-27 01:46:40";
-    parsed.rows = {{"279786", "5", "p", "00:05", "327107"}};
+    parsed.rows = {{"279786", "5", "p", "00:05", "327107", ""}};
     parsed.qualities.entries = {{"80", localText("1080P 高清"), true, {7, 12}}};
     DownloadSettings settings;
     settings.directory = folder.path();
