@@ -56,17 +56,22 @@ std::string_view trimmed(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
-// Reads one JSON value (UTF-8, mended first); nullopt on any error.
-std::optional<Json> readJson(std::string_view text) {
-    if (!jsonNestingWithinLimit(text)) return std::nullopt;
+std::optional<Json> readWellFormedJson(std::string_view text) {
     try {
-        const std::string mended = mendUtf8Json(text);
-        Json value = Json::parse(mended.begin(), mended.end(), nullptr, false);
+        Json value = Json::parse(text.begin(), text.end(), nullptr, false);
         if (value.is_discarded()) return std::nullopt;
         return value;
     } catch (...) {
         return std::nullopt;
     }
+}
+
+// Reads one JSON value (UTF-8); nullopt on any error. A text refused is read once more
+// mended, so ill-formed UTF-8 costs only the texts that hold it.
+std::optional<Json> readJson(std::string_view text) {
+    if (!jsonNestingWithinLimit(text)) return std::nullopt;
+    if (auto value = readWellFormedJson(text)) return value;
+    return readWellFormedJson(mendUtf8Json(text));
 }
 
 // The extra evaluation a top-level JSON string gets: its content read once more.
