@@ -90,6 +90,22 @@ class LocalSite {
     std::filesystem::path folder_;
 };
 
+// A portable program folder for the command line: its two programs linked (or copied) in,
+// and a config.ini whose site addresses are `base`.
+inline void makeCommandFolder(const std::filesystem::path& folder, const std::string& base) {
+    namespace fs = std::filesystem;
+    for (const char* name : {"quivra-downloader", "quivra-downloader-downloads"}) {
+        std::error_code error;
+        fs::create_hard_link(fs::path(QUIVRA_BINARY_DIR "/program") / name, folder / name, error);
+        if (error) fs::copy_file(fs::path(QUIVRA_BINARY_DIR "/program") / name, folder / name);
+    }
+    if (std::FILE* config = std::fopen((folder / "config.ini").c_str(), "w")) {
+        std::fprintf(config, "[site]\napi=%s\nlogin=%s\nmain=%s\nspace=%s\n", base.c_str(),
+                     base.c_str(), base.c_str(), base.c_str());
+        std::fclose(config);
+    }
+}
+
 // Runs the site in a child process, so that its CPU time is apart from this one's, until
 // `keepAlive` is closed. Returns the child's id (-1 on failure) and the site's port (0 when
 // it did not start).

@@ -154,16 +154,7 @@ int main(int argc, char** argv) {
     // A portable program folder for the command, its config.ini pointing at the site.
     char pattern[] = "/tmp/quivra-get-bench-XXXXXX";
     const fs::path folder = ::mkdtemp(pattern);
-    for (const char* name : {"quivra-downloader", "quivra-downloader-downloads"}) {
-        std::error_code error;
-        fs::create_hard_link(fs::path(QUIVRA_BINARY_DIR "/program") / name, folder / name, error);
-        if (error) fs::copy_file(fs::path(QUIVRA_BINARY_DIR "/program") / name, folder / name);
-    }
-    if (std::FILE* config = std::fopen((folder / "config.ini").c_str(), "w")) {
-        std::fprintf(config, "[site]\napi=%s\nlogin=%s\nmain=%s\nspace=%s\n", base.c_str(),
-                     base.c_str(), base.c_str(), base.c_str());
-        std::fclose(config);
-    }
+    bench::makeCommandFolder(folder, base);
 
     // The window's side in this process, in a folder of its own.
     const fs::path window = folder / "window";

@@ -30,20 +30,8 @@ int main(int argc, char** argv) {
     const int runs = bench::runsArgument(argc, argv, 50);
     bench::LocalSite local("quivra-cli-bench");
     if (!local.start()) return 1;
-    namespace fs = std::filesystem;
-    for (const char* name : {"quivra-downloader", "quivra-downloader-downloads"}) {
-        std::error_code error;
-        fs::create_hard_link(fs::path(QUIVRA_BINARY_DIR "/program") / name, local.folder() / name,
-                             error);
-        if (error)
-            fs::copy_file(fs::path(QUIVRA_BINARY_DIR "/program") / name, local.folder() / name);
-    }
     const std::string base = local.site().baseUrl();
-    if (std::FILE* config = std::fopen((local.folder() / "config.ini").c_str(), "w")) {
-        std::fprintf(config, "[site]\napi=%s\nlogin=%s\nmain=%s\nspace=%s\n", base.c_str(),
-                     base.c_str(), base.c_str(), base.c_str());
-        std::fclose(config);
-    }
+    bench::makeCommandFolder(local.folder(), base);
 
     // quivra-downloader runs info; quivra-downloader-downloads, which links everything the
     // command line uses (the download engine and SQLite too), runs the same info for

@@ -19,20 +19,8 @@ int main(int argc, char** argv) {
     const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
     bench::LocalSite local("quivra-sync-bench");
     if (!local.start()) return 1;
-    namespace fs = std::filesystem;
-    for (const char* name : {"quivra-downloader", "quivra-downloader-downloads"}) {
-        std::error_code error;
-        fs::create_hard_link(fs::path(QUIVRA_BINARY_DIR "/program") / name, local.folder() / name,
-                             error);
-        if (error)
-            fs::copy_file(fs::path(QUIVRA_BINARY_DIR "/program") / name, local.folder() / name);
-    }
     const std::string base = local.site().baseUrl();
-    if (std::FILE* config = std::fopen((local.folder() / "config.ini").c_str(), "w")) {
-        std::fprintf(config, "[site]\napi=%s\nlogin=%s\nmain=%s\nspace=%s\n", base.c_str(),
-                     base.c_str(), base.c_str(), base.c_str());
-        std::fclose(config);
-    }
+    bench::makeCommandFolder(local.folder(), base);
 
     // The kinds in turn: uploaders (signed), a favourites folder, a series, a season.
     const std::vector<std::pair<quivra::ListKind, std::string>> lists = {
